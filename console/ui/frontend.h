@@ -1,0 +1,51 @@
+// What the presentation model cannot do alone: modal questions and messages, file dialogs,
+// repainting a control at once and letting pending events run. The Qt view, the headless
+// frontend and the scripted test frontend implement it.
+#ifndef HELMSMAN_CONSOLE_UI_FRONTEND_H_
+#define HELMSMAN_CONSOLE_UI_FRONTEND_H_
+
+#include <functional>
+#include <string>
+
+namespace helmsman::ui {
+
+class Frontend {
+ public:
+  virtual ~Frontend() = default;
+  // A message box with OK and Cancel; true when the operator chose OK.
+  virtual bool AskOkCancel(const std::string& title, const std::string& text) = 0;
+  // A message box with the one button OK.
+  virtual void ShowMessage(const std::string& title, const std::string& text) = 0;
+  // File dialogs; filter in the form "Logfile (*.log)|*.log". Empty result = cancelled.
+  virtual std::string OpenFileDialog(const std::string& title, const std::string& filter) = 0;
+  virtual std::string SaveFileDialog(const std::string& title, const std::string& filter) = 0;
+  // Shows the control's current state at once, before the handler returns.
+  virtual void Repaint(const std::string& control) = 0;
+  // Lets pending events (timers, clicks, repaints) run.
+  virtual void DoEvents() = 0;
+};
+
+// The status line `lblStatus`: what the program is doing, and "Good to go" when idle.
+// Setting it repaints it at once, so that long work shows its progress.
+class StatusLine {
+ public:
+  explicit StatusLine(Frontend* frontend = nullptr) : frontend_(frontend) {}
+  void set_frontend(Frontend* frontend) { frontend_ = frontend; }
+  // Called with every new text (the model mirrors it into its control; tests record it).
+  void set_observer(std::function<void(const std::string&)> observer) {
+    observer_ = std::move(observer);
+  }
+  void Set(const std::string& text);
+  const std::string& text() const { return text_; }
+
+ private:
+  Frontend* frontend_;
+  std::function<void(const std::string&)> observer_;
+  std::string text_ = "Good to go";
+};
+
+inline constexpr char kGoodToGo[] = "Good to go";
+
+}  // namespace helmsman::ui
+
+#endif  // HELMSMAN_CONSOLE_UI_FRONTEND_H_

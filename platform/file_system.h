@@ -1,0 +1,76 @@
+// Files and folders. Everything the console does on disk goes through a FileSystem, so that
+// tests can inject faults (a full disk, a vanished folder) into the real one.
+//
+// Paths are 8-bit texts in the system's code page. JoinPath puts the platform's separator
+// between a folder and a name; the "\" of the system's own path texts is that separator.
+#ifndef HELMSMAN_PLATFORM_FILE_SYSTEM_H_
+#define HELMSMAN_PLATFORM_FILE_SYSTEM_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace helmsman::platform {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// folder + separator + name; a folder that already ends in a separator gets no second one.
+std::string JoinPath(const std::string& folder, const std::string& name);
+// The part after the last separator.
+std::string BaseName(const std::string& path);
+// The part before the last separator ("" when there is none).
+std::string DirName(const std::string& path);
+
+struct DirEntry {
+  std::string name;
+  bool is_directory = false;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Reads the whole file into *data. On failure returns false and sets *error.
+  virtual bool ReadFile(const std::string& path, std::string* data, std::string* error) = 0;
+  // Creates or replaces the file with data, in place.
+  virtual bool WriteFile(const std::string& path, const std::string& data,
+                         std::string* error) = 0;
+  // Replaces the file with data durably: the bytes go to a temporary file in the same
+  // folder, which is flushed to disk and renamed over the target. On failure the target is
+  // untouched and the temporary file is gone.
+  virtual bool WriteFileDurably(const std::string& path, const std::string& data,
+                                std::string* error) = 0;
+  // Appends data to the file, creating it when it does not exist.
+  virtual bool AppendFile(const std::string& path, const std::string& data,
+                          std::string* error) = 0;
+  // Copies from over to (replacing to).
+  virtual bool CopyFile(const std::string& from, const std::string& to, std::string* error) = 0;
+  virtual bool RenameFile(const std::string& from, const std::string& to,
+                          std::string* error) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+  virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
+  virtual bool MakeDirectory(const std::string& path) = 0;
+
+  virtual bool FileExists(const std::string& path) = 0;       // a file, not a folder
+  virtual bool DirectoryExists(const std::string& path) = 0;  // a folder
+  // Size in bytes, or -1 when the file cannot be examined.
+  virtual int64_t FileSize(const std::string& path) = 0;
+  // The entries of a folder (without "." and ".."), sorted by name byte for byte.
+  // Returns false when the folder cannot be read.
+  virtual bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) = 0;
+};
+
+// The machine's own file system.
+FileSystem& DiskFileSystem();
+
+// Case-insensitive comparison of ASCII letters, as Windows compares file names.
+bool EqualsIgnoreCase(const std::string& a, const std::string& b);
+bool EndsWithIgnoreCase(const std::string& text, const std::string& suffix);
+
+}  // namespace helmsman::platform
+
+#endif  // HELMSMAN_PLATFORM_FILE_SYSTEM_H_

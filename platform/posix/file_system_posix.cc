@@ -1,0 +1,168 @@
+// The POSIX file system: plain open/read/write with fsync and rename for durable writes.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/file_system.h"
+
+namespace helmsman::platform {
+
+namespace {
+
+std::string ErrorText(const std::string& what, const std::string& path) {
+  return what + " " + path + ": " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, const std::string& data) {
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool WriteWithFlags(const std::string& path, const std::string& data, int flags,
+                    std::string* error) {
+  int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (error) *error = ErrorText("cannot open", path);
+    return false;
+  }
+  bool ok = WriteAll(fd, data);
+  if (!ok && error) *error = ErrorText("cannot write", path);
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    if (error) *error = ErrorText("cannot close", path);
+  }
+  return ok;
+}
+
+class PosixFileSystem : public FileSystem {
+ public:
+  bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      if (error) *error = ErrorText("cannot open", path);
+      return false;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      if (error) *error = "cannot read " + path + ": not a file";
+      ::close(fd);
+      return false;
+    }
+    data->clear();
+    if (st.st_size > 0) data->reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+      ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        if (error) *error = ErrorText("cannot read", path);
+        ::close(fd);
+        return false;
+      }
+      if (n == 0) break;
+      data->append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+  }
+
+  bool WriteFile(const std::string& path, const std::string& data, std::string* error) override {
+    return WriteWithFlags(path, data, O_TRUNC, error);
+  }
+
+  bool WriteFileDurably(const std::string& path, const std::string& data,
+                        std::string* error) override {
+    std::string temp = path + ".new" + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (error) *error = ErrorText("cannot create", temp);
+      return false;
+    }
+    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+    if (!ok && error) *error = ErrorText("cannot write", temp);
+    if (::close(fd) != 0 && ok) {
+      ok = false;
+      if (error) *error = ErrorText("cannot close", temp);
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+      ok = false;
+      if (error) *error = ErrorText("cannot replace", path);
+    }
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+  }
+
+  bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
+    return WriteWithFlags(path, data, O_APPEND, error);
+  }
+
+  bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
+    std::string data;
+    return ReadFile(from, &data, error) && WriteFile(to, data, error);
+  }
+
+  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (error) *error = ErrorText("cannot rename", from);
+    return false;
+  }
+
+  bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+  bool RemoveEmptyDirectory(const std::string& path) override {
+    return ::rmdir(path.c_str()) == 0;
+  }
+  bool MakeDirectory(const std::string& path) override {
+    return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && DirectoryExists(path));
+  }
+
+  bool FileExists(const std::string& path) override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  }
+  bool DirectoryExists(const std::string& path) override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  int64_t FileSize(const std::string& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_size);
+  }
+
+  bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) override {
+    entries->clear();
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) return false;
+    while (struct dirent* e = ::readdir(dir)) {
+      std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      entries->push_back({name, DirectoryExists(JoinPath(path, name))});
+    }
+    ::closedir(dir);
+    std::sort(entries->begin(), entries->end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    return true;
+  }
+};
+
+}  // namespace
+
+FileSystem& DiskFileSystem() {
+  static PosixFileSystem file_system;
+  return file_system;
+}
+
+}  // namespace helmsman::platform
