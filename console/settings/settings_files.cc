@@ -279,7 +279,12 @@ int ParseNumber(std::string_view line) {
       std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-std::string FormatNumber(int value) { return (value < 0 ? "" : " ") + std::to_string(value) + " "; }
+std::string FormatNumber(int value) {
+  std::string text = value < 0 ? "" : " ";
+  text += std::to_string(value);
+  text += ' ';
+  return text;
+}
 
 std::string EncodeFile(SettingsFile file, const Settings& s) {
   std::string out;
@@ -393,7 +398,8 @@ class SaveRun {
     }
     std::string path = platform::JoinPath(folder_, FileName(file));
     logs_.Append(logs::LogId::kHelmError, ": Error saving settings file " + path + ": " + error);
-    failed_ += (failed_.empty() ? "" : ", ") + std::string(FileName(file));
+    if (!failed_.empty()) failed_ += ", ";
+    failed_ += FileName(file);
   }
 
   bool Finish() {
