@@ -13,7 +13,9 @@
 // blanks skipped, a line that does not start with a number gives 0, a fraction rounded to
 // the nearest whole number, halves away from zero; "99999999999999999999" saturates) and
 // are then clamped into the field's range: a damaged file can never put an out-of-range
-// value into the record. The character limit (1..5) is one such range, so a 9 reads as 5.
+// value into the record. Numbers use their scroll bar's range (the character limit 1..5,
+// so a 9 reads as 5), switches and options 0..1 (a file cannot select "no button"),
+// list indices -1 up to the last entry of their list.
 // Texts of the program, statistics and web output files lose their trailing blanks;
 // banner lines 3 to 54 are applied only when not empty and are not trimmed; every line of
 // a filter file, trailing blanks removed, is one entry, empty lines included.
