@@ -1,0 +1,96 @@
+// The demo universe's game data: the nineteen tables of the "GAMEDATA_" files and the map
+// text, invented from a seed, written to and read back from a folder.
+//
+// File forms: three-column lines "hashCode=nickname,display name" (hash codes are ten
+// characters, unique across all tables), two-column lines "nickname=display name" for bases,
+// factions and systems, lines ended by CR LF. A base's nickname begins with its system's
+// nickname and "_"; system nicknames hold no "_". The map text is "visit = " lines.
+#ifndef HELMSMAN_TOOLS_DEMO_UNIVERSE_CATALOGUE_H_
+#define HELMSMAN_TOOLS_DEMO_UNIVERSE_CATALOGUE_H_
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace helmsman::demo {
+
+enum class Table {
+  kAmmo,
+  kBases,
+  kCargo,
+  kCountermeasures,
+  kEngines,
+  kFactions,
+  kGuns,
+  kMines,
+  kProjectiles,
+  kLights,
+  kScanners,
+  kShields,
+  kShips,
+  kSystems,
+  kThrusters,
+  kTurrets,
+  kPowerGenerators,
+  kTractorBeams,
+  kMiscEquipment,
+};
+inline constexpr size_t kTableCount = 19;
+
+// The table's part of its file name ("ammo" for "GAMEDATA_ammo.txt").
+const char* TableFileStem(Table table);
+// Bases, factions and systems have two columns; every other table three.
+bool HasHashCodes(Table table);
+
+// The twenty file names in the order the console checks their presence, the map text's
+// "GAMEDATA_mapinfo.txt" among them.
+const std::vector<std::string>& GamedataFileNames();
+inline constexpr char kMapInfoFileName[] = "GAMEDATA_mapinfo.txt";
+// "GAMEDATA_" + stem + ".txt"
+std::string GamedataFileName(Table table);
+
+struct CatalogueEntry {
+  std::string hash_code;  // empty in two-column tables
+  std::string nickname;
+  std::string display_name;
+};
+
+struct DemoCatalogue {
+  std::array<std::vector<CatalogueEntry>, kTableCount> tables;
+  std::string mapinfo;  // the whole text of GAMEDATA_mapinfo.txt
+
+  const std::vector<CatalogueEntry>& operator[](Table table) const {
+    return tables[static_cast<size_t>(table)];
+  }
+  std::vector<CatalogueEntry>& operator[](Table table) {
+    return tables[static_cast<size_t>(table)];
+  }
+};
+
+// An invented catalogue; the same seed gives the same catalogue.
+DemoCatalogue MakeCatalogue(uint64_t seed);
+
+// The text of a table's file.
+std::string TableText(const DemoCatalogue& catalogue, Table table);
+
+// The values of the map text's "visit = " lines ("velmora_dock2, 1" ...), in file order.
+std::vector<std::string> MapVisits(const std::string& mapinfo);
+
+// Writes the twenty files into folder, creating it (and its parents) when missing.
+bool WriteGamedata(const DemoCatalogue& catalogue, const std::string& folder,
+                   platform::FileSystem& files, std::string* error);
+
+// Reads the twenty files from folder. Fails, naming file and line, on a missing file or a
+// line without its separators.
+bool ReadGamedata(const std::string& folder, platform::FileSystem& files, DemoCatalogue* catalogue,
+                  std::string* error);
+
+// Creates folder and every missing parent.
+bool MakeDirectories(platform::FileSystem& files, const std::string& folder);
+
+}  // namespace helmsman::demo
+
+#endif  // HELMSMAN_TOOLS_DEMO_UNIVERSE_CATALOGUE_H_

@@ -1,0 +1,545 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "codec/codec.h"
+#include "codec/os_test_helpers.h"
+#include "codec/scramble.h"
+#include "console/players/default_name.h"
+#include "platform/file_system.h"
+#include "tools/demo_universe/catalogue.h"
+#include "tools/demo_universe/character_sheet.h"
+#include "tools/demo_universe/universe.h"
+
+namespace helmsman::demo {
+namespace {
+
+using platform::DiskFileSystem;
+using platform::FileSystem;
+using platform::JoinPath;
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  EXPECT_EQ(start, text.size()) << "text after the last CR LF";
+  return lines;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string Read(const std::string& path) {
+  std::string data, error;
+  EXPECT_TRUE(DiskFileSystem().ReadFile(path, &data, &error)) << error;
+  return data;
+}
+
+// Every file under folder, as path relative to it -> content.
+std::map<std::string, std::string> Tree(const std::string& folder, const std::string& prefix = "") {
+  std::map<std::string, std::string> tree;
+  std::vector<platform::DirEntry> entries;
+  EXPECT_TRUE(DiskFileSystem().ListDirectory(folder, &entries)) << folder;
+  for (const platform::DirEntry& entry : entries) {
+    std::string path = JoinPath(folder, entry.name);
+    if (entry.is_directory) {
+      tree.merge(Tree(path, prefix + entry.name + "/"));
+    } else {
+      tree[prefix + entry.name] = Read(path);
+    }
+  }
+  return tree;
+}
+
+const int64_t kNow = DefaultReferenceTime(7);
+
+TEST(CatalogueTest, SameSeedSameCatalogue) {
+  DemoCatalogue a = MakeCatalogue(7), b = MakeCatalogue(7), c = MakeCatalogue(8);
+  bool all_same_as_other_seed = true;
+  for (size_t t = 0; t < kTableCount; ++t) {
+    Table table = static_cast<Table>(t);
+    EXPECT_EQ(TableText(a, table), TableText(b, table)) << TableFileStem(table);
+    all_same_as_other_seed &= TableText(a, table) == TableText(c, table);
+  }
+  EXPECT_EQ(a.mapinfo, b.mapinfo);
+  EXPECT_FALSE(all_same_as_other_seed);
+}
+
+class FolderTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) const { return JoinPath(folder_.path(), name); }
+  codec::testing::TemporaryFolder folder_;
+  FileSystem& disk_ = DiskFileSystem();
+  std::string error_;
+};
+
+TEST_F(FolderTest, GamedataFilesAreWellFormed) {
+  ASSERT_TRUE(WriteGamedata(MakeCatalogue(7), Path("gamedata"), disk_, &error_)) << error_;
+  ASSERT_EQ(GamedataFileNames().size(), 20u);
+  EXPECT_EQ(GamedataFileNames()[17], "GAMEDATA_mapinfo.txt");
+  EXPECT_EQ(Tree(Path("gamedata")).size(), 20u);
+
+  std::set<std::string> hash_codes, systems;
+  bool comma_in_three_columns = false, comma_in_two_columns = false;
+  for (size_t t = 0; t < kTableCount; ++t) {
+    Table table = static_cast<Table>(t);
+    std::vector<std::string> lines =
+        SplitCrLf(Read(JoinPath(Path("gamedata"), GamedataFileName(table))));
+    EXPECT_GT(lines.size(), 0u) << TableFileStem(table);
+    EXPECT_LE(lines.size(), 1000u) << TableFileStem(table);
+    for (const std::string& line : lines) {
+      size_t equals = line.find('=');
+      ASSERT_NE(equals, std::string::npos) << line;
+      EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+      if (HasHashCodes(table)) {
+        size_t comma = line.find(',', equals);
+        ASSERT_NE(comma, std::string::npos) << line;
+        std::string code = line.substr(0, equals);
+        EXPECT_EQ(code.size(), 10u) << line;
+        EXPECT_TRUE(hash_codes.insert(code).second) << "hash code twice: " << line;
+        comma_in_three_columns |= line.find(',', comma + 1) != std::string::npos;
+      } else {
+        comma_in_two_columns |= line.find(',', equals) != std::string::npos;
+      }
+      if (table == Table::kSystems) {
+        std::string nickname = line.substr(0, equals);
+        EXPECT_EQ(nickname.find('_'), std::string::npos) << line;
+        systems.insert(nickname);
+      }
+    }
+  }
+  // Bases come before systems in the files; check them against the finished set.
+  for (const std::string& line :
+       SplitCrLf(Read(JoinPath(Path("gamedata"), "GAMEDATA_bases.txt")))) {
+    std::string nickname = line.substr(0, line.find('='));
+    EXPECT_TRUE(systems.count(nickname.substr(0, nickname.find('_')))) << line;
+    EXPECT_NE(nickname.find('_'), std::string::npos) << line;
+  }
+  EXPECT_TRUE(comma_in_three_columns);
+  EXPECT_TRUE(comma_in_two_columns);
+  for (const std::string& line : SplitCrLf(Read(JoinPath(Path("gamedata"), kMapInfoFileName)))) {
+    EXPECT_TRUE(StartsWith(line, "visit = ")) << line;
+  }
+}
+
+TEST_F(FolderTest, GamedataReadsBackAsWritten) {
+  DemoCatalogue written = MakeCatalogue(11), read;
+  ASSERT_TRUE(WriteGamedata(written, Path("g"), disk_, &error_)) << error_;
+  ASSERT_TRUE(ReadGamedata(Path("g"), disk_, &read, &error_)) << error_;
+  for (size_t t = 0; t < kTableCount; ++t) {
+    EXPECT_EQ(TableText(read, static_cast<Table>(t)), TableText(written, static_cast<Table>(t)));
+  }
+  EXPECT_EQ(read.mapinfo, written.mapinfo);
+}
+
+TEST_F(FolderTest, GamedataReadReportsBadFiles) {
+  DemoCatalogue catalogue = MakeCatalogue(11), read;
+  ASSERT_TRUE(WriteGamedata(catalogue, Path("g"), disk_, &error_)) << error_;
+  std::string guns = JoinPath(Path("g"), "GAMEDATA_guns.txt");
+  ASSERT_TRUE(disk_.WriteFile(guns, "A=b,c\r\n\r\nAB=no comma\r\n", &error_));
+  EXPECT_FALSE(ReadGamedata(Path("g"), disk_, &read, &error_));
+  EXPECT_EQ(error_, "GAMEDATA_guns.txt line 3: missing separator");
+  ASSERT_TRUE(disk_.RemoveFile(guns));
+  EXPECT_FALSE(ReadGamedata(Path("g"), disk_, &read, &error_));
+}
+
+TEST(CharacterSheetTest, HexTexts) {
+  struct Row {
+    std::string text, hex;
+  };
+  for (const Row& row :
+       std::vector<Row>{{"", ""}, {"A", "0041"}, {"z9", "007A0039"}, {"Dr\xE9", "0044007200E9"}}) {
+    EXPECT_EQ(HexEncodeText(row.text), row.hex) << row.text;
+    std::string decoded;
+    ASSERT_TRUE(HexDecodeText(row.hex, &decoded)) << row.hex;
+    EXPECT_EQ(decoded, row.text) << row.hex;
+  }
+  std::string decoded = "kept";
+  for (std::string bad : {"004", "00G1", "0041 "}) {
+    EXPECT_FALSE(HexDecodeText(bad, &decoded)) << bad;
+  }
+  EXPECT_EQ(decoded, "kept");
+}
+
+TEST(CharacterSheetTest, SavedTimeIsMonthFirstOnA12HourClock) {
+  struct Row {
+    platform::CivilTime time;
+    std::string text;
+  };
+  for (const Row& row : std::vector<Row>{{{2026, 3, 14, 21, 12, 44, 0}, "3/14/2026 9:12:44 PM"},
+                                         {{2025, 12, 1, 0, 5, 9, 0}, "12/1/2025 12:05:09 AM"},
+                                         {{2025, 7, 4, 12, 0, 0, 0}, "7/4/2025 12:00:00 PM"},
+                                         {{2025, 7, 4, 11, 59, 59, 0}, "7/4/2025 11:59:59 AM"}}) {
+    EXPECT_EQ(SavedTimeText(row.time), row.text);
+  }
+}
+
+TEST(CharacterSheetTest, TextOfADockedAndAnUndockedCharacter) {
+  CharacterSheet sheet;
+  sheet.last_saved = {2026, 3, 14, 21, 12, 44, 6};
+  sheet.name = "Al";
+  sheet.rank = 7;
+  sheet.houses = {{-0.25, "fc_one"}, {1, "fc_two"}};
+  sheet.voice = "pilot_voice_f01";
+  sheet.portrait = "face_03";
+  sheet.money = 1500;
+  sheet.system = "velm";
+  sheet.base = "velm_dock1";
+  sheet.ship_hash_code = "SHIP000001";
+  sheet.equipment = {{"GUN0000001", "HpGun01", 1}, {"PWR0000001", "", 1}};
+  sheet.cargo = {{"ORE0000001", 25}};
+  sheet.last_base = "velm_dock1";
+  sheet.visits = {"velm, 1"};
+  sheet.locked_gates = {"velm_gate_kor"};
+  sheet.statistics = {{"missions_flown", "3"}};
+  sheet.kills = {{"SHIP000002", 3}, {"SHIP000003", 4}};
+  sheet.total_time_played = 3725.5;
+  const std::string tail =
+      "ship_archetype = SHIP000001\r\n"
+      "equip = GUN0000001, HpGun01, 1\r\n"
+      "equip = PWR0000001, , 1\r\n"
+      "cargo = ORE0000001, 25\r\n"
+      "last_base = velm_dock1\r\n"
+      "visit = velm, 1\r\n"
+      "locked_gate = velm_gate_kor\r\n"
+      "missions_flown = 3\r\n"
+      "ship_type_killed = SHIP000002, 3\r\n"
+      "ship_type_killed = SHIP000003, 4\r\n"
+      "total_time_played = 3725.500000\r\n";
+  std::string text = CharacterText(sheet);
+  std::string expected_description =
+      "description = " + HexEncodeText("3/14/2026 9:12:44 PM") + "\r\n";
+  EXPECT_EQ(text, "[Player]\r\n" + expected_description +
+                      "tstamp = 1773522764\r\n"
+                      "name = 0041006C\r\n"
+                      "rank = 7\r\n"
+                      "house = -0.250000, fc_one\r\n"
+                      "house = 1.000000, fc_two\r\n"
+                      "voice = pilot_voice_f01\r\n"
+                      "portrait = face_03\r\n"
+                      "money = 1500\r\n"
+                      "system = velm\r\n"
+                      "base = velm_dock1\r\n" +
+                      tail);
+  EXPECT_EQ(CharacterLineCount(sheet), static_cast<int>(SplitCrLf(text).size()));
+
+  sheet.base.clear();
+  sheet.position = "-12.5, 0.0, 300.1";
+  sheet.name = players::kDefaultCharacterName;
+  sheet.name_in_plain_text = true;
+  text = CharacterText(sheet);
+  EXPECT_NE(text.find("\r\nname = " + std::string(players::kDefaultCharacterName) + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("\r\nsystem = velm\r\npos = -12.5, 0.0, 300.1\r\nrotate = 0, 0, 0\r\n"
+                      "ship_archetype"),
+            std::string::npos);
+  EXPECT_EQ(CharacterLineCount(sheet), static_cast<int>(SplitCrLf(text).size()));
+}
+
+// The first line at or after from that begins with one of keys, or lines.size().
+size_t Find(const std::vector<std::string>& lines, size_t from,
+            const std::vector<const char*>& keys) {
+  for (size_t i = from; i < lines.size(); ++i) {
+    for (const char* key : keys) {
+      if (StartsWith(lines[i], key)) return i;
+    }
+  }
+  return lines.size();
+}
+
+bool InTables(const DemoCatalogue& catalogue, const std::string& code,
+              std::initializer_list<Table> tables) {
+  for (Table table : tables) {
+    for (const CatalogueEntry& entry : catalogue[table]) {
+      if (entry.hash_code == code) return true;
+    }
+  }
+  return false;
+}
+
+bool HasNickname(const DemoCatalogue& catalogue, Table table, const std::string& nickname) {
+  return std::any_of(catalogue[table].begin(), catalogue[table].end(),
+                     [&](const CatalogueEntry& e) { return e.nickname == nickname; });
+}
+
+// Checks a decoded character file the way the console's reader takes it apart.
+void ExpectReadable(const DemoCatalogue& catalogue, const std::string& text) {
+  SCOPED_TRACE(text);
+  std::vector<std::string> lines = SplitCrLf(text);
+  ASSERT_GE(lines.size(), static_cast<size_t>(kMinimumCharacterLines));
+  for (const std::string& line : lines) {
+    ASSERT_FALSE(line.empty());
+  }
+  // The reader searches these keys in this order, each from where the one before was found.
+  size_t at = 0;
+  std::vector<size_t> found;
+  for (const std::vector<const char*>& keys :
+       std::vector<std::vector<const char*>>{{"description = "},
+                                             {"name = "},
+                                             {"rank = "},
+                                             {"money = "},
+                                             {"system = "},
+                                             {"base = ", "pos = "},
+                                             {"ship_archetype = "},
+                                             {"equip = "}}) {
+    at = Find(lines, at, keys);
+    ASSERT_LT(at, lines.size()) << keys[0];
+    found.push_back(at);
+  }
+  auto value = [&](size_t line) { return lines[line].substr(lines[line].find('=') + 2); };
+  std::string decoded;
+  EXPECT_TRUE(HexDecodeText(value(found[0]), &decoded));
+  std::string name = value(found[1]);
+  EXPECT_TRUE(name == players::kDefaultCharacterName || HexDecodeText(name, &decoded)) << name;
+  EXPECT_TRUE(HasNickname(catalogue, Table::kSystems, value(found[4])));
+  if (StartsWith(lines[found[5]], "base = ")) {
+    EXPECT_TRUE(HasNickname(catalogue, Table::kBases, value(found[5])));
+    EXPECT_TRUE(StartsWith(value(found[5]), value(found[4]) + "_"));
+  }
+  EXPECT_TRUE(InTables(catalogue, value(found[6]), {Table::kShips}));
+  // The equipment walk ends at the first line that mentions last_base; every item is known.
+  size_t last_base = Find(lines, 0, {"last_base = "});
+  ASSERT_LT(found[7], last_base);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find("last_base") != std::string::npos) {
+      EXPECT_EQ(i, last_base);
+    }
+    if (StartsWith(lines[i], "equip = ")) {
+      EXPECT_LT(i, last_base);
+      EXPECT_TRUE(InTables(catalogue, lines[i].substr(8, 10),
+                           {Table::kGuns, Table::kTurrets, Table::kProjectiles, Table::kShields,
+                            Table::kPowerGenerators, Table::kTractorBeams, Table::kCountermeasures,
+                            Table::kLights, Table::kScanners, Table::kThrusters, Table::kMines,
+                            Table::kEngines, Table::kMiscEquipment}))
+          << lines[i];
+    }
+    if (StartsWith(lines[i], "cargo = ")) {
+      EXPECT_TRUE(InTables(catalogue, lines[i].substr(8, 10), {Table::kCargo, Table::kAmmo}));
+    }
+  }
+  // One run of kill lines, after the visits and locked gates, then the time played.
+  size_t kills = Find(lines, 0, {"ship_type_killed = "});
+  size_t run_end = kills;
+  while (run_end < lines.size() && StartsWith(lines[run_end], "ship_type_killed = ")) {
+    const std::string& line = lines[run_end];
+    EXPECT_TRUE(InTables(catalogue, line.substr(19, 10), {Table::kShips})) << line;
+    EXPECT_GT(std::atoi(line.substr(line.find(',') + 2).c_str()), 0) << line;
+    ++run_end;
+  }
+  EXPECT_EQ(Find(lines, run_end, {"ship_type_killed = "}), lines.size());
+  if (kills == lines.size()) run_end = 0;  // no kills: the reader searches from the top
+  EXPECT_GT(Find(lines, 0, {"visit = "}), last_base);
+  EXPECT_GT(kills, Find(lines, 0, {"locked_gate = "}));
+  size_t time = Find(lines, run_end, {"total_time_played = "});
+  ASSERT_LT(time, lines.size());
+  EXPECT_NE(value(time).find('.'), std::string::npos);
+}
+
+TEST(CharacterFactoryTest, CharactersAreReadable) {
+  DemoCatalogue catalogue = MakeCatalogue(7);
+  CharacterFactory factory(catalogue);
+  SplitMix64 rng(99);
+  int in_space = 0, default_names = 0, without_kills = 0;
+  for (int i = 0; i < 400; ++i) {
+    CharacterSheet sheet = factory.Make(rng, kNow, 0);
+    ExpectReadable(catalogue, CharacterText(sheet));
+    EXPECT_EQ(CharacterLineCount(sheet), static_cast<int>(SplitCrLf(CharacterText(sheet)).size()));
+    int64_t saved = platform::SecondsFromCivil(sheet.last_saved);
+    EXPECT_LE(saved, kNow);
+    EXPECT_GT(saved, kNow - 365 * 86400);
+    in_space += sheet.base.empty();
+    default_names += sheet.name_in_plain_text;
+    without_kills += sheet.kills.empty();
+  }
+  // Each kind of character turns up.
+  EXPECT_GT(in_space, 0);
+  EXPECT_GT(default_names, 0);
+  EXPECT_GT(without_kills, 0);
+}
+
+TEST(CharacterFactoryTest, UnknownEquipmentOnlyWhenAskedFor) {
+  DemoCatalogue catalogue = MakeCatalogue(7);
+  CharacterFactory factory(catalogue);
+  SplitMix64 rng(5);
+  for (int i = 0; i < 50; ++i) {
+    CharacterSheet sheet = factory.Make(rng, kNow, 100);
+    int unknown = 0;
+    for (const EquipItem& item : sheet.equipment) {
+      EXPECT_EQ(item.hash_code.size(), 10u);
+      unknown += !InTables(catalogue, item.hash_code,
+                           {Table::kGuns, Table::kTurrets, Table::kProjectiles, Table::kShields,
+                            Table::kPowerGenerators, Table::kTractorBeams, Table::kLights,
+                            Table::kCountermeasures, Table::kScanners, Table::kThrusters,
+                            Table::kMines, Table::kEngines, Table::kMiscEquipment});
+    }
+    EXPECT_EQ(unknown, 1);
+  }
+}
+
+TEST(CharacterFactoryTest, SmallCatalogueStillGivesFullLengthFiles) {
+  DemoCatalogue catalogue;
+  std::string error;
+  EXPECT_FALSE(CharacterFactory(catalogue).Usable(&error));
+  EXPECT_EQ(error, "the catalogue has no entries in GAMEDATA_systems.txt");
+  catalogue[Table::kSystems] = {{"", "solo", "Solo"}};
+  int n = 0;
+  for (Table table : {Table::kShips, Table::kGuns, Table::kShields, Table::kPowerGenerators,
+                      Table::kEngines, Table::kScanners, Table::kTractorBeams}) {
+    catalogue[table] = {{"CODE00000" + std::to_string(n++), "x", "X"}};
+  }
+  CharacterFactory factory(catalogue);
+  ASSERT_TRUE(factory.Usable(&error));
+  SplitMix64 rng(1);
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_GE(SplitCrLf(CharacterText(factory.Make(rng, kNow, 0))).size(),
+              static_cast<size_t>(kMinimumCharacterLines));
+  }
+}
+
+TEST(ReferenceTimeTest, ParsesDatesAndTimes) {
+  int64_t seconds = 0;
+  ASSERT_TRUE(ParseReferenceTime("2026-03-14", &seconds));
+  EXPECT_EQ(seconds, 1773446400);
+  ASSERT_TRUE(ParseReferenceTime("2026-03-14T21:12:44", &seconds));
+  EXPECT_EQ(seconds, 1773522764);
+  for (std::string bad : {"", "2026-3", "2026-13-01", "2026-03-14x", "2026-03-14T25:00:00",
+                          "2026-03-14T10:00:00Z", "14/3/2026"}) {
+    EXPECT_FALSE(ParseReferenceTime(bad, &seconds)) << bad;
+  }
+}
+
+class UniverseTest : public FolderTest {
+ protected:
+  AccountsSummary Generate(const std::string& root, uint64_t seed, int accounts) {
+    AccountsOptions options;
+    options.seed = seed;
+    options.accounts = accounts;
+    options.root = root;
+    options.now_seconds = DefaultReferenceTime(seed);
+    AccountsSummary summary;
+    EXPECT_TRUE(GenerateAccounts(MakeCatalogue(seed), options, disk_, &summary, &error_)) << error_;
+    return summary;
+  }
+};
+
+TEST_F(UniverseTest, SameSeedSameBytes) {
+  Generate(Path("a"), 3, 25);
+  Generate(Path("b"), 3, 25);
+  Generate(Path("c"), 4, 25);
+  std::map<std::string, std::string> a = Tree(Path("a"));
+  EXPECT_GT(a.size(), 26u);
+  EXPECT_TRUE(a == Tree(Path("b")));
+  EXPECT_FALSE(a == Tree(Path("c")));
+}
+
+TEST_F(UniverseTest, AccountFolders) {
+  AccountsSummary summary = Generate(Path("root/Accts/MultiPlayer"), 5, 300);
+  std::string root = Path("root/Accts/MultiPlayer");
+  EXPECT_TRUE(StartsWith(Read(JoinPath(root, "QVServer.cfg")), "[Server]\r\n"));
+  std::vector<platform::DirEntry> accounts;
+  ASSERT_TRUE(disk_.ListDirectory(root, &accounts));
+  int folders = 0, characters = 0, banned = 0;
+  for (const platform::DirEntry& account : accounts) {
+    if (!account.is_directory) continue;
+    ++folders;
+    EXPECT_GE(account.name.size(), 11u);
+    std::vector<platform::DirEntry> entries;
+    ASSERT_TRUE(disk_.ListDirectory(JoinPath(root, account.name), &entries));
+    int qv = 0;
+    bool name_file = false;
+    for (const platform::DirEntry& entry : entries) {
+      qv += platform::EndsWithIgnoreCase(entry.name, ".qv");
+      name_file |= entry.name == "name";
+      banned += entry.name == "banned";
+    }
+    EXPECT_TRUE(name_file) << account.name;
+    EXPECT_GE(qv, 1) << account.name;
+    EXPECT_LE(qv, 5) << account.name;
+    characters += qv;
+  }
+  EXPECT_EQ(folders, 300);
+  EXPECT_EQ(summary.accounts, 300);
+  EXPECT_EQ(summary.characters, characters);
+  EXPECT_EQ(summary.banned, banned);
+  EXPECT_GE(banned, 1);
+  EXPECT_LE(banned, 20);
+}
+
+// Every character file of a 1,000-account universe decodes to a readable file and encodes
+// back to the same bytes.
+TEST_F(UniverseTest, ThousandAccountsRoundTripThroughTheCodec) {
+  Generate(Path("root"), 2026, 1000);
+  DemoCatalogue catalogue = MakeCatalogue(2026);
+  std::string plain = Path("plain.txt"), again = Path("again.qv");
+  int files = 0, default_names = 0;
+  for (const auto& [name, content] : Tree(Path("root"))) {
+    if (!platform::EndsWithIgnoreCase(name, ".qv")) continue;
+    ++files;
+    std::string path = JoinPath(Path("root"), name);
+    ASSERT_EQ(codec::Convert(codec::kDecode, path.c_str(), plain.c_str(), disk_), codec::kSuccess);
+    ASSERT_EQ(codec::Convert(codec::kEncode, plain.c_str(), again.c_str(), disk_), codec::kSuccess);
+    ASSERT_EQ(Read(again), content) << name;
+    std::string text = Read(plain);
+    if (files % 50 == 0) ExpectReadable(catalogue, text);
+    default_names += text.find("\r\nname = " + std::string(players::kDefaultCharacterName) +
+                               "\r\n") != std::string::npos;
+  }
+  EXPECT_GE(files, 1000);
+  EXPECT_GT(default_names, 0);
+}
+
+TEST_F(UniverseTest, FilesMatchTheCodecTool) {
+  Generate(Path("root"), 9, 3);
+  std::string tool = JoinPath(codec::testing::ExecutableFolder(), "qvcodec");
+  int checked = 0;
+  for (const auto& [name, content] : Tree(Path("root"))) {
+    if (!platform::EndsWithIgnoreCase(name, ".qv") || checked == 3) continue;
+    ++checked;
+    std::string path = JoinPath(Path("root"), name);
+    ASSERT_EQ(codec::testing::RunCommand(tool + " decode " + path + " " + Path("plain.txt")), 0);
+    ASSERT_EQ(
+        codec::testing::RunCommand(tool + " encode " + Path("plain.txt") + " " + Path("again.qv")),
+        0);
+    EXPECT_EQ(Read(Path("again.qv")), content) << name;
+  }
+  EXPECT_EQ(checked, 3);
+}
+
+TEST_F(UniverseTest, QvdemoToolWritesBothParts) {
+  std::string tool = JoinPath(codec::testing::ExecutableFolder(), "qvdemo");
+  std::string quiet = " >" + Path("out") + " 2>" + Path("err");
+  ASSERT_EQ(codec::testing::RunCommand(tool + " gamedata --seed 12 --out " + Path("prog") + quiet),
+            0);
+  EXPECT_EQ(Read(Path("out")), "wrote 20 GAMEDATA files to " + Path("prog") + "\n");
+  ASSERT_EQ(codec::testing::RunCommand(tool + " accounts --seed 12 --accounts 4 --root " +
+                                       Path("accts") + " --gamedata " + Path("prog") + quiet),
+            0);
+  EXPECT_TRUE(StartsWith(Read(Path("out")), "wrote 4 accounts ("));
+  // The catalogue read from the files equals the seed's, so the accounts are the same.
+  Generate(Path("direct"), 12, 4);
+  EXPECT_TRUE(Tree(Path("accts")) == Tree(Path("direct")));
+  ASSERT_EQ(codec::testing::RunCommand(tool + " accounts --seed 12 --accounts 2 --characters 5 " +
+                                       "--now 2026-01-31 --root " + Path("five") + quiet),
+            0);
+  EXPECT_TRUE(StartsWith(Read(Path("out")), "wrote 2 accounts (10 characters, "));
+
+  for (std::string bad : {"", "gamedata --out x", "accounts --seed 1 --root x",
+                          "accounts --seed 1 --accounts 2 --root x --colour red",
+                          "accounts --seed x --accounts 2 --root x", "gamedata --seed 1 --out",
+                          "accounts --seed 1 --accounts 2 --root x --characters 6",
+                          "accounts --seed 1 --accounts 2 --root x --now 2026-02-30x"}) {
+    EXPECT_EQ(codec::testing::RunCommand(tool + " " + bad + quiet), 2) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace helmsman::demo
