@@ -1,0 +1,296 @@
+#include "console/ui/main_window_controls.h"
+
+#include <map>
+
+#include "console/settings/settings_files.h"
+
+namespace helmsman::ui {
+
+namespace {
+
+struct ControlSpec {
+  const char* name;
+  ControlKind kind;
+  const char* caption;
+  const char* tool_tip;
+};
+
+using K = ControlKind;
+
+// Controls that are not settings: the frame, the status line, the lists, the buttons and
+// the countdown labels. Captions are the window's own texts.
+const ControlSpec kPlainControls[] = {
+    // Above the tabs.
+    {"cmdToggleServer", K::kButton, "Start Server",
+     "Start/stop QVServer.exe and the main event timer"},
+    {"fraProgramStatus", K::kFrame, "Program Status", ""},
+    {"lblStatus", K::kLabel, "Good to go", "What the program is presently doing"},
+    {"prgProgress", K::kProgress, "", ""},
+    {"Dir1", K::kList, "", ""},
+    {"File1", K::kList, "", ""},
+    {"cmdVersionInformation", K::kButton, "Version Info", ""},
+    {"tmrMainEventTimer", K::kTimer, "", ""},
+    {"lblProgramRunTime", K::kLabel, "", ""},
+    // "Operation".
+    {"fraPlayersOnline", K::kFrame, "Players Online ", ""},
+    {"lblPlayersOnlineHeader", K::kLabel, "Name                                Rank", ""},
+    {"lstPlayersOnline", K::kList, "", ""},
+    {"lstPlayersOnlineRank", K::kList, "", ""},
+    {"lblPlayersOnlineSystems", K::kLabel, "Last Known System", ""},
+    {"lstPlayersOnlineSystems", K::kList, "", ""},
+    {"cmdKickPlayer", K::kButton, "Kick", ""},
+    {"cmdKickAndBan", K::kButton, "Kick and Ban", ""},
+    {"cmdKickAllInSystem", K::kButton, "Kick All In System", ""},
+    {"cmdViewInfo", K::kButton, "View Player's Info", ""},
+    {"cmdUpdatePlayersOnline", K::kButton, "Update List", ""},
+    {"lblAutoUpdateInterval", K::kLabel, "AutoUpdate Interval (seconds): 5", ""},
+    {"lblAutoUpdateTimeLeft", K::kLabel, "", ""},
+    {"fraKickOptions", K::kFrame, "Fenwick's variable credit and location kicks", ""},
+    {"chkFineKickedPlayers", K::kCheckBox, "Fine kicked players (credits)", ""},
+    {"chkSendKickedPlayersToBase", K::kCheckBox, "Send kicked players to base", ""},
+    {"fraKickNotice", K::kFrame, "Universe kick notification", ""},
+    {"chkEnableKickChatNotice", K::kCheckBox, "Announce kicks to the universe", ""},
+    {"lblKickMessagePart1", K::kLabel, "Player is being kicked", ""},
+    {"txtKickMessagePart2", K::kText, "because they're ugly!", ""},
+    {"fraChatWithUniverse", K::kFrame, "Chat With Universe", ""},
+    {"txtChatText", K::kText, "", ""},
+    {"cmdSend", K::kButton, "Send", ""},
+    // "Players".
+    {"fraPlayerList", K::kFrame, "Player List", ""},
+    {"lstPlayers", K::kList, "", ""},
+    {"lblPlayerListFilter", K::kLabel, "List Filter:", ""},
+    {"txtPlayerListFilter", K::kText, "", ""},
+    {"chkDisplayOnlyNamesForThisPlayer", K::kCheckBox,
+     "Display only players owned by selected player", ""},
+    {"cmdRegeneratePlayerList", K::kButton, "Re-Generate Player List", ""},
+    {"cmdUpdateAllPlayerInformation", K::kButton, "Update ALL Players", ""},
+    {"cmdDeletePlayer", K::kButton, "Delete Player", ""},
+    {"fraPlayerSummary", K::kFrame, "Player Summary", ""},
+    {"lblPlayerName", K::kLabel, "", ""},
+    {"lblPlayerRank", K::kLabel, "", ""},
+    {"lblPlayerMoney", K::kLabel, "", ""},
+    {"lblPlayerLocation", K::kLabel, "", ""},
+    {"lblPlayerKills", K::kLabel, "", ""},
+    {"lblPlayerTimePlayed", K::kLabel, "", ""},
+    {"lblPlayerLastOnline", K::kLabel, "", ""},
+    {"lblPlayerShip", K::kLabel, "", ""},
+    {"lblPlayerShield", K::kLabel, "", ""},
+    {"lblPlayerGenerator", K::kLabel, "", ""},
+    {"lstPlayerGuns", K::kList, "", ""},
+    {"lblPlayerCreated", K::kLabel, "", ""},
+    {"lblPlayerLastUpdate", K::kLabel, "", ""},
+    {"cmdBanToggle", K::kButton, "Ban Player", ""},
+    {"cmdEditPlayer", K::kButton, "Edit Player", ""},
+    {"cmdViewPlayer", K::kButton, "View Player (non-edit)", ""},
+    {"cmdUpdatePlayerInfo", K::kButton, "Update Information", ""},
+    // "Bans".
+    {"fraBannedPlayers", K::kFrame, "Banned Players", ""},
+    {"lstBannedPlayers", K::kList, "", ""},
+    {"txtBannedPlayerListFilter", K::kText, "", ""},
+    {"chkDisplayOnlyNamesForThisBannedPlayer", K::kCheckBox,
+     "Display only players owned by selected player", ""},
+    {"cmdUnbanPlayer", K::kButton, "Unban Player", ""},
+    {"cmdViewBannedPlayerInfo", K::kButton, "View Player's Info", ""},
+    {"fraBanInformation", K::kFrame, "Ban Information", ""},
+    {"optBanDuration_0", K::kOption, "Indefinitely", ""},
+    {"optBanDuration_1", K::kOption, "Until:", ""},
+    {"calBanUntilDate", K::kText, "", ""},
+    {"cmbBanUntilTime", K::kComboBox, "", ""},
+    {"lblBanReason", K::kLabel, "For Reason", ""},
+    {"txtBanReason", K::kText, "", ""},
+    {"cmdSetUnbanTime", K::kButton, "Set Unban Time", ""},
+    {"cmdSetBanReason", K::kButton, "Set Ban Reason", ""},
+    {"lblPlayerBannedUntil", K::kLabel, "", ""},
+    {"lblPlayerBanCheckInterval", K::kLabel, "Check for players due for unban every 30 minutes",
+     ""},
+    {"lblPlayerBanNextCheck", K::kLabel, "Next check in 1800 seconds", ""},
+    {"cmdCheckForPlayersToUnban", K::kButton, "Check Now", ""},
+    // "Banners".
+    {"lblBannerDisplayInterval", K::kLabel, "Banner display interval (minutes): 30", ""},
+    {"lblTimeToNextTimedBanner", K::kLabel, "", ""},
+    {"cmdDisplayTimedBannerNow", K::kButton, "Display Now", ""},
+    {"cmdSaveBannerConfigurationToFile", K::kButton, "Save Banner Configuration", ""},
+    // "Web Output".
+    {"lblStatsGenerationInterval", K::kLabel, "Stats generation interval (minutes): 30", ""},
+    {"lblTimeToNextQVStatGeneration", K::kLabel, "", ""},
+    {"cmdGenerateQVStats", K::kButton, "Generate Now", ""},
+    {"cmdSaveWebOutputConfiguration", K::kButton, "Save Web Output Configuration", ""},
+    // "Configuration".
+    {"lblQVAdminRestartNote", K::kLabel,
+     "Must restart program for changes to QVAdmin DLL settings to take effect!", ""},
+    {"lblServerCheckInterval", K::kLabel, "Every 5 Seconds", ""},
+    {"lblServerCheckTimeLeft", K::kLabel, "", ""},
+    {"lblAutoMaintenanceInterval", K::kLabel, "Execute every 24 hours", ""},
+    {"lblAutoMaintenanceIntervalTimeLeft", K::kLabel, "", ""},
+    {"cmdExecuteAutomatedMaintenance", K::kButton, "Execute Now", ""},
+    {"cmdExecuteAutoMaintenanceIn1Minutes", K::kButton, "In 1 Minute", ""},
+    {"cmdExecuteAutoMaintenanceIn5Minutes", K::kButton, "In 5 Minutes", ""},
+    {"cmdExecuteAutoMaintenanceIn10Minutes", K::kButton, "In 10 Minutes", ""},
+    {"cmdAllEquippableEquipment", K::kComboBox, "", ""},
+    {"lstNameScanFilters", K::kList, "", ""},
+    {"lstEquipmentScanFilters", K::kList, "", ""},
+    {"cmdSaveProgramConfiguration", K::kButton, "Save Program Configuration",
+     "Save all program configuration settings to file"},
+    // "Logs".
+    {"tbsLogTabs", K::kComboBox, "", ""},
+    {"lstPlayerActivityLog", K::kList, "", "Player activities"},
+    {"cmdClearPlayerActivityLog", K::kButton, "Clear", "Clear log"},
+    {"cmdSavePlayerActivityLog", K::kButton, "Save", "Save log to file"},
+    {"lstServerActivityLog", K::kList, "", "Server activities"},
+    {"cmdClearServerActivityLog", K::kButton, "Clear", "Clear log"},
+    {"cmdSaveServerActivityLog", K::kButton, "Save", "Save log to file"},
+    {"lstHELMErrorLog", K::kList, "", "Problems that HELM has encountered"},
+    {"cmdClearHELMErrorLog", K::kButton, "Clear", "Clear log"},
+    {"cmdSaveHELMErrorLog", K::kButton, "Save", "Save log to file"},
+};
+
+// Captions of the settings' check boxes and the buttons of their option pairs.
+const std::map<std::string, std::string>& SettingCaptions() {
+  static const std::map<std::string, std::string> captions = {
+      {"chkAutoUpdatePlayersOnline", "AutoUpdate Players Online List"},
+      {"chkServerCheckDelay", "Ensure QVServer.exe is running"},
+      {"chkClearChatAfterSend", "Clear chat text after sending"},
+      {"chkDontCheckForNewQvFilesOnRun", "Don't check for new .qv files on start-up"},
+      {"chkDeletePlayersWithLinefeedCharactersInName",
+       "Delete players with linefeed characters in their name"},
+      {"chkEnableAutomatedMaintenance", "Enable automated maintenance"},
+      {"chkRestartQVServer", "Stop and restart QVServer.exe"},
+      {"chkDeleteNonBannedInactivePlayers", "Delete non-banned inactive players"},
+      {"chkDeleteNonBannedUninterestedPlayers", "Delete non-banned uninterested players"},
+      {"chkDeleteNonBannedEmptyPlayerFolders", "Delete non-banned empty player folders"},
+      {"chkAutoBanPlayersWithSpecifiedEquipment", "Auto-ban players using this equipment"},
+      {"chkServerIsModded", "Server is modded"},
+      {"chkDisableEditWarnings", "Disable editor warnings"},
+      {"optRegionalDateSetting_0", "MM/DD/YYYY"},
+      {"optRegionalDateSetting_1", "DD/MM/YYYY"},
+      {"optRegionalTimeSetting_0", "12-hr (AM/PM)"},
+      {"optRegionalTimeSetting_1", "24-hr"},
+      {"chkRunHELMUnattended", "Run HELM unattended"},
+      {"chkAutoBanPlayersWithUnknownEquipment", "Auto-ban players using unknown equipment"},
+      {"optPlayerWithBadNamePunishment_0", "Kick"},
+      {"optPlayerWithBadNamePunishment_1", "Ban"},
+      {"chkDeleteQVServerErrorsLogfile", "Delete the QVServer error log file"},
+      {"chkCheckCheaterLog", "Check the cheaters log"},
+      {"chkAutoBanShipRelatedCheaters", "Ship Related"},
+      {"chkAutoBanEquipmentExceedsShipSpecsCheats", "Equipment exceeds ship specs"},
+      {"chkAutoBanShipOrEquipmentNotSoldOnBaseCheats", "Ship or Equipment not sold on base"},
+      {"chkAutoBanShipCapacityExceededCheats", "Ship capacity exceeded"},
+      {"lblPlayerCharacterNumberLimit", "Limit players to 5 characters"},
+      {"chkEnableTimedBanners", "Enable timed banners"},
+      {"chkEnableQVStat", "Enable QVStat"},
+      {"chkQVStatShowTopNPlayers", "Show top N players"},
+      {"chkQVStatShowPlayersAtRankN", "Show players at rank N"},
+      {"chkQVStatShowPlayersPlayedWithinNDays", "Show players played within N days"},
+      {"chkQVStatHighlightPlayersWithinLastNHours", "Highlight players within last N hours"},
+      {"chkQVStatHighlightCheatersSensitivity", "Highlight cheaters, sensitivity"},
+      {"chkQVStatSaveCPUCyclesPauseDuration", "Save CPU cycles, pause duration"},
+      {"chkQVStatShowPlayerPOS", "Show player positions"},
+      {"chkEnableOnlinePlayerWebOutput", "Enable online players web output"},
+      {"chkEnableBannedPlayersWebOutput", "Enable banned players web output"},
+  };
+  return captions;
+}
+
+ControlKind KindOfSetting(const std::string& name, settings::FieldKind kind) {
+  if (name.rfind("lbl", 0) == 0) return K::kCheckBox;  // "Limit players to N characters"
+  switch (kind) {
+    case settings::FieldKind::kText: return K::kText;
+    case settings::FieldKind::kSwitch: return K::kCheckBox;
+    case settings::FieldKind::kNumber: return K::kScrollBar;
+    case settings::FieldKind::kOption: return K::kOption;
+    case settings::FieldKind::kListIndex: return K::kComboBox;
+  }
+  return K::kText;
+}
+
+std::vector<std::string> DayRows() {
+  return {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+}
+
+std::vector<std::string> HourRows() {
+  std::vector<std::string> rows;
+  for (int h = 0; h < 24; ++h) {
+    int twelve = h % 12 == 0 ? 12 : h % 12;
+    rows.push_back(std::to_string(twelve) + (h < 12 ? "AM" : "PM"));
+  }
+  return rows;
+}
+
+void AddSetting(Controls& controls, settings::Settings& s, const settings::FieldSpec& spec) {
+  const bool is_array = spec.text_array != nullptr || spec.number_array != nullptr;
+  const std::string name = is_array ? ElementName(spec.name, spec.index) : spec.name;
+  ControlKind kind = KindOfSetting(spec.name, spec.kind);
+  const auto& captions = SettingCaptions();
+  if (kind == K::kOption) {
+    for (int i = 0; i < 2; ++i) {
+      std::string button = ElementName(name, i);
+      Control& c = controls.Add(button, K::kOption);
+      c.BindOption(&settings::NumberField(spec, s), i);
+      if (auto it = captions.find(button); it != captions.end()) controls.SetText(button, it->second);
+    }
+    return;
+  }
+  Control& c = controls.Add(name, kind);
+  if (kind == K::kText) {
+    c.BindText(&settings::TextField(spec, s));
+    return;
+  }
+  // Captions are set before binding, so that they stay the control's own texts.
+  if (auto it = captions.find(name); it != captions.end()) controls.SetText(name, it->second);
+  c.BindValue(&settings::NumberField(spec, s));
+  if (kind == K::kScrollBar) c.set_range(spec.min, spec.max);
+  if (std::string(spec.name) == "cmbDailyBannerDay") controls.SetRows(name, DayRows());
+  if (std::string(spec.name) == "cmbDailyBannerTime") controls.SetRows(name, HourRows());
+}
+
+}  // namespace
+
+std::string ElementName(const std::string& name, int index) {
+  return name + "_" + std::to_string(index);
+}
+
+const std::vector<std::string>& MainWindowTabs() {
+  static const std::vector<std::string> tabs = {"Operation", "Players",       "Bans", "Banners",
+                                                "Web Output", "Configuration", "Logs"};
+  return tabs;
+}
+
+const std::vector<std::string>& ServerDependentControls() {
+  static const std::vector<std::string> names = {
+      "chkServerCheckDelay",         "chkAutoUpdatePlayersOnline",
+      "chkEnableTimedBanners",       "cmdUpdatePlayersOnline",
+      "cmdKickPlayer",               "cmdKickAndBan",
+      "cmdViewInfo",                 "cmdKickAllInSystem",
+      "cmdDisplayTimedBannerNow",    "cmdCheckForPlayersToUnban",
+      "cmdGenerateQVStats",          "cmdExecuteAutomatedMaintenance",
+      "cmdExecuteAutoMaintenanceIn1Minutes", "cmdExecuteAutoMaintenanceIn5Minutes",
+      "cmdExecuteAutoMaintenanceIn10Minutes",
+  };
+  return names;
+}
+
+void AddMainWindowControls(Controls& controls, settings::Settings& settings) {
+  for (const ControlSpec& spec : kPlainControls) {
+    Control& c = controls.Add(spec.name, spec.kind);
+    controls.SetText(spec.name, spec.caption);
+    if (*spec.tool_tip) c.set_tool_tip(spec.tool_tip);
+  }
+  using settings::SettingsFile;
+  for (SettingsFile file : {SettingsFile::kProgram, SettingsFile::kBanners, SettingsFile::kQVStat,
+                            SettingsFile::kWebOutput}) {
+    for (const settings::FieldSpec& spec : settings::FileLayout(file)) {
+      AddSetting(controls, settings, spec);
+    }
+  }
+  controls.SetRows("cmbBanUntilTime", HourRows());
+  controls.SetRows("tbsLogTabs", {"&Player Activity Log", "&Server Activity Log", "HELM Error Log"});
+  controls.Select("tbsLogTabs", 0);
+  controls.SetValue("tmrMainEventTimer", 1000);  // the interval: one tick a second
+  controls.SetEnabled("tmrMainEventTimer", false);
+  // Nothing runs before the server is started.
+  for (const std::string& name : ServerDependentControls()) controls.SetEnabled(name, false);
+  controls.SetEnabled("cmdSend", false);
+  controls.SetEnabled("cmdBanToggle", false);
+}
+
+}  // namespace helmsman::ui
