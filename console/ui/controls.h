@@ -35,7 +35,9 @@ enum class ControlKind {
 };
 
 // The events a view reports and the model handles.
-enum class ControlEvent { kClick, kChange, kDoubleClick };
+// kTimer: a timer control fired (the view runs the timer while it is enabled, with its
+// value as the interval in milliseconds).
+enum class ControlEvent { kClick, kChange, kDoubleClick, kTimer };
 
 class Control {
  public:
