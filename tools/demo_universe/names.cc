@@ -45,10 +45,9 @@ std::string CharacterName(SplitMix64& rng) {
   if (rng.Percent(10)) name.insert(1 + rng.Below(name.size() - 1), rng.Pick(kAccented));
   switch (rng.Below(6)) {
     case 0:
-      name += " " + InventedWord(rng);
-      break;
     case 1:
-      name += "_" + InventedWord(rng);
+      name += rng.Percent(50) ? ' ' : '_';
+      name += InventedWord(rng);
       break;
     case 2:
       name += std::to_string(rng.Between(1, 999));

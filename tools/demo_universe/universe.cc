@@ -64,7 +64,8 @@ void AddSeveral(SplitMix64& rng, const DemoCatalogue& catalogue, Table table, co
 // A ten-character hash code that none of known is.
 std::string UnknownHashCode(SplitMix64& rng, const std::set<std::string>& known) {
   for (;;) {
-    std::string code = "X" + std::to_string(100000000 + rng.Below(900000000));
+    std::string code = std::to_string(100000000 + rng.Below(900000000));
+    code.insert(code.begin(), 'X');
     if (!known.count(code)) return code;
   }
 }
