@@ -329,7 +329,8 @@ Handle WindowSystem::GetNextDlgTabItem(Handle dialog, Handle control) {
   if (!target) return 0;
   const std::vector<Handle>& children = target->children;
   size_t count = children.size();
-  size_t start = count;  // before the first control
+  if (count == 0) return 0;
+  size_t start = count - 1;  // so that the walk begins at the first control
   if (control) {
     auto it = std::find(children.begin(), children.end(), control);
     if (it == children.end()) return 0;

@@ -109,12 +109,14 @@ TEST_F(WindowSystemTest, ButtonsNotifyTheirDialogAndCheckBoxesKeepTheirState) {
 }
 
 TEST_F(WindowSystemTest, TabOrderSkipsControlsWithoutTabStopAndCycles) {
+  Handle first = desk_.AddControl(dialog_, ControlKind::kEdit, "", 50);
   Handle label = desk_.AddControl(dialog_, ControlKind::kStatic, "label", -1, false);
   Handle list = desk_.AddControl(dialog_, ControlKind::kListBox, "", 100);
   Handle ok = desk_.AddControl(dialog_, ControlKind::kButton, "OK", IDOK);
-  EXPECT_EQ(desk_.GetNextDlgTabItem(dialog_, 0), list);
+  EXPECT_EQ(desk_.GetNextDlgTabItem(dialog_, 0), first);
+  EXPECT_EQ(desk_.GetNextDlgTabItem(dialog_, first), list);
   EXPECT_EQ(desk_.GetNextDlgTabItem(dialog_, list), ok);
-  EXPECT_EQ(desk_.GetNextDlgTabItem(dialog_, ok), list);
+  EXPECT_EQ(desk_.GetNextDlgTabItem(dialog_, ok), first);
   EXPECT_EQ(desk_.GetNextDlgTabItem(dialog_, label), list);
   EXPECT_EQ(desk_.GetNextDlgTabItem(dialog_, main_), 0u);  // not a control of the dialog
   EXPECT_EQ(desk_.GetDlgItem(dialog_, IDOK), ok);

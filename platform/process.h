@@ -1,0 +1,55 @@
+// Starting other programs. QVAdmin starts the game server with a Windows-style command line
+// and does not wait for it; the server runs on after its starter has gone.
+#ifndef HELMSMAN_PLATFORM_PROCESS_H_
+#define HELMSMAN_PLATFORM_PROCESS_H_
+
+#include <string>
+#include <vector>
+
+namespace helmsman::platform {
+
+struct LaunchRequest {
+  // The program file to run.
+  std::string program;
+  // The whole command line, program path first, exactly as Windows would receive it.
+  std::string command_line;
+  // The current directory of the new process.
+  std::string directory;
+};
+
+class ProcessLauncher {
+ public:
+  virtual ~ProcessLauncher() = default;
+  // Starts the program and returns without waiting for it. False and *error when it could
+  // not be started (missing or non-executable program, missing directory).
+  //
+  // On POSIX:
+  // - The command line is split at blanks (spaces and tabs); runs of blanks count as one
+  //   and no quoting is understood, so the tokens are the arguments, the first of them
+  //   argument 0.
+  // - Program files are found without regard to case, as Windows finds them: when no file
+  //   has exactly the requested name, the first entry of its folder (in byte order) whose
+  //   name matches it ignoring case is taken, and failing that one that matches the name
+  //   without its ".exe" ending ("QVServer.exe" finds "qvserver.exe", "QVSERVER.EXE" or
+  //   "qvserver").
+  // - The program runs in a session of its own with no descriptors of the caller beyond
+  //   standard input, output and error, and is never reaped by the caller.
+  // - A program registered with the simulated desktop for the resolved path runs in-process
+  //   instead (unit tests start their fake server this way).
+  virtual bool Launch(const LaunchRequest& request, std::string* error) = 0;
+};
+
+// The machine's launcher.
+ProcessLauncher& SystemProcessLauncher();
+
+// Blank-separated tokens of a command line (POSIX splitting, see above).
+std::vector<std::string> SplitCommandLine(const std::string& command_line);
+// The program file the POSIX launcher runs for path (see above); "" when there is none.
+std::string FindProgramFile(const std::string& path);
+// The short (8.3) form of a path, as Windows command lines take it. On POSIX there is no
+// such form: the path itself is returned, whether or not it exists.
+std::string ShortPath(const std::string& path);
+
+}  // namespace helmsman::platform
+
+#endif  // HELMSMAN_PLATFORM_PROCESS_H_
