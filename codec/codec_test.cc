@@ -25,7 +25,7 @@ std::string AllBytes(size_t size) {
   return text;
 }
 
-TEST(MaskTest, KnownMasks) {
+TEST(CodecMaskTest, KnownMasks) {
   struct Row {
     uint32_t position;
     uint8_t mask;
@@ -45,7 +45,7 @@ TEST(MaskTest, KnownMasks) {
   }
 }
 
-TEST(MaskTest, RepeatsEvery256Positions) {
+TEST(CodecMaskTest, RepeatsEvery256Positions) {
   for (uint32_t i = 0; i < 256; ++i) {
     EXPECT_EQ(MaskAt(i), MaskAt(i + 256)) << i;
     EXPECT_EQ(MaskAt(i), MaskAt(i + 256 * 1000)) << i;
@@ -65,7 +65,7 @@ TEST(MaskTest, RepeatsEvery256Positions) {
   }
 }
 
-TEST(ScrambleTest, MatchesTheMaskOfEveryPosition) {
+TEST(CodecScrambleTest, MatchesTheMaskOfEveryPosition) {
   struct Row {
     size_t size;
     uint32_t first;
@@ -92,7 +92,7 @@ TEST(ScrambleTest, MatchesTheMaskOfEveryPosition) {
   }
 }
 
-TEST(ScrambleTest, EncodeThenDecodeGivesTheText) {
+TEST(CodecScrambleTest, EncodeThenDecodeGivesTheText) {
   EXPECT_EQ(EncodeText("AB"), std::string("QVS1\x97\xB1", 6));
   EXPECT_EQ(EncodeText(""), "QVS1");
   std::string text = AllBytes(3000);
@@ -101,7 +101,7 @@ TEST(ScrambleTest, EncodeThenDecodeGivesTheText) {
   EXPECT_EQ(plain, text);
 }
 
-TEST(ScrambleTest, DecodeRefusesContentWithoutMagic) {
+TEST(CodecScrambleTest, DecodeRefusesContentWithoutMagic) {
   std::string plain = "untouched";
   for (std::string_view content : {"", "QVS", "QVS2abc", "qvs1abc", "xQVS1"}) {
     EXPECT_FALSE(DecodeText(content, &plain)) << content;
@@ -161,7 +161,7 @@ class FaultyFileSystem : public FileSystem {
   FileSystem& disk_ = DiskFileSystem();
 };
 
-class ConvertTest : public ::testing::Test {
+class CodecConvertTest : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) const { return JoinPath(folder_.path(), name); }
   void Put(const std::string& name, const std::string& data) {
@@ -182,7 +182,7 @@ class ConvertTest : public ::testing::Test {
   FileSystem& disk_ = DiskFileSystem();
 };
 
-TEST_F(ConvertTest, DecodeThenEncodeReproducesTheScrambledFile) {
+TEST_F(CodecConvertTest, DecodeThenEncodeReproducesTheScrambledFile) {
   std::string text = "[Player]\r\nname = 0041\r\n" + AllBytes(5000);
   Put("a.qv", EncodeText(text));
   ASSERT_EQ(Run(kDecode, "a.qv", "a.txt"), kSuccess);
@@ -191,7 +191,7 @@ TEST_F(ConvertTest, DecodeThenEncodeReproducesTheScrambledFile) {
   EXPECT_EQ(Get("b.qv"), Get("a.qv"));
 }
 
-TEST_F(ConvertTest, EmptyTextAndBareMagic) {
+TEST_F(CodecConvertTest, EmptyTextAndBareMagic) {
   Put("empty.txt", "");
   ASSERT_EQ(Run(kEncode, "empty.txt", "empty.qv"), kSuccess);
   EXPECT_EQ(Get("empty.qv"), "QVS1");
@@ -200,7 +200,7 @@ TEST_F(ConvertTest, EmptyTextAndBareMagic) {
   EXPECT_EQ(Get("empty.out"), "");
 }
 
-TEST_F(ConvertTest, TargetIsTruncatedAndMayBeTheSource) {
+TEST_F(CodecConvertTest, TargetIsTruncatedAndMayBeTheSource) {
   Put("a.txt", "short");
   Put("a.qv", std::string(10000, 'x'));
   ASSERT_EQ(Run(kEncode, "a.txt", "a.qv"), kSuccess);
@@ -209,7 +209,7 @@ TEST_F(ConvertTest, TargetIsTruncatedAndMayBeTheSource) {
   EXPECT_EQ(Get("a.qv"), "short");
 }
 
-TEST_F(ConvertTest, BadInputGivesItsCodeAndTouchesNoTarget) {
+TEST_F(CodecConvertTest, BadInputGivesItsCodeAndTouchesNoTarget) {
   Put("empty", "");
   Put("three", "QVS");
   Put("wrong", "QVS2 text");
@@ -236,7 +236,7 @@ TEST_F(ConvertTest, BadInputGivesItsCodeAndTouchesNoTarget) {
   }
 }
 
-TEST_F(ConvertTest, WrongTypeLeavesAnExistingTargetAlone) {
+TEST_F(CodecConvertTest, WrongTypeLeavesAnExistingTargetAlone) {
   Put("a.txt", "text");
   Put("out", "keep me");
   EXPECT_EQ(Run(0, "a.txt", "out"), kBadArguments);
@@ -244,7 +244,7 @@ TEST_F(ConvertTest, WrongTypeLeavesAnExistingTargetAlone) {
   EXPECT_EQ(Get("out"), "keep me");
 }
 
-TEST_F(ConvertTest, AbsentPathsGive261) {
+TEST_F(CodecConvertTest, AbsentPathsGive261) {
   Put("a.txt", "text");
   std::string source = Path("a.txt"), target = Path("out");
   EXPECT_EQ(Convert(kEncode, nullptr, target.c_str(), disk_), kBadArguments);
@@ -253,14 +253,14 @@ TEST_F(ConvertTest, AbsentPathsGive261) {
   EXPECT_FALSE(disk_.FileExists(target));
 }
 
-TEST_F(ConvertTest, TargetThatCannotBeCreated) {
+TEST_F(CodecConvertTest, TargetThatCannotBeCreated) {
   Put("a.txt", "text");
   ASSERT_TRUE(disk_.MakeDirectory(Path("folder")));
   EXPECT_EQ(Run(kEncode, "a.txt", "no/such/folder/a.qv"), kTargetNotCreated);
   EXPECT_EQ(Run(kEncode, "a.txt", "folder"), kTargetNotCreated);
 }
 
-TEST_F(ConvertTest, SourcePathMustFitTheShortPathBuffer) {
+TEST_F(CodecConvertTest, SourcePathMustFitTheShortPathBuffer) {
   // Build an existing file whose path is exactly 511 bytes (fits with its terminator) and a
   // sibling of 512 bytes.
   std::string folder = folder_.path();
@@ -282,7 +282,7 @@ TEST_F(ConvertTest, SourcePathMustFitTheShortPathBuffer) {
   EXPECT_EQ(Convert(kEncode, very_long.c_str(), target.c_str(), disk_), kNoShortPath);
 }
 
-TEST_F(ConvertTest, SourceFaults) {
+TEST_F(CodecConvertTest, SourceFaults) {
   Put("a.qv", EncodeText("some text"));
   struct Row {
     const char* what;
@@ -309,7 +309,7 @@ TEST_F(ConvertTest, SourceFaults) {
   }
 }
 
-TEST_F(ConvertTest, FileThatGrewIsReadUpToItsSize) {
+TEST_F(CodecConvertTest, FileThatGrewIsReadUpToItsSize) {
   Put("a.txt", "0123456789");
   FaultyFileSystem files;
   files.reported_size = 4;
@@ -317,7 +317,7 @@ TEST_F(ConvertTest, FileThatGrewIsReadUpToItsSize) {
   EXPECT_EQ(Get("a.qv"), EncodeText("0123"));
 }
 
-TEST_F(ConvertTest, FailedWriteKeepsWhatWasWritten) {
+TEST_F(CodecConvertTest, FailedWriteKeepsWhatWasWritten) {
   std::string text = AllBytes(1000);
   Put("a.txt", text);
   FaultyFileSystem files;
@@ -326,13 +326,13 @@ TEST_F(ConvertTest, FailedWriteKeepsWhatWasWritten) {
   EXPECT_EQ(Get("a.qv"), EncodeText(text).substr(0, 100));
 }
 
-TEST_F(ConvertTest, FullDiskGives260) {
+TEST_F(CodecConvertTest, FullDiskGives260) {
   if (!disk_.FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   Put("a.txt", "text");
   EXPECT_EQ(Convert(kEncode, Path("a.txt").c_str(), "/dev/full", disk_), kTargetWriteFailed);
 }
 
-TEST(ResultMeaningTest, EveryCodeHasItsOwnText) {
+TEST(CodecResultMeaningTest, EveryCodeHasItsOwnText) {
   std::vector<std::string> seen;
   for (int32_t code : {0, 256, 257, 258, 259, 260, 261, 262, 263}) {
     std::string meaning = ResultMeaning(code);
@@ -344,7 +344,7 @@ TEST(ResultMeaningTest, EveryCodeHasItsOwnText) {
 }
 
 // The shared library as the console binds it: by file name, from the program's folder.
-class ExportTest : public ConvertTest {
+class QvcodecExportTest : public CodecConvertTest {
  protected:
   void SetUp() override {
     std::string error;
@@ -358,7 +358,7 @@ class ExportTest : public ConvertTest {
   QvcodecFunction qvcodec_ = nullptr;
 };
 
-TEST_F(ExportTest, ConvertsThroughTheExport) {
+TEST_F(QvcodecExportTest, ConvertsThroughTheExport) {
   Put("a.txt", "name = 0041\r\n");
   EXPECT_EQ(qvcodec_(QVCODEC_ENCODE, Path("a.txt").c_str(), Path("a.qv").c_str()), 0);
   EXPECT_EQ(Get("a.qv"), EncodeText("name = 0041\r\n"));
@@ -370,13 +370,13 @@ TEST_F(ExportTest, ConvertsThroughTheExport) {
   EXPECT_EQ(qvcodec_(QVCODEC_ENCODE, Path("a.txt").c_str(), Path("no/c").c_str()), 259);
 }
 
-TEST_F(ExportTest, ExportsNothingElse) {
+TEST_F(QvcodecExportTest, ExportsNothingElse) {
   // The conversion and the scrambling are inside, but not visible to the loader.
   EXPECT_EQ(library_->Symbol("_ZN8helmsman5codec6MaskAtEj"), nullptr);
   EXPECT_EQ(library_->Symbol("_ZN8helmsman8platform14DiskFileSystemEv"), nullptr);
 }
 
-class ToolTest : public ConvertTest {
+class QvcodecToolTest : public CodecConvertTest {
  protected:
   // Runs the qvcodec tool with arguments; its standard error lands in the file "stderr".
   int Tool(const std::string& arguments) {
@@ -385,7 +385,7 @@ class ToolTest : public ConvertTest {
   }
 };
 
-TEST_F(ToolTest, ConvertsAndReportsErrors) {
+TEST_F(QvcodecToolTest, ConvertsAndReportsErrors) {
   Put("a.txt", "money = 100\r\n");
   EXPECT_EQ(Tool("encode " + Path("a.txt") + " " + Path("a.qv")), 0);
   EXPECT_EQ(Get("a.qv"), EncodeText("money = 100\r\n"));
@@ -399,7 +399,7 @@ TEST_F(ToolTest, ConvertsAndReportsErrors) {
   EXPECT_EQ(Get("stderr").substr(0, 11), "error 262: ");
 }
 
-TEST_F(ToolTest, BadArgumentsShowTheUsage) {
+TEST_F(QvcodecToolTest, BadArgumentsShowTheUsage) {
   for (std::string arguments : {"", "decode", "decode a", "scramble a b", "decode a b c"}) {
     EXPECT_EQ(Tool(arguments), 2) << arguments;
     EXPECT_EQ(Get("stderr"), "usage: qvcodec decode|encode SOURCE TARGET\n") << arguments;

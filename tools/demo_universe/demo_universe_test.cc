@@ -62,7 +62,7 @@ std::map<std::string, std::string> Tree(const std::string& folder, const std::st
 
 const int64_t kNow = DefaultReferenceTime(7);
 
-TEST(CatalogueTest, SameSeedSameCatalogue) {
+TEST(DemoCatalogueTest, SameSeedSameCatalogue) {
   DemoCatalogue a = MakeCatalogue(7), b = MakeCatalogue(7), c = MakeCatalogue(8);
   bool all_same_as_other_seed = true;
   for (size_t t = 0; t < kTableCount; ++t) {
@@ -74,7 +74,7 @@ TEST(CatalogueTest, SameSeedSameCatalogue) {
   EXPECT_FALSE(all_same_as_other_seed);
 }
 
-class FolderTest : public ::testing::Test {
+class DemoFolderTest : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) const { return JoinPath(folder_.path(), name); }
   codec::testing::TemporaryFolder folder_;
@@ -82,7 +82,7 @@ class FolderTest : public ::testing::Test {
   std::string error_;
 };
 
-TEST_F(FolderTest, GamedataFilesAreWellFormed) {
+TEST_F(DemoFolderTest, GamedataFilesAreWellFormed) {
   ASSERT_TRUE(WriteGamedata(MakeCatalogue(7), Path("gamedata"), disk_, &error_)) << error_;
   ASSERT_EQ(GamedataFileNames().size(), 20u);
   EXPECT_EQ(GamedataFileNames()[17], "GAMEDATA_mapinfo.txt");
@@ -131,7 +131,7 @@ TEST_F(FolderTest, GamedataFilesAreWellFormed) {
   }
 }
 
-TEST_F(FolderTest, GamedataReadsBackAsWritten) {
+TEST_F(DemoFolderTest, GamedataReadsBackAsWritten) {
   DemoCatalogue written = MakeCatalogue(11), read;
   ASSERT_TRUE(WriteGamedata(written, Path("g"), disk_, &error_)) << error_;
   ASSERT_TRUE(ReadGamedata(Path("g"), disk_, &read, &error_)) << error_;
@@ -141,7 +141,7 @@ TEST_F(FolderTest, GamedataReadsBackAsWritten) {
   EXPECT_EQ(read.mapinfo, written.mapinfo);
 }
 
-TEST_F(FolderTest, GamedataReadReportsBadFiles) {
+TEST_F(DemoFolderTest, GamedataReadReportsBadFiles) {
   DemoCatalogue catalogue = MakeCatalogue(11), read;
   ASSERT_TRUE(WriteGamedata(catalogue, Path("g"), disk_, &error_)) << error_;
   std::string guns = JoinPath(Path("g"), "GAMEDATA_guns.txt");
@@ -351,8 +351,18 @@ TEST(CharacterFactoryTest, CharactersAreReadable) {
   int in_space = 0, default_names = 0, without_kills = 0;
   for (int i = 0; i < 400; ++i) {
     CharacterSheet sheet = factory.Make(rng, kNow, 0);
-    ExpectReadable(catalogue, CharacterText(sheet));
-    EXPECT_EQ(CharacterLineCount(sheet), static_cast<int>(SplitCrLf(CharacterText(sheet)).size()));
+    std::string text = CharacterText(sheet);
+    ExpectReadable(catalogue, text);
+    // The name comes back from its hex groups; the default name stands as it is.
+    size_t name_at = text.find("\r\nname = ") + 9;
+    std::string name = text.substr(name_at, text.find("\r\n", name_at) - name_at), decoded;
+    if (sheet.name_in_plain_text) {
+      EXPECT_EQ(name, players::kDefaultCharacterName);
+    } else {
+      ASSERT_TRUE(HexDecodeText(name, &decoded)) << name;
+      EXPECT_EQ(decoded, sheet.name);
+    }
+    EXPECT_EQ(CharacterLineCount(sheet), static_cast<int>(SplitCrLf(text).size()));
     int64_t saved = platform::SecondsFromCivil(sheet.last_saved);
     EXPECT_LE(saved, kNow);
     EXPECT_GT(saved, kNow - 365 * 86400);
@@ -405,7 +415,7 @@ TEST(CharacterFactoryTest, SmallCatalogueStillGivesFullLengthFiles) {
   }
 }
 
-TEST(ReferenceTimeTest, ParsesDatesAndTimes) {
+TEST(DemoReferenceTimeTest, ParsesDatesAndTimes) {
   int64_t seconds = 0;
   ASSERT_TRUE(ParseReferenceTime("2026-03-14", &seconds));
   EXPECT_EQ(seconds, 1773446400);
@@ -417,7 +427,7 @@ TEST(ReferenceTimeTest, ParsesDatesAndTimes) {
   }
 }
 
-class UniverseTest : public FolderTest {
+class DemoUniverseTest : public DemoFolderTest {
  protected:
   AccountsSummary Generate(const std::string& root, uint64_t seed, int accounts) {
     AccountsOptions options;
@@ -431,7 +441,7 @@ class UniverseTest : public FolderTest {
   }
 };
 
-TEST_F(UniverseTest, SameSeedSameBytes) {
+TEST_F(DemoUniverseTest, SameSeedSameBytes) {
   Generate(Path("a"), 3, 25);
   Generate(Path("b"), 3, 25);
   Generate(Path("c"), 4, 25);
@@ -441,7 +451,7 @@ TEST_F(UniverseTest, SameSeedSameBytes) {
   EXPECT_FALSE(a == Tree(Path("c")));
 }
 
-TEST_F(UniverseTest, AccountFolders) {
+TEST_F(DemoUniverseTest, AccountFolders) {
   AccountsSummary summary = Generate(Path("root/Accts/MultiPlayer"), 5, 300);
   std::string root = Path("root/Accts/MultiPlayer");
   EXPECT_TRUE(StartsWith(Read(JoinPath(root, "QVServer.cfg")), "[Server]\r\n"));
@@ -476,7 +486,7 @@ TEST_F(UniverseTest, AccountFolders) {
 
 // Every character file of a 1,000-account universe decodes to a readable file and encodes
 // back to the same bytes.
-TEST_F(UniverseTest, ThousandAccountsRoundTripThroughTheCodec) {
+TEST_F(DemoUniverseTest, ThousandAccountsRoundTripThroughTheCodec) {
   Generate(Path("root"), 2026, 1000);
   DemoCatalogue catalogue = MakeCatalogue(2026);
   std::string plain = Path("plain.txt"), again = Path("again.qv");
@@ -497,7 +507,7 @@ TEST_F(UniverseTest, ThousandAccountsRoundTripThroughTheCodec) {
   EXPECT_GT(default_names, 0);
 }
 
-TEST_F(UniverseTest, FilesMatchTheCodecTool) {
+TEST_F(DemoUniverseTest, FilesMatchTheCodecTool) {
   Generate(Path("root"), 9, 3);
   std::string tool = JoinPath(codec::testing::ExecutableFolder(), "qvcodec");
   int checked = 0;
@@ -514,7 +524,7 @@ TEST_F(UniverseTest, FilesMatchTheCodecTool) {
   EXPECT_EQ(checked, 3);
 }
 
-TEST_F(UniverseTest, QvdemoToolWritesBothParts) {
+TEST_F(DemoUniverseTest, QvdemoToolWritesBothParts) {
   std::string tool = JoinPath(codec::testing::ExecutableFolder(), "qvdemo");
   std::string quiet = " >" + Path("out") + " 2>" + Path("err");
   ASSERT_EQ(codec::testing::RunCommand(tool + " gamedata --seed 12 --out " + Path("prog") + quiet),
