@@ -40,8 +40,15 @@ wanted="seed=$seed accounts=$accounts generator=$(sha256sum "$qvdemo" | cut -c1-
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ] && [ -d "$program" ] && [ -d "$root" ]; then
   echo "== Reusing the demo universe in $demo ($wanted)"
 else
+  # Only folders this script made are removed: they come with its stamp.
+  if [ ! -f "$stamp" ] && { [ -e "$program" ] || [ -e "$demo/server" ] || [ -e "$work" ]; }; then
+    echo "demo: $demo holds helmsman, server or work folders this script did not make;" \
+         "choose another DEMO_DIR" >&2
+    exit 1
+  fi
   echo "== Generating the demo universe in $demo (seed $seed, $accounts accounts)"
-  rm -rf "$program" "$demo/server" "$stamp"
+  echo "incomplete" > "$stamp"
+  rm -rf "$program" "$demo/server"
   "$qvdemo" gamedata --seed "$seed" --out "$program"
   "$qvdemo" accounts --seed "$seed" --accounts "$accounts" --root "$root" --gamedata "$program"
   echo "$wanted" > "$stamp"
