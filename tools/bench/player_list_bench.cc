@@ -3,9 +3,12 @@
 // (std::ofstream / std::ifstream) in the same run. Targets: save within 2x, load within 3x of
 // the plain I/O.
 //
+// Plain I/O comes in two forms: the finished bytes in one call (BM_PlainWrite, BM_PlainRead)
+// and line by line, as a plain implementation would do it (BM_PlainWriteLines writes the
+// fields of the list through std::ofstream, BM_PlainReadLines reads with std::getline).
 // A save is durable (temporary file, fsync, rename) and copies the old file to the backup
-// first, so BM_Save is set beside both a plain write and a durable write of the same bytes
-// through the file layer; BM_Encode and BM_Decode time the text conversion alone.
+// first, so BM_Save is also set beside a durable write of the same bytes through the file
+// layer; BM_Encode and BM_Decode time the text conversion alone.
 //
 // BM_ResidentMemory reports the resident size of this process holding a full list loaded
 // from the file (Linux: /proc/self/status). Run it on its own for a clean figure:
@@ -180,6 +183,38 @@ void BM_PlainWrite(benchmark::State& state) {
   SetBytes(state);
 }
 
+// The same bytes written line by line from a full list through std::ofstream, as a plain
+// implementation of the save would write them (not durable, no backup).
+void BM_PlainWriteLines(benchmark::State& state) {
+  Files& files = TheFiles();
+  PlayerList& list = TheList();
+  auto put = [](std::ofstream& out, const std::string& field) {
+    out.write(field.data(), static_cast<std::streamsize>(field.size()));
+    out.write("\r\n", 2);
+  };
+  for (auto _ : state) {
+    std::filesystem::remove(files.plain_target);
+    std::ofstream out(files.plain_target, std::ios::binary);
+    out.write("4.1\r\n", 5);
+    for (const PlayerRecord& r : list.InUse()) {
+      for (const std::string* f :
+           {&r.name, &r.file_name, &r.account_folder, &r.last_read, &r.ban_until_hour,
+            &r.ban_until_month, &r.ban_until_day, &r.ban_until_year, &r.ban_reason, &r.system,
+            &r.location, &r.money, &r.rank, &r.kills, &r.time_played, &r.ship, &r.last_saved}) {
+        put(out, *f);
+      }
+      for (int w = 0; w < helmsman::players::kStoredWeaponSlots; ++w) put(out, r.weapons[w]);
+      for (const std::string* f : {&r.shield, &r.power_generator, &r.first_seen}) put(out, *f);
+    }
+    out.close();
+    if (!out) {
+      state.SkipWithError("plain write failed");
+      break;
+    }
+  }
+  SetBytes(state);
+}
+
 void BM_PlainWriteDurably(benchmark::State& state) {
   Files& files = TheFiles();
   std::string text = files.Text();
@@ -279,6 +314,7 @@ void BM_Decode(benchmark::State& state) {
 
 BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainWriteLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainWriteDurably)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond);
