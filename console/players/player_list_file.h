@@ -71,6 +71,7 @@ std::string PlayerListBackupPath(const std::string& program_folder);
 
 // Replaces the list's contents with the file in program_folder.
 // - No file, or an empty one: the list is empty, no message (kNoFile).
+// - A file that cannot be read: the list is empty, the reason is reported (kUnreadable).
 // - The number at the start of line 1 (blanks before it skipped, compared as a number, so
 //   "4.10" is current) is not 4.1: shows kPlayerListOutOfDateMessage with OK only, the list
 //   stays empty (kOutOfDate).
@@ -83,12 +84,13 @@ LoadReport LoadPlayerList(platform::FileSystem& file_system, const std::string& 
                           ui::Frontend& frontend, PlayerList* list);
 
 // Writes the records in use to the file in program_folder:
-// status "Saving players to disk...", copy of an existing file over the backup, then the
-// whole file written durably (temporary file in the same folder, flushed, renamed over the
-// old one), status "Good to go".
+// status "Saving players to disk...", an existing file copied to the backup (which replaces
+// the old backup), then the whole file written durably (temporary file in the same folder,
+// flushed, renamed over the old one), status "Good to go".
 // A failing write leaves the old file as it was, sets the status kSavePlayersFailedStatus
-// and returns ok = false with the reason. A failing backup copy is a warning only: the new
-// file is still written, as the old one stays intact until the rename.
+// and returns ok = false with the reason. A failing backup copy is a warning only (the
+// backup may then be missing or short): the new file is still written, as the old one stays
+// intact until the rename.
 // A record whose name holds a line break (CR or LF) is left out and reported, so that it
 // cannot shift the blocks of the records after it; a line break in any other stored field
 // is written as a blank and reported.
