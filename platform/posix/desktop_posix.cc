@@ -197,8 +197,8 @@ class SimulatedDesktop : public Desktop {
 }  // namespace
 
 Desktop& SystemDesktop() {
-  static SimulatedDesktop* desktop = new SimulatedDesktop();
-  return *desktop;
+  static SimulatedDesktop desktop;
+  return desktop;
 }
 
 }  // namespace helmsman::platform

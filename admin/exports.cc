@@ -1,0 +1,85 @@
+// The exported C functions: a thin shell over one QvAdmin per process. No exception leaves
+// them; an unexpected one counts as failure (0).
+//
+// The shared fields live in the desktop's shared section "qvadmin" (see platform/desktop.h):
+// it is opened when the library is loaded and held until it is unloaded or the process ends,
+// so the fields exist while at least one process has the library loaded and are zero when
+// the first process loads it. A library that could not open the section refuses to bind.
+#define QVADMIN_BUILDING
+#include "admin/qvadmin_exports.h"
+
+#include <memory>
+#include <string>
+
+#include "admin/qvadmin.h"
+#include "admin/shared_fields.h"
+#include "platform/desktop.h"
+#include "platform/process.h"
+
+namespace {
+
+using helmsman::admin::QvAdmin;
+
+struct Loaded {
+  std::unique_ptr<helmsman::platform::SharedSection> section;
+  std::unique_ptr<QvAdmin> admin;
+};
+
+Loaded* Load() {
+  try {
+    auto loaded = std::make_unique<Loaded>();
+    std::string error;
+    loaded->section =
+        helmsman::platform::SharedSection::Open("qvadmin", helmsman::admin::kSharedWordCount,
+                                                &error);
+    helmsman::admin::Environment environment;
+    environment.desktop = &helmsman::platform::SystemDesktop();
+    environment.launcher = &helmsman::platform::SystemProcessLauncher();
+    environment.shared_words = loaded->section ? loaded->section->words() : nullptr;
+    loaded->admin = std::make_unique<QvAdmin>(environment);
+    return loaded.release();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+// Opened at load time (the loader runs this initialiser) and closed at unload.
+const std::unique_ptr<Loaded> g_loaded(Load());
+
+QvAdmin* Admin() { return g_loaded ? g_loaded->admin.get() : nullptr; }
+
+}  // namespace
+
+extern "C" {
+
+QVADMIN_EXPORT int32_t QVADMIN_CALL QVAdmin_Initialize(int32_t owner, const char* windowTitle,
+                                                       const char* serverDirectory,
+                                                       const char* options) {
+  try {
+    QvAdmin* admin = Admin();
+    return admin ? admin->Initialize(owner, windowTitle, serverDirectory, options) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+QVADMIN_EXPORT int32_t QVADMIN_CALL QVAdmin_DoCommand(const char* command, char* resultText,
+                                                      uint32_t resultSize) {
+  try {
+    QvAdmin* admin = Admin();
+    return admin ? admin->DoCommand(command, resultText, resultSize) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+QVADMIN_EXPORT int32_t QVADMIN_CALL QVAdmin_Release(int32_t owner) {
+  try {
+    QvAdmin* admin = Admin();
+    return admin ? admin->Release(owner) : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+}  // extern "C"

@@ -1,0 +1,56 @@
+// Stopping and starting the game server program.
+//
+// Stop: the quit message is posted to the server window (found by its exact title), and the
+// window is given up to 60 one-second waits to disappear.
+// Start: nothing to do while the server window exists. Otherwise a failure dialog left by a
+// crashed server is sent the quit message and given 30 seconds; the executable is launched
+// in the server directory with the command line "<executable> <options> /c" (no quoting,
+// so empty options leave two blanks before "/c"), without waiting for it; the server window
+// is looked for up to 60 times, one pending event handled and one second waited after each
+// look, and minimised once found.
+#ifndef HELMSMAN_ADMIN_SERVER_CONTROL_H_
+#define HELMSMAN_ADMIN_SERVER_CONTROL_H_
+
+#include <string>
+
+#include "admin/reply_text.h"
+#include "platform/desktop.h"
+#include "platform/process.h"
+
+namespace helmsman::admin {
+
+inline constexpr int kStopWaits = 60;
+inline constexpr int kStartLooks = 60;
+inline constexpr int kFailureDialogWait = 30;
+
+struct ServerSettings {
+  std::string window_title;
+  std::string server_directory;
+  std::string executable_path;
+  std::string options;
+};
+
+class ServerControl {
+ public:
+  ServerControl(platform::Desktop& desktop, platform::ProcessLauncher& launcher,
+                const ServerSettings& settings)
+      : desktop_(desktop), launcher_(launcher), settings_(settings) {}
+
+  // Appends "\r\nShutting down qvserver...\r\n" when the window was there. Succeeds when the
+  // window is gone (also when it never existed).
+  bool Stop(ReplyText* reply);
+  // Appends "Starting up qvserver...\r\n" when the window was absent. Succeeds when the
+  // window exists afterwards.
+  bool Start(ReplyText* reply);
+
+ private:
+  platform::WindowHandle FindServer();
+
+  platform::Desktop& desktop_;
+  platform::ProcessLauncher& launcher_;
+  const ServerSettings& settings_;
+};
+
+}  // namespace helmsman::admin
+
+#endif  // HELMSMAN_ADMIN_SERVER_CONTROL_H_
