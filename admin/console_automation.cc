@@ -10,11 +10,9 @@ using platform::Desktop;
 using platform::MenuHandle;
 using platform::WindowHandle;
 
-const ConsoleAutomation::MenuPath ConsoleAutomation::kManageAccounts = {kManageAccountsTitle, 1,
-                                                                        8};
+const ConsoleAutomation::MenuPath ConsoleAutomation::kManageAccounts = {kManageAccountsTitle, 1, 8};
 const ConsoleAutomation::MenuPath ConsoleAutomation::kUniverseChat = {kUniverseChatTitle, 3, 0};
-const ConsoleAutomation::MenuPath ConsoleAutomation::kChooseAPlayer = {kChooseAPlayerTitle, 3,
-                                                                       2};
+const ConsoleAutomation::MenuPath ConsoleAutomation::kChooseAPlayer = {kChooseAPlayerTitle, 3, 2};
 
 namespace {
 
@@ -74,8 +72,7 @@ WindowHandle ConsoleAutomation::FindControlByText(WindowHandle dialog, const cha
   return 0;
 }
 
-WindowHandle ConsoleAutomation::FindControlByClass(WindowHandle dialog,
-                                                   const char* class_name) {
+WindowHandle ConsoleAutomation::FindControlByClass(WindowHandle dialog, const char* class_name) {
   WindowHandle control = desktop_.NextTabItem(dialog, 0);
   for (int walked = 0; walked < kTabWalkForClass && control; ++walked) {
     std::optional<std::string> name = desktop_.ClassNameOf(control, kClassNameCapacity);
@@ -87,9 +84,8 @@ WindowHandle ConsoleAutomation::FindControlByClass(WindowHandle dialog,
 
 std::optional<std::string> ConsoleAutomation::ReadRow(WindowHandle list, int row) {
   std::string text;
-  platform::SendResult read = desktop_.SendForText(list, platform::kLbGetText,
-                                                   static_cast<uintptr_t>(row), kTextCapacity,
-                                                   &text);
+  platform::SendResult read = desktop_.SendForText(
+      list, platform::kLbGetText, static_cast<uintptr_t>(row), kTextCapacity, &text);
   if (!read.ok || read.value < 0) return std::nullopt;
   return text;
 }
@@ -120,9 +116,10 @@ bool ConsoleAutomation::EditRow(WindowHandle dialog, WindowHandle list, int row,
   // A selection that did not reach the server would make the edit act on another row.
   uint32_t list_id = static_cast<uint32_t>(desktop_.ControlId(list));
   if (!desktop_.Send(list, platform::kLbSetCurSel, static_cast<uintptr_t>(row), 0).ok) return false;
-  if (!desktop_.Send(dialog, platform::kWmCommand,
-                     platform::MakeWParam(list_id, platform::kLbnSelChange),
-                     static_cast<intptr_t>(list))
+  if (!desktop_
+           .Send(dialog, platform::kWmCommand,
+                 platform::MakeWParam(list_id, platform::kLbnSelChange),
+                 static_cast<intptr_t>(list))
            .ok)
     return false;
   WindowHandle edit_button = FindControlByText(dialog, "edit account");

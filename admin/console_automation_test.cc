@@ -160,10 +160,9 @@ TEST_F(AutomationTest, ANameOnTwoRowsIsKickedOnBoth) {
   FakeConsole& console = Start(Accounts({"Bob", "Alice", "bob"}));
   EXPECT_TRUE(automation_.AccountActionByName("BOB", kKickAction));
   EXPECT_EQ(console.events(),
-            (Events{"open Manage Accounts & Characters", "select 0", "edit 0",
-                    "open Edit Account", "kick 0", "close Edit Account", "select 2", "edit 2",
-                    "open Edit Account", "kick 2", "close Edit Account",
-                    "close Manage Accounts & Characters"}));
+            (Events{"open Manage Accounts & Characters", "select 0", "edit 0", "open Edit Account",
+                    "kick 0", "close Edit Account", "select 2", "edit 2", "open Edit Account",
+                    "kick 2", "close Edit Account", "close Manage Accounts & Characters"}));
   EXPECT_EQ(Elapsed(), 2 + 2 * 3 + 1);  // six waits for the first row, three more per row
   EXPECT_EQ(ServerShown(), simdesk::ShowState::kMinimized);
 }

@@ -6,12 +6,11 @@
 // so the fields exist while at least one process has the library loaded and are zero when
 // the first process loads it. A library that could not open the section refuses to bind.
 #define QVADMIN_BUILDING
-#include "admin/qvadmin_exports.h"
-
 #include <memory>
 #include <string>
 
 #include "admin/qvadmin.h"
+#include "admin/qvadmin_exports.h"
 #include "admin/shared_fields.h"
 #include "platform/desktop.h"
 #include "platform/process.h"
@@ -29,9 +28,8 @@ Loaded* Load() {
   try {
     auto loaded = std::make_unique<Loaded>();
     std::string error;
-    loaded->section =
-        helmsman::platform::SharedSection::Open("qvadmin", helmsman::admin::kSharedWordCount,
-                                                &error);
+    loaded->section = helmsman::platform::SharedSection::Open(
+        "qvadmin", helmsman::admin::kSharedWordCount, &error);
     helmsman::admin::Environment environment;
     environment.desktop = &helmsman::platform::SystemDesktop();
     environment.launcher = &helmsman::platform::SystemProcessLauncher();

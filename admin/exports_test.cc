@@ -48,8 +48,10 @@ class LibraryEnvironment : public ::testing::Environment {
     library_ = platform::LoadSharedLibrary(platform::DirName(path),
                                            platform::PlatformLibraryName("QVAdmin.dll"), &error);
     ASSERT_TRUE(library_) << error;
-    Initialize = reinterpret_cast<QVAdmin_InitializeFn>(library_->Symbol("QVAdmin_Initialize", &error));
-    DoCommand = reinterpret_cast<QVAdmin_DoCommandFn>(library_->Symbol("QVAdmin_DoCommand", &error));
+    Initialize =
+        reinterpret_cast<QVAdmin_InitializeFn>(library_->Symbol("QVAdmin_Initialize", &error));
+    DoCommand =
+        reinterpret_cast<QVAdmin_DoCommandFn>(library_->Symbol("QVAdmin_DoCommand", &error));
     Release = reinterpret_cast<QVAdmin_ReleaseFn>(library_->Symbol("QVAdmin_Release", &error));
     ASSERT_TRUE(Initialize && DoCommand && Release) << error;
   }
@@ -195,9 +197,8 @@ TEST_F(ExportsTest, SearchAndTheActionsOnTheNthMatch) {
 
 TEST_F(ExportsTest, StopQvserver) {
   FakeConsole& console = Console({});
-  EXPECT_EQ(Run("stop qvserver"),
-            std::make_pair(1, std::string("\r\nShutting down qvserver...\r\n"
-                                          "stop qvserver SUCCESSFUL\r\n")));
+  EXPECT_EQ(Run("stop qvserver"), std::make_pair(1, std::string("\r\nShutting down qvserver...\r\n"
+                                                                "stop qvserver SUCCESSFUL\r\n")));
   EXPECT_FALSE(console.running());
   EXPECT_EQ(Elapsed(), 1);
   EXPECT_EQ(Run("stop qvserver"), std::make_pair(1, std::string("stop qvserver SUCCESSFUL\r\n")));
@@ -208,16 +209,16 @@ TEST_F(ExportsTest, StopQvserverFailsWhenTheWindowStays) {
   FakeConsoleOptions options;
   options.ignore_quit = true;
   Console(options);
-  EXPECT_EQ(Run("stop qvserver"),
-            std::make_pair(0, std::string("\r\nShutting down qvserver...\r\n"
-                                          "stop qvserver FAILED\r\n")));
+  EXPECT_EQ(Run("stop qvserver"), std::make_pair(0, std::string("\r\nShutting down qvserver...\r\n"
+                                                                "stop qvserver FAILED\r\n")));
   EXPECT_EQ(Elapsed(), 60);
 }
 
 TEST_F(ExportsTest, StartQvserverLaunchesTheServerInItsFolderAndMinimisesIt) {
   next_console_.dialog_delay_millis = 0;
-  EXPECT_EQ(Run("start qvserver"),
-            std::make_pair(1, std::string("Starting up qvserver...\r\nstart qvserver SUCCESSFUL\r\n")));
+  EXPECT_EQ(
+      Run("start qvserver"),
+      std::make_pair(1, std::string("Starting up qvserver...\r\nstart qvserver SUCCESSFUL\r\n")));
   ASSERT_EQ(launches_.size(), 1u);
   std::string executable = platform::JoinPath(server_dir_, "qvserver.exe");
   EXPECT_EQ(launches_[0].program, program_);  // found without regard to case
@@ -230,8 +231,9 @@ TEST_F(ExportsTest, StartQvserverLaunchesTheServerInItsFolderAndMinimisesIt) {
 
 TEST_F(ExportsTest, StartQvserverClosesTheFailureDialogFirst) {
   simdesk::AppId failure = testing::ShowFailureDialog();
-  EXPECT_EQ(Run("start qvserver"),
-            std::make_pair(1, std::string("Starting up qvserver...\r\nstart qvserver SUCCESSFUL\r\n")));
+  EXPECT_EQ(
+      Run("start qvserver"),
+      std::make_pair(1, std::string("Starting up qvserver...\r\nstart qvserver SUCCESSFUL\r\n")));
   EXPECT_FALSE(desk_.AppExists(failure));  // ended by the quit message
   EXPECT_EQ(Elapsed(), 30);  // the failure dialog's 30 seconds; the window is there at once
 }
@@ -275,8 +277,9 @@ TEST_F(ExportsTest, TheBusyFlagTurnsANestedCallAway) {
       nullptr);
   EXPECT_EQ(Run("list online"),
             std::make_pair(1, std::string("65: A\r\nlist online SUCCESSFUL\r\n")));
-  EXPECT_EQ(nested, std::make_pair(0, std::string(
-                                          "QVAdmin is busy processing a command. Please try again.\r\n")));
+  EXPECT_EQ(nested,
+            std::make_pair(
+                0, std::string("QVAdmin is busy processing a command. Please try again.\r\n")));
 }
 
 TEST_F(ExportsTest, BindingRulesAndRefusals) {

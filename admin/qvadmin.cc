@@ -62,8 +62,8 @@ std::optional<SelectedCommand> SelectCommand(std::string_view command) {
 
 QvAdmin::QvAdmin(Environment environment) : environment_(environment) {}
 
-int32_t QvAdmin::Initialize(int32_t owner, const char* window_title,
-                            const char* server_directory, const char* options) {
+int32_t QvAdmin::Initialize(int32_t owner, const char* window_title, const char* server_directory,
+                            const char* options) {
   if (!environment_.shared_words) return 0;
   SharedFields fields(environment_.shared_words);
   if (fields.initialised_count() != 0) return 1;
@@ -116,8 +116,7 @@ int32_t QvAdmin::DoCommand(const char* command, char* result_text, uint32_t resu
   return ok ? 1 : 0;
 }
 
-bool QvAdmin::SearchAction(const std::string& argument, AccountAction action,
-                           ReplyText* reply) {
+bool QvAdmin::SearchAction(const std::string& argument, AccountAction action, ReplyText* reply) {
   size_t blank = argument.find(' ');
   if (blank == std::string::npos) return false;
   int32_t n = static_cast<int32_t>(ParseWrapping32(std::string_view(argument).substr(blank + 1)));

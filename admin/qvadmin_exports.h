@@ -42,8 +42,7 @@ QVADMIN_EXPORT int32_t QVADMIN_CALL QVAdmin_DoCommand(const char* command, char*
 QVADMIN_EXPORT int32_t QVADMIN_CALL QVAdmin_Release(int32_t owner);
 
 /* Pointer types for binding by name. */
-typedef int32_t(QVADMIN_CALL* QVAdmin_InitializeFn)(int32_t, const char*, const char*,
-                                                    const char*);
+typedef int32_t(QVADMIN_CALL* QVAdmin_InitializeFn)(int32_t, const char*, const char*, const char*);
 typedef int32_t(QVADMIN_CALL* QVAdmin_DoCommandFn)(const char*, char*, uint32_t);
 typedef int32_t(QVADMIN_CALL* QVAdmin_ReleaseFn)(int32_t);
 

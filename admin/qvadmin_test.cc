@@ -68,10 +68,11 @@ class QvAdminTest : public ::testing::Test {
     desk_.Reset();
   }
 
-  std::unique_ptr<QvAdmin> Library() {
+  std::unique_ptr<QvAdmin> Library(
+      platform::ProcessLauncher* launcher = &platform::SystemProcessLauncher()) {
     Environment environment;
     environment.desktop = &platform::SystemDesktop();
-    environment.launcher = &platform::SystemProcessLauncher();
+    environment.launcher = launcher;
     environment.shared_words = words_;
     return std::make_unique<QvAdmin>(environment);
   }
@@ -124,8 +125,7 @@ TEST_F(QvAdminTest, AbsentArgumentsAndOverlongSettingsAreRefused) {
   EXPECT_EQ(admin_->Initialize(kOwner, std::string(kTitleCapacity, 't').c_str(), "/d", ""), 0);
   // The folder fits its 512 bytes, but not with "/qvserver.exe" after it.
   EXPECT_EQ(admin_->Initialize(kOwner, "t", ("/" + std::string(500, 'd')).c_str(), ""), 0);
-  EXPECT_EQ(admin_->Initialize(kOwner, "t", "/d", std::string(kOptionsCapacity, 'o').c_str()),
-            0);
+  EXPECT_EQ(admin_->Initialize(kOwner, "t", "/d", std::string(kOptionsCapacity, 'o').c_str()), 0);
   EXPECT_EQ(words_[2], 0u);
   EXPECT_EQ(admin_->Initialize(kOwner, std::string(kTitleCapacity - 1, 't').c_str(), "/d",
                                std::string(kOptionsCapacity - 1, 'o').c_str()),
@@ -161,8 +161,8 @@ TEST_F(QvAdminTest, BadArgumentsFailWithoutTouchingTheServer) {
   options.player_rows = {"0041"};
   FakeConsole& console = Start(options);
   admin_->Initialize(kOwner, kServerTitle, "/srv", "");
-  for (const char* command : {"kickonline 0", "kickonline abc", "banonline -0", "kick ",
-                              "ban ", "unban ", "search ", "searchban bob", "searchban bob 0",
+  for (const char* command : {"kickonline 0", "kickonline abc", "banonline -0", "kick ", "ban ",
+                              "unban ", "search ", "searchban bob", "searchban bob 0",
                               "searchban bob -1", "searchkick  1", "searchunban jim bob 2"}) {
     auto [result, reply] = Run(command);
     EXPECT_EQ(result, 0) << command;
@@ -179,8 +179,7 @@ TEST_F(QvAdminTest, AnIdAbove2147483647ReadsBackToTheSameRow) {
   admin_->Initialize(kOwner, kServerTitle, "/srv", "");
   ASSERT_EQ(PlayerId(options.player_rows[0]), 4294967248u);
   auto [result, reply] = Run("kickonline 4294967248");
-  EXPECT_EQ(reply,
-            "4294967248: \xF0\xF0\xF0 <-- SELECTED\r\nkickonline 4294967248 FAILED\r\n");
+  EXPECT_EQ(reply, "4294967248: \xF0\xF0\xF0 <-- SELECTED\r\nkickonline 4294967248 FAILED\r\n");
   EXPECT_EQ(result, 0);  // selected, but no account of that name
   auto [negative, reply2] = Run("kickonline -48");
   EXPECT_EQ(reply2.substr(0, 30), "4294967248: \xF0\xF0\xF0 <-- SELECTED\r\n");
@@ -220,6 +219,29 @@ TEST_F(QvAdminTest, ANestedCallFromAnEventHandledDuringAWaitGetsTheBusyReply) {
   EXPECT_EQ(nested.result, 0);
   EXPECT_STREQ(nested.reply, kBusyReply);
   EXPECT_EQ(words_[1], 0u);
+}
+
+class RecordingLauncher : public platform::ProcessLauncher {
+ public:
+  bool Launch(const platform::LaunchRequest& request, std::string*) override {
+    requests.push_back(request);
+    return true;
+  }
+  std::vector<platform::LaunchRequest> requests;
+};
+
+TEST_F(QvAdminTest, EmptyOptionsLeaveTwoBlanksBeforeSlashC) {
+  RecordingLauncher launcher;
+  admin_ = Library(&launcher);
+  admin_->Initialize(kOwner, kServerTitle, "/srv/quorvane", "");
+  auto [result, reply] = Run("start qvserver");
+  EXPECT_EQ(result, 0);  // nothing was really started: no window came
+  EXPECT_EQ(reply, "Starting up qvserver...\r\nstart qvserver FAILED\r\n");
+  ASSERT_EQ(launcher.requests.size(), 1u);
+  EXPECT_EQ(launcher.requests[0].program, "/srv/quorvane/qvserver.exe");
+  EXPECT_EQ(launcher.requests[0].command_line, "/srv/quorvane/qvserver.exe  /c");
+  EXPECT_EQ(launcher.requests[0].directory, "/srv/quorvane");
+  EXPECT_EQ(Now() - start_, kStartLooks);
 }
 
 TEST_F(QvAdminTest, AnUnknownCommandClearsTheBusyFlagAndRepliesNothing) {

@@ -4,8 +4,10 @@
 // window is given up to 60 one-second waits to disappear.
 // Start: nothing to do while the server window exists. Otherwise a failure dialog left by a
 // crashed server is sent the quit message and given 30 seconds; the executable is launched
-// in the server directory with the command line "<executable> <options> /c" (no quoting,
-// so empty options leave two blanks before "/c"), without waiting for it; the server window
+// with the server directory as its current directory (the caller's own current directory
+// is left alone: a library has no business changing its host's) and the command line
+// "<executable> <options> /c" (no quoting, so empty options leave two blanks before "/c"),
+// without waiting for it; the server window
 // is looked for up to 60 times, one pending event handled and one second waited after each
 // look, and minimised once found.
 #ifndef HELMSMAN_ADMIN_SERVER_CONTROL_H_

@@ -31,7 +31,9 @@ class SharedFields {
 
  private:
   enum Field { kOwner = 0, kBusy = 1, kCount = 2 };
-  std::atomic_ref<uint32_t> Word(Field field) const { return std::atomic_ref<uint32_t>(words_[field]); }
+  std::atomic_ref<uint32_t> Word(Field field) const {
+    return std::atomic_ref<uint32_t>(words_[field]);
+  }
 
   uint32_t* words_;
 };

@@ -43,8 +43,7 @@ std::u16string DecodeHexName(std::string_view row) {
     if (name.empty() && character == u' ') continue;
     name.push_back(character);
   }
-  return platform::WideFromCodePage(
-      platform::LowerCodePage(platform::CodePageFromWide(name)));
+  return platform::WideFromCodePage(platform::LowerCodePage(platform::CodePageFromWide(name)));
 }
 
 }  // namespace helmsman::admin

@@ -12,9 +12,9 @@ namespace {
 TEST(PlayerIdTest, SumsTheBytesAsSignedValuesWrappingIn32Bits) {
   EXPECT_EQ(PlayerId(""), 0u);
   EXPECT_EQ(PlayerId("0062006F0062"), 6u * '0' + 3 * '6' + 2 * '2' + 'F');
-  EXPECT_EQ(PlayerId("\xFF"), 4294967295u);       // -1
-  EXPECT_EQ(PlayerId("\x80\x80"), 4294967040u);   // -256
-  EXPECT_EQ(PlayerId("a\xFF"), 96u);              // 97 - 1
+  EXPECT_EQ(PlayerId("\xFF"), 4294967295u);      // -1
+  EXPECT_EQ(PlayerId("\x80\x80"), 4294967040u);  // -256
+  EXPECT_EQ(PlayerId("a\xFF"), 96u);             // 97 - 1
 }
 
 TEST(ParseWrapping32Test, ReadsLikeTheCommandLanguage) {
@@ -36,12 +36,12 @@ TEST(DecodeHexNameTest, KeepsTheLowPairOfEachGroupInLowerCase) {
   };
   for (const Case& c : {
            Case{"0042006F0062", u"bob"},
-           Case{"00200020004A0069006D", u"jim"},       // leading spaces skipped
-           Case{"004A00200020", u"j  "},               // only leading ones
+           Case{"00200020004A0069006D", u"jim"},  // leading spaces skipped
+           Case{"004A00200020", u"j  "},          // only leading ones
            Case{"0020002000200020", u""},
-           Case{"0062006f0062", u"bob"},               // lower-case digits
-           Case{"00C9006D", u"\u00E9m"},               // code page capital, lowered
-           Case{"0042006F00620", u"bob"},              // a cut-off group is ignored
+           Case{"0062006f0062", u"bob"},   // lower-case digits
+           Case{"00C9006D", u"\u00E9m"},   // code page capital, lowered
+           Case{"0042006F00620", u"bob"},  // a cut-off group is ignored
            // Other bytes count as their code minus "0": U+04EA and (wrapping) U+FEF1, which
            // the code page cannot show.
            Case{"00zz0041", u"?a"},

@@ -87,8 +87,7 @@ class Desktop {
 
   // Queues a message for the window's owner without waiting. lParam is a number (a window
   // handle at most), never a pointer.
-  virtual bool Post(WindowHandle window, uint32_t message, uintptr_t wparam,
-                    intptr_t lparam) = 0;
+  virtual bool Post(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam) = 0;
   // Sends a message whose lParam is a number, and waits (bounded) for its result.
   virtual SendResult Send(WindowHandle window, uint32_t message, uintptr_t wparam,
                           intptr_t lparam) = 0;

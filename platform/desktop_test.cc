@@ -128,9 +128,7 @@ TEST_F(DesktopTest, ASendToAHungOwnerFailsAfterItsTimeBound) {
 class FakePeer : public simdesk::WindowService {
  public:
   static constexpr Handle kWindow = simdesk::MakeHandle(9, 1);
-  Handle FindTopLevel(const std::string& title) override {
-    return title == "Remote" ? kWindow : 0;
-  }
+  Handle FindTopLevel(const std::string& title) override { return title == "Remote" ? kWindow : 0; }
   bool IsWindow(Handle window) override { return window == kWindow; }
   bool ShowWindow(Handle, int) override { return true; }
   Handle GetMenu(Handle) override { return 0; }

@@ -10,9 +10,10 @@ TEST(DesktopTextTest, CodePageBytesWidenToTheirCharacters) {
     std::string bytes;
     std::u16string wide;
   };
-  for (const Case& c : {Case{"Bob", u"Bob"}, Case{"\x80", u"\u20AC"}, Case{"\x8A\x9F", u"\u0160\u0178"},
-                        Case{"\xE9\xFF", u"\u00E9\u00FF"}, Case{"\x81", u"\u0081"},
-                        Case{std::string("a\0b", 3), std::u16string(u"a\0b", 3)}}) {
+  for (const Case& c :
+       {Case{"Bob", u"Bob"}, Case{"\x80", u"\u20AC"}, Case{"\x8A\x9F", u"\u0160\u0178"},
+        Case{"\xE9\xFF", u"\u00E9\u00FF"}, Case{"\x81", u"\u0081"},
+        Case{std::string("a\0b", 3), std::u16string(u"a\0b", 3)}}) {
     EXPECT_EQ(WideFromCodePage(c.bytes), c.wide);
     EXPECT_EQ(CodePageFromWide(c.wide), c.bytes);
   }

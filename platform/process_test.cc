@@ -75,8 +75,8 @@ TEST_F(ProcessTest, ALaunchedProgramRunsInItsDirectoryWithTheTokensAsArguments) 
 
 TEST_F(ProcessTest, LaunchFailuresAreReported) {
   std::string error;
-  EXPECT_FALSE(SystemProcessLauncher().Launch({JoinPath(dir_, "none.exe"), "none.exe /c", dir_},
-                                              &error));
+  EXPECT_FALSE(
+      SystemProcessLauncher().Launch({JoinPath(dir_, "none.exe"), "none.exe /c", dir_}, &error));
   EXPECT_EQ(error, "cannot find the program " + JoinPath(dir_, "none.exe"));
   std::string plain = Write("plain.exe", "not a program", 0644);
   EXPECT_FALSE(SystemProcessLauncher().Launch({plain, plain, dir_}, &error));

@@ -80,8 +80,8 @@ TEST_F(SharedSectionTest, ADesktopFolderOpenToOthersIsRefused) {
   ASSERT_EQ(::chmod(folder_.c_str(), 0755), 0);
   std::string error;
   EXPECT_FALSE(SharedSection::Open("test", 3, &error));
-  EXPECT_EQ(error, "the desktop folder " + folder_ +
-                       " is open to other users (its mode must be 0700)");
+  EXPECT_EQ(error,
+            "the desktop folder " + folder_ + " is open to other users (its mode must be 0700)");
 }
 
 TEST_F(SharedSectionTest, AMissingDesktopFolderIsCreatedPrivate) {

@@ -15,9 +15,7 @@ struct DesktopSource {
   WindowSystem* system;
 };
 
-WindowSystem* SystemOf(GSource* source) {
-  return reinterpret_cast<DesktopSource*>(source)->system;
-}
+WindowSystem* SystemOf(GSource* source) { return reinterpret_cast<DesktopSource*>(source)->system; }
 
 gboolean Prepare(GSource* source, gint* timeout) {
   WindowSystem* system = SystemOf(source);

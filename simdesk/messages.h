@@ -62,7 +62,9 @@ constexpr uint64_t MakeWParam(uint32_t low, uint32_t high) {
   return (static_cast<uint64_t>(high & 0xFFFF) << 16) | (low & 0xFFFF);
 }
 constexpr uint32_t LowWord(uint64_t value) { return static_cast<uint32_t>(value & 0xFFFF); }
-constexpr uint32_t HighWord(uint64_t value) { return static_cast<uint32_t>((value >> 16) & 0xFFFF); }
+constexpr uint32_t HighWord(uint64_t value) {
+  return static_cast<uint32_t>((value >> 16) & 0xFFFF);
+}
 
 // A posted message: numbers only, as on Win32 (a pointer cannot be posted).
 struct Message {

@@ -113,8 +113,8 @@ Handle WindowSystem::CreateDialog(AppId app, Handle owner, const std::string& ti
   return AddWindow(std::move(window));
 }
 
-Handle WindowSystem::AddControl(Handle dialog, ControlKind kind, const std::string& text,
-                                int id, bool tab_stop) {
+Handle WindowSystem::AddControl(Handle dialog, ControlKind kind, const std::string& text, int id,
+                                bool tab_stop) {
   Window* parent = Find(dialog);
   if (!parent || parent->kind == Kind::kControl) return 0;
   auto window = std::make_unique<Window>();
@@ -140,7 +140,8 @@ Handle WindowSystem::SetMenuBar(Handle window, const std::vector<MenuBarItem>& i
   for (const MenuBarItem& item : items) {
     Handle drop_down = NewHandle();
     std::vector<MenuItem>& entries = menus_[drop_down];
-    for (const MenuEntry& entry : item.entries) entries.push_back({entry.text, entry.command_id, 0});
+    for (const MenuEntry& entry : item.entries)
+      entries.push_back({entry.text, entry.command_id, 0});
     bar_items.push_back({item.text, 0, drop_down});
   }
   target->menu = bar;

@@ -48,8 +48,8 @@ TEST_F(WindowSystemTest, WindowTextIsCutToTheSendersCapacity) {
     uint32_t capacity;
     std::string text;
   };
-  for (const Case& c : {Case{512, 512, "hello world"}, Case{6, 6, "hello"}, Case{512, 4, "hel"},
-                        Case{1, 1, ""}}) {
+  for (const Case& c :
+       {Case{512, 512, "hello world"}, Case{6, 6, "hello"}, Case{512, 4, "hel"}, Case{1, 1, ""}}) {
     SendReply reply = ReadText(edit, WM_GETTEXT, c.wparam, c.capacity);
     EXPECT_TRUE(reply.ok);
     EXPECT_EQ(reply.text_out, c.text) << c.wparam << "/" << c.capacity;

@@ -74,17 +74,14 @@ void FakeConsole::BuildServerWindow() {
   server_ = desk_.CreateTopLevel(app_, options_.title, "QVServerConsole");
   desk_.SetWindowProc(server_, [this](const Call& call) { return ServerProc(call); });
   if (options_.no_menu) return;
-  desk_.SetMenuBar(
-      server_,
-      {{"File", Entries({"Save Universe", "Exit"}, {})},
-       {"Server",
-        Entries({"Start", "Pause", "Resume", "-", "Settings", "Ports", "Log Level", "-",
-                 "Manage Accounts & Characters", "Purge"},
-                {{8, kManageCommand}})},
-       {"View", Entries({"Statistics"}, {})},
-       {"Players",
-        Entries({"Universe Chat", "Private Chat", "Choose A Player"},
-                {{0, kChatCommand}, {2, kChooseCommand}})}});
+  desk_.SetMenuBar(server_,
+                   {{"File", Entries({"Save Universe", "Exit"}, {})},
+                    {"Server", Entries({"Start", "Pause", "Resume", "-", "Settings", "Ports",
+                                        "Log Level", "-", "Manage Accounts & Characters", "Purge"},
+                                       {{8, kManageCommand}})},
+                    {"View", Entries({"Statistics"}, {})},
+                    {"Players", Entries({"Universe Chat", "Private Chat", "Choose A Player"},
+                                        {{0, kChatCommand}, {2, kChooseCommand}})}});
 }
 
 std::optional<int64_t> FakeConsole::ServerProc(const Call& call) {
@@ -199,8 +196,7 @@ void FakeConsole::BuildUniverseChat(Handle dialog) {
       return std::nullopt;
     });
   }
-  if (!options_.no_chat_close)
-    desk_.AddControl(dialog, ControlKind::kButton, "Close", kChatClose);
+  if (!options_.no_chat_close) desk_.AddControl(dialog, ControlKind::kButton, "Close", kChatClose);
   desk_.SetWindowProc(dialog, [this](const Call& call) -> std::optional<int64_t> {
     if (call.message != simdesk::WM_COMMAND) return std::nullopt;
     int id = static_cast<int>(simdesk::LowWord(call.wparam));

@@ -112,8 +112,8 @@ bool PosixSharedSection::MapWords(const std::string& path, std::string* error) {
   return true;
 }
 
-bool PosixSharedSection::Open(const std::string& folder, const std::string& name,
-                              size_t word_count, std::string* error) {
+bool PosixSharedSection::Open(const std::string& folder, const std::string& name, size_t word_count,
+                              std::string* error) {
   bytes_ = (word_count ? word_count : 1) * sizeof(uint32_t);
   std::string init_path = JoinPath(folder, name + ".init.lock");
   int init_fd = OpenLockFile(init_path, error);
@@ -159,8 +159,7 @@ bool EnsureDesktopFolder(std::string* folder, std::string* error) {
     return false;
   }
   if ((st.st_mode & 077) != 0) {
-    *error = "the desktop folder " + *folder +
-             " is open to other users (its mode must be 0700)";
+    *error = "the desktop folder " + *folder + " is open to other users (its mode must be 0700)";
     return false;
   }
   return true;

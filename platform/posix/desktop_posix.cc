@@ -74,8 +74,7 @@ class SimulatedDesktop : public Desktop {
     return owner->GetMenuItemId(ToHandle(menu), position);
   }
 
-  bool Post(WindowHandle window, uint32_t message, uintptr_t wparam,
-            intptr_t lparam) override {
+  bool Post(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam) override {
     WindowService* owner = OwnerOf(window);
     return owner && owner->PostMessage({ToHandle(window), message, wparam, lparam});
   }
@@ -96,14 +95,13 @@ class SimulatedDesktop : public Desktop {
     return Deliver(window, request, nullptr);
   }
 
-  SendResult SendForText(WindowHandle window, uint32_t message, uintptr_t wparam,
-                         size_t capacity, std::string* text) override {
+  SendResult SendForText(WindowHandle window, uint32_t message, uintptr_t wparam, size_t capacity,
+                         std::string* text) override {
     text->clear();
     if (capacity == 0) return {};
     simdesk::SendRequest request;
     request.message = {ToHandle(window), message, wparam, 0};
-    request.text_out_capacity =
-        static_cast<uint32_t>(std::min<size_t>(capacity, UINT32_MAX));
+    request.text_out_capacity = static_cast<uint32_t>(std::min<size_t>(capacity, UINT32_MAX));
     return Deliver(window, request, text);
   }
 
@@ -175,8 +173,7 @@ class SimulatedDesktop : public Desktop {
     return peers ? peers->PeerForSlot(slot) : nullptr;
   }
 
-  SendResult Deliver(WindowHandle window, const simdesk::SendRequest& request,
-                     std::string* text) {
+  SendResult Deliver(WindowHandle window, const simdesk::SendRequest& request, std::string* text) {
     WindowService* owner = OwnerOf(window);
     if (!owner) return {};
     simdesk::SendReply reply = owner->SendMessage(request);

@@ -76,8 +76,8 @@ class PosixLauncher : public ProcessLauncher {
  public:
   bool Launch(const LaunchRequest& request, std::string* error) override {
     std::vector<std::string> tokens = SplitCommandLine(request.command_line);
-    std::string requested = request.program.empty() && !tokens.empty() ? tokens[0]
-                                                                        : request.program;
+    std::string requested =
+        request.program.empty() && !tokens.empty() ? tokens[0] : request.program;
     std::string program = FindProgramFile(requested);
     if (program.empty()) {
       *error = "cannot find the program " + requested;
@@ -153,11 +153,14 @@ std::string FindProgramFile(const std::string& path) {
   if (path.empty()) return "";
   if (IsRegularFile(path)) return path;
   std::string folder = DirName(path);
-  if (folder.empty() && !path.empty() && path[0] == kPathSeparator) folder = "/";
+  if (folder.empty() && path[0] == kPathSeparator) folder.push_back(kPathSeparator);  // "/x"
   std::string name = BaseName(path);
   std::string found = FindIgnoringCase(folder, name);
-  if (found.empty() && EndsWithIgnoreCase(name, ".exe"))
-    found = FindIgnoringCase(folder, name.substr(0, name.size() - 4));
+  if (found.empty() && EndsWithIgnoreCase(name, ".exe")) {
+    std::string stem = name;
+    stem.resize(stem.size() - 4);
+    found = FindIgnoringCase(folder, stem);
+  }
   return found;
 }
 
