@@ -5,6 +5,9 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+
 #include "simdesk/window_system.h"
 
 namespace helmsman::platform {
@@ -122,6 +125,24 @@ TEST_F(DesktopTest, ASendToAHungOwnerFailsAfterItsTimeBound) {
   EXPECT_EQ(desktop_.ListRowCount(list_), std::nullopt);
   EXPECT_EQ(desktop_.ControlTextById(dialog_, 7, 512), std::nullopt);
   EXPECT_EQ(desktop_.clock().NowSeconds(), 1'000'000'000 + 3 * kSendTimeoutMilliseconds / 1000);
+}
+
+TEST(DesktopRealTimeTest, IdleWaitEndsWithTheFirstEventOrSoonAfter) {
+  simdesk::WindowSystem::Local().Reset();  // back in real time
+  Desktop& desktop = SystemDesktop();
+  EXPECT_LE(std::abs(desktop.clock().NowSeconds() - SystemClock().NowSeconds()), 1);
+  int runs = 0;
+  g_idle_add(
+      [](gpointer count) -> gboolean {
+        ++*static_cast<int*>(count);
+        return G_SOURCE_REMOVE;
+      },
+      &runs);
+  desktop.IdleWait();
+  EXPECT_EQ(runs, 1);
+  auto before = std::chrono::steady_clock::now();
+  desktop.IdleWait();  // nothing to do: bounded, not blocked
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
 }
 
 // Another process's windows, as the socket transport will reach them.
