@@ -96,10 +96,13 @@ bool PosixSharedSection::MapWords(const std::string& path, std::string* error) {
     *error = ErrnoText("cannot open", path);
     return false;
   }
+  // The first holder starts from zeros; a later one only makes sure the file is long enough.
   struct stat st;
-  if (::fstat(section_fd_, &st) != 0 || (first_holder_ && ::ftruncate(section_fd_, 0) != 0) ||
-      ((first_holder_ || st.st_size < static_cast<off_t>(bytes_)) &&
-       ::ftruncate(section_fd_, static_cast<off_t>(bytes_)) != 0)) {
+  bool sized = ::fstat(section_fd_, &st) == 0;
+  if (sized && first_holder_) sized = ::ftruncate(section_fd_, 0) == 0;
+  if (sized && (first_holder_ || st.st_size < static_cast<off_t>(bytes_)))
+    sized = ::ftruncate(section_fd_, static_cast<off_t>(bytes_)) == 0;
+  if (!sized) {
     *error = ErrnoText("cannot size", path);
     return false;
   }
