@@ -1,0 +1,33 @@
+#include "codec/qvcodec.h"
+#include "console/server/codec_api.h"
+
+namespace helmsman::server {
+
+QVCodecLibrary::QVCodecLibrary(std::string program_folder, std::string library_name)
+    : program_folder_(std::move(program_folder)), library_name_(std::move(library_name)) {}
+
+QVCodecLibrary::~QVCodecLibrary() = default;
+
+int32_t QVCodecLibrary::Convert(int32_t type, const std::string& source_path,
+                                const std::string& target_path, std::string* error) {
+  std::string reason;
+  if (!library_) {
+    library_ = platform::LoadSharedLibrary(
+        program_folder_, platform::PlatformLibraryName(library_name_), &reason);
+    if (!library_) {
+      if (error) *error = library_name_ + " cannot be loaded: " + reason;
+      return kCodecNotBound;
+    }
+  }
+  if (qvcodec_ == nullptr) {
+    qvcodec_ = library_->Symbol("qvcodec", &reason);
+    if (qvcodec_ == nullptr) {
+      if (error) *error = library_name_ + " has no export qvcodec: " + reason;
+      return kCodecNotBound;
+    }
+  }
+  auto function = reinterpret_cast<QvcodecFunction>(qvcodec_);
+  return function(type, source_path.c_str(), target_path.c_str());
+}
+
+}  // namespace helmsman::server

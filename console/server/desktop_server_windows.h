@@ -1,0 +1,23 @@
+// ServerWindows on the platform's desktop (user32 on Windows, the simulated desktop on
+// POSIX): FindWindow by title and PostMessage of WM_QUIT.
+#ifndef HELMSMAN_CONSOLE_SERVER_DESKTOP_SERVER_WINDOWS_H_
+#define HELMSMAN_CONSOLE_SERVER_DESKTOP_SERVER_WINDOWS_H_
+
+#include "console/server/server_windows.h"
+#include "platform/desktop.h"
+
+namespace helmsman::server {
+
+class DesktopServerWindows : public ServerWindows {
+ public:
+  explicit DesktopServerWindows(platform::Desktop& desktop) : desktop_(desktop) {}
+  ServerWindow Find(const std::string& title) override;
+  bool PostQuit(ServerWindow window) override;
+
+ private:
+  platform::Desktop& desktop_;
+};
+
+}  // namespace helmsman::server
+
+#endif  // HELMSMAN_CONSOLE_SERVER_DESKTOP_SERVER_WINDOWS_H_

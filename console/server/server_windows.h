@@ -1,0 +1,30 @@
+// The two things the console itself does with the game server's windows, without going
+// through QVAdmin: find a top-level window by its exact title, and post it the platform's
+// quit message (the crash restart closes the failure dialog this way). The desktop
+// implementation works on platform::Desktop; tests use a fake.
+#ifndef HELMSMAN_CONSOLE_SERVER_SERVER_WINDOWS_H_
+#define HELMSMAN_CONSOLE_SERVER_SERVER_WINDOWS_H_
+
+#include <cstdint>
+#include <string>
+
+namespace helmsman::server {
+
+// A window handle, 0 = none.
+using ServerWindow = std::uintptr_t;
+
+// The title of the server's failure dialog; its existence means the server has crashed.
+inline constexpr char kFailureDialogTitle[] = "Quorvane-Server";
+
+class ServerWindows {
+ public:
+  virtual ~ServerWindows() = default;
+  // The top-level window whose title is exactly title, or 0.
+  virtual ServerWindow Find(const std::string& title) = 0;
+  // Posts the quit message to the window; false when it does not exist.
+  virtual bool PostQuit(ServerWindow window) = 0;
+};
+
+}  // namespace helmsman::server
+
+#endif  // HELMSMAN_CONSOLE_SERVER_SERVER_WINDOWS_H_

@@ -1,0 +1,137 @@
+#include "console/server/supervision.h"
+
+#include "console/server/chat_box.h"
+#include "console/ui/main_window_controls.h"
+
+namespace helmsman::server {
+
+namespace {
+
+const char* const kOnlineLists[] = {"lstPlayersOnline", "lstPlayersOnlineSystems",
+                                    "lstPlayersOnlineRank"};
+
+}  // namespace
+
+std::string CrashList(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) {
+    list = TrimTrailingSpaces(std::move(list));
+    list += "  " + name;
+  }
+  return list;
+}
+
+ServerSupervision::ServerSupervision(ui::Controls& controls, const settings::Settings& settings,
+                                     CommandChannel& channel, ServerWindows& windows,
+                                     Sleeper& sleeper, logs::Logs& logs, ui::StatusLine& status,
+                                     const OnlineNames& online)
+    : controls_(controls),
+      settings_(settings),
+      channel_(channel),
+      windows_(windows),
+      sleeper_(sleeper),
+      logs_(logs),
+      status_(status),
+      online_(online) {}
+
+bool ServerSupervision::running() const {
+  return controls_.Get("cmdToggleServer").text() == kStopServerCaption;
+}
+
+std::string ServerSupervision::WindowTitle() const {
+  return TrimTrailingSpaces(settings_.txtQVServerWindowName);
+}
+
+void ServerSupervision::ToggleServer() {
+  controls_.SetEnabled("cmdToggleServer", false);
+  if (running()) {
+    Stop();
+  } else {
+    Start();
+  }
+  controls_.SetEnabled("cmdToggleServer", true);
+}
+
+void ServerSupervision::Stop() {
+  status_.Set("Shutting down QVServer...");
+  channel_.Run(kStopServerCommand, kOperatorReplySize);  // judged by the window alone
+  logs_.Append(logs::LogId::kServerActivity, ": QVServer.exe stopped by helmsman");
+  if (!AwaitServerGone()) {
+    status_.Set(kStopTimedOutStatus);
+    logs_.Append(logs::LogId::kServerActivity, kStopTimedOutLog);
+    return;
+  }
+  status_.Set("Server stopped successfully");
+  ShowStopped();
+}
+
+bool ServerSupervision::AwaitServerGone() {
+  const std::string title = WindowTitle();
+  for (int look = 0; look < kStopWaitLooks; ++look) {
+    if (windows_.Find(title) == 0) return true;
+    sleeper_.Sleep(kStopWaitStepMilliseconds);
+  }
+  return windows_.Find(title) == 0;
+}
+
+void ServerSupervision::Start() {
+  status_.Set(kCheckingServerStatus);
+  CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
+  if (!result.went_through()) return;
+  if (!result.successful) {
+    status_.Set(kErrorStartingServer);
+    return;
+  }
+  logs_.Append(logs::LogId::kServerActivity, ": QVServer.exe started by helmsman");
+  status_.Set(ui::kGoodToGo);
+  ShowRunning();
+}
+
+void ServerSupervision::ShowRunning() {
+  controls_.SetEnabled("tmrMainEventTimer", true);
+  controls_.SetText("cmdToggleServer", kStopServerCaption);
+  for (const std::string& name : ui::ServerDependentControls()) controls_.SetEnabled(name, true);
+  UpdateSendEnabled(controls_);
+}
+
+void ServerSupervision::ShowStopped() {
+  for (const std::string& name : ui::ServerDependentControls()) controls_.SetEnabled(name, false);
+  controls_.SetEnabled("cmdSend", false);
+  controls_.SetEnabled("cmdBanToggle", false);
+  controls_.SetEnabled("tmrMainEventTimer", false);
+  for (const char* list : kOnlineLists) controls_.ClearRows(list);
+  controls_.SetText("fraPlayersOnline", kPlayersOnlineCaption);
+  controls_.SetText("cmdToggleServer", kStartServerCaption);
+}
+
+void ServerSupervision::CheckServer() {
+  status_.Set(kCheckingServerStatus);
+  if (ServerWindow failure_dialog = windows_.Find(kFailureDialogTitle)) {
+    RestartAfterCrash(failure_dialog);
+    return;
+  }
+  // QVAdmin does nothing when the server window exists and starts the server when it is
+  // missing, so this one command both tests and repairs.
+  ReportStart(channel_.Run(kStartServerCommand, kOperatorReplySize));
+}
+
+void ServerSupervision::RestartAfterCrash(ServerWindow failure_dialog) {
+  status_.Set("Server crashed, attempting restart");
+  logs_.Append(logs::LogId::kServerActivity, ": SERVER HAS CRASHED, ATTEMPTING RESTART");
+  logs_.Append(logs::LogId::kServerActivity,
+               ": PLAYERS ONLINE DURING CRASH ARE: " + CrashList(online_.InUse()));
+  windows_.PostQuit(failure_dialog);
+  sleeper_.Sleep(kCrashRestartPauseMilliseconds);
+  CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
+  if (result.successful) {
+    logs_.Append(logs::LogId::kServerActivity, ": Server started successfully");
+  }
+  ReportStart(result);
+}
+
+void ServerSupervision::ReportStart(const CommandResult& result) {
+  if (!result.went_through()) return;
+  status_.Set(result.successful ? ui::kGoodToGo : kErrorStartingServer);
+}
+
+}  // namespace helmsman::server

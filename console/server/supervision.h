@@ -1,0 +1,93 @@
+// Server start, stop and crash supervision: the toggle button `cmdToggleServer`, which
+// starts or stops the server (and with it the main event timer and the controls that only
+// make sense while the server runs), and the server check job of the main event timer,
+// which restarts a crashed or missing server.
+//
+// The server state is what the toggle's caption says: "Stop Server" = running (timer on),
+// "Start Server" = stopped (timer off). A crash restart does not change it.
+//
+// Stop wait: after "stop qvserver" the server window is looked up by its title every 100
+// milliseconds until it is gone, at most kStopWaitLooks times (90 seconds; QVAdmin itself
+// already waits up to 60 seconds for it). When it is still there after that, the console
+// stays in the running state, the status line reads kStopTimedOutStatus and the server
+// activity log gets kStopTimedOutLog: a server that did not stop is still supervised.
+#ifndef HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_
+#define HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_
+
+#include <string>
+#include <vector>
+
+#include "console/logs/logs.h"
+#include "console/server/command_channel.h"
+#include "console/server/online_names.h"
+#include "console/server/server_windows.h"
+#include "console/server/sleeper.h"
+#include "console/settings/settings.h"
+#include "console/ui/controls.h"
+#include "console/ui/frontend.h"
+
+namespace helmsman::server {
+
+inline constexpr char kStartServerCaption[] = "Start Server";
+inline constexpr char kStopServerCaption[] = "Stop Server";
+inline constexpr char kPlayersOnlineCaption[] = "Players Online ";
+inline constexpr char kCheckingServerStatus[] = "Checking server status...";
+inline constexpr char kErrorStartingServer[] = "Error starting server!";
+
+inline constexpr int kStopWaitStepMilliseconds = 100;
+inline constexpr int kStopWaitLooks = 900;
+inline constexpr char kStopTimedOutStatus[] = "QVServer did not stop within 90 seconds!";
+inline constexpr char kStopTimedOutLog[] =
+    ": QVServer.exe still running 90 seconds after the stop command";
+// The blocking pause between closing the failure dialog and starting the server again.
+inline constexpr int kCrashRestartPauseMilliseconds = 5000;
+
+// The crash report's list of names: every name preceded by two blanks, the text so far
+// losing its trailing blanks before each name is added ("  Ann  Bob  Cy").
+std::string CrashList(const std::vector<std::string>& names);
+
+class ServerSupervision {
+ public:
+  // Everything must outlive the supervision. The window title is read from settings at
+  // each use.
+  ServerSupervision(ui::Controls& controls, const settings::Settings& settings,
+                    CommandChannel& channel, ServerWindows& windows, Sleeper& sleeper,
+                    logs::Logs& logs, ui::StatusLine& status, const OnlineNames& online);
+
+  // cmdToggleServer click: stops when the caption is "Stop Server", otherwise starts.
+  void ToggleServer();
+  // The server check job: restarts the server after a crash (logging who was online) or
+  // when its window is missing.
+  void CheckServer();
+
+  // Whether the toggle shows the running state.
+  bool running() const;
+  // The running state: timer on, caption "Stop Server", the server-dependent controls
+  // enabled, cmdSend by the chat box's rule.
+  void ShowRunning();
+  // The stopped state: the server-dependent controls, cmdSend, cmdBanToggle and the timer
+  // off, the three online lists emptied, the frame caption reset, caption "Start Server".
+  void ShowStopped();
+
+ private:
+  void Stop();
+  void Start();
+  // Looks for the server window until it is gone; false when the bound ran out.
+  bool AwaitServerGone();
+  void RestartAfterCrash(ServerWindow failure_dialog);
+  void ReportStart(const CommandResult& result);
+  std::string WindowTitle() const;
+
+  ui::Controls& controls_;
+  const settings::Settings& settings_;
+  CommandChannel& channel_;
+  ServerWindows& windows_;
+  Sleeper& sleeper_;
+  logs::Logs& logs_;
+  ui::StatusLine& status_;
+  const OnlineNames& online_;
+};
+
+}  // namespace helmsman::server
+
+#endif  // HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_

@@ -1,0 +1,216 @@
+#include "console/server/supervision.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "console/server/test_bench.h"
+
+namespace helmsman::server {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST(CrashListTest, TwoBlanksBeforeEachNameAfterTrimmingTheListSoFar) {
+  struct Row {
+    std::vector<std::string> names;
+    const char* list;
+  } rows[] = {
+      {{}, ""},
+      {{"Ann"}, "  Ann"},
+      {{"Ann", "Bob", "Cy"}, "  Ann  Bob  Cy"},
+      {{"Ann  ", "Bob"}, "  Ann  Bob"},
+      {{"Ann", "Bob "}, "  Ann  Bob "},  // the last name keeps its blanks
+  };
+  for (const Row& row : rows) EXPECT_EQ(CrashList(row.names), row.list);
+}
+
+class SupervisionTest : public ::testing::Test {
+ protected:
+  void StartRunning() {
+    bench_.windows.Open(kServerTitle);
+    bench_.supervision.ShowRunning();
+  }
+  void ExpectStopped() {
+    EXPECT_EQ(bench_.Text("cmdToggleServer"), "Start Server");
+    EXPECT_FALSE(bench_.Enabled("tmrMainEventTimer"));
+    for (const std::string& name : ui::ServerDependentControls()) {
+      EXPECT_FALSE(bench_.Enabled(name)) << name;
+    }
+    EXPECT_FALSE(bench_.Enabled("cmdSend"));
+  }
+  void ExpectRunning() {
+    EXPECT_EQ(bench_.Text("cmdToggleServer"), "Stop Server");
+    EXPECT_TRUE(bench_.Enabled("tmrMainEventTimer"));
+    for (const std::string& name : ui::ServerDependentControls()) {
+      EXPECT_TRUE(bench_.Enabled(name)) << name;
+    }
+  }
+  TestBench bench_;
+};
+
+TEST_F(SupervisionTest, ToggleStartsTheServerAndEnablesTheServerControls) {
+  bench_.controls.SetText("txtChatText", "ready when you are");
+  bench_.supervision.ToggleServer();
+  EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
+  EXPECT_THAT(bench_.admin.commands(), ElementsAre("start qvserver"));
+  EXPECT_EQ(bench_.admin.calls()[0].size, kOperatorReplySize);
+  EXPECT_THAT(bench_.statuses, ElementsAre("Checking server status...", "Good to go"));
+  EXPECT_THAT(bench_.ServerLog(), ElementsAre(": QVServer.exe started by helmsman"));
+  EXPECT_EQ(bench_.logs.selected(logs::LogId::kServerActivity), 0);
+  ExpectRunning();
+  EXPECT_TRUE(bench_.Enabled("cmdSend"));
+  EXPECT_TRUE(bench_.Enabled("cmdToggleServer"));
+  EXPECT_EQ(bench_.frontend.repaints("lblStatus"), 2);
+}
+
+TEST_F(SupervisionTest, StartWithoutChatTextLeavesSendDisabled) {
+  bench_.supervision.ToggleServer();
+  ExpectRunning();
+  EXPECT_FALSE(bench_.Enabled("cmdSend"));
+}
+
+TEST_F(SupervisionTest, StartingAServerThatAlreadyRunsSucceedsAtOnce) {
+  bench_.windows.Open(kServerTitle);
+  bench_.supervision.ToggleServer();
+  EXPECT_EQ(bench_.channel.result_text(), "start qvserver SUCCESSFUL\r\n");
+  EXPECT_THAT(bench_.ServerLog(), ElementsAre(": QVServer.exe started by helmsman"));
+  ExpectRunning();
+}
+
+TEST_F(SupervisionTest, StartFailures) {
+  {
+    SCOPED_TRACE("reply without SUCCESSFUL");
+    TestBench& bench = bench_;
+    bench.admin.SetAnswer("start qvserver", {1, "start qvserver FAILED\r\n"});
+    bench.supervision.ToggleServer();
+    EXPECT_THAT(bench.statuses, ElementsAre("Checking server status...", "Error starting server!"));
+    EXPECT_THAT(bench.ServerLog(), IsEmpty());
+    ExpectStopped();
+    EXPECT_TRUE(bench.Enabled("cmdToggleServer"));
+  }
+  {
+    SCOPED_TRACE("library refused: nothing more is shown");
+    TestBench bench;
+    bench.admin.set_server_starts(false);  // QVAdmin answers 0 and " FAILED"
+    bench.supervision.ToggleServer();
+    EXPECT_THAT(bench.statuses, ElementsAre("Checking server status..."));
+    EXPECT_THAT(bench.ServerLog(), IsEmpty());
+    EXPECT_EQ(bench.Text("cmdToggleServer"), "Start Server");
+    EXPECT_TRUE(bench.Enabled("cmdToggleServer"));
+  }
+}
+
+TEST_F(SupervisionTest, ToggleStopsTheServerAndResetsTheOnlineLists) {
+  StartRunning();
+  bench_.controls.SetText("txtChatText", "bye");
+  bench_.controls.SetEnabled("cmdSend", true);
+  bench_.controls.SetEnabled("cmdBanToggle", true);
+  bench_.controls.SetRows("lstPlayersOnline", {"Ann", "Bob"});
+  bench_.controls.SetRows("lstPlayersOnlineSystems", {"Kessra", "Ulden"});
+  bench_.controls.SetRows("lstPlayersOnlineRank", {"3", "7"});
+  bench_.controls.SetText("fraPlayersOnline", "2 Players Online, Updated 5:46:40 AM");
+
+  bench_.supervision.ToggleServer();
+  EXPECT_FALSE(bench_.windows.IsOpen(kServerTitle));
+  EXPECT_THAT(bench_.admin.commands(), ElementsAre("stop qvserver"));
+  EXPECT_THAT(bench_.statuses, ElementsAre("Shutting down QVServer...", "Server stopped successfully"));
+  EXPECT_THAT(bench_.ServerLog(), ElementsAre(": QVServer.exe stopped by helmsman"));
+  ExpectStopped();
+  EXPECT_FALSE(bench_.Enabled("cmdBanToggle"));
+  EXPECT_TRUE(bench_.Enabled("cmdToggleServer"));
+  for (const char* list : {"lstPlayersOnline", "lstPlayersOnlineSystems", "lstPlayersOnlineRank"}) {
+    EXPECT_THAT(bench_.controls.Get(list).rows(), IsEmpty()) << list;
+  }
+  EXPECT_EQ(bench_.Text("fraPlayersOnline"), "Players Online ");
+}
+
+TEST_F(SupervisionTest, StopWaitLooksEveryTenthOfASecondUntilTheWindowIsGone) {
+  StartRunning();
+  bench_.windows.set_closes_on_quit(false);  // the server takes its time
+  bench_.sleeper.set_on_sleep([this](int) {
+    if (bench_.sleeper.pauses().size() == 3) bench_.windows.Close(kServerTitle);
+  });
+  bench_.supervision.ToggleServer();
+  EXPECT_THAT(bench_.sleeper.pauses(), ElementsAre(100, 100, 100));
+  EXPECT_EQ(bench_.status.text(), "Server stopped successfully");
+  ExpectStopped();
+}
+
+TEST_F(SupervisionTest, StopWaitGivesUpAfterNinetySecondsAndKeepsSupervising) {
+  StartRunning();
+  bench_.windows.set_closes_on_quit(false);  // a hung server never goes
+  bench_.supervision.ToggleServer();
+  EXPECT_EQ(bench_.sleeper.pauses().size(), 900u);
+  EXPECT_EQ(bench_.sleeper.total_milliseconds(), 90000);
+  EXPECT_EQ(bench_.status.text(), "QVServer did not stop within 90 seconds!");
+  EXPECT_THAT(bench_.ServerLog(),
+              ElementsAre(": QVServer.exe stopped by helmsman",
+                          ": QVServer.exe still running 90 seconds after the stop command"));
+  ExpectRunning();
+  EXPECT_TRUE(bench_.Enabled("cmdToggleServer"));
+}
+
+TEST_F(SupervisionTest, CrashRestartLogsWhoWasOnline) {
+  StartRunning();
+  bench_.windows.Close(kServerTitle);
+  bench_.windows.Open(kFailureDialogTitle);
+  bench_.online.Assign({"Ann", "Bob", "Cy"});
+
+  bench_.supervision.CheckServer();
+  EXPECT_THAT(bench_.windows.quit_posted(), ElementsAre("Quorvane-Server"));
+  EXPECT_THAT(bench_.sleeper.pauses(), ElementsAre(5000));
+  EXPECT_THAT(bench_.admin.commands(), ElementsAre("start qvserver"));
+  EXPECT_THAT(bench_.ServerLog(), ElementsAre(": SERVER HAS CRASHED, ATTEMPTING RESTART",
+                                              ": PLAYERS ONLINE DURING CRASH ARE:   Ann  Bob  Cy",
+                                              ": Server started successfully"));
+  EXPECT_EQ(bench_.logs.selected(logs::LogId::kServerActivity), 2);
+  EXPECT_THAT(bench_.statuses, ElementsAre("Checking server status...",
+                                           "Server crashed, attempting restart", "Good to go"));
+  EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
+  ExpectRunning();
+}
+
+TEST_F(SupervisionTest, CrashWithNobodyOnline) {
+  StartRunning();
+  bench_.windows.Open(kFailureDialogTitle);
+  bench_.supervision.CheckServer();
+  EXPECT_EQ(bench_.ServerLog().at(1), ": PLAYERS ONLINE DURING CRASH ARE: ");
+}
+
+TEST_F(SupervisionTest, FailedCrashRestartKeepsTheRunningState) {
+  StartRunning();
+  bench_.windows.Close(kServerTitle);
+  bench_.windows.Open(kFailureDialogTitle);
+  bench_.admin.set_server_starts(false);
+  bench_.supervision.CheckServer();
+  EXPECT_THAT(bench_.ServerLog(), ElementsAre(": SERVER HAS CRASHED, ATTEMPTING RESTART",
+                                              ": PLAYERS ONLINE DURING CRASH ARE: "));
+  EXPECT_EQ(bench_.status.text(), "Server crashed, attempting restart");
+  ExpectRunning();
+
+  bench_.admin.SetAnswer("start qvserver", {1, "start qvserver FAILED\r\n"});
+  bench_.supervision.CheckServer();
+  EXPECT_EQ(bench_.status.text(), "Error starting server!");
+  ExpectRunning();
+}
+
+TEST_F(SupervisionTest, ServerClosedByHandIsStartedSilently) {
+  StartRunning();
+  bench_.windows.Close(kServerTitle);
+  bench_.supervision.CheckServer();
+  EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
+  EXPECT_THAT(bench_.statuses, ElementsAre("Checking server status...", "Good to go"));
+  EXPECT_THAT(bench_.ServerLog(), IsEmpty());
+  EXPECT_THAT(bench_.sleeper.pauses(), IsEmpty());
+}
+
+TEST_F(SupervisionTest, CheckRefusedByTheLibraryShowsNothingMore) {
+  StartRunning();
+  bench_.admin.SetAnswer("start qvserver", {0, kBusyReply});
+  bench_.supervision.CheckServer();
+  EXPECT_THAT(bench_.statuses, ElementsAre("Checking server status..."));
+}
+
+}  // namespace
+}  // namespace helmsman::server
