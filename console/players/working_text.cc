@@ -1,0 +1,116 @@
+#include "console/players/working_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace helmsman::players {
+
+bool WorkingText::Load(std::string text) {
+  text_ = std::move(text);
+  lines_.clear();
+  replaced_.clear();
+  lines_.emplace_back();  // line 0
+  const char* begin = text_.data();
+  const char* end = begin + text_.size();
+  const char* at = begin;
+  while (at < end) {
+    const char* feed = static_cast<const char*>(std::memchr(at, '\n', end - at));
+    if (feed == nullptr) break;  // text after the last line break is not a line
+    const char* line_end = feed > at && feed[-1] == '\r' ? feed - 1 : feed;
+    if (line_end > at) {
+      if (static_cast<int>(lines_.size()) > kMaxFileLines) {
+        lines_.clear();
+        return false;
+      }
+      lines_.emplace_back(at, static_cast<size_t>(line_end - at));
+    }
+    at = feed + 1;
+  }
+  lines_.emplace_back(kEndMarker);
+  return true;
+}
+
+void WorkingText::Replace(int number, std::string text) {
+  if (number <= 0 || number >= end_line()) return;
+  replaced_.push_back(std::move(text));
+  lines_[static_cast<size_t>(number)] = replaced_.back();
+}
+
+int WorkingText::Find(int start, std::string_view key, std::string_view key2) const {
+  int end = end_line();
+  for (int i = start < 0 ? 0 : start; i < end; ++i) {
+    std::string_view line = lines_[static_cast<size_t>(i)];
+    if (StartsWith(line, key) || (!key2.empty() && StartsWith(line, key2))) return i;
+  }
+  return -1;
+}
+
+std::string WorkingText::RewrittenText() const {
+  std::string out;
+  out.reserve(text_.size() + 64);
+  for (int i = 1; i < end_line(); ++i) {
+    std::string_view line = lines_[static_cast<size_t>(i)];
+    if (line.empty()) continue;
+    out.append(line);
+    out.append("\r\n");
+  }
+  return out;
+}
+
+bool StartsWith(std::string_view line, std::string_view key) {
+  return line.size() >= key.size() && line.compare(0, key.size(), key) == 0;
+}
+
+std::string_view ValueOf(std::string_view line) {
+  size_t equals = line.find('=');
+  if (equals == std::string_view::npos || equals + 2 > line.size()) return {};
+  return line.substr(equals + 2);
+}
+
+double ReadNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  std::string number;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) number += text[i++];
+  auto digits = [&] {
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') number += text[i++];
+  };
+  digits();
+  if (i < text.size() && text[i] == '.') {
+    number += text[i++];
+    digits();
+  }
+  // An exponent counts only when digits follow it ("12e" is 12).
+  if (i + 1 < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < text.size() && (text[j] == '-' || text[j] == '+')) ++j;
+    if (j < text.size() && text[j] >= '0' && text[j] <= '9') {
+      number += 'e';
+      number.append(text.substr(i + 1, j - i - 1));
+      i = j;
+      digits();
+    }
+  }
+  double value = std::strtod(number.c_str(), nullptr);
+  return std::isfinite(value) ? value : 0;
+}
+
+std::string NumberText(double number) {
+  char text[64];
+  if (number == std::floor(number) && std::fabs(number) < 1e15) {
+    std::snprintf(text, sizeof text, "%.0f", number == 0 ? 0.0 : number);
+  } else {
+    std::snprintf(text, sizeof text, "%.15g", number);
+  }
+  return text;
+}
+
+std::string HexErrorNumber(int32_t number) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", static_cast<uint32_t>(number));
+  return text;
+}
+
+}  // namespace helmsman::players
