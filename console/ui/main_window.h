@@ -1,0 +1,139 @@
+// The presentation model of the main window `frmMain`: the controls by name (bound to the
+// Settings record), the three logs mirrored into their list controls, the status line
+// mirrored into `lblStatus`, the command channel to QVAdmin, the server supervision and the
+// main event timer, with every handler wired to its control's event. A view (Qt or headless)
+// shows the controls and reports events through controls().Fire; tests drive it the same way.
+//
+// Life cycle, as a view runs it:
+//   1. set_frontend(view's frontend);
+//   2. StartUp() when the window is shown; false means the program must end: go to 4;
+//   3. run the event loop, firing tmrMainEventTimer's kTimer event every second while the
+//      timer control is enabled;
+//   4. ShutDown() when the window closes (also after a false StartUp).
+//
+// Start-up here loads the settings and the player list from the program folder, binds
+// QVAdmin, asks for permission to take control (granted at once when `chkRunHELMUnattended`
+// is on) and starts the server. The game data catalogue, the search for the server's files
+// and the player list refresh are not part of it yet.
+#ifndef HELMSMAN_CONSOLE_UI_MAIN_WINDOW_H_
+#define HELMSMAN_CONSOLE_UI_MAIN_WINDOW_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "console/logs/logs.h"
+#include "console/players/player_list.h"
+#include "console/scheduler/main_event_timer.h"
+#include "console/server/codec_api.h"
+#include "console/server/command_channel.h"
+#include "console/server/online_names.h"
+#include "console/server/qvadmin_api.h"
+#include "console/server/server_windows.h"
+#include "console/server/sleeper.h"
+#include "console/server/supervision.h"
+#include "console/settings/settings.h"
+#include "console/ui/controls.h"
+#include "console/ui/frontend.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/locale_texts.h"
+
+namespace helmsman::ui {
+
+inline constexpr char kMessageBoxTitle[] = "Helmsman";
+inline constexpr char kPermissionTitle[] = "Permission to control QVServer";
+
+// What the model runs on. Every pointer must be set and outlive the MainWindow.
+struct Environment {
+  // Settings, player list and the libraries live here.
+  std::string program_folder;
+  platform::Clock* clock = nullptr;
+  platform::LocaleTexts* locale = nullptr;
+  platform::FileSystem* files = nullptr;
+  server::QVAdminApi* qvadmin = nullptr;
+  server::CodecApi* codec = nullptr;
+  server::ServerWindows* server_windows = nullptr;
+  server::Sleeper* sleeper = nullptr;
+  // The owner value handed to QVAdmin (Windows: the main window's handle). 0 = a random
+  // non-zero value, so that two consoles on one desktop never release each other's binding.
+  int32_t owner = 0;
+};
+
+class MainWindow {
+ public:
+  explicit MainWindow(const Environment& environment);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  Controls& controls() { return controls_; }
+  // The frontend for questions, messages, file dialogs and repaints; nullptr = none (every
+  // question is answered Cancel). Must outlive its use.
+  void set_frontend(Frontend* frontend);
+
+  // See the file comment. True when the console goes on: running, server start failed, or
+  // offline (permission refused). False after "QVAdmin.dll did not properly load!".
+  bool StartUp();
+  // Releases QVAdmin, then saves all settings files and the player list; the game server
+  // keeps running. Runs once; later calls do nothing. Nothing is saved when StartUp never
+  // loaded the files, and the player list is not saved over a file that could not be read.
+  void ShutDown();
+
+  // Called with every appended or cleared log line, after the list control shows it (the
+  // headless frontend prints them).
+  void set_log_listener(logs::LogObserver listener) { log_listener_ = std::move(listener); }
+
+  settings::Settings& settings() { return *settings_; }
+  logs::Logs& logs() { return logs_; }
+  StatusLine& status() { return status_; }
+  players::PlayerList& players() { return *players_; }
+  server::OnlineNames& online_names() { return online_names_; }
+  server::CommandChannel& channel() { return channel_; }
+  server::CodecApi& codec() { return codec_; }
+  server::ServerSupervision& supervision() { return supervision_; }
+  scheduler::MainEventTimer& timer() { return timer_; }
+  const std::string& program_folder() const { return program_folder_; }
+  int32_t owner() const { return owner_; }
+
+ private:
+  class WindowJobs;
+
+  Frontend& frontend();
+  void MirrorLog(logs::LogId log, logs::LogChange change, const std::string& line);
+  void WireHandlers();
+  void WireLogHandlers(logs::LogId log, const std::string& clear, const std::string& save);
+  void LoadFiles();
+  void ShowLoadedSettings();
+  void StartServerAtStartUp();
+
+  std::string program_folder_;
+  platform::Clock& clock_;
+  platform::FileSystem& files_;
+  server::CodecApi& codec_;
+  int32_t owner_;
+  std::unique_ptr<settings::Settings> settings_;
+  std::unique_ptr<players::PlayerList> players_;
+  Controls controls_;
+  logs::Logs logs_;
+  std::unique_ptr<Frontend> no_frontend_;
+  Frontend* frontend_ = nullptr;
+  StatusLine status_;
+  server::OnlineNames online_names_;
+  server::CommandChannel channel_;
+  server::ServerSupervision supervision_;
+  std::unique_ptr<WindowJobs> jobs_;
+  scheduler::MainEventTimer timer_;
+  logs::LogObserver log_listener_;
+  bool loaded_ = false;
+  bool player_list_unreadable_ = false;
+  bool shut_down_ = false;
+};
+
+// The controls that stay disabled from the window's creation until start-up has started the
+// server: cmdToggleServer and the controls that start standing jobs.
+const std::vector<std::string>& StartUpControls();
+
+}  // namespace helmsman::ui
+
+#endif  // HELMSMAN_CONSOLE_UI_MAIN_WINDOW_H_
