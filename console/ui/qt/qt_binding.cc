@@ -1,0 +1,325 @@
+#include "console/ui/qt/qt_binding.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <type_traits>
+
+#include "console/ui/qt/qt_text.h"
+
+namespace helmsman::ui::qt {
+
+namespace {
+
+// Qt refuses to clear the checked button of an exclusive set; a pair with no button selected
+// (a date order never chosen) needs exactly that.
+void SetOptionChecked(QRadioButton* button, bool on) {
+  if (button->isChecked() == on) return;
+  QButtonGroup* group = button->group();
+  const bool group_exclusive = group && group->exclusive();
+  const bool auto_exclusive = button->autoExclusive();
+  if (!on) {
+    if (group_exclusive) group->setExclusive(false);
+    button->setAutoExclusive(false);
+  }
+  button->setChecked(on);
+  if (!on) {
+    if (group_exclusive) group->setExclusive(true);
+    button->setAutoExclusive(auto_exclusive);
+  }
+}
+
+// Keeps the first `same` items of a list or combo box and appends the rest of rows.
+template <typename Widget>
+void ReplaceTail(Widget* widget, int same, const std::vector<std::string>& rows) {
+  if (same == 0) {
+    widget->clear();
+  } else {
+    while (widget->count() > same) {
+      if constexpr (std::is_same_v<Widget, QListWidget>) {
+        delete widget->takeItem(widget->count() - 1);
+      } else {
+        widget->removeItem(widget->count() - 1);
+      }
+    }
+  }
+  for (size_t i = same; i < rows.size(); ++i) widget->addItem(ToQt(rows[i]));
+}
+
+void ShowListSelection(QListWidget* list, int selected) {
+  if (selected < 0) {
+    list->setCurrentRow(-1);
+    list->clearSelection();
+    return;
+  }
+  if (list->currentRow() != selected) list->setCurrentRow(selected);
+  // Appending to a log selects its newest line so that the list scrolls to it.
+  list->scrollToItem(list->item(selected));
+}
+
+}  // namespace
+
+bool FitsKind(const QWidget* widget, ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kButton:
+      return qobject_cast<const QPushButton*>(widget);
+    case ControlKind::kCheckBox:
+      return qobject_cast<const QCheckBox*>(widget);
+    case ControlKind::kOption:
+      return qobject_cast<const QRadioButton*>(widget);
+    case ControlKind::kText:
+      return qobject_cast<const QLineEdit*>(widget);
+    case ControlKind::kLabel:
+      return qobject_cast<const QLabel*>(widget);
+    case ControlKind::kFrame:
+      return qobject_cast<const QGroupBox*>(widget);
+    case ControlKind::kList:
+      return qobject_cast<const QListWidget*>(widget);
+    case ControlKind::kComboBox:
+      return qobject_cast<const QComboBox*>(widget) || qobject_cast<const QTabWidget*>(widget);
+    case ControlKind::kScrollBar:
+      return qobject_cast<const QAbstractSlider*>(widget);
+    case ControlKind::kProgress:
+      return qobject_cast<const QProgressBar*>(widget);
+    case ControlKind::kTimer:
+      return false;
+  }
+  return false;
+}
+
+QtBinding::QtBinding(Controls& controls, QWidget* root) : controls_(controls), root_(root) {
+  for (const std::string& name : controls_.names()) Bind(controls_.Get(name));
+  controls_.set_observer([this](const std::string& name) { Show(name); });
+}
+
+QtBinding::~QtBinding() { controls_.set_observer(nullptr); }
+
+QWidget* QtBinding::WidgetOf(const std::string& name) const {
+  auto it = widgets_.find(name);
+  return it == widgets_.end() ? nullptr : it->second.data();
+}
+
+QTimer* QtBinding::TimerOf(const std::string& name) const {
+  auto it = timers_.find(name);
+  return it == timers_.end() ? nullptr : it->second;
+}
+
+void QtBinding::Bind(const Control& control) {
+  const std::string& name = control.name();
+  if (control.kind() == ControlKind::kTimer) {
+    ConnectTimer(name);
+  } else {
+    auto* widget = root_->findChild<QWidget*>(QString::fromStdString(name));
+    if (!widget || !FitsKind(widget, control.kind())) {
+      unbound_.push_back(name);
+      return;
+    }
+    // Player names and log lines are shown as typed, never as markup.
+    if (auto* label = qobject_cast<QLabel*>(widget)) label->setTextFormat(Qt::PlainText);
+    widgets_[name] = widget;
+    Connect(name, widget);
+  }
+  Show(name);
+}
+
+template <typename Action>
+void QtBinding::FromWidget(Action action) {
+  if (showing_) return;
+  action();
+}
+
+void QtBinding::Connect(const std::string& name, QWidget* widget) {
+  using E = ControlEvent;
+  if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
+    connect(tabs, &QTabWidget::currentChanged, this, [this, name](int index) {
+      FromWidget([&] {
+        controls_.Select(name, index);
+        controls_.Fire(name, E::kChange);
+      });
+    });
+  } else if (auto* check = qobject_cast<QCheckBox*>(widget)) {
+    connect(check, &QCheckBox::clicked, this, [this, name](bool checked) {
+      FromWidget([&] {
+        controls_.SetValue(name, checked ? 1 : 0);
+        controls_.Fire(name, E::kClick);
+      });
+    });
+  } else if (auto* option = qobject_cast<QRadioButton*>(widget)) {
+    connect(option, &QRadioButton::toggled, this, [this, name](bool on) {
+      if (!on) return;  // its twin reports the new choice
+      FromWidget([&] {
+        controls_.SetValue(name, 1);
+        controls_.Fire(name, E::kClick);
+      });
+    });
+  } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    connect(button, &QAbstractButton::clicked, this,
+            [this, name] { FromWidget([&] { controls_.Fire(name, E::kClick); }); });
+  } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    connect(edit, &QLineEdit::textEdited, this, [this, name](const QString& text) {
+      FromWidget([&] {
+        controls_.SetText(name, FromQt(text));
+        controls_.Fire(name, E::kChange);
+      });
+    });
+  } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+    connect(list, &QListWidget::currentRowChanged, this, [this, name](int row) {
+      FromWidget([&] {
+        controls_.Select(name, row);
+        controls_.Fire(name, E::kClick);
+      });
+    });
+    connect(list, &QListWidget::itemDoubleClicked, this,
+            [this, name] { FromWidget([&] { controls_.Fire(name, E::kDoubleClick); }); });
+  } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+    connect(combo, &QComboBox::currentIndexChanged, this, [this, name](int index) {
+      FromWidget([&] {
+        controls_.Select(name, index);
+        controls_.Fire(name, E::kChange);
+      });
+    });
+  } else if (auto* slider = qobject_cast<QAbstractSlider*>(widget)) {
+    connect(slider, &QAbstractSlider::valueChanged, this, [this, name](int value) {
+      FromWidget([&] {
+        controls_.SetValue(name, value);
+        controls_.Fire(name, E::kChange);
+      });
+    });
+  }
+}
+
+void QtBinding::ConnectTimer(const std::string& name) {
+  auto* timer = new QTimer(this);
+  timer->setTimerType(Qt::PreciseTimer);
+  timers_[name] = timer;
+  connect(timer, &QTimer::timeout, this, [this, name] {
+    // A timeout already queued when the model disabled the timer is dropped.
+    if (!controls_.Get(name).enabled()) return;
+    FromWidget([&] { controls_.Fire(name, ControlEvent::kTimer); });
+  });
+}
+
+void QtBinding::Show(const std::string& name) {
+  if (auto timer = timers_.find(name); timer != timers_.end()) {
+    const Control& c = controls_.Get(name);
+    // An interval of 0 would fire on every pass of the event loop: such a timer is off.
+    const bool run = c.enabled() && c.value() > 0;
+    if (run && timer->second->interval() != c.value()) timer->second->setInterval(c.value());
+    if (run && !timer->second->isActive()) timer->second->start();
+    if (!run && timer->second->isActive()) timer->second->stop();
+    return;
+  }
+  auto it = widgets_.find(name);
+  if (it == widgets_.end() || !it->second) return;
+  QWidget* w = it->second;
+  const Control& c = controls_.Get(name);
+  const bool was_showing = showing_;
+  showing_ = true;
+  w->setEnabled(c.enabled());
+  w->setToolTip(ToQt(c.tool_tip()));
+  switch (c.kind()) {
+    case ControlKind::kButton:
+      static_cast<QAbstractButton*>(w)->setText(ToQt(c.text()));
+      break;
+    case ControlKind::kCheckBox:
+      static_cast<QCheckBox*>(w)->setText(ToQt(c.text()));
+      static_cast<QCheckBox*>(w)->setChecked(c.value() != 0);
+      break;
+    case ControlKind::kOption:
+      ShowOption(w, c);
+      break;
+    case ControlKind::kText: {
+      auto* edit = static_cast<QLineEdit*>(w);
+      // Setting the same text again would move the cursor of a box being typed in.
+      QString text = ToQt(c.text());
+      if (edit->text() != text) edit->setText(text);
+      break;
+    }
+    case ControlKind::kLabel:
+      static_cast<QLabel*>(w)->setText(ToQt(c.text()));
+      break;
+    case ControlKind::kFrame:
+      static_cast<QGroupBox*>(w)->setTitle(ToQt(c.text()));
+      break;
+    case ControlKind::kList:
+    case ControlKind::kComboBox:
+      ShowRows(name, c);
+      break;
+    case ControlKind::kScrollBar: {
+      auto* slider = static_cast<QAbstractSlider*>(w);
+      if (c.maximum() > c.minimum()) slider->setRange(c.minimum(), c.maximum());
+      slider->setValue(c.value());
+      break;
+    }
+    case ControlKind::kProgress: {
+      auto* bar = static_cast<QProgressBar*>(w);
+      // Without a range Qt would animate a busy bar; an idle bar shows empty instead.
+      if (c.maximum() > c.minimum()) {
+        bar->setRange(c.minimum(), c.maximum());
+      } else {
+        bar->setRange(0, 100);
+      }
+      bar->setValue(c.value());
+      break;
+    }
+    case ControlKind::kTimer:
+      break;
+  }
+  showing_ = was_showing;
+}
+
+void QtBinding::ShowRows(const std::string& name, const Control& control) {
+  Rows& shown = shown_rows_[name];
+  const Rows& rows = control.rows();
+  size_t same = 0;
+  while (same < shown.size() && same < rows.size() && shown[same] == rows[same]) ++same;
+  QWidget* w = widgets_[name];
+  if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
+    for (int i = static_cast<int>(same); i < tabs->count() && i < static_cast<int>(rows.size());
+         ++i) {
+      tabs->setTabText(i, ToQt(rows[i]));
+    }
+    if (control.selected() >= 0 && control.selected() < tabs->count()) {
+      tabs->setCurrentIndex(control.selected());
+    }
+  } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+    if (same != rows.size() || shown.size() != rows.size()) {
+      ReplaceTail(list, static_cast<int>(same), rows);
+    }
+    ShowListSelection(list, control.selected());
+  } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    if (same != rows.size() || shown.size() != rows.size()) {
+      ReplaceTail(combo, static_cast<int>(same), rows);
+    }
+    if (combo->currentIndex() != control.selected()) combo->setCurrentIndex(control.selected());
+  }
+  shown.resize(same);
+  shown.insert(shown.end(), rows.begin() + same, rows.end());
+}
+
+void QtBinding::ShowOption(QWidget* widget, const Control& control) {
+  auto* button = static_cast<QRadioButton*>(widget);
+  button->setText(ToQt(control.text()));
+  SetOptionChecked(button, control.value() == 1);
+  // The model reports only the button it changed; its twins share the field.
+  if (QButtonGroup* group = button->group()) {
+    for (QAbstractButton* twin : group->buttons()) {
+      const std::string twin_name = twin->objectName().toStdString();
+      auto* twin_option = qobject_cast<QRadioButton*>(twin);
+      if (twin == button || !twin_option || widgets_.count(twin_name) == 0) continue;
+      SetOptionChecked(twin_option, controls_.Get(twin_name).value() == 1);
+    }
+  }
+}
+
+}  // namespace helmsman::ui::qt

@@ -1,0 +1,80 @@
+// The one binding between the presentation model and the Qt widgets: every control of a
+// Controls set is shown by the widget under root whose object name is the control's name.
+//
+// Model -> widgets: at construction and after every change the Controls observer reports,
+// the widget takes the control's enabled state, tool tip, caption or text, rows, selection,
+// check state, value and range (texts converted from Windows-1252). Timer controls are
+// QTimers owned by the binding: running while enabled, with the value as interval in ms.
+//
+// Widgets -> model: an operator's action is first applied through the Controls setters
+// (texts converted to Windows-1252), then the control's event is fired:
+//   button, check box, option button (when it becomes selected), list row chosen -> kClick
+//   text edited, scroll bar moved, combo box or tab chosen                        -> kChange
+//   list row double-clicked                                                     -> kDoubleClick
+//   timer ran out (while its control is enabled)                                -> kTimer
+// Widget signals caused by the binding's own updates are ignored, so showing a change never
+// runs a handler.
+//
+// The binding installs itself as the Controls observer (there is one) and removes itself
+// when destroyed; it must not outlive controls, and root must outlive it.
+#ifndef HELMSMAN_CONSOLE_UI_QT_QT_BINDING_H_
+#define HELMSMAN_CONSOLE_UI_QT_QT_BINDING_H_
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "console/ui/controls.h"
+
+class QListWidget;
+
+namespace helmsman::ui::qt {
+
+class QtBinding : public QObject {
+ public:
+  QtBinding(Controls& controls, QWidget* root);
+  ~QtBinding() override;
+  QtBinding(const QtBinding&) = delete;
+  QtBinding& operator=(const QtBinding&) = delete;
+
+  // The widget showing a control; nullptr for timers and unknown names.
+  QWidget* WidgetOf(const std::string& name) const;
+  // The timer of a timer control; nullptr for other names.
+  QTimer* TimerOf(const std::string& name) const;
+  // Controls for which root has no widget of a fitting class.
+  const std::vector<std::string>& unbound() const { return unbound_; }
+
+ private:
+  // The rows a list or combo box shows, as last copied from the model: appending a row to a
+  // long log then adds one item instead of refilling the widget.
+  using Rows = std::vector<std::string>;
+
+  void Bind(const Control& control);
+  void Connect(const std::string& name, QWidget* widget);
+  void ConnectTimer(const std::string& name);
+  void Show(const std::string& name);
+  void ShowRows(const std::string& name, const Control& control);
+  void ShowOption(QWidget* widget, const Control& control);
+  // Runs an operator's action unless it was caused by Show().
+  template <typename Action>
+  void FromWidget(Action action);
+
+  Controls& controls_;
+  QWidget* root_;
+  std::map<std::string, QPointer<QWidget>> widgets_;
+  std::map<std::string, QTimer*> timers_;
+  std::map<std::string, Rows> shown_rows_;
+  std::vector<std::string> unbound_;
+  bool showing_ = false;
+};
+
+// The widget class that shows a control kind (tab widgets also show combo-like controls).
+bool FitsKind(const QWidget* widget, ControlKind kind);
+
+}  // namespace helmsman::ui::qt
+
+#endif  // HELMSMAN_CONSOLE_UI_QT_QT_BINDING_H_

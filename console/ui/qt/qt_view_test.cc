@@ -1,0 +1,405 @@
+// The Qt view on the offscreen platform: every control of the main window has its widget,
+// changes travel both ways, and showing a change never runs a handler.
+// With HELMSMAN_SCREENSHOT=/path/window.png set, the test also saves the window (one picture
+// per tab: window.png is "Operation", window_1.png "Players" and so on; window_3_1.png is the
+// second page of the inner tabs of "Banners").
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTimerEvent>
+#include <map>
+#include <memory>
+
+#include "console/ui/main_window_controls.h"
+#include "console/ui/qt/main_window_form.h"
+#include "console/ui/qt/qt_binding.h"
+#include "console/ui/qt/qt_frontend.h"
+
+namespace helmsman::ui::qt {
+namespace {
+
+class QtViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "qt_test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
+  }
+  static void TearDownTestSuite() {
+    delete app_;
+    app_ = nullptr;
+  }
+
+  QtViewTest() {
+    AddMainWindowControls(controls_, settings_);
+    binding_ = std::make_unique<QtBinding>(controls_, &form_);
+    form_.resize(1180, 760);
+    form_.show();
+  }
+
+  template <typename W>
+  W* Widget(const std::string& name) {
+    auto* widget = qobject_cast<W*>(binding_->WidgetOf(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+
+  // Counts every event handled, as "name event".
+  void CountEvents(const std::string& name, ControlEvent event, const char* label) {
+    controls_.On(name, event, [this, name, label] { ++fired_[name + " " + label]; });
+  }
+
+  static QApplication* app_;
+  settings::Settings settings_;
+  Controls controls_;
+  MainWindowForm form_;
+  std::unique_ptr<QtBinding> binding_;
+  std::map<std::string, int> fired_;
+};
+
+QApplication* QtViewTest::app_ = nullptr;
+
+// Types text the way a keyboard layout delivers it, whatever its letters.
+void Type(QWidget* widget, const QString& text) {
+  for (QChar c : text) QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), {});
+}
+
+const char* ClassFor(const std::string& name, ControlKind kind) {
+  if (name == "tbsLogTabs") return "QTabWidget";
+  switch (kind) {
+    case ControlKind::kButton:
+      return "QPushButton";
+    case ControlKind::kCheckBox:
+      return "QCheckBox";
+    case ControlKind::kOption:
+      return "QRadioButton";
+    case ControlKind::kText:
+      return "QLineEdit";
+    case ControlKind::kLabel:
+      return "QLabel";
+    case ControlKind::kFrame:
+      return "QGroupBox";
+    case ControlKind::kList:
+      return "QListWidget";
+    case ControlKind::kComboBox:
+      return "QComboBox";
+    case ControlKind::kScrollBar:
+      return "QScrollBar";
+    case ControlKind::kProgress:
+      return "QProgressBar";
+    case ControlKind::kTimer:
+      return "";
+  }
+  return "";
+}
+
+TEST_F(QtViewTest, EveryControlHasAWidgetOfItsKind) {
+  EXPECT_TRUE(binding_->unbound().empty()) << binding_->unbound().front();
+  for (const std::string& name : controls_.names()) {
+    const Control& control = controls_.Get(name);
+    if (control.kind() == ControlKind::kTimer) {
+      EXPECT_NE(binding_->TimerOf(name), nullptr) << name;
+      continue;
+    }
+    QWidget* widget = binding_->WidgetOf(name);
+    ASSERT_NE(widget, nullptr) << name;
+    EXPECT_STREQ(widget->metaObject()->className(), ClassFor(name, control.kind())) << name;
+  }
+  EXPECT_TRUE(controls_.missing().empty());
+}
+
+TEST_F(QtViewTest, WindowShowsTheModelsCaptionsAndTabs) {
+  EXPECT_EQ(form_.windowTitle(), "Helmsman mk.V -- Voxbrine");
+  QStringList tabs;
+  for (int i = 0; i < form_.tabs()->count(); ++i) tabs << form_.tabs()->tabText(i);
+  EXPECT_EQ(tabs.join(","), "Operation,Players,Bans,Banners,Web Output,Configuration,Logs");
+  EXPECT_EQ(Widget<QPushButton>("cmdToggleServer")->text(), "Start Server");
+  EXPECT_EQ(Widget<QPushButton>("cmdToggleServer")->toolTip(),
+            "Start/stop QVServer.exe and the main event timer");
+  EXPECT_FALSE(Widget<QPushButton>("cmdSend")->isEnabled());
+  EXPECT_EQ(Widget<QLineEdit>("txtKickMessagePart2")->text(), "because they're ugly!");
+  EXPECT_EQ(Widget<QScrollBar>("vscDaysInactive")->minimum(), 5);
+  EXPECT_EQ(Widget<QScrollBar>("vscDaysInactive")->maximum(), 600);
+  EXPECT_EQ(Widget<QScrollBar>("vscDaysInactive")->value(), 15);
+  EXPECT_EQ(Widget<QComboBox>("cmbDailyBannerTime_4")->count(), 24);
+  EXPECT_EQ(Widget<QComboBox>("cmbDailyBannerTime_4")->currentIndex(), -1);
+  auto* log_tabs = Widget<QTabWidget>("tbsLogTabs");
+  EXPECT_EQ(log_tabs->tabText(1), "&Server Activity Log");
+  // No date order chosen yet: neither button is checked.
+  EXPECT_FALSE(Widget<QRadioButton>("optRegionalDateSetting_0")->isChecked());
+  EXPECT_FALSE(Widget<QRadioButton>("optRegionalDateSetting_1")->isChecked());
+  EXPECT_TRUE(Widget<QRadioButton>("optRegionalTimeSetting_0")->isChecked());
+}
+
+TEST_F(QtViewTest, ModelChangesReachTheWidgetsWithoutRunningHandlers) {
+  for (const std::string& name : controls_.names()) {
+    for (auto event : {ControlEvent::kClick, ControlEvent::kChange, ControlEvent::kDoubleClick})
+      CountEvents(name, event, "any");
+  }
+  controls_.SetText("lblStatus",
+                    "Fine \x80"
+                    "5 for \x93Zy\xF6la\x94");
+  controls_.SetEnabled("cmdSend", true);
+  controls_.SetText("txtChatText", "hello");
+  controls_.SetValue("chkServerCheckDelay", 1);
+  controls_.SetValue("vscServerCheckInterval", 12);
+  controls_.SetValue("optRegionalDateSetting_1", 1);
+  controls_.Select("cmbDailyBannerDay_2", 5);
+  controls_.AddRow("lstServerActivityLog", "line one");
+  controls_.AddRow("lstServerActivityLog", "line two");
+  controls_.Select("lstServerActivityLog", 1);
+  controls_.Select("tbsLogTabs", 2);
+  controls_.SetText("fraPlayerList", "Player List (3 players) ");
+  controls_.SetRows("lstPlayersOnline", {"Aurel Vantis", "Mira Solbeck", "Tomo Quell"});
+  controls_.Select("lstPlayersOnline", 2);
+
+  EXPECT_EQ(Widget<QLabel>("lblStatus")->text(), QString::fromUtf8("Fine €5 for “Zyöla”"));
+  EXPECT_TRUE(Widget<QPushButton>("cmdSend")->isEnabled());
+  EXPECT_EQ(Widget<QLineEdit>("txtChatText")->text(), "hello");
+  EXPECT_TRUE(Widget<QCheckBox>("chkServerCheckDelay")->isChecked());
+  EXPECT_EQ(Widget<QScrollBar>("vscServerCheckInterval")->value(), 12);
+  EXPECT_TRUE(Widget<QRadioButton>("optRegionalDateSetting_1")->isChecked());
+  EXPECT_EQ(Widget<QComboBox>("cmbDailyBannerDay_2")->currentText(), "Friday");
+  auto* log = Widget<QListWidget>("lstServerActivityLog");
+  ASSERT_EQ(log->count(), 2);
+  EXPECT_EQ(log->item(1)->text(), "line two");
+  EXPECT_EQ(log->currentRow(), 1);
+  EXPECT_EQ(Widget<QTabWidget>("tbsLogTabs")->currentIndex(), 2);
+  EXPECT_EQ(Widget<QGroupBox>("fraPlayerList")->title(), "Player List (3 players) ");
+  EXPECT_EQ(Widget<QListWidget>("lstPlayersOnline")->currentItem()->text(), "Tomo Quell");
+
+  // Shrinking, replacing and emptying lists; an option pair read back from the record.
+  controls_.SetRows("lstPlayersOnline", {"Aurel Vantis", "Ilse Brandt"});
+  EXPECT_EQ(Widget<QListWidget>("lstPlayersOnline")->count(), 2);
+  EXPECT_EQ(Widget<QListWidget>("lstPlayersOnline")->item(1)->text(), "Ilse Brandt");
+  EXPECT_EQ(Widget<QListWidget>("lstPlayersOnline")->currentRow(), -1);
+  controls_.ClearRows("lstServerActivityLog");
+  EXPECT_EQ(log->count(), 0);
+  settings_.optRegionalDateSetting = -1;
+  controls_.NotifyAll();
+  EXPECT_FALSE(Widget<QRadioButton>("optRegionalDateSetting_0")->isChecked());
+  EXPECT_FALSE(Widget<QRadioButton>("optRegionalDateSetting_1")->isChecked());
+
+  EXPECT_TRUE(fired_.empty()) << fired_.begin()->first;
+}
+
+TEST_F(QtViewTest, OperatorInputReachesTheRecordBeforeTheHandlerRuns) {
+  std::vector<std::string> seen;
+  controls_.On("txtTimedBanner_3", ControlEvent::kChange,
+               [&] { seen.push_back(settings_.txtTimedBanner[3]); });
+  Type(Widget<QLineEdit>("txtTimedBanner_3"), QString::fromUtf8("Grüße €5 Ж"));
+  // Cyrillic is not in the code page: the record holds '?' and the box shows it.
+  EXPECT_EQ(settings_.txtTimedBanner[3],
+            "Gr\xFC\xDF"
+            "e \x80"
+            "5 ?");
+  EXPECT_EQ(Widget<QLineEdit>("txtTimedBanner_3")->text(), QString::fromUtf8("Grüße €5 ?"));
+  ASSERT_EQ(seen.size(), 10u);
+  EXPECT_EQ(seen[0], "G");
+  EXPECT_EQ(seen[9], settings_.txtTimedBanner[3]);
+
+  CountEvents("chkClearChatAfterSend", ControlEvent::kClick, "click");
+  auto* check = Widget<QCheckBox>("chkClearChatAfterSend");
+  // On the box itself: a check box stretched by its layout ignores clicks right of its text.
+  QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(8, check->height() / 2));
+  EXPECT_EQ(settings_.chkClearChatAfterSend, 1);
+
+  CountEvents("optRegionalTimeSetting_1", ControlEvent::kClick, "click");
+  CountEvents("optRegionalTimeSetting_0", ControlEvent::kClick, "click");
+  QTest::mouseClick(Widget<QRadioButton>("optRegionalTimeSetting_1"), Qt::LeftButton);
+  EXPECT_EQ(settings_.optRegionalTimeSetting, 1);
+  EXPECT_FALSE(Widget<QRadioButton>("optRegionalTimeSetting_0")->isChecked());
+
+  CountEvents("vscAutoUpdateInterval", ControlEvent::kChange, "change");
+  Widget<QScrollBar>("vscAutoUpdateInterval")->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(settings_.vscAutoUpdateInterval, 6);
+
+  CountEvents("cmbDailyBannerDay_0", ControlEvent::kChange, "change");
+  form_.tabs()->setCurrentIndex(3);  // "Banners"
+  Widget<QComboBox>("cmbDailyBannerDay_0")->setFocus();
+  QTest::keyClick(Widget<QComboBox>("cmbDailyBannerDay_0"), Qt::Key_Down);
+  EXPECT_GE(settings_.cmbDailyBannerDay[0], 0);
+  EXPECT_EQ(settings_.cmbDailyBannerDay[0],
+            Widget<QComboBox>("cmbDailyBannerDay_0")->currentIndex());
+
+  CountEvents("tbsLogTabs", ControlEvent::kChange, "change");
+  Widget<QTabWidget>("tbsLogTabs")->setCurrentIndex(1);
+  EXPECT_EQ(controls_.Get("tbsLogTabs").selected(), 1);
+
+  EXPECT_EQ(fired_, (std::map<std::string, int>{{"chkClearChatAfterSend click", 1},
+                                                {"cmbDailyBannerDay_0 change", 1},
+                                                {"optRegionalTimeSetting_1 click", 1},
+                                                {"tbsLogTabs change", 1},
+                                                {"vscAutoUpdateInterval change", 1}}));
+}
+
+TEST_F(QtViewTest, ListClicksSelectTheRowAndAHandlerRoundTripShowsItsResult) {
+  form_.tabs()->setCurrentIndex(1);  // "Players"
+  controls_.SetRows("lstPlayers", {"Aurel Vantis", "Mira Solbeck", "Tomo Quell"});
+  controls_.On("lstPlayers", ControlEvent::kClick, [&] {
+    const Control& list = controls_.Get("lstPlayers");
+    controls_.SetText("lblPlayerName", list.rows()[list.selected()]);
+    controls_.SetEnabled("cmdBanToggle", true);
+  });
+  CountEvents("lstPlayers", ControlEvent::kDoubleClick, "double");
+
+  auto* list = Widget<QListWidget>("lstPlayers");
+  const QPoint row1 = list->visualItemRect(list->item(1)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row1);
+  EXPECT_EQ(controls_.Get("lstPlayers").selected(), 1);
+  EXPECT_EQ(Widget<QLabel>("lblPlayerName")->text(), "Mira Solbeck");
+  EXPECT_TRUE(Widget<QPushButton>("cmdBanToggle")->isEnabled());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row1);
+  EXPECT_EQ(fired_["lstPlayers double"], 1);
+}
+
+TEST_F(QtViewTest, AHandlerThatRewritesItsOwnControlIsNotRunAgain) {
+  // The filter box's handler resets the box, as "Display only ..." does when cleared.
+  int runs = 0;
+  controls_.On("txtPlayerListFilter", ControlEvent::kChange, [&] {
+    ++runs;
+    controls_.SetText("txtPlayerListFilter", "1");
+    controls_.SetText("txtPlayerListFilter", "");
+  });
+  controls_.On("cmdToggleServer", ControlEvent::kClick, [&] {
+    controls_.SetText("cmdToggleServer", "Stop Server");
+    controls_.SetEnabled("cmdSend", true);
+  });
+  QTest::keyClicks(Widget<QLineEdit>("txtPlayerListFilter"), "a");
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(Widget<QLineEdit>("txtPlayerListFilter")->text(), "");
+  QTest::mouseClick(Widget<QPushButton>("cmdToggleServer"), Qt::LeftButton);
+  EXPECT_EQ(Widget<QPushButton>("cmdToggleServer")->text(), "Stop Server");
+  EXPECT_TRUE(Widget<QPushButton>("cmdSend")->isEnabled());
+}
+
+TEST_F(QtViewTest, TheTimerControlRunsAQTimerThatFiresItsEvent) {
+  QTimer* timer = binding_->TimerOf("tmrMainEventTimer");
+  ASSERT_NE(timer, nullptr);
+  EXPECT_FALSE(timer->isActive());
+  int ticks = 0;
+  controls_.On("tmrMainEventTimer", ControlEvent::kTimer, [&] {
+    ++ticks;
+    // The tick disables the timer while it works and enables it again.
+    controls_.SetEnabled("tmrMainEventTimer", false);
+    EXPECT_FALSE(timer->isActive());
+    controls_.SetEnabled("tmrMainEventTimer", true);
+  });
+  controls_.SetEnabled("tmrMainEventTimer", true);
+  ASSERT_TRUE(timer->isActive());
+  EXPECT_EQ(timer->interval(), 1000);
+
+  QTimerEvent expired(timer->timerId());
+  QCoreApplication::sendEvent(timer, &expired);
+  EXPECT_EQ(ticks, 1);
+  EXPECT_TRUE(timer->isActive());
+
+  controls_.SetValue("tmrMainEventTimer", 250);
+  EXPECT_EQ(timer->interval(), 250);
+  controls_.SetEnabled("tmrMainEventTimer", false);
+  EXPECT_FALSE(timer->isActive());
+  controls_.SetValue("tmrMainEventTimer", 0);  // no interval: stays off when enabled
+  controls_.SetEnabled("tmrMainEventTimer", true);
+  EXPECT_FALSE(timer->isActive());
+}
+
+TEST_F(QtViewTest, FrontendAsksWithTitleAndTextAndRepaints) {
+  QtFrontend frontend(&form_, binding_.get());
+  QString title, text;
+  auto answer = [&](QMessageBox::StandardButton button) {
+    QTimer::singleShot(0, [&, button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      title = box->windowTitle();
+      text = box->text();
+      box->button(button)->click();
+    });
+  };
+  answer(QMessageBox::Ok);
+  EXPECT_TRUE(frontend.AskOkCancel("Log Erase Notification", "Clear HELM Error Log?"));
+  EXPECT_EQ(title, "Log Erase Notification");
+  EXPECT_EQ(text, "Clear HELM Error Log?");
+  answer(QMessageBox::Cancel);
+  EXPECT_FALSE(frontend.AskOkCancel("Log Erase Notification", "Clear \x80 log?"));
+  EXPECT_EQ(text, QString::fromUtf8("Clear € log?"));
+  answer(QMessageBox::Ok);
+  frontend.ShowMessage("Helmsman", "Done.");
+  EXPECT_EQ(text, "Done.");
+
+  controls_.SetText("lblStatus", "Saving Server log to file...");
+  frontend.Repaint("lblStatus");
+  frontend.Repaint("no such control");  // nothing to repaint, no failure
+  EXPECT_EQ(Widget<QLabel>("lblStatus")->text(), "Saving Server log to file...");
+}
+
+TEST(QtFileFilterTest, BarSeparatedPairsBecomeQtFilters) {
+  const std::pair<const char*, const char*> kRows[] = {
+      {"Logfile (*.log)|*.log", "Logfile (*.log)"},
+      {"Executable|*.exe", "Executable (*.exe)"},
+      {"Pages (*.htm;*.html)|*.htm;*.html|All Files|*.*",
+       "Pages (*.htm;*.html) (*.htm *.html);;All Files (*.*)"},
+      {"Config|QVServer.cfg", "Config (QVServer.cfg)"},
+      {"", ""},
+  };
+  for (const auto& [filter, expected] : kRows) EXPECT_EQ(QtFileFilter(filter), expected) << filter;
+}
+
+// Not a check: a picture of every tab for a person to look at.
+TEST_F(QtViewTest, SavesScreenshotsWhenAsked) {
+  const QString path = qEnvironmentVariable("HELMSMAN_SCREENSHOT");
+  if (path.isEmpty()) GTEST_SKIP() << "HELMSMAN_SCREENSHOT not set";
+  controls_.SetText("cmdToggleServer", "Stop Server");
+  for (const std::string& name : ServerDependentControls()) controls_.SetEnabled(name, true);
+  controls_.SetText("lblStatus", "Good to go");
+  controls_.SetText("lblProgramRunTime", "Program running for 3 hours.");
+  controls_.SetRows("lstPlayersOnline", {"Aurel Vantis", "Mira Solbeck", "Tomo Quell"});
+  controls_.SetRows("lstPlayersOnlineRank", {"12", "7", "31"});
+  controls_.SetRows("lstPlayersOnlineSystems", {"Kessary Reach", "Ondra Vale", "Halcyon Drift"});
+  controls_.SetText("lblAutoUpdateTimeLeft", "Next update in 4 seconds");
+  controls_.SetRows("Dir1", {"aurel01", "mira_s", "tomoq"});
+  controls_.SetRows("File1", {"Aurel Vantis.qv", "Aurel Alt.qv"});
+  controls_.SetRows("lstPlayers",
+                    {"Aurel Alt", "Aurel Vantis", "Ilse Brandt", "Mira Solbeck", "Tomo Quell"});
+  controls_.SetText("fraPlayerList", "Player List (5 players) ");
+  controls_.AddRow("lstServerActivityLog", "9/30/2024 1:19:48 AM: QVServer.exe started");
+  controls_.AddRow("lstServerActivityLog",
+                   "9/30/2024 1:20:02 AM: Message [Welcome, pilots] broadcast to universe");
+  controls_.Select("tbsLogTabs", 1);
+  const QString stem = path.endsWith(".png") ? path.chopped(4) : path;
+  auto save = [&](const QString& suffix) {
+    QApplication::processEvents();
+    const QString file = stem + suffix + ".png";
+    EXPECT_TRUE(form_.grab().save(file)) << file.toStdString();
+  };
+  for (int i = 0; i < form_.tabs()->count(); ++i) {
+    form_.tabs()->setCurrentIndex(i);
+    save(i == 0 ? "" : "_" + QString::number(i));
+    // The later pages of the inner tabs ("Daily Banners", "Maintenance" ...).
+    for (auto* inner : form_.tabs()->widget(i)->findChildren<QTabWidget*>()) {
+      for (int j = 1; j < inner->count(); ++j) {
+        inner->setCurrentIndex(j);
+        save("_" + QString::number(i) + "_" + QString::number(j));
+      }
+      inner->setCurrentIndex(0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace helmsman::ui::qt
