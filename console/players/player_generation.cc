@@ -1,0 +1,353 @@
+#include "console/players/player_generation.h"
+
+#include <unordered_set>
+
+#include "console/players/player_list_file.h"
+#include "console/players/player_screen_lists.h"
+
+namespace helmsman::players {
+
+namespace {
+
+using logs::LogId;
+
+constexpr char kProgress[] = "prgProgress";
+constexpr char kTimer[] = "tmrMainEventTimer";
+
+std::string Number(int n) { return std::to_string(n); }
+
+// The key under which a record's file is known: folder, separator, name.
+std::string FileKey(const std::string& folder, const std::string& name) {
+  return platform::JoinPath(folder, name);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    size_t line_end = end > at && text[end - 1] == '\r' ? end - 1 : end;
+    lines.push_back(text.substr(at, line_end - at));
+    at = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+// Stops the main event timer for the life of the object and restores it afterwards.
+class PlayerDatabase::TimerPause {
+ public:
+  explicit TimerPause(ui::Controls& controls)
+      : controls_(controls), was_running_(controls.Get(kTimer).enabled()) {
+    controls_.SetEnabled(kTimer, false);
+  }
+  ~TimerPause() {
+    if (was_running_) controls_.SetEnabled(kTimer, true);
+  }
+
+ private:
+  ui::Controls& controls_;
+  bool was_running_;
+};
+
+std::string AccountRoot(const std::string& qvserver_cfg_path) {
+  return platform::DirName(qvserver_cfg_path);
+}
+
+bool ListAccountFolders(platform::FileSystem& files, const std::string& root,
+                        std::vector<std::string>* folders) {
+  folders->clear();
+  std::vector<platform::DirEntry> entries;
+  if (root.empty() || !files.ListDirectory(root, &entries)) return false;
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.is_directory) folders->push_back(platform::JoinPath(root, entry.name));
+  }
+  return true;
+}
+
+bool ListCharacterFiles(platform::FileSystem& files, const std::string& folder,
+                        std::vector<std::string>* names) {
+  names->clear();
+  std::vector<platform::DirEntry> entries;
+  if (!files.ListDirectory(folder, &entries)) return false;
+  for (platform::DirEntry& entry : entries) {
+    if (!entry.is_directory && platform::EndsWithIgnoreCase(entry.name, ".qv")) {
+      names->push_back(std::move(entry.name));
+    }
+  }
+  return true;
+}
+
+std::string PathTail(const std::string& path) {
+  return path.size() <= 11 ? path : path.substr(path.size() - 11);
+}
+
+PlayerDatabase::PlayerDatabase(PlayerFileReader& reader, PlayerList& list,
+                               const settings::Settings& settings, ui::Controls& controls,
+                               ui::StatusLine& status)
+    : reader_(reader), list_(list), settings_(settings), controls_(controls), status_(status) {}
+
+platform::FileSystem& PlayerDatabase::files() { return reader_.services().files; }
+logs::Logs& PlayerDatabase::logs() { return reader_.services().logs; }
+
+bool PlayerDatabase::Regenerate() {
+  if (busy_ || frontend() == nullptr ||
+      !frontend()->AskOkCancel(kGenerationTitle, kRegenerateQuestion)) {
+    return false;
+  }
+  busy_ = true;
+  TimerPause pause(controls_);
+  logs().Append(LogId::kServerActivity, ": Playerlist generation begun");
+  for (PlayerRecord& record : list_.InUse()) {
+    std::string first_seen = std::move(record.first_seen);
+    record.Clear();
+    record.first_seen = std::move(first_seen);
+  }
+  GenerateCore();
+  SaveList();
+  status_.Set(ui::kGoodToGo);
+  SetProgress(0, controls_.Get(kProgress).maximum());
+  FillScreenLists();
+  logs().Append(LogId::kServerActivity, ": Playerlist generation completed");
+  busy_ = false;
+  return true;
+}
+
+void PlayerDatabase::GenerateAtFirstStart() {
+  busy_ = true;
+  logs().Append(LogId::kServerActivity, ": Playerlist generation begun");
+  GenerateCore();
+  logs().Append(LogId::kServerActivity, ": Playerlist generation complete");
+  status_.Set("Good to go...");
+  SetProgress(0, controls_.Get(kProgress).maximum());
+  busy_ = false;
+}
+
+int PlayerDatabase::GenerateCore() {
+  std::vector<std::string> folders;
+  ListAccountFolders(files(), AccountRoot(settings_.txtQVServercfgPath), &folders);
+  if (folders.empty()) return 0;
+  int total = static_cast<int>(folders.size());
+  int next = 0;
+  std::vector<std::string> names;
+  for (int f = 0; f < total; ++f) {
+    const std::string& folder = folders[static_cast<size_t>(f)];
+    SetProgress(f + 1, total);
+    status_.Set("Folder " + Number(f + 1) + " of " + Number(total) + ", player " + Number(next));
+    if (!ListCharacterFiles(files(), folder, &names)) {
+      logs().Append(LogId::kHelmError, ":  While generating playerlist: Folder " + folder +
+                                           " could not be read and was skipped!");
+      continue;
+    }
+    ReportMoreThanFive(folder, static_cast<int>(names.size()), "generating playerlist");
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (next >= kMaxPlayers) {
+        logs().Append(LogId::kHelmError,
+                      ":  While generating playerlist: the player list is full, " + names[i] +
+                          " and the files after it were not read!");
+        return next;
+      }
+      if (reader_.Read(list_, next, folder, names[i]) == 1) ++next;
+      if ((i + 1) % kFilesBetweenEvents == 0 && frontend()) frontend()->DoEvents();
+    }
+  }
+  return next;
+}
+
+void PlayerDatabase::Refresh() {
+  RemoveMissing();
+  AddNewFiles();
+  status_.Set(ui::kGoodToGo);
+  SetProgress(0, controls_.Get(kProgress).maximum());
+}
+
+int PlayerDatabase::RemoveMissing() {
+  int missing = 0;
+  for (int i = 0; i < kMaxPlayers && !list_.At(i)->is_free();) {
+    const PlayerRecord& record = *list_.At(i);
+    if (files().FileExists(FileKey(record.account_folder, record.file_name))) {
+      ++i;
+      continue;
+    }
+    RemoveRecord(i);  // the next record moves into place i
+    ++missing;
+    status_.Set("Checking for missing .qv files (" + Number(missing) + " missing)");
+  }
+  if (missing != 0) {
+    logs().Append(LogId::kHelmError, ": " + Number(missing) +
+                                         " .qv files are missing from database, players were "
+                                         "removed from list");
+  }
+  return missing;
+}
+
+int PlayerDatabase::AddNewFiles() {
+  status_.Set("Finding and decoding new player files...");
+  std::vector<std::string> folders;
+  ListAccountFolders(files(), AccountRoot(settings_.txtQVServercfgPath), &folders);
+  int total = static_cast<int>(folders.size());
+
+  // The files the list knows: those of the records before the first one without a file
+  // name, which is where a new file goes. One pass builds the set; it grows as records
+  // fill, so the search stays as the walk from index 0 would find it.
+  std::unordered_set<std::string> known;
+  int free_record = 0;
+  auto advance = [&] {
+    while (free_record < kMaxPlayers && !list_.At(free_record)->file_name.empty()) {
+      const PlayerRecord& r = *list_.At(free_record);
+      known.insert(FileKey(r.account_folder, r.file_name));
+      ++free_record;
+    }
+  };
+  advance();
+
+  int added = 0;
+  std::vector<std::string> names;
+  for (int f = 0; f < total; ++f) {
+    const std::string& folder = folders[static_cast<size_t>(f)];
+    SetProgress(f + 1, total);
+    status_.Set("Checking folder " + Number(f + 1) + " of " + Number(total) +
+                " for new player files");
+    if (!ListCharacterFiles(files(), folder, &names)) continue;  // gone since it was listed
+    ReportMoreThanFive(folder, static_cast<int>(names.size()), "serching for new .qv files");
+    for (const std::string& name : names) {
+      if (known.count(FileKey(folder, name)) != 0) continue;
+      if (free_record >= kMaxPlayers) {
+        logs().Append(LogId::kHelmError, ":  While serching for new .qv files: the player list "
+                                         "is full, " + FileKey(folder, name) + " was not read!");
+        continue;
+      }
+      status_.Set("New file found, decoding (folder " + folder + ")");
+      if (reader_.Read(list_, free_record, folder, name) == 1) {
+        ++added;
+        advance();
+      }
+    }
+  }
+  return added;
+}
+
+void PlayerDatabase::ReportMoreThanFive(const std::string& folder, int files,
+                                        const char* activity) {
+  if (files <= kCharacterFilesPerAccount) return;
+  logs().Append(LogId::kHelmError,
+                std::string(":  While ") + activity + ": Folder " + PathTail(folder) +
+                    " contains more than 5 .qv files. QVServer may not be able to read all "
+                    "players in this folder!  This message was brought to you by Tollis :)");
+}
+
+std::string PlayerDatabase::RemovalLogEntry(int index) {
+  const PlayerRecord& removed = *list_.At(index);
+  std::string entry = "Player " + removed.name + " is being removed from the playerlist at " +
+                      NowText(logs()) + "\r\n";
+  entry += "The player's folder is " + removed.account_folder + "\r\n";
+  entry += "Other characters on this account are: \r\n";
+  for (const PlayerRecord& record : list_.InUse()) {
+    if (record.account_folder == removed.account_folder) entry += record.name + "\r\n";
+  }
+  entry += "\r\n";
+  return entry;
+}
+
+bool PlayerDatabase::RemoveRecord(int index) {
+  if (index < 0 || index >= kMaxPlayers || list_.At(index)->is_free()) return false;
+  const std::string& folder = reader_.services().program_folder;
+  std::string log_path = platform::JoinPath(folder, kRemovalLogFileName);
+  std::string temp_path = platform::JoinPath(folder, kRemovalLogTempFileName);
+  // The new entry, then the old log line by line, go to the temporary file, which then
+  // replaces the log in one rename: the old log is never gone while its copy is incomplete.
+  std::string text = RemovalLogEntry(index);
+  std::string old_log, error;
+  if (files().FileExists(log_path) && files().ReadFile(log_path, &old_log, &error)) {
+    for (const std::string& line : SplitLines(old_log)) text += line + "\r\n";
+  }
+  bool written = error.empty() && files().WriteFile(temp_path, text, &error) &&
+                 files().RenameFile(temp_path, log_path, &error);
+  if (!written) {
+    files().RemoveFile(temp_path);
+    logs().Append(LogId::kHelmError, ": Could not write the removal log " +
+                                         std::string(kRemovalLogFileName) + " (" + error +
+                                         "), player " + list_.At(index)->name +
+                                         " was removed from the list without its entry");
+  }
+  return list_.Remove(index);
+}
+
+void PlayerDatabase::FillScreenLists() { players::FillScreenLists(controls_, list_, files()); }
+
+bool PlayerDatabase::DeleteCharacter() {
+  std::string name = SelectedRow(controls_, "lstPlayers");
+  if (name.empty() || frontend() == nullptr ||
+      !frontend()->AskOkCancel(kDeleteTitle, "DELETE player " + name + "?")) {
+    return false;
+  }
+  int index = list_.FindByName(name);
+  if (index == kNoPlayer) return false;
+  const PlayerRecord& record = *list_.At(index);
+  std::string path = FileKey(record.account_folder, record.file_name);
+  if (files().FileExists(path) && !files().RemoveFile(path)) {
+    logs().Append(LogId::kHelmError, ": Could not delete file " + path + ", player " + name +
+                                         " stays in the list");
+    return false;
+  }
+  RemoveRecord(index);
+  FillScreenLists();
+  return true;
+}
+
+bool PlayerDatabase::UpdateAll() {
+  if (busy_ || controls_.Get("lstPlayers").rows().empty()) return false;
+  busy_ = true;
+  {
+    TimerPause pause(controls_);
+    Refresh();
+    FillScreenLists();
+    int count = list_.Count();
+    controls_.Get(kProgress).set_range(0, count);
+    // Events may run before each character, so the end of the list is looked at each time.
+    for (int i = 0; i < kMaxPlayers && !list_.At(i)->is_free(); ++i) {
+      if (frontend()) frontend()->DoEvents();
+      if (list_.At(i)->is_free()) break;
+      PlayerRecord& record = *list_.At(i);
+      SetProgress(i, count);
+      status_.Set("Updating information for player " + record.name);
+      std::string folder = record.account_folder, file = record.file_name;
+      reader_.Read(list_, i, folder, file);
+    }
+    FillScreenLists();
+  }
+  SetProgress(0, controls_.Get(kProgress).maximum());
+  status_.Set(ui::kGoodToGo);
+  busy_ = false;
+  return true;
+}
+
+int PlayerDatabase::UpdateOne() {
+  int index = list_.FindByName(SelectedRow(controls_, "lstPlayers"));
+  if (index == kNoPlayer) return kNoPlayer;
+  PlayerRecord& record = *list_.At(index);
+  std::string folder = record.account_folder, file = record.file_name;
+  reader_.Read(list_, index, folder, file);
+  ShowPlayerSummary(controls_, record, IsBannedAccount(files(), record.account_folder));
+  return index;
+}
+
+void PlayerDatabase::SetProgress(int value, int maximum) {
+  ui::Control& bar = controls_.Get(kProgress);
+  if (bar.maximum() != maximum) bar.set_range(0, maximum);
+  controls_.SetValue(kProgress, value);
+}
+
+void PlayerDatabase::SaveList() {
+  SaveReport report =
+      SavePlayerList(files(), reader_.services().program_folder, status_, list_);
+  for (const std::string& warning : report.warnings) logs().Append(LogId::kHelmError, warning);
+  if (!report.ok) {
+    logs().Append(LogId::kHelmError, ": " + std::string(kSavePlayersFailedStatus) + " " +
+                                         report.error);
+  }
+}
+
+}  // namespace helmsman::players
