@@ -2,7 +2,7 @@
 // an interface so that tests answer with a fake.
 //
 // The real binding (QVCodecLibrary) loads "QVCodec.dll" (libqvcodec.so on POSIX) by file
-// name at its first call, from the program folder first. A library or export that cannot be
+// name at its first call, as LoadLibraryByName (qvadmin_api.h) finds it. A library or export that cannot be
 // found makes the call fail with kCodecNotBound and *error saying what is missing; a later
 // call tries again. Nothing throws.
 #ifndef HELMSMAN_CONSOLE_SERVER_CODEC_API_H_
@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/shared_library.h"
 
@@ -38,7 +39,7 @@ class CodecApi {
 
 class QVCodecLibrary : public CodecApi {
  public:
-  explicit QVCodecLibrary(std::string program_folder,
+  explicit QVCodecLibrary(std::vector<std::string> folders,
                           std::string library_name = kQVCodecLibraryName);
   ~QVCodecLibrary() override;
 
@@ -46,7 +47,7 @@ class QVCodecLibrary : public CodecApi {
                   std::string* error) override;
 
  private:
-  std::string program_folder_;
+  std::vector<std::string> folders_;
   std::string library_name_;
   std::unique_ptr<platform::SharedLibrary> library_;
   void* qvcodec_ = nullptr;

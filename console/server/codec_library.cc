@@ -1,10 +1,11 @@
 #include "codec/qvcodec.h"
 #include "console/server/codec_api.h"
+#include "console/server/qvadmin_api.h"
 
 namespace helmsman::server {
 
-QVCodecLibrary::QVCodecLibrary(std::string program_folder, std::string library_name)
-    : program_folder_(std::move(program_folder)), library_name_(std::move(library_name)) {}
+QVCodecLibrary::QVCodecLibrary(std::vector<std::string> folders, std::string library_name)
+    : folders_(std::move(folders)), library_name_(std::move(library_name)) {}
 
 QVCodecLibrary::~QVCodecLibrary() = default;
 
@@ -12,8 +13,7 @@ int32_t QVCodecLibrary::Convert(int32_t type, const std::string& source_path,
                                 const std::string& target_path, std::string* error) {
   std::string reason;
   if (!library_) {
-    library_ = platform::LoadSharedLibrary(
-        program_folder_, platform::PlatformLibraryName(library_name_), &reason);
+    library_ = LoadLibraryByName(folders_, library_name_, &reason);
     if (!library_) {
       if (error) *error = library_name_ + " cannot be loaded: " + reason;
       return kCodecNotBound;

@@ -22,7 +22,7 @@ constexpr char kLibraryFolder[] = HELMSMAN_LIBRARY_FOLDER;
 
 TEST(QVAdminLibraryTest, MissingLibraryFailsTheCallWithAClearError) {
   TestBench bench;
-  QVAdminLibrary library("/nonexistent/folder", "QVAdminMissing.dll");
+  QVAdminLibrary library({"/nonexistent/folder"}, "QVAdminMissing.dll");
   CommandChannel channel(library, bench.logs, bench.status);
   EXPECT_FALSE(channel.Initialize(5, "title", "/srv/QVServer.exe", ""));
   ASSERT_EQ(bench.logs.lines(logs::LogId::kHelmError).size(), 1u);
@@ -40,7 +40,7 @@ TEST(QVAdminLibraryTest, MissingLibraryFailsTheCallWithAClearError) {
 TEST(QVAdminLibraryTest, MissingExportFailsTheCallWithAClearError) {
   TestBench bench;
   // The codec library is a library without QVAdmin's exports.
-  QVAdminLibrary library(kLibraryFolder, "QVCodec.dll");
+  QVAdminLibrary library({kLibraryFolder}, "QVCodec.dll");
   std::string error;
   char buffer[64] = "untouched";
   EXPECT_EQ(library.DoCommand("list online", buffer, sizeof buffer, &error), 0);
@@ -54,7 +54,7 @@ TEST(QVAdminLibraryTest, BindsTheThreeExportsOfTheRealLibrary) {
       (std::filesystem::temp_directory_path() / ("helmsman-binding-" + std::to_string(std::random_device{}())))
           .string();
   ::setenv("HELMSMAN_DESKTOP", desktop.c_str(), 1);
-  QVAdminLibrary library(kLibraryFolder);
+  QVAdminLibrary library({kLibraryFolder});
   std::string error;
   char buffer[64] = "untouched";
   // Unbound: QVAdmin answers 0 and leaves the buffer alone.
@@ -69,15 +69,24 @@ TEST(QVAdminLibraryTest, BindsTheThreeExportsOfTheRealLibrary) {
 }
 
 TEST(QVCodecLibraryTest, BindsTheRealExportAndReportsAMissingLibrary) {
-  QVCodecLibrary codec(kLibraryFolder);
+  QVCodecLibrary codec({kLibraryFolder});
   std::string error;
   EXPECT_EQ(codec.Convert(3, "/a", "/b", &error), 261);  // bad operation: touches nothing
   EXPECT_EQ(codec.Convert(kCodecDecode, "/nonexistent/x.qv", "/nonexistent/x.txt", &error), 262);
   EXPECT_EQ(error, "");
 
-  QVCodecLibrary missing("/nonexistent/folder", "QVCodecMissing.dll");
+  QVCodecLibrary missing({"/nonexistent/folder"}, "QVCodecMissing.dll");
   EXPECT_EQ(missing.Convert(kCodecDecode, "/a", "/b", &error), kCodecNotBound);
   EXPECT_THAT(error, HasSubstr("QVCodecMissing.dll cannot be loaded"));
+}
+
+// The program folder named by --home holds no libraries: the executable's folder, next in
+// the list, is searched before the usual places.
+TEST(LoadLibraryByNameTest, TakesTheFirstFolderThatHoldsTheFile) {
+  std::string error;
+  auto library = LoadLibraryByName({"", "/nonexistent/folder", kLibraryFolder}, "QVCodec.dll", &error);
+  ASSERT_NE(library, nullptr) << error;
+  EXPECT_NE(library->Symbol("qvcodec", &error), nullptr);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // C semantics, behind an interface so that tests answer with a fake.
 //
 // The real binding (QVAdminLibrary) loads "QVAdmin.dll" (libqvadmin.so on POSIX) by file
-// name at the first call that needs it, from the program folder first, and looks up each
+// name at the first call that needs it (see LoadLibraryByName), and looks up each
 // export at its own first call. A library or export that cannot be found makes that call
 // return 0 with *error saying what is missing; a later call tries again, so a library put in
 // place while the console runs is found. Nothing throws.
@@ -12,12 +12,21 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/shared_library.h"
 
 namespace helmsman::server {
 
 inline constexpr char kQVAdminLibraryName[] = "QVAdmin.dll";
+
+// Loads a library named as on Windows ("QVAdmin.dll") by the platform's file name for it:
+// from the first of folders that holds that file (the program folder first, then the
+// executable's folder when the program folder was named on the command line), else from
+// the platform's usual places. nullptr and *error when it cannot be loaded.
+std::unique_ptr<platform::SharedLibrary> LoadLibraryByName(const std::vector<std::string>& folders,
+                                                           const std::string& windows_name,
+                                                           std::string* error);
 
 class QVAdminApi {
  public:
@@ -38,9 +47,9 @@ class QVAdminApi {
 // The library bound by file name at first use.
 class QVAdminLibrary : public QVAdminApi {
  public:
-  // program_folder is searched first; library_name is the Windows name ("QVAdmin.dll"),
-  // turned into the platform's file name.
-  explicit QVAdminLibrary(std::string program_folder,
+  // folders are searched in order before the usual places; library_name is the Windows
+  // name, turned into the platform's file name.
+  explicit QVAdminLibrary(std::vector<std::string> folders,
                           std::string library_name = kQVAdminLibraryName);
   ~QVAdminLibrary() override;
 
@@ -56,7 +65,7 @@ class QVAdminLibrary : public QVAdminApi {
   // either is missing.
   void* Bind(const char* export_name, void** slot, std::string* error);
 
-  std::string program_folder_;
+  std::vector<std::string> folders_;
   std::string library_name_;
   std::unique_ptr<platform::SharedLibrary> library_;
   void* initialize_ = nullptr;

@@ -1,10 +1,24 @@
 #include "admin/qvadmin_exports.h"
 #include "console/server/qvadmin_api.h"
+#include "platform/file_system.h"
 
 namespace helmsman::server {
 
-QVAdminLibrary::QVAdminLibrary(std::string program_folder, std::string library_name)
-    : program_folder_(std::move(program_folder)), library_name_(std::move(library_name)) {}
+std::unique_ptr<platform::SharedLibrary> LoadLibraryByName(const std::vector<std::string>& folders,
+                                                           const std::string& windows_name,
+                                                           std::string* error) {
+  const std::string file = platform::PlatformLibraryName(windows_name);
+  for (const std::string& folder : folders) {
+    if (folder.empty() || !platform::DiskFileSystem().FileExists(platform::JoinPath(folder, file))) {
+      continue;
+    }
+    return platform::LoadSharedLibrary(folder, file, error);
+  }
+  return platform::LoadSharedLibrary("", file, error);
+}
+
+QVAdminLibrary::QVAdminLibrary(std::vector<std::string> folders, std::string library_name)
+    : folders_(std::move(folders)), library_name_(std::move(library_name)) {}
 
 QVAdminLibrary::~QVAdminLibrary() = default;
 
@@ -12,8 +26,7 @@ void* QVAdminLibrary::Bind(const char* export_name, void** slot, std::string* er
   if (*slot != nullptr) return *slot;
   std::string reason;
   if (!library_) {
-    library_ = platform::LoadSharedLibrary(
-        program_folder_, platform::PlatformLibraryName(library_name_), &reason);
+    library_ = LoadLibraryByName(folders_, library_name_, &reason);
     if (!library_) {
       if (error) *error = library_name_ + " cannot be loaded: " + reason;
       return nullptr;

@@ -193,7 +193,7 @@ TEST_F(MainWindowTest, StartFailureAtStartUpLeavesTheToggleUsable) {
 }
 
 TEST_F(MainWindowTest, MissingQVAdminEndsStartUpWithAClearErrorAndNoCrash) {
-  server::QVAdminLibrary missing(folder_, "QVAdminNowhere.dll");
+  server::QVAdminLibrary missing({folder_}, "QVAdminNowhere.dll");
   MainWindow& window = Open(&missing);
   EXPECT_FALSE(window.StartUp());
   EXPECT_THAT(frontend_.shown(), ElementsAre("message [Helmsman] QVAdmin.dll did not properly load!"));

@@ -1,0 +1,57 @@
+#!/bin/bash
+# helmsman --headless against the real QVAdmin, in a program folder and desktop of its own:
+# the run-for time and SIGTERM both end the run through the normal shut-down, which writes the
+# settings and the player list.
+set -u
+helmsman="$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HELMSMAN_DESKTOP="$work/desktop"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- output of helmsman:"
+  cat "$work/out"
+  exit 1
+}
+
+expect_saved() {
+  for file in HelmsmanBanners.ini HelmsmanQVStat.ini HelmsmanWebOutput.ini HelmsmanPlayerList.ini; do
+    [ -f "$1/$file" ] || fail "$file was not written in $1"
+  done
+}
+
+# --run-for: ends by itself after that time.
+mkdir "$work/run-for"
+start=$(date +%s)
+"$helmsman" --headless --home "$work/run-for" --run-for 2 --no >"$work/out" 2>&1
+status=$?
+elapsed=$(( $(date +%s) - start ))
+[ "$status" -eq 0 ] || fail "--run-for: exit status $status"
+[ "$elapsed" -ge 2 ] || fail "--run-for 2 ended after $elapsed seconds"
+grep -q '^\[question\] Permission to control QVServer: Begin control of QVServer?' "$work/out" ||
+  fail "--run-for: the permission question was not printed"
+grep -q -- '-> Cancel (--no)$' "$work/out" || fail "--run-for: --no did not answer"
+grep -q '^\[helmsman\] shutting down: --run-for time is up$' "$work/out" ||
+  fail "--run-for: no shut-down line"
+expect_saved "$work/run-for"
+
+# SIGTERM: the normal shut-down too.
+mkdir "$work/term"
+"$helmsman" --headless --home "$work/term" --no >"$work/out" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+  grep -q '^\[question\]' "$work/out" && break
+  sleep 0.1
+done
+kill -TERM "$pid"
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "SIGTERM: exit status $status"
+grep -q '^\[helmsman\] shutting down: SIGTERM$' "$work/out" || fail "SIGTERM: no shut-down line"
+expect_saved "$work/term"
+
+# A bad option is refused before anything is touched.
+"$helmsman" --headless --run-for 0 >"$work/out" 2>&1 && fail "--run-for 0 was accepted"
+echo "PASS"

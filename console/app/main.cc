@@ -1,0 +1,96 @@
+// helmsman: the operator's console. In a window (Qt) when a display is there, else, or with
+// --headless, on the headless frontend.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "console/app/options.h"
+#include "console/server/codec_api.h"
+#include "console/server/desktop_server_windows.h"
+#include "console/server/qvadmin_api.h"
+#include "console/server/sleeper.h"
+#include "console/ui/headless/headless_loop.h"
+#include "console/ui/main_window.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/file_system.h"
+#include "platform/locale_texts.h"
+#if defined(HELMSMAN_WITH_QT)
+#include "console/ui/qt/qt_main_window.h"
+#endif
+
+namespace {
+
+using namespace helmsman;
+
+bool Set(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
+// Whether a window can be shown: an X or Wayland display, or a Qt platform chosen
+// explicitly (offscreen, for instance).
+bool HaveDisplay() {
+  return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
+
+int Run(int argc, char** argv, const app::Options& options) {
+  const std::string executable_folder = app::ExecutableFolder(argc > 0 ? argv[0] : "");
+  const std::string folder = options.home.empty() ? executable_folder : options.home;
+  if (!platform::DiskFileSystem().DirectoryExists(folder)) {
+    std::cerr << "helmsman: the program folder " << folder << " does not exist\n";
+    return 2;
+  }
+  // The libraries: in the program folder, else beside the executable, else where the
+  // platform looks.
+  server::QVAdminLibrary qvadmin({folder, executable_folder});
+  server::QVCodecLibrary codec({folder, executable_folder});
+  server::DesktopServerWindows windows(platform::SystemDesktop());
+  ui::Environment environment;
+  environment.program_folder = folder;
+  environment.clock = &platform::SystemClock();
+  environment.locale = &platform::SystemLocaleTexts();
+  environment.files = &platform::DiskFileSystem();
+  environment.qvadmin = &qvadmin;
+  environment.codec = &codec;
+  environment.server_windows = &windows;
+  environment.sleeper = &server::SystemSleeper();
+  ui::MainWindow model(environment);
+
+  bool headless = options.headless;
+#if defined(HELMSMAN_WITH_QT)
+  if (!headless && !HaveDisplay()) {
+    std::cerr << "helmsman: no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are not "
+                 "set): running headless\n";
+    headless = true;
+  }
+  if (!headless) return ui::qt::RunMainWindow(argc, argv, model);
+#else
+  if (!headless) {
+    std::cerr << "helmsman: built without the Qt view"
+              << (HaveDisplay() ? "" : " (and no display)") << ": running headless\n";
+  }
+#endif
+  ui::HeadlessOptions headless_options;
+  headless_options.answers = options.answers;
+  headless_options.run_for_seconds = options.run_for_seconds;
+  return ui::RunHeadless(model, headless_options, std::cout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  app::Options options;
+  std::string error;
+  if (!app::ParseOptions(arguments, &options, &error)) {
+    std::cerr << "helmsman: " << error << "\n" << app::Usage();
+    return 2;
+  }
+  if (options.help) {
+    std::cout << app::Usage();
+    return 0;
+  }
+  return Run(argc, argv, options);
+}

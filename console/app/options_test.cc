@@ -1,0 +1,62 @@
+#include "console/app/options.h"
+
+#include <gtest/gtest.h>
+
+namespace helmsman::app {
+namespace {
+
+TEST(OptionsTest, AcceptedCommandLines) {
+  struct Row {
+    std::vector<std::string> arguments;
+    bool headless;
+    std::string home;
+    int run_for;
+    ui::HeadlessAnswers answers;
+  } rows[] = {
+      {{}, false, "", 0, ui::HeadlessAnswers::kUnattended},
+      {{"--headless", "--home", "/srv/helm", "--run-for", "30", "--no"},
+       true, "/srv/helm", 30, ui::HeadlessAnswers::kNo},
+      {{"--home=/srv/helm dir", "--run-for=86400", "--yes"},
+       false, "/srv/helm dir", 86400, ui::HeadlessAnswers::kYes},
+  };
+  for (const Row& row : rows) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(ParseOptions(row.arguments, &options, &error)) << error;
+    EXPECT_EQ(options.headless, row.headless);
+    EXPECT_EQ(options.home, row.home);
+    EXPECT_EQ(options.run_for_seconds, row.run_for);
+    EXPECT_EQ(options.answers, row.answers);
+  }
+}
+
+TEST(OptionsTest, RefusedCommandLines) {
+  struct Row {
+    std::vector<std::string> arguments;
+    const char* error;
+  } rows[] = {
+      {{"--home"}, "--home needs a value"},
+      {{"--home="}, "--home needs a value"},
+      {{"--run-for", "0"}, "--run-for takes a whole number of seconds from 1 to 86400, not \"0\""},
+      {{"--run-for", "86401"},
+       "--run-for takes a whole number of seconds from 1 to 86400, not \"86401\""},
+      {{"--run-for", "5s"}, "--run-for takes a whole number of seconds from 1 to 86400, not \"5s\""},
+      {{"--yes", "--no"}, "--yes and --no exclude each other"},
+      {{"--headles"}, "unknown option \"--headles\""},
+      {{"--homework"}, "unknown option \"--homework\""},
+  };
+  for (const Row& row : rows) {
+    Options options;
+    std::string error;
+    EXPECT_FALSE(ParseOptions(row.arguments, &options, &error)) << row.error;
+    EXPECT_EQ(error, row.error);
+  }
+}
+
+TEST(OptionsTest, ProgramFolderFromAPathArgument) {
+  EXPECT_EQ(ExecutableFolder("/opt/helmsman/bin/helmsman"), "/opt/helmsman/bin");
+  EXPECT_FALSE(ExecutableFolder("helmsman").empty());
+}
+
+}  // namespace
+}  // namespace helmsman::app
