@@ -31,9 +31,7 @@ bool Set(const char* variable) {
 
 // Whether a window can be shown: an X or Wayland display, or a Qt platform chosen
 // explicitly (offscreen, for instance).
-bool HaveDisplay() {
-  return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
-}
+bool HaveDisplay() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
 
 int Run(int argc, char** argv, const app::Options& options) {
   const std::string executable_folder = app::ExecutableFolder(argc > 0 ? argv[0] : "");
@@ -68,8 +66,8 @@ int Run(int argc, char** argv, const app::Options& options) {
   if (!headless) return ui::qt::RunMainWindow(argc, argv, model);
 #else
   if (!headless) {
-    std::cerr << "helmsman: built without the Qt view"
-              << (HaveDisplay() ? "" : " (and no display)") << ": running headless\n";
+    std::cerr << "helmsman: built without the Qt view" << (HaveDisplay() ? "" : " (and no display)")
+              << ": running headless\n";
   }
 #endif
   ui::HeadlessOptions headless_options;

@@ -15,9 +15,15 @@ TEST(OptionsTest, AcceptedCommandLines) {
   } rows[] = {
       {{}, false, "", 0, ui::HeadlessAnswers::kUnattended},
       {{"--headless", "--home", "/srv/helm", "--run-for", "30", "--no"},
-       true, "/srv/helm", 30, ui::HeadlessAnswers::kNo},
+       true,
+       "/srv/helm",
+       30,
+       ui::HeadlessAnswers::kNo},
       {{"--home=/srv/helm dir", "--run-for=86400", "--yes"},
-       false, "/srv/helm dir", 86400, ui::HeadlessAnswers::kYes},
+       false,
+       "/srv/helm dir",
+       86400,
+       ui::HeadlessAnswers::kYes},
   };
   for (const Row& row : rows) {
     Options options;
@@ -40,7 +46,8 @@ TEST(OptionsTest, RefusedCommandLines) {
       {{"--run-for", "0"}, "--run-for takes a whole number of seconds from 1 to 86400, not \"0\""},
       {{"--run-for", "86401"},
        "--run-for takes a whole number of seconds from 1 to 86400, not \"86401\""},
-      {{"--run-for", "5s"}, "--run-for takes a whole number of seconds from 1 to 86400, not \"5s\""},
+      {{"--run-for", "5s"},
+       "--run-for takes a whole number of seconds from 1 to 86400, not \"5s\""},
       {{"--yes", "--no"}, "--yes and --no exclude each other"},
       {{"--headles"}, "unknown option \"--headles\""},
       {{"--homework"}, "unknown option \"--homework\""},

@@ -84,7 +84,8 @@ void MainEventTimer::OnlineUpdateSection() {
   const int32_t due = s_.vscAutoUpdateInterval;
   int32_t& counter = counters_.online_update;
   if (s_.chkAutoUpdatePlayersOnline == 0 && counter < due) return;
-  controls_.SetText("lblAutoUpdateTimeLeft", std::to_string(due - counter) + " seconds until update");
+  controls_.SetText("lblAutoUpdateTimeLeft",
+                    std::to_string(due - counter) + " seconds until update");
   if (counter >= due) {
     counter = 0;
     controls_.SetEnabled("cmdViewInfo", false);
@@ -180,10 +181,14 @@ void MainEventTimer::Warn(const std::string& text) {
 
 const std::vector<std::string>& MainEventTimer::NowRequestButtons() {
   static const std::vector<std::string> buttons = {
-      "cmdUpdatePlayersOnline",         "cmdDisplayTimedBannerNow",
-      "cmdGenerateQVStats",             "cmdCheckForPlayersToUnban",
-      "cmdExecuteAutomatedMaintenance", "cmdExecuteAutoMaintenanceIn1Minutes",
-      "cmdExecuteAutoMaintenanceIn5Minutes", "cmdExecuteAutoMaintenanceIn10Minutes",
+      "cmdUpdatePlayersOnline",
+      "cmdDisplayTimedBannerNow",
+      "cmdGenerateQVStats",
+      "cmdCheckForPlayersToUnban",
+      "cmdExecuteAutomatedMaintenance",
+      "cmdExecuteAutoMaintenanceIn1Minutes",
+      "cmdExecuteAutoMaintenanceIn5Minutes",
+      "cmdExecuteAutoMaintenanceIn10Minutes",
   };
   return buttons;
 }

@@ -63,9 +63,9 @@ std::string RunTimeText(int64_t elapsed_seconds);
 class MainEventTimer {
  public:
   // Everything must outlive the timer. The program start moment is now.
-  MainEventTimer(ui::Controls& controls, const settings::Settings& settings,
-                 ui::StatusLine& status, server::CommandChannel& channel,
-                 server::Sleeper& sleeper, platform::Clock& clock, Jobs& jobs);
+  MainEventTimer(ui::Controls& controls, const settings::Settings& settings, ui::StatusLine& status,
+                 server::CommandChannel& channel, server::Sleeper& sleeper, platform::Clock& clock,
+                 Jobs& jobs);
 
   // One tick (the timer control's event).
   void Tick();

@@ -40,7 +40,8 @@ class MainEventTimerTest : public ::testing::Test {
   MainEventTimerTest() {
     bench_.windows.Open(server::kServerTitle);
     bench_.supervision.ShowRunning();
-    bench_.admin.set_on_command([this](const std::string& command) { journal_.push_back(command); });
+    bench_.admin.set_on_command(
+        [this](const std::string& command) { journal_.push_back(command); });
     bench_.sleeper.set_on_sleep(
         [this](int ms) { journal_.push_back("sleep " + std::to_string(ms)); });
   }
@@ -69,9 +70,16 @@ TEST(RunTimeTextTest, HoursRoundedToTwoDecimalsWithoutTrailingZeros) {
     int64_t seconds;
     const char* hours;
   } rows[] = {
-      {0, "0"},          {59, "0"},          {60, "0.02"},          {30 * 60, "0.5"},
-      {59 * 60, "0.98"}, {60 * 60, "1"},     {61 * 60 + 59, "1.02"}, {90 * 60, "1.5"},
-      {1575 * 60, "26.25"}, {-600, "0"},
+      {0, "0"},
+      {59, "0"},
+      {60, "0.02"},
+      {30 * 60, "0.5"},
+      {59 * 60, "0.98"},
+      {60 * 60, "1"},
+      {61 * 60 + 59, "1.02"},
+      {90 * 60, "1.5"},
+      {1575 * 60, "26.25"},
+      {-600, "0"},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(RunTimeText(row.seconds), std::string("Program running for ") + row.hours + " hours.")
@@ -184,8 +192,8 @@ TEST_F(MainEventTimerTest, WarningsBeforeMaintenance) {
   EXPECT_THAT(Ticks(1), ElementsAre("message " + s_.txt1MinuteShutdownWarningBanner));
   EXPECT_THAT(Ticks(59), IsEmpty());
   EXPECT_EQ(Label("lblAutoMaintenanceIntervalTimeLeft"), "Things to do in 0 seconds:");
-  EXPECT_THAT(Ticks(1), ElementsAre("message " + s_.txtShutdownWarningBanner, "sleep 5000",
-                                    "maintenance"));
+  EXPECT_THAT(Ticks(1),
+              ElementsAre("message " + s_.txtShutdownWarningBanner, "sleep 5000", "maintenance"));
 }
 
 TEST_F(MainEventTimerTest, WarningsNeedTheirTextAndTheRestartOption) {
@@ -195,13 +203,13 @@ TEST_F(MainEventTimerTest, WarningsNeedTheirTextAndTheRestartOption) {
   timer_.RequestNow("cmdExecuteAutoMaintenanceIn5Minutes");
   EXPECT_THAT(Ticks(1), IsEmpty());
   s_.chkRestartQVServer = 0;
-  EXPECT_THAT(Ticks(299), IsEmpty());  // no 1-minute warning either
+  EXPECT_THAT(Ticks(299), IsEmpty());                               // no 1-minute warning either
   EXPECT_THAT(Ticks(1), ElementsAre("sleep 5000", "maintenance"));  // still runs when due
 }
 
 TEST_F(MainEventTimerTest, ShortenedMaintenanceIntervalRunsAtTheNextTick) {
   s_.chkEnableAutomatedMaintenance = 1;
-  timer_.counters().maintenance = 10 * 3600;  // ten hours counted ...
+  timer_.counters().maintenance = 10 * 3600;                  // ten hours counted ...
   bench_.controls.SetValue("vscAutoMaintenanceInterval", 6);  // ... then cut to six
   EXPECT_TRUE(timer_.IntervalChanged("vscAutoMaintenanceInterval"));
   EXPECT_EQ(timer_.counters().maintenance, 10 * 3600);  // this change keeps the counter

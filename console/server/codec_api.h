@@ -2,9 +2,9 @@
 // an interface so that tests answer with a fake.
 //
 // The real binding (QVCodecLibrary) loads "QVCodec.dll" (libqvcodec.so on POSIX) by file
-// name at its first call, as LoadLibraryByName (qvadmin_api.h) finds it. A library or export that cannot be
-// found makes the call fail with kCodecNotBound and *error saying what is missing; a later
-// call tries again. Nothing throws.
+// name at its first call, as LoadLibraryByName (qvadmin_api.h) finds it. A library or export that
+// cannot be found makes the call fail with kCodecNotBound and *error saying what is missing; a
+// later call tries again. Nothing throws.
 #ifndef HELMSMAN_CONSOLE_SERVER_CODEC_API_H_
 #define HELMSMAN_CONSOLE_SERVER_CODEC_API_H_
 

@@ -9,7 +9,9 @@ namespace helmsman::server {
 namespace {
 
 size_t FindIgnoringCase(const std::string& text, const std::string& lower_needle) {
-  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  auto lower = [](char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  };
   auto it = std::search(text.begin(), text.end(), lower_needle.begin(), lower_needle.end(),
                         [&](char a, char b) { return lower(a) == b; });
   return it == text.end() ? std::string::npos : static_cast<size_t>(it - text.begin());

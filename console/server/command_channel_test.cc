@@ -59,12 +59,9 @@ TEST(CommandChannelTest, SuccessNeedsANonZeroReturnAndTheExactWord) {
     const char* reply;
     bool successful;
   } rows[] = {
-      {1, "kick Bob SUCCESSFUL\r\n", true},
-      {7, "kick Bob SUCCESSFUL\r\n", true},
-      {1, "kick Bob FAILED\r\n", false},
-      {0, "kick Bob SUCCESSFUL\r\n", false},
-      {1, "kick Bob successful\r\n", false},
-      {1, "", false},
+      {1, "kick Bob SUCCESSFUL\r\n", true},  {7, "kick Bob SUCCESSFUL\r\n", true},
+      {1, "kick Bob FAILED\r\n", false},     {0, "kick Bob SUCCESSFUL\r\n", false},
+      {1, "kick Bob successful\r\n", false}, {1, "", false},
   };
   for (const Row& row : rows) {
     TestBench bench;

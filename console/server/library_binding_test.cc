@@ -50,9 +50,9 @@ TEST(QVAdminLibraryTest, MissingExportFailsTheCallWithAClearError) {
 
 TEST(QVAdminLibraryTest, BindsTheThreeExportsOfTheRealLibrary) {
   // The library opens its shared section in the desktop folder: a folder of this test's own.
-  const std::string desktop =
-      (std::filesystem::temp_directory_path() / ("helmsman-binding-" + std::to_string(std::random_device{}())))
-          .string();
+  const std::string desktop = (std::filesystem::temp_directory_path() /
+                               ("helmsman-binding-" + std::to_string(std::random_device{}())))
+                                  .string();
   ::setenv("HELMSMAN_DESKTOP", desktop.c_str(), 1);
   QVAdminLibrary library({kLibraryFolder});
   std::string error;
@@ -84,7 +84,8 @@ TEST(QVCodecLibraryTest, BindsTheRealExportAndReportsAMissingLibrary) {
 // the list, is searched before the usual places.
 TEST(LoadLibraryByNameTest, TakesTheFirstFolderThatHoldsTheFile) {
   std::string error;
-  auto library = LoadLibraryByName({"", "/nonexistent/folder", kLibraryFolder}, "QVCodec.dll", &error);
+  auto library =
+      LoadLibraryByName({"", "/nonexistent/folder", kLibraryFolder}, "QVCodec.dll", &error);
   ASSERT_NE(library, nullptr) << error;
   EXPECT_NE(library->Symbol("qvcodec", &error), nullptr);
 }

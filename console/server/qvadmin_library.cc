@@ -9,7 +9,8 @@ std::unique_ptr<platform::SharedLibrary> LoadLibraryByName(const std::vector<std
                                                            std::string* error) {
   const std::string file = platform::PlatformLibraryName(windows_name);
   for (const std::string& folder : folders) {
-    if (folder.empty() || !platform::DiskFileSystem().FileExists(platform::JoinPath(folder, file))) {
+    if (folder.empty() ||
+        !platform::DiskFileSystem().FileExists(platform::JoinPath(folder, file))) {
       continue;
     }
     return platform::LoadSharedLibrary(folder, file, error);
@@ -40,8 +41,8 @@ void* QVAdminLibrary::Bind(const char* export_name, void** slot, std::string* er
 }
 
 int32_t QVAdminLibrary::Initialize(int32_t owner, const std::string& window_title,
-                                   const std::string& server_directory,
-                                   const std::string& options, std::string* error) {
+                                   const std::string& server_directory, const std::string& options,
+                                   std::string* error) {
   void* address = Bind("QVAdmin_Initialize", &initialize_, error);
   if (address == nullptr) return 0;
   auto function = reinterpret_cast<QVAdmin_InitializeFn>(address);

@@ -114,7 +114,8 @@ TEST_F(SupervisionTest, ToggleStopsTheServerAndResetsTheOnlineLists) {
   bench_.supervision.ToggleServer();
   EXPECT_FALSE(bench_.windows.IsOpen(kServerTitle));
   EXPECT_THAT(bench_.admin.commands(), ElementsAre("stop qvserver"));
-  EXPECT_THAT(bench_.statuses, ElementsAre("Shutting down QVServer...", "Server stopped successfully"));
+  EXPECT_THAT(bench_.statuses,
+              ElementsAre("Shutting down QVServer...", "Server stopped successfully"));
   EXPECT_THAT(bench_.ServerLog(), ElementsAre(": QVServer.exe stopped by helmsman"));
   ExpectStopped();
   EXPECT_FALSE(bench_.Enabled("cmdBanToggle"));

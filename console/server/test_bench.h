@@ -61,8 +61,8 @@ struct TestBench {
   FakeSleeper sleeper;
   CommandChannel channel{admin, logs, status};
   OnlineNames online;
-  ServerSupervision supervision{controls, settings, channel, windows, sleeper,
-                                logs,     status,   online};
+  ServerSupervision supervision{controls, settings, channel, windows,
+                                sleeper,  logs,     status,  online};
 };
 
 }  // namespace helmsman::server

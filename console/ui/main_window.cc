@@ -147,7 +147,8 @@ void MainWindow::WireHandlers() {
 
 void MainWindow::WireLogHandlers(logs::LogId log, const std::string& clear,
                                  const std::string& save) {
-  controls_.On(clear, ControlEvent::kClick, [this, log] { logs::ClearLog(logs_, log, frontend()); });
+  controls_.On(clear, ControlEvent::kClick,
+               [this, log] { logs::ClearLog(logs_, log, frontend()); });
   controls_.On(save, ControlEvent::kClick,
                [this, log] { logs::SaveLog(logs_, log, frontend(), status_, files_); });
   const std::string list = logs::ListControlName(log);
@@ -159,8 +160,7 @@ bool MainWindow::StartUp() {
   status_.Set("Loading configuration settings...");
   LoadFiles();
   ShowLoadedSettings();
-  if (!channel_.Initialize(owner_, settings_->txtQVServerWindowName,
-                           settings_->txtQVServerexePath,
+  if (!channel_.Initialize(owner_, settings_->txtQVServerWindowName, settings_->txtQVServerexePath,
                            settings_->txtQVServerCommandLineOptions)) {
     frontend().ShowMessage(kMessageBoxTitle, server::kLibraryNotLoadedMessage);
     return false;

@@ -47,7 +47,8 @@ class MainWindowDesktopTest : public ::testing::Test {
     std::filesystem::create_directory(folder_ + "/exe");
     std::ofstream(program_) << "stands in for the server";
     desk_.RegisterProgram(program_, [this](const simdesk::ProgramLaunch&) {
-      console_ = std::make_unique<admin::testing::FakeConsole>(admin::testing::FakeConsoleOptions{});
+      console_ =
+          std::make_unique<admin::testing::FakeConsole>(admin::testing::FakeConsoleOptions{});
       ++launches_;
     });
 
@@ -135,13 +136,13 @@ TEST_F(MainWindowDesktopTest, StartChatStopStartCrashAndRestart) {
   EXPECT_TRUE(ServerRunning());
   EXPECT_EQ(launches_, 3);
   EXPECT_THAT(sleeper_.pauses(), ElementsAre(5000));
-  EXPECT_THAT(ServerLog(), ElementsAre(": Helmsman loaded successfully and good to go!",
-                                       ": Message [Docking bay open|Mind the gap] broadcast to universe",
-                                       ": QVServer.exe stopped by helmsman",
-                                       ": QVServer.exe started by helmsman",
-                                       ": SERVER HAS CRASHED, ATTEMPTING RESTART",
-                                       ": PLAYERS ONLINE DURING CRASH ARE: ",
-                                       ": Server started successfully"));
+  EXPECT_THAT(
+      ServerLog(),
+      ElementsAre(": Helmsman loaded successfully and good to go!",
+                  ": Message [Docking bay open|Mind the gap] broadcast to universe",
+                  ": QVServer.exe stopped by helmsman", ": QVServer.exe started by helmsman",
+                  ": SERVER HAS CRASHED, ATTEMPTING RESTART",
+                  ": PLAYERS ONLINE DURING CRASH ARE: ", ": Server started successfully"));
   EXPECT_EQ(Text("lblStatus"), "Good to go");
 
   // Shut-down leaves the server running.

@@ -103,7 +103,8 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> Log(logs::LogId log) {
     std::vector<std::string> messages;
     const std::string stamp = locale_.GeneralDateTime(clock_.NowLocal());
-    for (const std::string& line : window_->logs().lines(log)) messages.push_back(line.substr(stamp.size()));
+    for (const std::string& line : window_->logs().lines(log))
+      messages.push_back(line.substr(stamp.size()));
     return messages;
   }
   const Control& Get(const std::string& name) { return window_->controls().Get(name); }
@@ -146,8 +147,7 @@ TEST_F(MainWindowTest, UnattendedStartUpLoadsTheSettingsAndStartsTheServer) {
   EXPECT_FALSE(Get("cmdKickPlayer").enabled());  // waits for a selected player
   EXPECT_EQ(window.timer().counters().online_update, -60);
   EXPECT_EQ(Get("lblServerCheckInterval").text(), "Every 12 Seconds");
-  EXPECT_EQ(Get("txtTimedBanner_11").text(),
-            "This server is running Helmsman mk.V -- Voxbrine");
+  EXPECT_EQ(Get("txtTimedBanner_11").text(), "This server is running Helmsman mk.V -- Voxbrine");
 }
 
 TEST_F(MainWindowTest, PermissionQuestionNamesTheWindowAndTheOptions) {
@@ -172,15 +172,15 @@ TEST_F(MainWindowTest, RefusedPermissionLeavesTheConsoleOffline) {
   EXPECT_FALSE(Get("tmrMainEventTimer").enabled());
   for (const std::string& name : StartUpControls()) EXPECT_FALSE(Get(name).enabled()) << name;
   EXPECT_EQ(Get("lblStatus").text(), "Ready to Start Server!");
-  EXPECT_EQ(Get("txtTimedBanner_11").text(),
-            "This server is running Helmsman mk.V -- Voxbrine");
+  EXPECT_EQ(Get("txtTimedBanner_11").text(), "This server is running Helmsman mk.V -- Voxbrine");
 }
 
 TEST_F(MainWindowTest, StartFailureAtStartUpLeavesTheToggleUsable) {
   admin_.SetAnswer("start qvserver", {1, "start qvserver FAILED\r\n"});
   MainWindow& window = Open();
   EXPECT_TRUE(window.StartUp());
-  EXPECT_THAT(Log(logs::LogId::kServerActivity), ElementsAre(": Helmsman could not start QVServer.exe!"));
+  EXPECT_THAT(Log(logs::LogId::kServerActivity),
+              ElementsAre(": Helmsman could not start QVServer.exe!"));
   EXPECT_EQ(Get("lblStatus").text(), "Error starting server!");
   EXPECT_FALSE(Get("tmrMainEventTimer").enabled());
   EXPECT_EQ(Get("cmdToggleServer").text(), "Start Server");
@@ -196,9 +196,11 @@ TEST_F(MainWindowTest, MissingQVAdminEndsStartUpWithAClearErrorAndNoCrash) {
   server::QVAdminLibrary missing({folder_}, "QVAdminNowhere.dll");
   MainWindow& window = Open(&missing);
   EXPECT_FALSE(window.StartUp());
-  EXPECT_THAT(frontend_.shown(), ElementsAre("message [Helmsman] QVAdmin.dll did not properly load!"));
+  EXPECT_THAT(frontend_.shown(),
+              ElementsAre("message [Helmsman] QVAdmin.dll did not properly load!"));
   ASSERT_EQ(Log(logs::LogId::kHelmError).size(), 1u);
-  EXPECT_THAT(Log(logs::LogId::kHelmError)[0], StartsWith(": QVAdminNowhere.dll cannot be loaded: "));
+  EXPECT_THAT(Log(logs::LogId::kHelmError)[0],
+              StartsWith(": QVAdminNowhere.dll cannot be loaded: "));
   EXPECT_EQ(Get("lstHELMErrorLog").rows().size(), 1u);
   window.ShutDown();  // as the closing window runs it
   EXPECT_TRUE(Exists("Helmsman.ini"));
@@ -222,7 +224,8 @@ TEST_F(MainWindowTest, ControlsRunTheirHandlers) {
 
   c.SetValue("vscPlayerBanCheckInterval", 15);
   c.Fire("vscPlayerBanCheckInterval", ControlEvent::kChange);
-  EXPECT_EQ(Get("lblPlayerBanCheckInterval").text(), "Check for players due for unban every 15 minutes");
+  EXPECT_EQ(Get("lblPlayerBanCheckInterval").text(),
+            "Check for players due for unban every 15 minutes");
   c.Fire("cmdExecuteAutoMaintenanceIn10Minutes", ControlEvent::kClick);
   EXPECT_EQ(window.timer().counters().maintenance, 24 * 3600 - 600);
 

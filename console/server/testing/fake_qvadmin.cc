@@ -35,7 +35,8 @@ void WriteReply(const std::vector<std::string>& pieces, char* buffer, uint32_t s
 
 uint32_t PlayerId(const std::string& entry) {
   uint32_t sum = 0;
-  for (char c : entry) sum += static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+  for (char c : entry)
+    sum += static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
   return sum;
 }
 
@@ -77,8 +78,8 @@ int32_t FakeQVAdmin::Release(int32_t owner, std::string* /*error*/) {
   return 1;
 }
 
-int32_t FakeQVAdmin::DoCommand(const std::string& command, char* result_text,
-                               uint32_t result_size, std::string* /*error*/) {
+int32_t FakeQVAdmin::DoCommand(const std::string& command, char* result_text, uint32_t result_size,
+                               std::string* /*error*/) {
   calls_.push_back({command, result_size});
   if (on_command_) on_command_(command);
   if (!bound_) return 0;

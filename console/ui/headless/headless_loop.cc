@@ -65,7 +65,8 @@ int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream&
   guint interrupt = g_unix_signal_add(SIGINT, OnInterrupt, &state);
   guint terminate = g_unix_signal_add(SIGTERM, OnTerminate, &state);
   if (options.run_for_seconds > 0) {
-    state.run_for = g_timeout_add(static_cast<guint>(options.run_for_seconds) * 1000u, OnRunForEnd, &state);
+    state.run_for =
+        g_timeout_add(static_cast<guint>(options.run_for_seconds) * 1000u, OnRunForEnd, &state);
   }
 
   int result = 0;
@@ -75,7 +76,8 @@ int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream&
   }
   if (state.stop_reason.empty()) {
     int interval = model.controls().Get("tmrMainEventTimer").value();
-    guint timer = g_timeout_add(static_cast<guint>(interval > 0 ? interval : 1000), OnTimer, &state);
+    guint timer =
+        g_timeout_add(static_cast<guint>(interval > 0 ? interval : 1000), OnTimer, &state);
     g_main_loop_run(state.loop);
     g_source_remove(timer);
   }

@@ -1,5 +1,3 @@
-#include "console/ui/headless/headless_loop.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +11,7 @@
 #include "console/server/testing/fake_server_windows.h"
 #include "console/server/testing/fake_sleeper.h"
 #include "console/settings/settings_files.h"
+#include "console/ui/headless/headless_loop.h"
 
 namespace helmsman::ui {
 namespace {
