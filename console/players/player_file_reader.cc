@@ -155,7 +155,8 @@ int PlayerFileReader::Read(PlayerList& list, int index, const std::string& accou
   Scan scan;
   if (!CheckRuns(file_name, &scan)) return 0;
 
-  if (record->name.empty()) record->first_seen = NowText(services_.logs);
+  std::string now = NowText(services_.logs);
+  if (record->name.empty()) record->first_seen = now;
   for (std::string* field :
        {&record->unknown_equipment_code, &record->kills, &record->location, &record->money,
         &record->power_generator, &record->rank, &record->shield, &record->ship, &record->system,
@@ -193,7 +194,7 @@ int PlayerFileReader::Read(PlayerList& list, int index, const std::string& accou
 
   record->file_name = file_name;
   record->account_folder = account_folder;
-  record->last_read = NowText(services_.logs);
+  record->last_read = std::move(now);
   return 1;
 }
 

@@ -1,5 +1,6 @@
 #include "console/players/working_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -100,10 +101,11 @@ double ReadNumber(std::string_view text) {
 std::string NumberText(double number) {
   char text[64];
   if (number == std::floor(number) && std::fabs(number) < 1e15) {
-    std::snprintf(text, sizeof text, "%.0f", number == 0 ? 0.0 : number);
-  } else {
-    std::snprintf(text, sizeof text, "%.15g", number);
+    // Whole numbers are the common case (kills, hours, credits): no floating-point print.
+    auto [end, ec] = std::to_chars(text, text + sizeof text, static_cast<int64_t>(number));
+    return ec == std::errc() ? std::string(text, end) : std::string("0");
   }
+  std::snprintf(text, sizeof text, "%.15g", number);
   return text;
 }
 
