@@ -4,10 +4,13 @@
 
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 
+#include "simdesk/socket_desktop.h"
 #include "simdesk/window_system.h"
 
 namespace helmsman::platform {
@@ -203,6 +206,27 @@ TEST_F(DesktopTest, OtherProcessesHandlesGoToTheirOwnerAndTheirAnswersAreChecked
   EXPECT_FALSE(desktop_.SendForText(remote, kWmGetText, 512, 512, &text).ok);
   EXPECT_EQ(text, "");
   EXPECT_FALSE(desktop_.WindowExists(simdesk::MakeHandle(10, 1)));  // nobody owns slot 10
+}
+
+TEST(DesktopFolderRefusalTest, AFolderOpenToOthersSharesNothingAndSaysWhy) {
+  char pattern[] = "/tmp/helmsman_open_desk_XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  std::string folder = pattern;
+  ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+  ::setenv("HELMSMAN_DESKTOP", folder.c_str(), 1);
+  simdesk::WindowSystem::Local().Reset();  // real time: the desktop may have peers
+  simdesk::SetPeerDirectory(&simdesk::SystemPeers());
+  std::vector<std::string> log;
+  simdesk::SetTransportLog([&log](const std::string& line) { log.push_back(line); });
+  EXPECT_EQ(SystemDesktop().FindTopLevelWindow("QVServer"), 0u);
+  std::string reason =
+      "the desktop folder " + folder + " is open to other users (its mode must be 0700)";
+  EXPECT_EQ(simdesk::SystemPeers().last_error(), reason);
+  EXPECT_EQ(log, std::vector<std::string>{"the desktop cannot be shared: " + reason});
+  simdesk::SetTransportLog({});
+  simdesk::SetPeerDirectory(nullptr);
+  ::unsetenv("HELMSMAN_DESKTOP");
+  ::rmdir(folder.c_str());
 }
 
 }  // namespace

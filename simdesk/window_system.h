@@ -92,9 +92,16 @@ class WindowSystem : public WindowService {
   WindowSystem(const WindowSystem&) = delete;
   WindowSystem& operator=(const WindowSystem&) = delete;
 
-  // The slot this process's handles carry (1 unless the desktop transport assigns another).
+  // The slot this process's handles carry: 0, which no other process can reach, unless the
+  // desktop transport has given the process a slot of its own (simdesk/socket_desktop.h).
   uint32_t slot() const { return slot_; }
   void set_slot(uint32_t slot) { slot_ = slot; }
+  // Takes a slot and the serial its next handle gets (1 to kMaxSerial), so that the handles
+  // of a slot's successive owners differ.
+  void SetSlot(uint32_t slot, uint32_t first_serial) {
+    slot_ = slot;
+    next_serial_ = first_serial;
+  }
 
   // --- Building windows (the owning program's side) ---
 
@@ -214,7 +221,7 @@ class WindowSystem : public WindowService {
   void Quit(AppId app);
   void DestroyMenu(Handle menu);
 
-  uint32_t slot_ = 1;
+  uint32_t slot_ = 0;
   uint32_t next_serial_ = 1;
   AppId next_app_ = 1;
   std::map<Handle, std::unique_ptr<Window>> windows_;

@@ -20,11 +20,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/desktop.h"
 #include "platform/file_system.h"
+#include "simdesk/socket_desktop.h"
 
 namespace helmsman::platform {
 
@@ -135,37 +135,11 @@ bool PosixSharedSection::Open(const std::string& folder, const std::string& name
 
 }  // namespace
 
-std::string DesktopFolder() {
-  if (const char* chosen = std::getenv("HELMSMAN_DESKTOP"); chosen && *chosen) return chosen;
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-    return JoinPath(runtime, "helmsman-desktop");
-  return "/tmp/helmsman-desktop-" + std::to_string(::getuid());
-}
+// The folder belongs to the simulated desktop, which keeps its sockets there too.
+std::string DesktopFolder() { return simdesk::DesktopFolder(); }
 
 bool EnsureDesktopFolder(std::string* folder, std::string* error) {
-  *folder = DesktopFolder();
-  if (::mkdir(folder->c_str(), 0700) != 0 && errno != EEXIST) {
-    *error = ErrnoText("cannot create the desktop folder", *folder);
-    return false;
-  }
-  struct stat st;
-  if (::lstat(folder->c_str(), &st) != 0) {
-    *error = ErrnoText("cannot examine the desktop folder", *folder);
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    *error = "the desktop folder " + *folder + " is not a folder";
-    return false;
-  }
-  if (st.st_uid != ::getuid()) {
-    *error = "the desktop folder " + *folder + " belongs to another user";
-    return false;
-  }
-  if ((st.st_mode & 077) != 0) {
-    *error = "the desktop folder " + *folder + " is open to other users (its mode must be 0700)";
-    return false;
-  }
-  return true;
+  return simdesk::EnsureDesktopFolder(folder, error);
 }
 
 std::unique_ptr<SharedSection> SharedSection::Open(const std::string& name, size_t word_count,

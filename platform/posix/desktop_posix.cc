@@ -1,11 +1,14 @@
 // The desktop on POSIX is the simulated desktop: this process's own window system, and
 // through the peer directory the window systems of the other processes on the desktop. Each
-// call goes to the window system that owns the handle (the slot in its high bits).
+// call goes to the window system that owns the handle (the slot in its high bits). Unless a
+// test has installed a directory of its own, the directory is the socket transport's, which
+// reaches every process hosting windows in the desktop folder.
 #include <algorithm>
 #include <cstdint>
 
 #include "platform/desktop.h"
 #include "platform/posix/event_pump_posix.h"
+#include "simdesk/socket_desktop.h"
 #include "simdesk/window_system.h"
 
 namespace helmsman::platform {
@@ -33,6 +36,8 @@ class DesktopClock : public Clock {
 
 class SimulatedDesktop : public Desktop {
  public:
+  SimulatedDesktop() { simdesk::UseSystemPeers(); }
+
   WindowHandle FindTopLevelWindow(const std::string& title) override {
     if (Handle found = Local().FindTopLevel(title)) return found;
     if (simdesk::PeerDirectory* peers = simdesk::GetPeerDirectory()) {
