@@ -114,9 +114,11 @@ class PlayerDatabase {
   // shows it in the summary. Returns its index, or kNoPlayer.
   int UpdateOne();
 
+  PlayerList& list() { return list_; }
+  platform::FileSystem& files();
+
  private:
   class TimerPause;
-  platform::FileSystem& files();
   logs::Logs& logs();
   ui::Frontend* frontend() { return frontend_; }
   void ReportMoreThanFive(const std::string& folder, int files, const char* activity);
