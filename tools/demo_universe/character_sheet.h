@@ -79,6 +79,18 @@ bool HexDecodeText(std::string_view hex, std::string* text);
 // The decoded character file.
 std::string CharacterText(const CharacterSheet& sheet);
 
+// Reads SavedTimeText's form back. False when text is not in that form.
+bool ParseSavedTimeText(std::string_view text, platform::CivilTime* time);
+
+// Reads a decoded character file back into a sheet, so that a server can load a character,
+// change it and write it again. As lenient as the game: lines without " = " are passed over,
+// keys it does not know become statistics (in file order), a "base = " line wins over a
+// "pos = " line, and a key that is missing or unreadable leaves its field as it is in a
+// default sheet. A name that is not in hexadecimal groups is taken as plain text. Fails,
+// with *error, only when there is no "name = " line. For a text CharacterText wrote,
+// CharacterText of the result gives the same text again.
+bool ParseCharacterText(std::string_view text, CharacterSheet* sheet, std::string* error);
+
 // The number of lines CharacterText gives, none of them empty.
 int CharacterLineCount(const CharacterSheet& sheet);
 

@@ -415,6 +415,74 @@ TEST(CharacterFactoryTest, SmallCatalogueStillGivesFullLengthFiles) {
   }
 }
 
+TEST(CharacterParseTest, EveryKindOfCharacterReadsBackToTheSameText) {
+  DemoCatalogue catalogue = MakeCatalogue(7);
+  CharacterFactory factory(catalogue);
+  SplitMix64 rng(41);
+  int in_space = 0, default_names = 0;
+  for (int i = 0; i < 300; ++i) {
+    CharacterSheet sheet = factory.Make(rng, kNow, 5);
+    std::string text = CharacterText(sheet), error;
+    CharacterSheet parsed;
+    ASSERT_TRUE(ParseCharacterText(text, &parsed, &error)) << error;
+    ASSERT_EQ(CharacterText(parsed), text);
+    EXPECT_EQ(parsed.name, sheet.name);
+    EXPECT_EQ(parsed.name_in_plain_text, sheet.name_in_plain_text);
+    in_space += sheet.base.empty();
+    default_names += sheet.name_in_plain_text;
+  }
+  EXPECT_GT(in_space, 0);
+  EXPECT_GT(default_names, 0);
+}
+
+TEST(CharacterParseTest, FilesChangedByOthersStillRead) {
+  struct Row {
+    std::string name;
+    std::string text;
+    std::string expect;  // system, base, position, money, name, first statistic
+  };
+  std::string error;
+  for (const Row& row : std::vector<Row>{
+           // Moved to a base by the console: "pos = " became "base = ", "rotate = " dropped.
+           {"moved",
+            "[Player]\r\nname = 0041006C\r\nmoney = 0\r\nsystem = velm\r\n"
+            "base = velm_dock1\r\nship_archetype = S\r\n",
+            "velm|velm_dock1||0|Al|"},
+           {"LF line ends, unknown keys kept in order",
+            "name = 0042\nwingmen = 2\nmoney = 12\npos = 1, 2, 3\nflag = x\n",
+            "||1, 2, 3|12|B|wingmen=2"},
+           {"plain name and unreadable numbers", "name = Bob the 3rd\r\nmoney = lots\r\n",
+            "|||0|Bob the 3rd|"},
+           {"no line end at the end", "name = 0043", "|||0|C|"},
+       }) {
+    CharacterSheet sheet;
+    ASSERT_TRUE(ParseCharacterText(row.text, &sheet, &error)) << row.name << ": " << error;
+    std::string first = sheet.statistics.empty()
+                            ? ""
+                            : sheet.statistics[0].first + "=" + sheet.statistics[0].second;
+    EXPECT_EQ(sheet.system + "|" + sheet.base + "|" + sheet.position + "|" +
+                  std::to_string(sheet.money) + "|" + sheet.name + "|" + first,
+              row.expect)
+        << row.name;
+  }
+  CharacterSheet sheet;
+  EXPECT_FALSE(ParseCharacterText("[Player]\r\nmoney = 5\r\n", &sheet, &error));
+  EXPECT_EQ(error, "the character text has no name line");
+}
+
+TEST(CharacterParseTest, SavedTimesReadBackOrAreRefused) {
+  platform::CivilTime time;
+  ASSERT_TRUE(ParseSavedTimeText("12/1/2025 12:05:09 AM", &time));
+  EXPECT_EQ(SavedTimeText(time), "12/1/2025 12:05:09 AM");
+  EXPECT_EQ(time.hour, 0);
+  ASSERT_TRUE(ParseSavedTimeText("7/4/2025 12:00:00 PM", &time));
+  EXPECT_EQ(time.hour, 12);
+  for (std::string bad : {"7/4/2025 13:00:00 PM", "7/4/2025 1:00:00", "7/4/2025 1:00:00 PMX",
+                          "13/4/2025 1:00:00 AM", ""}) {
+    EXPECT_FALSE(ParseSavedTimeText(bad, &time)) << bad;
+  }
+}
+
 TEST(DemoReferenceTimeTest, ParsesDatesAndTimes) {
   int64_t seconds = 0;
   ASSERT_TRUE(ParseReferenceTime("2026-03-14", &seconds));
