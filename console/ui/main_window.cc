@@ -5,6 +5,7 @@
 #include "console/logs/log_actions.h"
 #include "console/logs/regional_checks.h"
 #include "console/players/player_list_file.h"
+#include "console/players/players_tab.h"
 #include "console/server/chat_box.h"
 #include "console/settings/settings_files.h"
 #include "console/ui/main_window_controls.h"
@@ -81,6 +82,7 @@ MainWindow::MainWindow(const Environment& environment)
       logs_(*environment.clock, *environment.locale),
       no_frontend_(std::make_unique<NoFrontend>()),
       status_(nullptr),
+      catalogue_(std::make_unique<gamedata::Catalogue>()),
       channel_(*environment.qvadmin, logs_, status_),
       supervision_(controls_, *settings_, channel_, *environment.server_windows,
                    *environment.sleeper, logs_, status_, online_names_),
@@ -94,6 +96,17 @@ MainWindow::MainWindow(const Environment& environment)
     MirrorLog(log, change, line);
   });
   status_.set_observer([this](const std::string& text) { controls_.SetText("lblStatus", text); });
+  players::CharacterFileServices character_files{
+      files_,
+      [this](int32_t type, const std::string& source, const std::string& target) {
+        std::string error;
+        return codec_.Convert(type, source, target, &error);
+      },
+      *catalogue_, *settings_, logs_, program_folder_};
+  player_reader_ = std::make_unique<players::PlayerFileReader>(character_files);
+  player_database_ = std::make_unique<players::PlayerDatabase>(*player_reader_, *players_,
+                                                               *settings_, controls_, status_);
+  punishments_ = std::make_unique<players::Punishments>(character_files);
   WireHandlers();
 }
 
@@ -102,6 +115,8 @@ MainWindow::~MainWindow() = default;
 void MainWindow::set_frontend(Frontend* frontend) {
   frontend_ = frontend;
   status_.set_frontend(frontend);
+  player_database_->set_frontend(&this->frontend());
+  punishments_->set_frontend(frontend);
 }
 
 Frontend& MainWindow::frontend() { return frontend_ ? *frontend_ : *no_frontend_; }
@@ -143,6 +158,8 @@ void MainWindow::WireHandlers() {
   WireLogHandlers(logs::LogId::kPlayerActivity, "cmdClearPlayerActivityLog",
                   "cmdSavePlayerActivityLog");
   WireLogHandlers(logs::LogId::kHelmError, "cmdClearHELMErrorLog", "cmdSaveHELMErrorLog");
+  players::WirePlayersTab(controls_, *player_database_);
+  players::WireKickSettings(controls_, [this]() -> Frontend& { return frontend(); });
 }
 
 void MainWindow::WireLogHandlers(logs::LogId log, const std::string& clear,

@@ -22,8 +22,12 @@
 #include <memory>
 #include <string>
 
+#include "console/gamedata/catalogue.h"
 #include "console/logs/logs.h"
+#include "console/players/player_file_reader.h"
+#include "console/players/player_generation.h"
 #include "console/players/player_list.h"
+#include "console/players/punishments.h"
 #include "console/scheduler/main_event_timer.h"
 #include "console/server/codec_api.h"
 #include "console/server/command_channel.h"
@@ -88,6 +92,12 @@ class MainWindow {
   logs::Logs& logs() { return logs_; }
   StatusLine& status() { return status_; }
   players::PlayerList& players() { return *players_; }
+  // The game data catalogue (loaded by start-up), the character-file reader over it and the
+  // codec, the player database behind the "Players" tab, and the kick punishments.
+  gamedata::Catalogue& catalogue() { return *catalogue_; }
+  players::PlayerFileReader& player_reader() { return *player_reader_; }
+  players::PlayerDatabase& player_database() { return *player_database_; }
+  players::Punishments& punishments() { return *punishments_; }
   server::OnlineNames& online_names() { return online_names_; }
   server::CommandChannel& channel() { return channel_; }
   server::CodecApi& codec() { return codec_; }
@@ -119,6 +129,10 @@ class MainWindow {
   std::unique_ptr<Frontend> no_frontend_;
   Frontend* frontend_ = nullptr;
   StatusLine status_;
+  std::unique_ptr<gamedata::Catalogue> catalogue_;
+  std::unique_ptr<players::PlayerFileReader> player_reader_;
+  std::unique_ptr<players::PlayerDatabase> player_database_;
+  std::unique_ptr<players::Punishments> punishments_;
   server::OnlineNames online_names_;
   server::CommandChannel channel_;
   server::ServerSupervision supervision_;

@@ -252,6 +252,36 @@ TEST_F(MainWindowTest, ControlsRunTheirHandlers) {
   EXPECT_THAT(c.missing(), IsEmpty());
 }
 
+TEST_F(MainWindowTest, PlayersTabAndKickSettingsRunTheirHandlers) {
+  stored_.txtQVServercfgPath = folder_ + "/accounts/QVServer.cfg";
+  std::filesystem::create_directories(folder_ + "/accounts/acct1");
+  std::string error;
+  ASSERT_TRUE(files_->WriteFile(folder_ + "/accounts/acct1/c1.qv", "QVS1", &error));
+  MainWindow& window = Open();
+  window.StartUp();
+  Controls& c = window.controls();
+
+  // The fake codec writes no text: the file is reported and the list stays empty, but the
+  // button ran the generation through the window's codec and logs.
+  frontend_.QueueAnswer(true);
+  c.Fire("cmdRegeneratePlayerList", ControlEvent::kClick);
+  ASSERT_FALSE(codec_.calls().empty());
+  EXPECT_EQ(codec_.calls().back().type, server::kCodecDecode);
+  EXPECT_EQ(codec_.calls().back().source, folder_ + "/accounts/acct1/c1.qv");
+  EXPECT_EQ(codec_.calls().back().target, folder_ + "/Helmsman0.tmp");
+  EXPECT_THAT(Log(logs::LogId::kServerActivity), Contains(": Playerlist generation completed"));
+  EXPECT_EQ(Get("fraPlayerList").text(), "Player List (0 players)");
+
+  c.SetText("txtPlayerListFilter", "x");
+  c.Fire("txtPlayerListFilter", ControlEvent::kChange);
+  EXPECT_EQ(Get("fraPlayerList").text(), "Player List (0 players - FILTERED) ");
+
+  c.SetText("txtKickedPlayersFine", "250abc");
+  c.Fire("txtKickedPlayersFine", ControlEvent::kChange);
+  EXPECT_EQ(Get("txtKickedPlayersFine").text(), "250");
+  EXPECT_THAT(c.missing(), IsEmpty());
+}
+
 TEST_F(MainWindowTest, ServerChecksFromTheTimerRestartAServerClosedByHand) {
   stored_.chkServerCheckDelay = 1;
   stored_.vscServerCheckInterval = 1;
