@@ -31,9 +31,8 @@ constexpr char kNoEquipment[] = "NO EQUIPMENT FOUND IN FILE";
 
 // Tables whose items are weapons, and those that only make an item known.
 constexpr Table kWeaponTables[] = {Table::kGuns, Table::kTurrets, Table::kProjectiles};
-constexpr Table kKnownOnlyTables[] = {Table::kTractorBeams, Table::kCountermeasures,
-                                      Table::kLights,       Table::kScanners,
-                                      Table::kThrusters,    Table::kMines,
+constexpr Table kKnownOnlyTables[] = {Table::kTractorBeams, Table::kCountermeasures, Table::kLights,
+                                      Table::kScanners,     Table::kThrusters,       Table::kMines,
                                       Table::kEngines,      Table::kMiscEquipment};
 
 std::string DecodeError(const std::string& file_name, const std::string& why) {
@@ -228,8 +227,7 @@ bool PlayerFileReader::CheckRuns(const std::string& file_name, Scan* scan) {
 }
 
 bool PlayerFileReader::StoreName(PlayerRecord& record, std::string_view line,
-                                 const std::string& account_folder,
-                                 const std::string& file_name) {
+                                 const std::string& account_folder, const std::string& file_name) {
   if (line.empty()) {
     record.name = "UNKNOWN NAME";
     return true;
@@ -300,7 +298,8 @@ void PlayerFileReader::StoreEquipment(PlayerRecord& record, int first_equip_line
       if (weapons < kMaxWeaponsStored) {
         ++weapons;
       } else {
-        Report(":  During file load: Player " + record.name + " has equipped more than 20 weapons?!");
+        Report(":  During file load: Player " + record.name +
+               " has equipped more than 20 weapons?!");
       }
     } else if ((item = Lookup(Table::kShields, code, false)) != nullptr) {
       record.shield = item->displayName;

@@ -115,7 +115,8 @@ TEST_F(ReaderTest, MissingKeysTakeTheirNotFoundTexts) {
     ASSERT_EQ(Read(lines), 1) << row.key;
     EXPECT_EQ(Record().*row.field, row.expected) << row.key;
     // The searches after a missed key start again at line 0 and still find theirs.
-    EXPECT_EQ(Record().ship, row.field == &PlayerRecord::ship ? "UNKNOWN PLAYER SHIP" : "Wren Skiff");
+    EXPECT_EQ(Record().ship,
+              row.field == &PlayerRecord::ship ? "UNKNOWN PLAYER SHIP" : "Wren Skiff");
   }
   EXPECT_TRUE(Errors().empty());
 }
@@ -153,11 +154,11 @@ TEST_F(ReaderTest, DescriptionDayAndMonthFollowTheDateSetting) {
 
 TEST_F(ReaderTest, HexDecodingKeepsTheLowByteOfEachGroup) {
   EXPECT_EQ(DecodeHexText("004B0065"), "Ke");
-  EXPECT_EQ(DecodeHexText("01E9"), "\xE9");   // the high byte is dropped
-  EXPECT_EQ(DecodeHexText("004B006"), "K");   // an incomplete group is not read
+  EXPECT_EQ(DecodeHexText("01E9"), "\xE9");  // the high byte is dropped
+  EXPECT_EQ(DecodeHexText("004B006"), "K");  // an incomplete group is not read
   EXPECT_EQ(DecodeHexText("004B00"), "K");
   EXPECT_EQ(DecodeHexText("00ZZ0041"), std::string("\0A", 2));  // no hex digit reads as 0
-  EXPECT_EQ(DecodeHexText("004Z"), "\x04");   // reading stops at the first non-digit
+  EXPECT_EQ(DecodeHexText("004Z"), "\x04");  // reading stops at the first non-digit
   EXPECT_EQ(DecodeHexText(""), "");
 }
 
@@ -166,7 +167,9 @@ TEST_F(ReaderTest, TheDefaultNameIsTakenAsItStands) {
   EXPECT_EQ(Record().name, kDefaultCharacterName);
   // Any other plain text is hex-decoded like every name.
   ASSERT_EQ(Read(CharacterLines("ABCD1234")), 1);
-  EXPECT_EQ(Record().name, "\xCD" "4");
+  EXPECT_EQ(Record().name,
+            "\xCD"
+            "4");
 }
 
 TEST_F(ReaderTest, ANameWithALineBreakIsNeverStored) {
@@ -177,8 +180,8 @@ TEST_F(ReaderTest, ANameWithALineBreakIsNeverStored) {
     bool file_kept;
   };
   const Row rows[] = {
-      {"Bad\nName", 0, ": Linefeed character encountered in loading player [Bad\nName], file not loaded.",
-       true},
+      {"Bad\nName", 0,
+       ": Linefeed character encountered in loading player [Bad\nName], file not loaded.", true},
       {"Bad\rName", 1,
        ": Linefeed character encountered in loading player [Bad\rName], deleted file [c1.qv] as "
        "per HELM configuration.",
@@ -362,8 +365,8 @@ TEST_F(ReaderTest, FilesThatAreNotLoaded) {
     *list_.At(0) = before;
     world_.files.WriteFile(platform::JoinPath(folder_, "c1.qv"), row.bytes, nullptr);
     EXPECT_EQ(reader_.Read(list_, 0, folder_, "c1.qv"), 0) << row.what;
-    EXPECT_EQ(Errors(), std::vector<std::string>{std::string(": Error decoding file c1.qv") +
-                                                 row.report})
+    EXPECT_EQ(Errors(),
+              std::vector<std::string>{std::string(": Error decoding file c1.qv") + row.report})
         << row.what;
     EXPECT_EQ(Record(), before) << row.what;
     EXPECT_TRUE(world_.ProgramFolderEntries().empty()) << row.what;
@@ -388,15 +391,15 @@ TEST_F(ReaderTest, UnreadableFiles) {
   EXPECT_EQ(reader_.Read(list_, 0, folder_, "gone.qv"), 0);
   world_.codec_fault = -1;  // the library could not be bound
   EXPECT_EQ(reader_.Read(list_, 0, folder_, "c1.qv"), 0);
-  EXPECT_EQ(Errors(),
-            (std::vector<std::string>{
-                ": Error decoding file c1.qv - QVCodec error number was 100",
-                ": Error decoding file c1.qv - the decoded text could not be read back (cannot "
-                "open " +
-                    platform::JoinPath(world_.program_folder, "Helmsman0.tmp") +
-                    ": Permission denied)",
-                ": Error decoding file gone.qv - QVCodec error number was 106",
-                ": Error decoding file c1.qv - QVCodec error number was FFFFFFFF"}));
+  EXPECT_EQ(
+      Errors(),
+      (std::vector<std::string>{
+          ": Error decoding file c1.qv - QVCodec error number was 100",
+          ": Error decoding file c1.qv - the decoded text could not be read back (cannot "
+          "open " +
+              platform::JoinPath(world_.program_folder, "Helmsman0.tmp") + ": Permission denied)",
+          ": Error decoding file gone.qv - QVCodec error number was 106",
+          ": Error decoding file c1.qv - QVCodec error number was FFFFFFFF"}));
   EXPECT_TRUE(Record().is_free());
   EXPECT_TRUE(world_.ProgramFolderEntries().empty());
 }
@@ -413,8 +416,8 @@ TEST_F(ReaderTest, TheTemporaryFileIsPerIndex) {
   EXPECT_EQ(reader_.Read(list_, 20000, folder_, "c1.qv"), 1);
   EXPECT_EQ(reader_.Read(list_, 20001, folder_, "c1.qv"), 0);
   EXPECT_EQ(seen, (std::vector<std::string>{"Helmsman0.tmp", "Helmsman20000.tmp"}));
-  EXPECT_EQ(Errors(), std::vector<std::string>{
-                          ": Error decoding file c1.qv - no player record 20001!"});
+  EXPECT_EQ(Errors(),
+            std::vector<std::string>{": Error decoding file c1.qv - no player record 20001!"});
 }
 
 TEST_F(ReaderTest, ATenMegabyteFile) {
@@ -427,8 +430,8 @@ TEST_F(ReaderTest, ATenMegabyteFile) {
   // Past the limit the file is not decoded at all.
   lines[30] = "statistic = " + std::string(kMaxCharacterFileBytes, 'x');
   EXPECT_EQ(Read(lines), 0);
-  EXPECT_EQ(Errors(), std::vector<std::string>{
-                          ": Error decoding file c1.qv - too large to be an .qv file!"});
+  EXPECT_EQ(Errors(),
+            std::vector<std::string>{": Error decoding file c1.qv - too large to be an .qv file!"});
   EXPECT_TRUE(world_.ProgramFolderEntries().empty());
 }
 

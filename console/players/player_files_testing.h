@@ -30,20 +30,24 @@ class FaultyFiles : public platform::FileSystem {
   bool fail_renames = false;
 
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
-    if (Matches(path, fail_reads_of)) return Fail("cannot open " + path + ": Permission denied", error);
+    if (Matches(path, fail_reads_of))
+      return Fail("cannot open " + path + ": Permission denied", error);
     return disk_.ReadFile(path, data, error);
   }
   bool WriteFile(const std::string& path, const std::string& data, std::string* error) override {
-    if (Matches(path, fail_writes_of)) return Fail("cannot write " + path + ": No space left", error);
+    if (Matches(path, fail_writes_of))
+      return Fail("cannot write " + path + ": No space left", error);
     return disk_.WriteFile(path, data, error);
   }
   bool WriteFileDurably(const std::string& path, const std::string& data,
                         std::string* error) override {
-    if (Matches(path, fail_writes_of)) return Fail("cannot write " + path + ": No space left", error);
+    if (Matches(path, fail_writes_of))
+      return Fail("cannot write " + path + ": No space left", error);
     return disk_.WriteFileDurably(path, data, error);
   }
   bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
-    if (Matches(path, fail_writes_of)) return Fail("cannot write " + path + ": No space left", error);
+    if (Matches(path, fail_writes_of))
+      return Fail("cannot write " + path + ": No space left", error);
     return disk_.AppendFile(path, data, error);
   }
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
@@ -88,7 +92,8 @@ inline void LoadTestCatalogue(gamedata::Catalogue& catalogue, logs::Logs& logs) 
       {Table::kGuns, "GUN0000001=gun_ion,Ion Lance\r\nGUN0000002=gun_scatter,Scatter Repeater\r\n"},
       {Table::kTurrets, "TUR0000001=tur_grav,Gravlock Turret\r\n"},
       {Table::kProjectiles, "PRJ0000001=prj_tern,Tern Missile Rack\r\n"},
-      {Table::kShields, "SHD0000001=sh_aegis,Aegis Field\r\nSHD0000002=sh_pavise,Pavise Screen\r\n"},
+      {Table::kShields,
+       "SHD0000001=sh_aegis,Aegis Field\r\nSHD0000002=sh_pavise,Pavise Screen\r\n"},
       {Table::kPowerGenerators, "PWR0000001=pw_helion,Helion Core\r\n"},
       {Table::kEngines, "ENG0000001=en_drift,Drift Engine\r\n"},
       {Table::kScanners, "SCN0000001=sc_wide,Wide Scanner\r\n"},

@@ -215,8 +215,10 @@ int PlayerDatabase::AddNewFiles() {
     for (const std::string& name : names) {
       if (known.count(FileKey(folder, name)) != 0) continue;
       if (free_record >= kMaxPlayers) {
-        logs().Append(LogId::kHelmError, ":  While serching for new .qv files: the player list "
-                                         "is full, " + FileKey(folder, name) + " was not read!");
+        logs().Append(LogId::kHelmError,
+                      ":  While serching for new .qv files: the player list "
+                      "is full, " +
+                          FileKey(folder, name) + " was not read!");
         continue;
       }
       status_.Set("New file found, decoding (folder " + folder + ")");
@@ -288,8 +290,8 @@ bool PlayerDatabase::DeleteCharacter() {
   const PlayerRecord& record = *list_.At(index);
   std::string path = FileKey(record.account_folder, record.file_name);
   if (files().FileExists(path) && !files().RemoveFile(path)) {
-    logs().Append(LogId::kHelmError, ": Could not delete file " + path + ", player " + name +
-                                         " stays in the list");
+    logs().Append(LogId::kHelmError,
+                  ": Could not delete file " + path + ", player " + name + " stays in the list");
     return false;
   }
   RemoveRecord(index);
@@ -341,12 +343,11 @@ void PlayerDatabase::SetProgress(int value, int maximum) {
 }
 
 void PlayerDatabase::SaveList() {
-  SaveReport report =
-      SavePlayerList(files(), reader_.services().program_folder, status_, list_);
+  SaveReport report = SavePlayerList(files(), reader_.services().program_folder, status_, list_);
   for (const std::string& warning : report.warnings) logs().Append(LogId::kHelmError, warning);
   if (!report.ok) {
-    logs().Append(LogId::kHelmError, ": " + std::string(kSavePlayersFailedStatus) + " " +
-                                         report.error);
+    logs().Append(LogId::kHelmError,
+                  ": " + std::string(kSavePlayersFailedStatus) + " " + report.error);
   }
 }
 

@@ -91,8 +91,10 @@ TEST_F(GenerationTest, FoldersAndFilesInNameOrder) {
 }
 
 TEST_F(GenerationTest, MoreThanFiveFilesAreReportedAndAllRead) {
-  for (int i = 1; i <= 6; ++i) Character("account_0042", "c" + std::to_string(i) + ".qv", "P" + std::to_string(i));
-  for (int i = 1; i <= 5; ++i) Character("five", "c" + std::to_string(i) + ".qv", "F" + std::to_string(i));
+  for (int i = 1; i <= 6; ++i)
+    Character("account_0042", "c" + std::to_string(i) + ".qv", "P" + std::to_string(i));
+  for (int i = 1; i <= 5; ++i)
+    Character("five", "c" + std::to_string(i) + ".qv", "F" + std::to_string(i));
   EXPECT_EQ(database_.GenerateCore(), 11);
   // The folder's path ends in ".../account_0042": its last 11 characters.
   EXPECT_EQ(Messages(world_.Errors()),
@@ -205,7 +207,10 @@ TEST_F(GenerationTest, RemoveRecordClosesTheGapAndLogsNewestFirst) {
   world_.clock.Advance(60);
   ASSERT_TRUE(database_.RemoveRecord(0));
   std::string log = RemovalLog();
-  EXPECT_EQ(log.rfind("Player Pilot 0 is being removed from the playerlist at 6/1/2025 2:06:09 PM\r\n", 0), 0u);
+  EXPECT_EQ(
+      log.rfind("Player Pilot 0 is being removed from the playerlist at 6/1/2025 2:06:09 PM\r\n",
+                0),
+      0u);
   EXPECT_NE(log.find("\r\n\r\nPlayer Pilot 3 is being removed"), std::string::npos);
   EXPECT_FALSE(database_.RemoveRecord(8));  // not in use any more
   EXPECT_EQ(world_.ProgramFolderEntries(), Rows{kRemovalLogFileName});
@@ -322,8 +327,9 @@ TEST_F(GenerationTest, UpdateAllReadsEveryCharacterAgain) {
   EXPECT_EQ(C("prgProgress").value(), 0);
   EXPECT_EQ(status_.text(), "Good to go");
   Rows updates(statuses_.end() - 4, statuses_.end());
-  EXPECT_EQ(updates, (Rows{"Updating information for player One", "Updating information for player Two",
-                           "Updating information for player Newcomer", "Good to go"}));
+  EXPECT_EQ(updates,
+            (Rows{"Updating information for player One", "Updating information for player Two",
+                  "Updating information for player Newcomer", "Good to go"}));
   EXPECT_GE(frontend_.events_run(), 3);
 }
 

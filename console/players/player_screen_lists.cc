@@ -52,16 +52,15 @@ bool BanMarkers::IsBanned(const std::string& account_folder) {
 
 const std::vector<std::string>& PlayerSummaryLabels() {
   static const std::vector<std::string> labels = {
-      "lblPlayerName",    "lblPlayerRank",        "lblPlayerMoney",      "lblPlayerLocation",
-      "lblPlayerKills",   "lblPlayerTimePlayed",  "lblPlayerLastOnline", "lblPlayerShip",
-      "lblPlayerShield",  "lblPlayerGenerator",   "lblPlayerCreated",    "lblPlayerLastUpdate"};
+      "lblPlayerName",   "lblPlayerRank",       "lblPlayerMoney",      "lblPlayerLocation",
+      "lblPlayerKills",  "lblPlayerTimePlayed", "lblPlayerLastOnline", "lblPlayerShip",
+      "lblPlayerShield", "lblPlayerGenerator",  "lblPlayerCreated",    "lblPlayerLastUpdate"};
   return labels;
 }
 
 const std::vector<std::string>& PlayerSelectionButtons() {
-  static const std::vector<std::string> buttons = {"cmdBanToggle", "cmdUpdatePlayerInfo",
-                                                   "cmdEditPlayer", "cmdViewPlayer",
-                                                   "cmdDeletePlayer"};
+  static const std::vector<std::string> buttons = {
+      "cmdBanToggle", "cmdUpdatePlayerInfo", "cmdEditPlayer", "cmdViewPlayer", "cmdDeletePlayer"};
   return buttons;
 }
 
@@ -130,8 +129,8 @@ void FillScreenLists(Controls& controls, const PlayerList& list, platform::FileS
 
   BanMarkers markers(files);
   std::vector<std::string> players = NamesWhere(list, [](const PlayerRecord&) { return true; });
-  std::vector<std::string> banned = NamesWhere(
-      list, [&](const PlayerRecord& r) { return markers.IsBanned(r.account_folder); });
+  std::vector<std::string> banned =
+      NamesWhere(list, [&](const PlayerRecord& r) { return markers.IsBanned(r.account_folder); });
   controls.SetText("fraPlayerList", "Player List (" + Count(players.size()) + " players)");
   controls.SetText("fraBannedPlayers", "Banned Players (" + Count(banned.size()) + " players)");
   controls.SetRows("lstPlayers", std::move(players));
@@ -182,9 +181,8 @@ void ShowOnlyTheAccount(Controls& controls, const PlayerList& list, const char* 
   int index = list.FindByName(SelectedRow(controls, list_control));
   if (index == kNoPlayer) return;
   const PlayerRecord& selected = *list.At(index);
-  std::vector<std::string> names = NamesWhere(list, [&](const PlayerRecord& r) {
-    return r.account_folder == selected.account_folder;
-  });
+  std::vector<std::string> names = NamesWhere(
+      list, [&](const PlayerRecord& r) { return r.account_folder == selected.account_folder; });
   controls.SetText(frame, caption + selected.name);
   controls.SetRows(list_control, std::move(names));
 }
@@ -211,8 +209,7 @@ void DisplayOnlyNamesForThisBannedPlayer(Controls& controls, const PlayerList& l
     FilterBannedPlayerList(controls, list, files);
     return;
   }
-  ShowOnlyTheAccount(controls, list, "lstBannedPlayers", "fraBannedPlayers",
-                     "Banned Players  - ");
+  ShowOnlyTheAccount(controls, list, "lstBannedPlayers", "fraBannedPlayers", "Banned Players  - ");
   ClearBanInformation(controls);
 }
 

@@ -31,7 +31,8 @@ class ScreenListsTest : public ::testing::Test {
   const ui::Control& C(const char* name) { return controls_.Get(name); }
   void Select(const char* list, const std::string& row) {
     const Rows& rows = C(list).rows();
-    controls_.Select(list, static_cast<int>(std::find(rows.begin(), rows.end(), row) - rows.begin()));
+    controls_.Select(list,
+                     static_cast<int>(std::find(rows.begin(), rows.end(), row) - rows.begin()));
   }
 
   testing::TestWorld world_;
@@ -72,13 +73,25 @@ TEST_F(ScreenListsTest, FiltersIgnoreLetterCase) {
     const char* banned_caption;
   };
   const Row rows[] = {
-      {"", {"Kessa Vorn", "DRAEL MOSS", "Tarn", "Orlo", "Vesk"}, "Player List (5 players) ",
-       {"DRAEL MOSS", "Vesk"}, "Banned Players (2 players)"},
-      {"drael", {"DRAEL MOSS"}, "Player List (1 players - FILTERED) ", {"DRAEL MOSS"},
+      {"",
+       {"Kessa Vorn", "DRAEL MOSS", "Tarn", "Orlo", "Vesk"},
+       "Player List (5 players) ",
+       {"DRAEL MOSS", "Vesk"},
+       "Banned Players (2 players)"},
+      {"drael",
+       {"DRAEL MOSS"},
+       "Player List (1 players - FILTERED) ",
+       {"DRAEL MOSS"},
        "Banned Players (1 players - FILTERED)"},
-      {"RN", {"Kessa Vorn", "Tarn"}, "Player List (2 players - FILTERED) ", {},
+      {"RN",
+       {"Kessa Vorn", "Tarn"},
+       "Player List (2 players - FILTERED) ",
+       {},
        "Banned Players (0 players - FILTERED)"},
-      {"zz", {}, "Player List (0 players - FILTERED) ", {},
+      {"zz",
+       {},
+       "Player List (0 players - FILTERED) ",
+       {},
        "Banned Players (0 players - FILTERED)"},
   };
   for (const Row& row : rows) {
@@ -119,7 +132,8 @@ TEST_F(ScreenListsTest, SelectingAPlayerShowsTheSummary) {
   }
   EXPECT_EQ(C("lstPlayerGuns").rows(), (Rows{tarn.weapons[0], tarn.weapons[1], tarn.weapons[2]}));
   EXPECT_EQ(C("cmdBanToggle").text(), "Ban Player");
-  for (const std::string& button : PlayerSelectionButtons()) EXPECT_TRUE(C(button.c_str()).enabled());
+  for (const std::string& button : PlayerSelectionButtons())
+    EXPECT_TRUE(C(button.c_str()).enabled());
   EXPECT_TRUE(C("chkDisplayOnlyNamesForThisPlayer").enabled());
 
   Select("lstPlayers", "Vesk");

@@ -43,8 +43,8 @@ class UniverseTest : public ::testing::Test {
   ~UniverseTest() override { EXPECT_EQ(controls_.missing(), Rows{}); }
 
   CharacterFileServices Services() {
-    return CharacterFileServices{world_.files, world_.codec, catalogue_, world_.settings,
-                                 world_.logs,  world_.program_folder};
+    return CharacterFileServices{world_.files,    world_.codec, catalogue_,
+                                 world_.settings, world_.logs,  world_.program_folder};
   }
   const ui::Control& C(const char* name) { return controls_.Get(name); }
   void Click(const char* name) { controls_.Fire(name, ControlEvent::kClick); }
@@ -87,7 +87,8 @@ TEST_F(UniverseTest, BuildRefreshAndPunish) {
   int banned = BannedCharacters();
   ASSERT_GT(banned, 0);
   EXPECT_EQ(C("lstBannedPlayers").rows().size(), static_cast<size_t>(banned));
-  EXPECT_EQ(C("fraBannedPlayers").text(), "Banned Players (" + std::to_string(banned) + " players)");
+  EXPECT_EQ(C("fraBannedPlayers").text(),
+            "Banned Players (" + std::to_string(banned) + " players)");
   for (const PlayerRecord& r : list_.InUse()) {
     ASSERT_EQ(r.system.rfind("UNKNOWN", 0), std::string::npos) << r.name;
     ASSERT_EQ(r.ship.rfind("UNKNOWN", 0), std::string::npos) << r.name;
@@ -100,9 +101,8 @@ TEST_F(UniverseTest, BuildRefreshAndPunish) {
   demo::CharacterSheet sheet = demo::CharacterFactory(demo_catalogue_).Make(rng, 0, 0);
   sheet.name = "Newcomer Quill";
   std::string error;
-  ASSERT_TRUE(demo::WriteCharacterFile(world_.files,
-                                       platform::JoinPath(list_.At(0)->account_folder, "zz.qv"),
-                                       sheet, &error));
+  ASSERT_TRUE(demo::WriteCharacterFile(
+      world_.files, platform::JoinPath(list_.At(0)->account_folder, "zz.qv"), sheet, &error));
   Click("cmdUpdateAllPlayerInformation");
   EXPECT_EQ(list_.Count(), summary_.characters);
   for (const PlayerRecord& r : list_.InUse()) {

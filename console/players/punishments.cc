@@ -17,8 +17,7 @@ constexpr std::string_view kLastBaseKey = "last_base = ";
 constexpr std::string_view kSystemKey = "system = ";
 
 std::string PleaseReport() {
-  return std::string("!  Please report bug (and send this .qv file) to ") + kBugReportAddress +
-         "!";
+  return std::string("!  Please report bug (and send this .qv file) to ") + kBugReportAddress + "!";
 }
 
 void Show(ui::Frontend* frontend, const std::string& text) {
@@ -64,8 +63,9 @@ bool RewriteCharacterFile(CharacterFileServices& services, ui::Frontend* fronten
     Show(frontend,
          "Error Re-encoding File! Voxbrine can't code! Error number " + HexErrorNumber(code));
   } else if (!(ok = files.RenameFile(encoded, character, &error))) {
-    Show(frontend, "Error replacing " + character + " (" + error + ")!  The character file was "
-                                                                    "not changed.");
+    Show(frontend, "Error replacing " + character + " (" + error +
+                       ")!  The character file was "
+                       "not changed.");
   }
   if (!ok) files.RemoveFile(encoded);
   files.RemoveFile(output);
@@ -207,8 +207,8 @@ void WireKickSettings(ui::Controls& controls, std::function<ui::Frontend&()> fro
               [&controls, frontend] { KickedPlayersFineChanged(controls, frontend()); });
 }
 
-void ApplyKickPunishments(Punishments& punishments, ui::Controls& controls,
-                          ui::StatusLine& status, PlayerList& list, int index) {
+void ApplyKickPunishments(Punishments& punishments, ui::Controls& controls, ui::StatusLine& status,
+                          PlayerList& list, int index) {
   const PlayerRecord* record = list.At(index);
   if (record == nullptr || record->is_free()) return;
   std::string name = record->name;

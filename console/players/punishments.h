@@ -106,8 +106,8 @@ void WireKickSettings(ui::Controls& controls, std::function<ui::Frontend&()> fro
 // "Changing money for player " + name and the fine of `txtKickedPlayersFine` (its whole
 // number); then with `chkSendKickedPlayersToBase` checked and a base selected, status
 // "Changing location of player " + name and the move, in a second decode and encode.
-void ApplyKickPunishments(Punishments& punishments, ui::Controls& controls,
-                          ui::StatusLine& status, PlayerList& list, int index);
+void ApplyKickPunishments(Punishments& punishments, ui::Controls& controls, ui::StatusLine& status,
+                          PlayerList& list, int index);
 
 }  // namespace helmsman::players
 

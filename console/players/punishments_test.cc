@@ -129,7 +129,8 @@ TEST_F(PunishmentsTest, ACharacterInSpaceIsDocked) {
   expected[8] = "system = vell";
   expected[9] = "base = vell_foundry";
   expected.erase(expected.begin() + 10);
-  *std::find(expected.begin(), expected.end(), "last_base = tessa_ring") = "last_base = vell_foundry";
+  *std::find(expected.begin(), expected.end(), "last_base = tessa_ring") =
+      "last_base = vell_foundry";
   EXPECT_EQ(world_.PlainText(path_), testing::JoinLines(expected));
 }
 
@@ -185,8 +186,9 @@ TEST_F(PunishmentsTest, AFailedEncodeLeavesTheCharacterFileIntact) {
   }()};
   failing.set_frontend(&frontend_);
   EXPECT_FALSE(failing.FinePlayer(list_, 0, 100));
-  EXPECT_EQ(frontend_.shown(),
-            Rows{"message [Helmsman] Error Re-encoding File! Voxbrine can't code! Error number 104"});
+  EXPECT_EQ(
+      frontend_.shown(),
+      Rows{"message [Helmsman] Error Re-encoding File! Voxbrine can't code! Error number 104"});
   EXPECT_EQ(Bytes(), before);
   EXPECT_EQ(list_.At(0)->money, "5000");
   ExpectNoTemporaryFiles();
@@ -267,8 +269,9 @@ TEST_F(KickSettingsTest, CheckBoxesNeedAFineAndABase) {
   EXPECT_EQ(Value("chkFineKickedPlayers"), 0);
   Check("chkSendKickedPlayersToBase", 1);
   EXPECT_EQ(Value("chkSendKickedPlayersToBase"), 0);
-  EXPECT_EQ(frontend_.shown(), (Rows{"message [Helmsman] Input the fine value to enable this setting",
-                                     "message [Helmsman] Pick a base to enable this setting!"}));
+  EXPECT_EQ(frontend_.shown(),
+            (Rows{"message [Helmsman] Input the fine value to enable this setting",
+                  "message [Helmsman] Pick a base to enable this setting!"}));
   EXPECT_EQ(Text("txtKickMessagePart2"), "");
 }
 
@@ -325,7 +328,8 @@ TEST_F(PunishmentsTest, AKickAppliesTheFineThenTheMoveInTwoPasses) {
   Rows statuses;
   status.set_observer([&](const std::string& text) { statuses.push_back(text); });
   ApplyKickPunishments(counting, controls, status, list_, 0);
-  EXPECT_EQ(operations, (std::vector<int32_t>{kCodecDecode, kCodecEncode, kCodecDecode, kCodecEncode}));
+  EXPECT_EQ(operations,
+            (std::vector<int32_t>{kCodecDecode, kCodecEncode, kCodecDecode, kCodecEncode}));
   EXPECT_EQ(statuses, (Rows{"Changing money for player Kessa Vorn",
                             "Changing location of player Kessa Vorn"}));
   PlayerRecord after = ReadBack();

@@ -80,8 +80,8 @@ TEST(WorkingTextTest, ValuesAndNumbers) {
   EXPECT_EQ(ValueOf("no equals"), "");
 
   const std::pair<const char*, double> numbers[] = {
-      {"250abc", 250}, {"abc", 0},      {"  12", 12},  {"-3", -3}, {"12.5x", 12.5},
-      {"1e3", 1000},   {"12e", 12},     {"", 0},       {".5", 0.5}, {"3725", 3725},
+      {"250abc", 250}, {"abc", 0},  {"  12", 12}, {"-3", -3},  {"12.5x", 12.5},
+      {"1e3", 1000},   {"12e", 12}, {"", 0},      {".5", 0.5}, {"3725", 3725},
   };
   for (const auto& [text, value] : numbers) EXPECT_EQ(ReadNumber(text), value) << text;
 

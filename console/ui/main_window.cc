@@ -102,7 +102,10 @@ MainWindow::MainWindow(const Environment& environment)
         std::string error;
         return codec_.Convert(type, source, target, &error);
       },
-      *catalogue_, *settings_, logs_, program_folder_};
+      *catalogue_,
+      *settings_,
+      logs_,
+      program_folder_};
   player_reader_ = std::make_unique<players::PlayerFileReader>(character_files);
   player_database_ = std::make_unique<players::PlayerDatabase>(*player_reader_, *players_,
                                                                *settings_, controls_, status_);

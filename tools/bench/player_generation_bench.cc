@@ -126,9 +126,9 @@ int32_t Codec(int32_t type, const std::string& source, const std::string& target
 
 // Generates the list into *list; returns the characters read.
 int Generate(Console& console, const Universe& u, helmsman::players::PlayerList* list) {
-  helmsman::players::PlayerFileReader reader(helmsman::players::CharacterFileServices{
-      DiskFileSystem(), Codec, console.catalogue, console.settings, console.logs,
-      u.program_folder});
+  helmsman::players::PlayerFileReader reader(
+      helmsman::players::CharacterFileServices{DiskFileSystem(), Codec, console.catalogue,
+                                               console.settings, console.logs, u.program_folder});
   helmsman::players::PlayerDatabase database(reader, *list, console.settings, console.controls,
                                              console.status);
   database.set_frontend(&console.frontend);
@@ -197,9 +197,9 @@ void BM_ResidentMemory(benchmark::State& state) {
     auto list = std::make_unique<helmsman::players::PlayerList>();
     Generate(console, u, list.get());
     // The 20,001st character: the first one read once more into the last record.
-    helmsman::players::PlayerFileReader reader(helmsman::players::CharacterFileServices{
-        DiskFileSystem(), Codec, console.catalogue, console.settings, console.logs,
-        u.program_folder});
+    helmsman::players::PlayerFileReader reader(
+        helmsman::players::CharacterFileServices{DiskFileSystem(), Codec, console.catalogue,
+                                                 console.settings, console.logs, u.program_folder});
     const helmsman::players::PlayerRecord& first = *list->At(0);
     reader.Read(*list, helmsman::players::kMaxPlayers - 1, first.account_folder, first.file_name);
     count = list->Count();
