@@ -234,6 +234,12 @@ bool PlayerFileReader::StoreName(PlayerRecord& record, std::string_view line,
   }
   std::string_view value = ValueOf(line);
   std::string name = value == kDefaultCharacterName ? Text(value) : DecodeHexText(value);
+  if (name.empty()) {
+    // An empty name would make the record free and end the list there, hiding every
+    // character after it: such a file counts as one without a name.
+    record.name = "UNKNOWN NAME";
+    return true;
+  }
   if (name.find_first_of("\r\n") == std::string::npos) {
     record.name = std::move(name);
     return true;

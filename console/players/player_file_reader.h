@@ -20,7 +20,9 @@
 //     "UNKNOWN MONEY", "UNKNOWN SYSTEM", "UNKNOWN LOCATION", "UNKNOWN PLAYER SHIP").
 //  6. Description and name are hex-decoded (the low byte of every four-digit group); the
 //     description's day and month are swapped when the operator's date format is
-//     "DD/MM/YYYY"; the game's default name is taken as it is.
+//     "DD/MM/YYYY"; the game's default name is taken as it is. A name that decodes to
+//     nothing ("name = " with fewer than four digits) is "UNKNOWN NAME", like a missing
+//     one: an empty name would free the record and end the list there.
 //  7. A name with a line feed or carriage return is never stored: the file is not loaded,
 //     and it is deleted when `chkDeletePlayersWithLinefeedCharactersInName` is checked.
 //  8. System, base and ship become display names, or "UNKNOWN SYSTEM (" + nickname + ")",

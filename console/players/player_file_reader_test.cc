@@ -121,6 +121,16 @@ TEST_F(ReaderTest, MissingKeysTakeTheirNotFoundTexts) {
   EXPECT_TRUE(Errors().empty());
 }
 
+// Regression: an empty name freed the record, and generation went on after it, so the list
+// ended there and hid every character read after it.
+TEST_F(ReaderTest, ANameThatDecodesToNothingIsUnknown) {
+  for (const char* value : {"", "004"}) {
+    std::vector<std::string> lines = CharacterLines(value);
+    ASSERT_EQ(Read(lines), 1) << value;
+    EXPECT_EQ(Record().name, "UNKNOWN NAME") << value;
+  }
+}
+
 TEST_F(ReaderTest, AKeyBeforeAnEarlierFoundKeyIsMissed) {
   std::vector<std::string> lines = CharacterLines(HexName("Kessa Vorn"));
   std::swap(lines[1], lines[3]);  // "name = " now stands before "description = "
