@@ -1,0 +1,77 @@
+// qvserver-ctl: sends one control command to the running substitute server and prints its
+// answer.
+//
+//   qvserver-ctl [--title TITLE] COMMAND [ARGUMENT...]
+//
+// The server is the one whose console window is titled TITLE (default: the default console
+// title) on the desktop of $HELMSMAN_DESKTOP (see simdesk/socket_desktop.h). Exit status: 0
+// when the server carried the command out, 1 when it refused it, 2 for a usage error, 3 when
+// no such server could be reached.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "qvserver/server.h"
+#include "simdesk/socket_desktop.h"
+#include "simdesk/window_system.h"
+#include "simdesk/wire.h"
+
+namespace {
+
+namespace qvserver = helmsman::qvserver;
+namespace simdesk = helmsman::simdesk;
+
+int Usage() {
+  std::fputs(
+      "usage: qvserver-ctl [--title TITLE] COMMAND [ARGUMENT...]\n"
+      "commands: status | online | join [NAME] | leave [NAME] | new [NAME] | save [NAME]\n"
+      "          | cheat ship|capacity|equipment|notsold [NAME] | crash | hang SECONDS | quit\n",
+      stderr);
+  return 2;
+}
+
+int Unreachable(const std::string& message) {
+  std::fprintf(stderr, "qvserver-ctl: %s\n", message.c_str());
+  return 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  std::string title = qvserver::kDefaultTitle;
+  size_t next = 0;
+  if (next + 1 < arguments.size() && arguments[next] == "--title") {
+    title = arguments[next + 1];
+    next += 2;
+  }
+  if (next >= arguments.size() || arguments[next].rfind("--", 0) == 0) return Usage();
+  std::string command;
+  for (; next < arguments.size(); ++next) command += (command.empty() ? "" : " ") + arguments[next];
+
+  std::string folder, error;
+  if (!simdesk::EnsureDesktopFolder(&folder, &error)) return Unreachable(error);
+  simdesk::SetTransportLog(
+      [](const std::string& line) { std::fprintf(stderr, "qvserver-ctl: %s\n", line.c_str()); });
+  simdesk::SocketPeerDirectory& peers = simdesk::SystemPeers();
+  std::string control_title = qvserver::ControlWindowTitle(title);
+  for (simdesk::WindowService* peer : peers.AllPeers()) {
+    simdesk::Handle window = peer->FindTopLevel(control_title);
+    if (!window) continue;
+    simdesk::SendRequest request;
+    request.message = {window, qvserver::kControlMessage, 0, 0};
+    request.has_text_in = true;
+    request.text_in = command;
+    request.text_out_capacity = simdesk::wire::kMaxAnswerText;
+    simdesk::SendReply reply = peer->SendMessage(request);
+    if (!reply.ok) {
+      return Unreachable(reply.timed_out
+                             ? "the server did not answer within " +
+                                   std::to_string(simdesk::kSendTimeoutMillis / 1000) + " seconds"
+                             : "the server went away");
+    }
+    std::fputs(reply.text_out.c_str(), stdout);
+    return reply.result == 1 ? 0 : 1;
+  }
+  return Unreachable("no server titled \"" + title + "\" runs on the desktop " + folder);
+}
