@@ -281,7 +281,9 @@ void PlayerDatabase::FillScreenLists() { players::FillScreenLists(controls_, lis
 
 bool PlayerDatabase::DeleteCharacter() {
   std::string name = SelectedRow(controls_, "lstPlayers");
-  if (name.empty() || frontend() == nullptr ||
+  // A removal while a generation lets events run would leave a free record before the one
+  // the generation fills next, ending the list there.
+  if (busy_ || name.empty() || frontend() == nullptr ||
       !frontend()->AskOkCancel(kDeleteTitle, "DELETE player " + name + "?")) {
     return false;
   }

@@ -104,8 +104,8 @@ class PlayerDatabase {
   // `cmdDeletePlayer`: asks "DELETE player " + name + "?" (title kDeleteTitle) for the row
   // selected in `lstPlayers`, deletes the character file when it exists, removes the record
   // and fills the screen lists. A file that exists but cannot be deleted is reported and
-  // the record is kept (it would come back with the next refresh). False when nothing was
-  // removed.
+  // the record is kept (it would come back with the next refresh). Refused while a
+  // generation or update-all runs. False when nothing was removed.
   bool DeleteCharacter();
   // `cmdUpdateAllPlayerInformation`: nothing when `lstPlayers` is empty; else the refresh,
   // then every record read again from its file. False when nothing was done.

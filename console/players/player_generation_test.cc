@@ -307,6 +307,37 @@ TEST_F(GenerationTest, DeleteCharacter) {
   EXPECT_EQ(C("fraPlayerList").text(), "Player List (0 players)");
 }
 
+// The operator's clicks run while a generation lets events run: a second generation or a
+// deletion then would spoil the list being built.
+TEST_F(GenerationTest, NoRegenerateOrDeleteWhileAGenerationRuns) {
+  for (int i = 0; i < 60; ++i) {
+    Character("a", "c" + std::to_string(100 + i) + ".qv", "P" + std::to_string(i));
+  }
+  database_.GenerateCore();
+  database_.FillScreenLists();
+  Select("P3");
+  struct Meddler : ui::ScriptedFrontend {
+    void DoEvents() override {
+      ++calls;
+      QueueAnswer(true);
+      QueueAnswer(true);
+      regenerated |= database->Regenerate();
+      deleted |= database->DeleteCharacter();
+    }
+    PlayerDatabase* database = nullptr;
+    int calls = 0;
+    bool regenerated = false, deleted = false;
+  } meddler;
+  meddler.database = &database_;
+  database_.set_frontend(&meddler);
+  meddler.QueueAnswer(true);
+  EXPECT_TRUE(database_.Regenerate());
+  EXPECT_EQ(meddler.calls, 1);  // after the 50th file of the folder
+  EXPECT_FALSE(meddler.regenerated);
+  EXPECT_FALSE(meddler.deleted);
+  EXPECT_EQ(list_.Count(), 60);
+}
+
 TEST_F(GenerationTest, UpdateAllReadsEveryCharacterAgain) {
   EXPECT_FALSE(database_.UpdateAll());  // an empty list: nothing happens
   std::string path = Character("a", "1.qv", "One");
