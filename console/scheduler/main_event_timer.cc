@@ -219,18 +219,18 @@ bool MainEventTimer::RequestNow(const std::string& button) {
 const std::vector<std::string>& MainEventTimer::IntervalScrollBars() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> list;
-    for (const IntervalSpec& spec : kIntervals) list.push_back(spec.scroll_bar);
+    for (const IntervalSpec& interval : kIntervals) list.push_back(interval.scroll_bar);
     return list;
   }();
   return names;
 }
 
 bool MainEventTimer::IntervalChanged(const std::string& scroll_bar) {
-  for (const IntervalSpec& spec : kIntervals) {
-    if (scroll_bar != spec.scroll_bar) continue;
-    if (spec.counter != nullptr) counters_.*spec.counter = 0;
-    const int value = controls_.Get(spec.scroll_bar).value();
-    controls_.SetText(spec.label, spec.before + std::to_string(value) + spec.after);
+  for (const IntervalSpec& interval : kIntervals) {
+    if (scroll_bar != interval.scroll_bar) continue;
+    if (interval.counter != nullptr) counters_.*interval.counter = 0;
+    const int value = controls_.Get(interval.scroll_bar).value();
+    controls_.SetText(interval.label, interval.before + std::to_string(value) + interval.after);
     return true;
   }
   return false;

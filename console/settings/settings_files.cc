@@ -15,15 +15,15 @@ namespace {
 #define HELMSMAN_FIELD(member) #member, &Settings::member
 
 FieldSpec Text(const char* name, std::string Settings::*member) {
-  FieldSpec spec{name, FieldKind::kText};
-  spec.text = member;
-  return spec;
+  FieldSpec field{name, FieldKind::kText};
+  field.text = member;
+  return field;
 }
 
 FieldSpec Numeric(const char* name, int Settings::*member, FieldKind kind, int min, int max) {
-  FieldSpec spec{name, kind, min, max};
-  spec.number = member;
-  return spec;
+  FieldSpec field{name, kind, min, max};
+  field.number = member;
+  return field;
 }
 
 FieldSpec Switch(const char* name, int Settings::*member) {
@@ -92,10 +92,10 @@ std::vector<FieldSpec> BannerLayout() {
       Switch(HELMSMAN_FIELD(chkEnableTimedBanners)),
   };
   for (int i = 0; i < kTimedBannerCount; ++i) {
-    FieldSpec spec{"txtTimedBanner", FieldKind::kText};
-    spec.text_array = &Settings::txtTimedBanner;
-    spec.index = i;
-    layout.push_back(spec);
+    FieldSpec field{"txtTimedBanner", FieldKind::kText};
+    field.text_array = &Settings::txtTimedBanner;
+    field.index = i;
+    layout.push_back(field);
   }
   for (int i = 0; i < kDailyBannerCount; ++i) {
     FieldSpec text{"txtDailyBanner", FieldKind::kText};
@@ -184,23 +184,23 @@ void AppendTextLine(std::string_view text, std::string* out) {
   out->append("\r\n");
 }
 
-void ApplyLine(const FieldSpec& spec, std::string_view line, bool banner_file, Settings* s) {
-  if (spec.kind == FieldKind::kText) {
-    TextField(spec, *s) = std::string(banner_file ? line : TrimTrailingBlanks(line));
+void ApplyLine(const FieldSpec& field, std::string_view line, bool banner_file, Settings* s) {
+  if (field.kind == FieldKind::kText) {
+    TextField(field, *s) = std::string(banner_file ? line : TrimTrailingBlanks(line));
   } else {
-    NumberField(spec, *s) = std::clamp(ParseNumber(line), spec.min, spec.max);
+    NumberField(field, *s) = std::clamp(ParseNumber(line), field.min, field.max);
   }
 }
 
 void DecodeFixed(SettingsFile file, std::string_view text, Settings* s) {
   bool banner_file = file == SettingsFile::kBanners;
   LineReader reader(text);
-  for (const FieldSpec& spec : FileLayout(file)) {
+  for (const FieldSpec& field : FileLayout(file)) {
     std::string_view line;
     if (!reader.Next(&line)) return;
     // Banner lines 3 on never clear a field: an empty one keeps what the field holds.
     if (banner_file && reader.line_number() >= 3 && line.empty()) continue;
-    ApplyLine(spec, line, banner_file, s);
+    ApplyLine(field, line, banner_file, s);
   }
 }
 
@@ -245,20 +245,20 @@ std::span<const FieldSpec> FileLayout(SettingsFile file) {
   return {};
 }
 
-std::string& TextField(const FieldSpec& spec, Settings& s) {
-  return spec.text ? s.*spec.text : (s.*spec.text_array)[spec.index];
+std::string& TextField(const FieldSpec& field, Settings& s) {
+  return field.text ? s.*field.text : (s.*field.text_array)[field.index];
 }
 
-const std::string& TextField(const FieldSpec& spec, const Settings& s) {
-  return spec.text ? s.*spec.text : (s.*spec.text_array)[spec.index];
+const std::string& TextField(const FieldSpec& field, const Settings& s) {
+  return field.text ? s.*field.text : (s.*field.text_array)[field.index];
 }
 
-int& NumberField(const FieldSpec& spec, Settings& s) {
-  return spec.number ? s.*spec.number : (s.*spec.number_array)[spec.index];
+int& NumberField(const FieldSpec& field, Settings& s) {
+  return field.number ? s.*field.number : (s.*field.number_array)[field.index];
 }
 
-int NumberField(const FieldSpec& spec, const Settings& s) {
-  return spec.number ? s.*spec.number : (s.*spec.number_array)[spec.index];
+int NumberField(const FieldSpec& field, const Settings& s) {
+  return field.number ? s.*field.number : (s.*field.number_array)[field.index];
 }
 
 int ParseNumber(std::string_view line) {
@@ -292,12 +292,12 @@ std::string EncodeFile(SettingsFile file, const Settings& s) {
     for (const std::string& entry : FilterList(file, s)) AppendTextLine(entry, &out);
     return out;
   }
-  for (const FieldSpec& spec : FileLayout(file)) {
-    if (spec.kind == FieldKind::kText) {
-      AppendTextLine(TextField(spec, s), &out);
+  for (const FieldSpec& field : FileLayout(file)) {
+    if (field.kind == FieldKind::kText) {
+      AppendTextLine(TextField(field, s), &out);
     } else {
-      int value = NumberField(spec, s);
-      if (spec.kind == FieldKind::kOption) value = value == 0 ? 0 : 1;
+      int value = NumberField(field, s);
+      if (field.kind == FieldKind::kOption) value = value == 0 ? 0 : 1;
       out += FormatNumber(value);
       out += "\r\n";
     }

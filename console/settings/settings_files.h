@@ -68,11 +68,11 @@ struct FieldSpec {
 // The lines of a fixed-layout file in file order (empty for the two filter files).
 std::span<const FieldSpec> FileLayout(SettingsFile file);
 
-// The field a spec names, in a record.
-std::string& TextField(const FieldSpec& spec, Settings& s);
-const std::string& TextField(const FieldSpec& spec, const Settings& s);
-int& NumberField(const FieldSpec& spec, Settings& s);
-int NumberField(const FieldSpec& spec, const Settings& s);
+// The record member a layout line names.
+std::string& TextField(const FieldSpec& field, Settings& s);
+const std::string& TextField(const FieldSpec& field, const Settings& s);
+int& NumberField(const FieldSpec& field, Settings& s);
+int NumberField(const FieldSpec& field, const Settings& s);
 
 // The whole number at the start of a line as described above, saturated to int.
 int ParseNumber(std::string_view line);

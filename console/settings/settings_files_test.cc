@@ -115,12 +115,12 @@ class SettingsFilesTest : public ::testing::Test {
 Settings EveryFieldChanged() {
   Settings s;
   for (SettingsFile file : kFixedFiles) {
-    for (const FieldSpec& spec : FileLayout(file)) {
-      if (spec.kind == FieldKind::kText) {
-        TextField(spec, s) = std::string(spec.name) + " #" + std::to_string(spec.index);
+    for (const FieldSpec& field : FileLayout(file)) {
+      if (field.kind == FieldKind::kText) {
+        TextField(field, s) = std::string(field.name) + " #" + std::to_string(field.index);
       } else {
-        int& value = NumberField(spec, s);
-        value = value == spec.max ? spec.min : spec.max;
+        int& value = NumberField(field, s);
+        value = value == field.max ? field.min : field.max;
       }
     }
   }
@@ -155,8 +155,8 @@ TEST_F(SettingsFilesTest, LayoutsHaveTheirLineCountsAndUniqueFields) {
   }
   std::set<std::pair<std::string, int>> seen;
   for (SettingsFile file : kFixedFiles)
-    for (const FieldSpec& spec : FileLayout(file))
-      EXPECT_TRUE(seen.insert({spec.name, spec.index}).second) << spec.name;
+    for (const FieldSpec& field : FileLayout(file))
+      EXPECT_TRUE(seen.insert({field.name, field.index}).second) << field.name;
 }
 
 TEST_F(SettingsFilesTest, DefaultProgramFileIsWrittenInTheNumericPrintForm) {
@@ -363,12 +363,12 @@ TEST_F(SettingsFilesTest, BinaryJunkLoadsIntoRangeWithoutHarm) {
     }
     Settings s = Loaded();
     for (SettingsFile file : kFixedFiles) {
-      for (const FieldSpec& spec : FileLayout(file)) {
-        if (spec.kind == FieldKind::kText) continue;
-        int value = NumberField(spec, s);
-        if (value == NumberField(spec, Settings{})) continue;  // its line was not reached
-        EXPECT_GE(value, spec.min) << spec.name;
-        EXPECT_LE(value, spec.max) << spec.name;
+      for (const FieldSpec& field : FileLayout(file)) {
+        if (field.kind == FieldKind::kText) continue;
+        int value = NumberField(field, s);
+        if (value == NumberField(field, Settings{})) continue;  // its line was not reached
+        EXPECT_GE(value, field.min) << field.name;
+        EXPECT_LE(value, field.max) << field.name;
       }
     }
   }

@@ -31,6 +31,8 @@ const ControlSpec kPlainControls[] = {
     {"cmdVersionInformation", K::kButton, "Version Info", ""},
     {"tmrMainEventTimer", K::kTimer, "", ""},
     {"lblProgramRunTime", K::kLabel, "", ""},
+    // The tab strip: its rows are the tabs, its selection the tab shown.
+    {"SSTab1", K::kComboBox, "", ""},
     // "Operation".
     {"fraPlayersOnline", K::kFrame, "Players Online ", ""},
     {"lblPlayersOnlineHeader", K::kLabel, "Name                                Rank", ""},
@@ -216,31 +218,31 @@ std::vector<std::string> HourRows() {
   return rows;
 }
 
-void AddSetting(Controls& controls, settings::Settings& s, const settings::FieldSpec& spec) {
-  const bool is_array = spec.text_array != nullptr || spec.number_array != nullptr;
-  const std::string name = is_array ? ElementName(spec.name, spec.index) : spec.name;
-  ControlKind kind = KindOfSetting(spec.name, spec.kind);
+void AddSetting(Controls& controls, settings::Settings& s, const settings::FieldSpec& field) {
+  const bool is_array = field.text_array != nullptr || field.number_array != nullptr;
+  const std::string name = is_array ? ElementName(field.name, field.index) : field.name;
+  ControlKind kind = KindOfSetting(field.name, field.kind);
   const auto& captions = SettingCaptions();
   if (kind == K::kOption) {
     for (int i = 0; i < 2; ++i) {
       std::string button = ElementName(name, i);
       Control& c = controls.Add(button, K::kOption);
-      c.BindOption(&settings::NumberField(spec, s), i);
+      c.BindOption(&settings::NumberField(field, s), i);
       if (auto it = captions.find(button); it != captions.end()) controls.SetText(button, it->second);
     }
     return;
   }
   Control& c = controls.Add(name, kind);
   if (kind == K::kText) {
-    c.BindText(&settings::TextField(spec, s));
+    c.BindText(&settings::TextField(field, s));
     return;
   }
   // Captions are set before binding, so that they stay the control's own texts.
   if (auto it = captions.find(name); it != captions.end()) controls.SetText(name, it->second);
-  c.BindValue(&settings::NumberField(spec, s));
-  if (kind == K::kScrollBar) c.set_range(spec.min, spec.max);
-  if (std::string(spec.name) == "cmbDailyBannerDay") controls.SetRows(name, DayRows());
-  if (std::string(spec.name) == "cmbDailyBannerTime") controls.SetRows(name, HourRows());
+  c.BindValue(&settings::NumberField(field, s));
+  if (kind == K::kScrollBar) c.set_range(field.min, field.max);
+  if (std::string(field.name) == "cmbDailyBannerDay") controls.SetRows(name, DayRows());
+  if (std::string(field.name) == "cmbDailyBannerTime") controls.SetRows(name, HourRows());
 }
 
 }  // namespace
@@ -270,19 +272,21 @@ const std::vector<std::string>& ServerDependentControls() {
 }
 
 void AddMainWindowControls(Controls& controls, settings::Settings& settings) {
-  for (const ControlSpec& spec : kPlainControls) {
-    Control& c = controls.Add(spec.name, spec.kind);
-    controls.SetText(spec.name, spec.caption);
-    if (*spec.tool_tip) c.set_tool_tip(spec.tool_tip);
+  for (const ControlSpec& field : kPlainControls) {
+    Control& c = controls.Add(field.name, field.kind);
+    controls.SetText(field.name, field.caption);
+    if (*field.tool_tip) c.set_tool_tip(field.tool_tip);
   }
   using settings::SettingsFile;
   for (SettingsFile file : {SettingsFile::kProgram, SettingsFile::kBanners, SettingsFile::kQVStat,
                             SettingsFile::kWebOutput}) {
-    for (const settings::FieldSpec& spec : settings::FileLayout(file)) {
-      AddSetting(controls, settings, spec);
+    for (const settings::FieldSpec& field : settings::FileLayout(file)) {
+      AddSetting(controls, settings, field);
     }
   }
   controls.SetRows("cmbBanUntilTime", HourRows());
+  controls.SetRows("SSTab1", MainWindowTabs());
+  controls.Select("SSTab1", 0);
   controls.SetRows("tbsLogTabs", {"&Player Activity Log", "&Server Activity Log", "HELM Error Log"});
   controls.Select("tbsLogTabs", 0);
   controls.SetValue("tmrMainEventTimer", 1000);  // the interval: one tick a second
