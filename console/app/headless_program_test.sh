@@ -22,8 +22,24 @@ expect_saved() {
   done
 }
 
+# What start-up looks for before it binds QVAdmin: the game data files, the server program
+# and its configuration file, named in the program settings (lines 1, 2 and 5).
+prepare() {
+  mkdir -p "$1/exe" "$1/accts"
+  for table in ammo bases cargo countermeasures engines factions guns mines projectiles lights \
+               scanners shields ships systems thrusters turrets powergenerators mapinfo \
+               tractorbeams miscequipment; do
+    : >"$1/GAMEDATA_$table.txt"
+  done
+  : >"$1/exe/QVServer.exe"
+  : >"$1/accts/QVServer.cfg"
+  printf '%s\r\n%s\r\n 0 \r\n 5 \r\n%s\r\n' "$1/exe/QVServer.exe" \
+    "QVServer - Version 1.0 Build 11 - QVServer" "$1/accts/QVServer.cfg" >"$1/Helmsman.ini"
+}
+
 # --run-for: ends by itself after that time.
 mkdir "$work/run-for"
+prepare "$work/run-for"
 start=$(date +%s)
 "$helmsman" --headless --home "$work/run-for" --run-for 2 --no >"$work/out" 2>&1
 status=$?
@@ -39,6 +55,7 @@ expect_saved "$work/run-for"
 
 # SIGTERM: the normal shut-down too.
 mkdir "$work/term"
+prepare "$work/term"
 "$helmsman" --headless --home "$work/term" --no >"$work/out" 2>&1 &
 pid=$!
 for _ in $(seq 100); do

@@ -9,6 +9,7 @@
 #include "console/server/chat_box.h"
 #include "console/settings/settings_files.h"
 #include "console/ui/main_window_controls.h"
+#include "platform/documents_folder.h"
 
 namespace helmsman::ui {
 
@@ -32,44 +33,46 @@ int32_t ChooseOwner(int32_t given) {
   return pick(random);
 }
 
-std::string PermissionQuestion(const settings::Settings& s) {
-  return "Begin control of QVServer?  If you need to change your command-line options or your "
-         "QVServer.exe window name (or want to run in offline mode to edit players), press "
-         "cancel.  Current window name is [" +
-         server::TrimTrailingSpaces(s.txtQVServerWindowName) +
-         "] and current command line options are [" +
-         server::TrimTrailingSpaces(s.txtQVServerCommandLineOptions) + "]";
-}
-
 }  // namespace
 
 // The jobs of the main event timer that exist so far.
 class MainWindow::WindowJobs : public scheduler::Jobs {
  public:
-  explicit WindowJobs(server::ServerSupervision& supervision) : supervision_(supervision) {}
-  void CheckServer() override { supervision_.CheckServer(); }
+  explicit WindowJobs(MainWindow& window) : window_(window) {}
+  void UpdatePlayersOnline() override { window_.tracking_->Update(); }
+  void InlineScan() override { window_.tracking_->InlineScan(); }
+  void CheckServer() override { window_.supervision_.CheckServer(); }
 
  private:
-  server::ServerSupervision& supervision_;
+  MainWindow& window_;
 };
 
-const std::vector<std::string>& StartUpControls() {
-  static const std::vector<std::string> names = {
-      "cmdToggleServer",
-      "chkServerCheckDelay",
-      "chkAutoUpdatePlayersOnline",
-      "chkEnableTimedBanners",
-      "cmdUpdatePlayersOnline",
-      "cmdCheckForPlayersToUnban",
-      "cmdGenerateQVStats",
-      "cmdExecuteAutomatedMaintenance",
-      "cmdExecuteAutoMaintenanceIn1Minutes",
-      "cmdExecuteAutoMaintenanceIn5Minutes",
-      "cmdExecuteAutoMaintenanceIn10Minutes",
-      "cmdDisplayTimedBannerNow",
-  };
-  return names;
-}
+// What the online player tracking calls out to that exists so far.
+class MainWindow::WindowCallouts : public scheduler::TrackingCallouts {
+ public:
+  explicit WindowCallouts(MainWindow& window) : window_(window) {}
+  void RefreshPlayerList() override {
+    players::PlayerDatabase& database = *window_.player_database_;
+    const int changed = database.RemoveMissing() + database.AddNewFiles();
+    window_.status_.Set(kGoodToGo);
+    window_.controls_.SetValue("prgProgress", 0);
+    // Only a list that changed is shown again: filling the lists clears the operator's
+    // filter and selection on the "Players" tab.
+    if (changed > 0) database.FillScreenLists();
+  }
+  void SavePlayerList() override { SavePlayerListIfAllowed(window_.Parts(), window_.life_cycle_); }
+  void RereadPlayerFile(int record) override {
+    const players::PlayerRecord* r = window_.players_->At(record);
+    if (r == nullptr || r->is_free()) return;
+    // Copies: the read rewrites the record that holds them.
+    const std::string folder = r->account_folder;
+    const std::string file = r->file_name;
+    window_.player_reader_->Read(*window_.players_, record, folder, file);
+  }
+
+ private:
+  MainWindow& window_;
+};
 
 MainWindow::MainWindow(const Environment& environment)
     : program_folder_(environment.program_folder),
@@ -86,7 +89,7 @@ MainWindow::MainWindow(const Environment& environment)
       channel_(*environment.qvadmin, logs_, status_),
       supervision_(controls_, *settings_, channel_, *environment.server_windows,
                    *environment.sleeper, logs_, status_, online_names_),
-      jobs_(std::make_unique<WindowJobs>(supervision_)),
+      jobs_(std::make_unique<WindowJobs>(*this)),
       timer_(controls_, *settings_, status_, channel_, *environment.sleeper, *environment.clock,
              *jobs_) {
   AddMainWindowControls(controls_, *settings_);
@@ -110,6 +113,12 @@ MainWindow::MainWindow(const Environment& environment)
   player_database_ = std::make_unique<players::PlayerDatabase>(*player_reader_, *players_,
                                                                *settings_, controls_, status_);
   punishments_ = std::make_unique<players::Punishments>(character_files);
+  callouts_ = std::make_unique<WindowCallouts>(*this);
+  tracking_ = std::make_unique<scheduler::OnlineTracking>(
+      controls_, *settings_, status_, channel_, logs_, online_names_, *players_,
+      timer_.counters().inline_scan_position, *callouts_);
+  documents_folder_ = environment.documents_folder ? environment.documents_folder
+                                                   : [] { return platform::DocumentsFolder(); };
   WireHandlers();
 }
 
@@ -162,6 +171,7 @@ void MainWindow::WireHandlers() {
                   "cmdSavePlayerActivityLog");
   WireLogHandlers(logs::LogId::kHelmError, "cmdClearHELMErrorLog", "cmdSaveHELMErrorLog");
   players::WirePlayersTab(controls_, *player_database_);
+  tracking_->WireListHandlers();
   players::WireKickSettings(controls_, [this]() -> Frontend& { return frontend(); });
 }
 
@@ -176,79 +186,17 @@ void MainWindow::WireLogHandlers(logs::LogId log, const std::string& clear,
                [this, log, list] { logs_.Select(log, controls_.Get(list).selected()); });
 }
 
+LifeCycleParts MainWindow::Parts() {
+  return LifeCycleParts{program_folder_, files_,  frontend(),  controls_,        *settings_,
+                        logs_,           status_, *catalogue_, *players_,        *player_database_,
+                        channel_,        timer_,  owner_,      documents_folder_};
+}
+
 bool MainWindow::StartUp() {
-  status_.Set("Loading configuration settings...");
-  LoadFiles();
-  ShowLoadedSettings();
-  if (!channel_.Initialize(owner_, settings_->txtQVServerWindowName, settings_->txtQVServerexePath,
-                           settings_->txtQVServerCommandLineOptions)) {
-    frontend().ShowMessage(kMessageBoxTitle, server::kLibraryNotLoadedMessage);
-    return false;
-  }
-  status_.Set("Ready to Start Server!");
-  const bool granted = settings_->chkRunHELMUnattended != 0 ||
-                       frontend().AskOkCancel(kPermissionTitle, PermissionQuestion(*settings_));
-  // Refused: offline mode, in which players can be edited but nothing runs on its own.
-  if (granted) StartServerAtStartUp();
-  controls_.SetText(ElementName("txtTimedBanner", settings::kTimedBannerCount - 1),
-                    std::string("This server is running ") + kMainWindowCaption);
-  return true;
+  start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
+  return start_up_outcome_ != StartUpOutcome::kUnloaded;
 }
 
-void MainWindow::LoadFiles() {
-  settings::LoadProgramAndBannerSettings(program_folder_, files_, settings_.get(), logs_);
-  players::LoadReport report =
-      players::LoadPlayerList(files_, program_folder_, frontend(), players_.get());
-  player_list_unreadable_ = report.outcome == players::LoadReport::Outcome::kUnreadable;
-  for (const std::string& warning : report.warnings) logs_.Append(logs::LogId::kHelmError, warning);
-  settings::LoadRemainingSettings(program_folder_, files_, settings_.get(), logs_);
-  loaded_ = true;
-}
-
-void MainWindow::ShowLoadedSettings() {
-  // The record changed behind the controls' backs.
-  controls_.NotifyAll();
-  // Setting a scroll bar's value runs its change event: the loaded intervals rewrite their
-  // labels.
-  for (const std::string& bar : scheduler::MainEventTimer::IntervalScrollBars()) {
-    timer_.IntervalChanged(bar);
-  }
-  server::UpdateSendEnabled(controls_);
-}
-
-void MainWindow::StartServerAtStartUp() {
-  controls_.SetText("cmdToggleServer", server::kStopServerCaption);
-  status_.Set(server::kCheckingServerStatus);
-  server::CommandResult result =
-      channel_.Run(server::kStartServerCommand, server::kOperatorReplySize);
-  if (result.successful) {
-    logs_.Append(logs::LogId::kServerActivity, ": Helmsman loaded successfully and good to go!");
-    status_.Set(kGoodToGo);
-    controls_.SetEnabled("tmrMainEventTimer", true);
-    timer_.counters().online_update = scheduler::kStartUpOnlineUpdateCounter;
-    for (const std::string& name : StartUpControls()) controls_.SetEnabled(name, true);
-    server::UpdateSendEnabled(controls_);
-    return;
-  }
-  if (result.went_through()) {
-    logs_.Append(logs::LogId::kServerActivity, ": Helmsman could not start QVServer.exe!");
-    status_.Set(server::kErrorStartingServer);
-  }
-  // The server is not running: the toggle says so and stays usable, so that the operator
-  // can start the server once the cause is mended.
-  controls_.SetText("cmdToggleServer", server::kStartServerCaption);
-  controls_.SetEnabled("cmdToggleServer", true);
-}
-
-void MainWindow::ShutDown() {
-  if (shut_down_) return;
-  shut_down_ = true;
-  channel_.Release();
-  if (!loaded_) return;
-  settings::SaveAllSettings(program_folder_, files_, *settings_, status_, logs_);
-  if (!player_list_unreadable_) {
-    players::SavePlayerList(files_, program_folder_, status_, *players_);
-  }
-}
+void MainWindow::ShutDown() { RunShutDown(Parts(), &life_cycle_); }
 
 }  // namespace helmsman::ui

@@ -1,8 +1,9 @@
 // The presentation model of the main window `frmMain`: the controls by name (bound to the
 // Settings record), the three logs mirrored into their list controls, the status line
-// mirrored into `lblStatus`, the command channel to QVAdmin, the server supervision and the
-// main event timer, with every handler wired to its control's event. A view (Qt or headless)
-// shows the controls and reports events through controls().Fire; tests drive it the same way.
+// mirrored into `lblStatus`, the command channel to QVAdmin, the server supervision, the main
+// event timer and the online player tracking, with every handler wired to its control's event. A
+// view (Qt or headless) shows the controls and reports events through controls().Fire; tests drive
+// it the same way.
 //
 // Life cycle, as a view runs it:
 //   1. set_frontend(view's frontend);
@@ -11,15 +12,14 @@
 //      timer control is enabled;
 //   4. ShutDown() when the window closes (also after a false StartUp).
 //
-// Start-up here loads the settings and the player list from the program folder, binds
-// QVAdmin, asks for permission to take control (granted at once when `chkRunHELMUnattended`
-// is on) and starts the server. The game data catalogue, the search for the server's files
-// and the player list refresh are not part of it yet.
+// Start-up and shut-down are the sequences of startup.h.
 #ifndef HELMSMAN_CONSOLE_UI_MAIN_WINDOW_H_
 #define HELMSMAN_CONSOLE_UI_MAIN_WINDOW_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "console/gamedata/catalogue.h"
@@ -29,6 +29,7 @@
 #include "console/players/player_list.h"
 #include "console/players/punishments.h"
 #include "console/scheduler/main_event_timer.h"
+#include "console/scheduler/online_tracking.h"
 #include "console/server/codec_api.h"
 #include "console/server/command_channel.h"
 #include "console/server/online_names.h"
@@ -39,14 +40,12 @@
 #include "console/settings/settings.h"
 #include "console/ui/controls.h"
 #include "console/ui/frontend.h"
+#include "console/ui/startup.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
 
 namespace helmsman::ui {
-
-inline constexpr char kMessageBoxTitle[] = "Helmsman";
-inline constexpr char kPermissionTitle[] = "Permission to control QVServer";
 
 // What the model runs on. Every pointer must be set and outlive the MainWindow.
 struct Environment {
@@ -62,6 +61,9 @@ struct Environment {
   // The owner value handed to QVAdmin (Windows: the main window's handle). 0 = a random
   // non-zero value, so that two consoles on one desktop never release each other's binding.
   int32_t owner = 0;
+  // The user's documents folder, where start-up looks for the server's configuration file;
+  // empty = platform::DocumentsFolder.
+  std::function<std::optional<std::string>()> documents_folder;
 };
 
 class MainWindow {
@@ -76,12 +78,13 @@ class MainWindow {
   // question is answered Cancel). Must outlive its use.
   void set_frontend(Frontend* frontend);
 
-  // See the file comment. True when the console goes on: running, server start failed, or
-  // offline (permission refused). False after "QVAdmin.dll did not properly load!".
+  // See startup.h. True when the console goes on: running, server start failed, or offline
+  // (permission refused). False when start-up gave up and the window must close.
   bool StartUp();
+  StartUpOutcome start_up_outcome() const { return start_up_outcome_; }
   // Releases QVAdmin, then saves all settings files and the player list; the game server
-  // keeps running. Runs once; later calls do nothing. Nothing is saved when StartUp never
-  // loaded the files, and the player list is not saved over a file that could not be read.
+  // keeps running. Runs once; later calls do nothing. What it writes is guarded as startup.h
+  // says.
   void ShutDown();
 
   // Called with every appended or cleared log line, after the list control shows it (the
@@ -103,19 +106,19 @@ class MainWindow {
   server::CodecApi& codec() { return codec_; }
   server::ServerSupervision& supervision() { return supervision_; }
   scheduler::MainEventTimer& timer() { return timer_; }
+  scheduler::OnlineTracking& tracking() { return *tracking_; }
   const std::string& program_folder() const { return program_folder_; }
   int32_t owner() const { return owner_; }
 
  private:
   class WindowJobs;
+  class WindowCallouts;
 
   Frontend& frontend();
+  LifeCycleParts Parts();
   void MirrorLog(logs::LogId log, logs::LogChange change, const std::string& line);
   void WireHandlers();
   void WireLogHandlers(logs::LogId log, const std::string& clear, const std::string& save);
-  void LoadFiles();
-  void ShowLoadedSettings();
-  void StartServerAtStartUp();
 
   std::string program_folder_;
   platform::Clock& clock_;
@@ -138,15 +141,13 @@ class MainWindow {
   server::ServerSupervision supervision_;
   std::unique_ptr<WindowJobs> jobs_;
   scheduler::MainEventTimer timer_;
+  std::unique_ptr<WindowCallouts> callouts_;
+  std::unique_ptr<scheduler::OnlineTracking> tracking_;
+  std::function<std::optional<std::string>()> documents_folder_;
   logs::LogObserver log_listener_;
-  bool loaded_ = false;
-  bool player_list_unreadable_ = false;
-  bool shut_down_ = false;
+  LifeCycleState life_cycle_;
+  StartUpOutcome start_up_outcome_ = StartUpOutcome::kUnloaded;
 };
-
-// The controls that stay disabled from the window's creation until start-up has started the
-// server: cmdToggleServer and the controls that start standing jobs.
-const std::vector<std::string>& StartUpControls();
 
 }  // namespace helmsman::ui
 

@@ -15,6 +15,7 @@
 #include "console/server/testing/fake_codec.h"
 #include "console/server/testing/fake_sleeper.h"
 #include "console/settings/settings_files.h"
+#include "console/ui/startup_testing.h"
 #include "console/ui/main_window.h"
 #include "console/ui/scripted_frontend.h"
 #include "platform/desktop.h"
@@ -57,6 +58,7 @@ class MainWindowDesktopTest : public ::testing::Test {
     stored.chkRunHELMUnattended = 1;
     stored.chkServerCheckDelay = 1;
     stored.vscServerCheckInterval = 1;
+    testing::PrepareStartUpFolder(folder_, &stored);
     std::string error;
     EXPECT_TRUE(settings::SaveSettingsFile(settings::SettingsFile::kProgram, folder_,
                                            platform::DiskFileSystem(), stored, &error));

@@ -14,6 +14,7 @@
 #include "console/settings/settings_files.h"
 #include "console/ui/main_window_controls.h"
 #include "console/ui/scripted_frontend.h"
+#include "console/ui/startup_testing.h"
 
 namespace helmsman::ui {
 namespace {
@@ -73,7 +74,7 @@ class MainWindowTest : public ::testing::Test {
                   .string();
     std::filesystem::create_directory(folder_);
     stored_.txtQVServerWindowName = kTitle;
-    stored_.txtQVServerexePath = folder_ + "/exe/QVServer.exe";
+    testing::PrepareStartUpFolder(folder_, &stored_);
     stored_.txtQVServerCommandLineOptions = "-port 26000";
     stored_.chkRunHELMUnattended = 1;
   }

@@ -12,6 +12,7 @@
 #include "console/server/testing/fake_sleeper.h"
 #include "console/settings/settings_files.h"
 #include "console/ui/headless/headless_loop.h"
+#include "console/ui/startup_testing.h"
 
 namespace helmsman::ui {
 namespace {
@@ -66,6 +67,7 @@ class RunHeadlessTest : public ::testing::Test {
     std::filesystem::create_directory(folder_);
     stored_.txtQVServerWindowName = server_title_;
     stored_.chkRunHELMUnattended = 1;
+    testing::PrepareStartUpFolder(folder_, &stored_);
   }
   ~RunHeadlessTest() override { std::filesystem::remove_all(folder_); }
 

@@ -18,6 +18,7 @@
 #include "console/server/testing/fake_sleeper.h"
 #include "console/settings/settings_files.h"
 #include "console/ui/main_window.h"
+#include "console/ui/startup_testing.h"
 
 namespace helmsman::ui::qt {
 namespace {
@@ -52,6 +53,7 @@ TEST(RunMainWindowTest, StartsUpRunsUntilTheWindowClosesThenShutsDown) {
   settings::Settings stored;
   stored.txtQVServerWindowName = "Quorvane Window Test";
   stored.chkRunHELMUnattended = 1;
+  testing::PrepareStartUpFolder(folder, &stored);
   platform::FileSystem& files = platform::DiskFileSystem();
   std::string error;
   ASSERT_TRUE(

@@ -81,7 +81,7 @@ void Type(QWidget* widget, const QString& text) {
 }
 
 const char* ClassFor(const std::string& name, ControlKind kind) {
-  if (name == "tbsLogTabs") return "QTabWidget";
+  if (name == "tbsLogTabs" || name == "SSTab1") return "QTabWidget";
   switch (kind) {
     case ControlKind::kButton:
       return "QPushButton";

@@ -1,0 +1,257 @@
+#include "console/ui/startup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "console/gamedata/presence.h"
+#include "console/players/player_list_file.h"
+#include "console/server/chat_box.h"
+#include "console/server/supervision.h"
+#include "console/settings/settings_files.h"
+#include "console/ui/main_window_controls.h"
+
+namespace helmsman::ui {
+
+namespace {}  // namespace
+
+const std::vector<std::string>& StartUpControls() {
+  static const std::vector<std::string> names = {
+      "cmdToggleServer",
+      "chkServerCheckDelay",
+      "chkAutoUpdatePlayersOnline",
+      "chkEnableTimedBanners",
+      "cmdUpdatePlayersOnline",
+      "cmdCheckForPlayersToUnban",
+      "cmdGenerateQVStats",
+      "cmdExecuteAutomatedMaintenance",
+      "cmdExecuteAutoMaintenanceIn1Minutes",
+      "cmdExecuteAutoMaintenanceIn5Minutes",
+      "cmdExecuteAutoMaintenanceIn10Minutes",
+      "cmdDisplayTimedBannerNow",
+  };
+  return names;
+}
+
+namespace {
+
+bool ContainsIgnoreCase(const std::string& text, const std::string& part) {
+  auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  return std::search(text.begin(), text.end(), part.begin(), part.end(),
+                     [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
+}
+
+// A path that names an existing file and contains the expected file name.
+bool Usable(platform::FileSystem& files, const std::string& path, const std::string& name) {
+  return ContainsIgnoreCase(path, name) && files.FileExists(path);
+}
+
+std::string PermissionQuestion(const settings::Settings& s) {
+  return "Begin control of QVServer?  If you need to change your command-line options or your "
+         "QVServer.exe window name (or want to run in offline mode to edit players), press "
+         "cancel.  Current window name is [" +
+         server::TrimTrailingSpaces(s.txtQVServerWindowName) +
+         "] and current command line options are [" +
+         server::TrimTrailingSpaces(s.txtQVServerCommandLineOptions) + "]";
+}
+
+// Step 2: false when a game data file is missing (its message has been shown).
+bool LoadCatalogue(const LifeCycleParts& p) {
+  if (!gamedata::CheckGameDataPresent(p.program_folder, p.files, p.frontend)) return false;
+  p.catalogue.LoadAll(p.program_folder, p.files, p.logs);
+  p.controls.SetRows("cmbAvailableBases", gamedata::AvailableBases(p.catalogue));
+  return true;
+}
+
+// Step 3; reports whether the player list file could be read.
+bool LoadSettingsAndPlayerList(const LifeCycleParts& p, LifeCycleState* state) {
+  settings::LoadProgramAndBannerSettings(p.program_folder, p.files, &p.settings, p.logs);
+  players::LoadReport report =
+      players::LoadPlayerList(p.files, p.program_folder, p.frontend, &p.players);
+  for (const std::string& warning : report.warnings)
+    p.logs.Append(logs::LogId::kHelmError, warning);
+  settings::LoadRemainingSettings(p.program_folder, p.files, &p.settings, p.logs);
+  state->settings_loaded = true;
+  using Outcome = players::LoadReport::Outcome;
+  state->may_save_player_list =
+      report.outcome == Outcome::kLoaded || report.outcome == Outcome::kOutOfDate;
+  return report.outcome != Outcome::kUnreadable;
+}
+
+void ShowLoadedSettings(const LifeCycleParts& p) {
+  p.controls.SetRows("lstNameScanFilters", p.settings.lstNameScanFilters);
+  p.controls.SetRows("lstEquipmentScanFilters", p.settings.lstEquipmentScanFilters);
+  // The record changed behind the controls' backs.
+  p.controls.NotifyAll();
+  // Setting a scroll bar's value runs its change event: the loaded intervals rewrite their
+  // labels.
+  for (const std::string& bar : scheduler::MainEventTimer::IntervalScrollBars()) {
+    p.timer.IntervalChanged(bar);
+  }
+  server::UpdateSendEnabled(p.controls);
+}
+
+// Steps 6 and 7: asks for a file the settings do not name; false when the operator does
+// not name one (the message has been shown).
+bool LocateFile(const LifeCycleParts& p, const std::string& field, const std::string& name,
+                const char* message, const char* title, const char* filter,
+                const char* not_located) {
+  p.frontend.ShowMessage(kMessageBoxTitle, message);
+  const std::string chosen = p.frontend.OpenFileDialog(title, filter);
+  if (!ContainsIgnoreCase(chosen, name)) {
+    p.frontend.ShowMessage(kMessageBoxTitle, not_located);
+    return false;
+  }
+  p.controls.SetText(field, chosen);
+  return true;
+}
+
+bool LocateServerProgram(const LifeCycleParts& p) {
+  p.controls.SetText("txtQVServerexePath",
+                     server::TrimTrailingSpaces(p.settings.txtQVServerexePath));
+  if (Usable(p.files, p.settings.txtQVServerexePath, "qvserver.exe")) return true;
+  return LocateFile(p, "txtQVServerexePath", "qvserver.exe", kLocateServerMessage,
+                    kLocateServerTitle, kLocateServerFilter, kServerNotLocated);
+}
+
+bool LocateConfigFile(const LifeCycleParts& p) {
+  if (Usable(p.files, p.settings.txtQVServercfgPath, "qvserver.cfg")) return true;
+  std::optional<std::string> documents =
+      p.documents_folder ? p.documents_folder() : std::optional<std::string>();
+  if (documents) {
+    const std::string candidate =
+        ConfigFileInDocuments(documents->substr(0, documents->find('\0')));
+    if (p.files.FileExists(candidate)) {
+      p.controls.SetText("txtQVServercfgPath", candidate);
+      return true;
+    }
+  }
+  return LocateFile(p, "txtQVServercfgPath", "QVServer.cfg", kLocateConfigMessage,
+                    kLocateConfigTitle, kLocateConfigFilter, kConfigNotLocated);
+}
+
+// Step 9: false when the operator cancelled the first-run generation.
+bool BringPlayerListUpToDate(const LifeCycleParts& p) {
+  if (p.files.FileExists(players::PlayerListPath(p.program_folder))) {
+    if (p.settings.chkDontCheckForNewQvFilesOnRun == 0) p.database.AddNewFiles();
+    return true;
+  }
+  std::vector<std::string> folders;
+  players::ListAccountFolders(p.files, players::AccountRoot(p.settings.txtQVServercfgPath),
+                              &folders);
+  if (folders.empty()) return true;
+  if (!p.frontend.AskOkCancel(players::kGenerationTitle, kFirstRunQuestion)) return false;
+  p.database.GenerateAtFirstStart();
+  return true;
+}
+
+StartUpOutcome StartServer(const LifeCycleParts& p) {
+  p.controls.SetText("cmdToggleServer", server::kStopServerCaption);
+  p.status.Set(server::kCheckingServerStatus);
+  const server::CommandResult result =
+      p.channel.Run(server::kStartServerCommand, server::kOperatorReplySize);
+  if (result.successful) {
+    p.logs.Append(logs::LogId::kServerActivity, kStartedLog);
+    p.status.Set(kGoodToGo);
+    p.controls.SetEnabled("tmrMainEventTimer", true);
+    p.timer.counters().online_update = scheduler::kStartUpOnlineUpdateCounter;
+    for (const std::string& name : StartUpControls()) p.controls.SetEnabled(name, true);
+    server::UpdateSendEnabled(p.controls);
+    return StartUpOutcome::kRunning;
+  }
+  if (result.went_through()) {
+    p.logs.Append(logs::LogId::kServerActivity, kStartFailedLog);
+    p.status.Set(server::kErrorStartingServer);
+  }
+  // The server is not running: the toggle says so and stays usable, so that the operator
+  // can start the server once the cause is mended instead of restarting the console.
+  p.controls.SetText("cmdToggleServer", server::kStartServerCaption);
+  p.controls.SetEnabled("cmdToggleServer", true);
+  return StartUpOutcome::kStartFailed;
+}
+
+void ShowConfigurationTab(const LifeCycleParts& p) {
+  const std::vector<std::string>& tabs = MainWindowTabs();
+  const auto tab = std::find(tabs.begin(), tabs.end(), kConfigurationTab);
+  p.controls.Select("SSTab1", static_cast<int>(tab - tabs.begin()));
+}
+
+// Steps 1 to 11.
+bool Load(const LifeCycleParts& p, LifeCycleState* state, bool* list_readable) {
+  p.status.Set(kLoadingStatus);
+  if (!LoadCatalogue(p)) return false;
+  *list_readable = LoadSettingsAndPlayerList(p, state);
+  ShowLoadedSettings(p);
+  p.controls.SetRows("cmdAllEquippableEquipment", gamedata::AllEquippableEquipment(p.catalogue));
+  if (!p.files.FileExists(p.settings.txtQVServercfgPath) ||
+      !p.files.FileExists(p.settings.txtQVServerexePath) ||
+      !p.files.FileExists(platform::JoinPath(
+          p.program_folder, settings::FileName(settings::SettingsFile::kProgram)))) {
+    p.frontend.ShowMessage(kMessageBoxTitle, kDisclaimer);
+  }
+  if (!LocateServerProgram(p) || !LocateConfigFile(p)) return false;
+  if (!BringPlayerListUpToDate(p)) return false;
+  p.database.RemoveMissing();
+  p.database.FillScreenLists();
+  // From here on the list in memory is what the player list file holds.
+  state->may_save_player_list = *list_readable;
+  SavePlayerListIfAllowed(p, *state);
+  return true;
+}
+
+}  // namespace
+
+std::string ConfigFileInDocuments(const std::string& documents_folder) {
+  std::string path = documents_folder;
+  for (const char* part : {"My Games", "Quorvane", "Accts", "MultiPlayer", "QVServer.cfg"}) {
+    path = platform::JoinPath(path, part);
+  }
+  return path;
+}
+
+StartUpOutcome RunStartUp(const LifeCycleParts& p, LifeCycleState* state) {
+  bool list_readable = true;
+  if (!Load(p, state, &list_readable)) return StartUpOutcome::kUnloaded;
+  if (!p.channel.Initialize(p.owner, p.settings.txtQVServerWindowName,
+                            p.settings.txtQVServerexePath,
+                            p.settings.txtQVServerCommandLineOptions)) {
+    p.frontend.ShowMessage(kMessageBoxTitle, server::kLibraryNotLoadedMessage);
+    return StartUpOutcome::kUnloaded;
+  }
+  p.status.Set(kReadyStatus);
+  const bool granted = p.settings.chkRunHELMUnattended != 0 ||
+                       p.frontend.AskOkCancel(kPermissionTitle, PermissionQuestion(p.settings));
+  StartUpOutcome outcome = StartUpOutcome::kOffline;
+  if (granted) {
+    outcome = StartServer(p);
+  } else {
+    ShowConfigurationTab(p);
+  }
+  p.controls.SetText(ElementName("txtTimedBanner", settings::kTimedBannerCount - 1),
+                     std::string("This server is running ") + kMainWindowCaption);
+  return outcome;
+}
+
+void RunShutDown(const LifeCycleParts& p, LifeCycleState* state) {
+  if (state->shut_down) return;
+  state->shut_down = true;
+  p.channel.Release();
+  if (!state->settings_loaded) return;
+  settings::SaveAllSettings(p.program_folder, p.files, p.settings, p.status, p.logs);
+  SavePlayerListIfAllowed(p, *state);
+}
+
+bool SavePlayerListIfAllowed(const LifeCycleParts& p, const LifeCycleState& state) {
+  if (!state.may_save_player_list) return false;
+  players::SaveReport report =
+      players::SavePlayerList(p.files, p.program_folder, p.status, p.players);
+  for (const std::string& warning : report.warnings)
+    p.logs.Append(logs::LogId::kHelmError, warning);
+  if (!report.ok) {
+    p.logs.Append(logs::LogId::kHelmError,
+                  ": " + std::string(players::kSavePlayersFailedStatus) + " " + report.error);
+  }
+  return report.ok;
+}
+
+}  // namespace helmsman::ui
