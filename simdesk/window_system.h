@@ -26,7 +26,8 @@
 //
 // There is one window system per process (Local()), shared by every module of the process:
 // this is why simdesk is a shared library. It is single-threaded: use it from the thread
-// that runs the GLib default main context.
+// that runs the GLib default main context. Other processes reach it through the socket
+// transport (simdesk/socket_desktop.h), which serves their calls from that same context.
 #ifndef HELMSMAN_SIMDESK_WINDOW_SYSTEM_H_
 #define HELMSMAN_SIMDESK_WINDOW_SYSTEM_H_
 
