@@ -62,9 +62,10 @@ void ShowListSelection(QListWidget* list, int selected) {
     list->clearSelection();
     return;
   }
+  // Appending to a log selects its newest line so that the list scrolls to it: the view
+  // scrolls to a new current row by itself, a hidden one (a log tab not shown) when it is
+  // shown, so that rows added meanwhile are not laid out again and again.
   if (list->currentRow() != selected) list->setCurrentRow(selected);
-  // Appending to a log selects its newest line so that the list scrolls to it.
-  list->scrollToItem(list->item(selected));
 }
 
 }  // namespace
@@ -126,6 +127,9 @@ void QtBinding::Bind(const Control& control) {
     }
     // Player names and log lines are shown as typed, never as markup.
     if (auto* label = qobject_cast<QLabel*>(widget)) label->setTextFormat(Qt::PlainText);
+    // Rows are single lines of text: with one height for all, adding a row to a long log
+    // lays out that row instead of measuring every row again.
+    if (auto* list = qobject_cast<QListWidget*>(widget)) list->setUniformItemSizes(true);
     widgets_[name] = widget;
     Connect(name, widget);
   }
@@ -279,10 +283,18 @@ void QtBinding::Show(const std::string& name) {
 }
 
 void QtBinding::ShowRows(const std::string& name, const Control& control) {
-  Rows& shown = shown_rows_[name];
-  const Rows& rows = control.rows();
+  ShownRows& cache = shown_rows_[name];
+  std::vector<std::string>& shown = cache.rows;
+  const std::vector<std::string>& rows = control.rows();
   size_t same = 0;
-  while (same < shown.size() && same < rows.size() && shown[same] == rows[same]) ++same;
+  if (rows.data() == cache.storage && rows.size() >= shown.size()) {
+    // Still the same storage, no shorter: the rows were appended to (AddRow). Rows the model
+    // replaces (SetRows) always come in new storage, and emptying (ClearRows) shortens them;
+    // both are reported here before anything else can change, so the cache is never stale.
+    same = shown.size();
+  } else {
+    while (same < shown.size() && same < rows.size() && shown[same] == rows[same]) ++same;
+  }
   QWidget* w = widgets_[name];
   if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
     for (int i = static_cast<int>(same); i < tabs->count() && i < static_cast<int>(rows.size());
@@ -296,7 +308,15 @@ void QtBinding::ShowRows(const std::string& name, const Control& control) {
     if (same != rows.size() || shown.size() != rows.size()) {
       ReplaceTail(list, static_cast<int>(same), rows);
     }
-    ShowListSelection(list, control.selected());
+    const int selected = control.selected();
+    if (list->isVisible() && selected >= 0 && list->currentRow() != selected) {
+      if (pending_selections_.empty()) {
+        QTimer::singleShot(0, this, [this] { ShowPendingSelections(); });
+      }
+      pending_selections_.insert(name);
+    } else {
+      ShowListSelection(list, selected);
+    }
   } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
     if (same != rows.size() || shown.size() != rows.size()) {
       ReplaceTail(combo, static_cast<int>(same), rows);
@@ -305,6 +325,20 @@ void QtBinding::ShowRows(const std::string& name, const Control& control) {
   }
   shown.resize(same);
   shown.insert(shown.end(), rows.begin() + same, rows.end());
+  cache.storage = rows.data();
+}
+
+void QtBinding::ShowPendingSelections() {
+  const std::set<std::string> names = std::move(pending_selections_);
+  pending_selections_.clear();
+  const bool was_showing = showing_;
+  showing_ = true;
+  for (const std::string& name : names) {
+    if (auto* list = qobject_cast<QListWidget*>(WidgetOf(name))) {
+      ShowListSelection(list, controls_.Get(name).selected());
+    }
+  }
+  showing_ = was_showing;
 }
 
 void QtBinding::ShowOption(QWidget* widget, const Control& control) {

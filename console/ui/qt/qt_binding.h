@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,10 +49,21 @@ class QtBinding : public QObject {
   // Controls for which root has no widget of a fitting class.
   const std::vector<std::string>& unbound() const { return unbound_; }
 
+  // A list on screen takes a newly selected row on the next pass of the event loop, once for
+  // all the changes made meanwhile: each new current row makes the view lay out all its
+  // rows again, which made a visible log that grows by many lines in one handler slow.
+  // (Nothing selected is shown at once.) This applies such selections now; a repaint does
+  // it first.
+  void ShowPendingSelections();
+
  private:
-  // The rows a list or combo box shows, as last copied from the model: appending a row to a
-  // long log then adds one item instead of refilling the widget.
-  using Rows = std::vector<std::string>;
+  // The rows a list or combo box shows, as last copied from the model, and where the model
+  // kept them then. Appending a row to a long log adds one item instead of refilling the
+  // widget, and costs no comparison of the rows before it (see ShowRows).
+  struct ShownRows {
+    std::vector<std::string> rows;
+    const std::string* storage = nullptr;
+  };
 
   void Bind(const Control& control);
   void Connect(const std::string& name, QWidget* widget);
@@ -67,8 +79,9 @@ class QtBinding : public QObject {
   QWidget* root_;
   std::map<std::string, QPointer<QWidget>> widgets_;
   std::map<std::string, QTimer*> timers_;
-  std::map<std::string, Rows> shown_rows_;
+  std::map<std::string, ShownRows> shown_rows_;
   std::vector<std::string> unbound_;
+  std::set<std::string> pending_selections_;
   bool showing_ = false;
 };
 

@@ -47,7 +47,10 @@ std::string QtFrontend::SaveFileDialog(const std::string& title, const std::stri
 }
 
 void QtFrontend::Repaint(const std::string& control) {
-  if (QWidget* widget = binding_->WidgetOf(control)) widget->repaint();
+  if (QWidget* widget = binding_->WidgetOf(control)) {
+    binding_->ShowPendingSelections();
+    widget->repaint();
+  }
 }
 
 void QtFrontend::DoEvents() { QCoreApplication::processEvents(); }

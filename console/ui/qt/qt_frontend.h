@@ -17,7 +17,7 @@ class QtBinding;
 class QtFrontend : public Frontend {
  public:
   // window parents the dialogs; binding finds the widget to repaint. Both must outlive this.
-  QtFrontend(QWidget* window, const QtBinding* binding) : window_(window), binding_(binding) {}
+  QtFrontend(QWidget* window, QtBinding* binding) : window_(window), binding_(binding) {}
 
   bool AskOkCancel(const std::string& title, const std::string& text) override;
   void ShowMessage(const std::string& title, const std::string& text) override;
@@ -31,7 +31,7 @@ class QtFrontend : public Frontend {
 
  private:
   QWidget* window_;
-  const QtBinding* binding_;
+  QtBinding* binding_;
 };
 
 // "Logfile (*.log)|*.log|All files (*.*)|*.*" -> "Logfile (*.log);;All files (*.*)": pairs

@@ -168,6 +168,7 @@ TEST_F(QtViewTest, ModelChangesReachTheWidgetsWithoutRunningHandlers) {
   controls_.SetText("fraPlayerList", "Player List (3 players) ");
   controls_.SetRows("lstPlayersOnline", {"Aurel Vantis", "Mira Solbeck", "Tomo Quell"});
   controls_.Select("lstPlayersOnline", 2);
+  QApplication::processEvents();  // the list is on screen: see the next test
 
   EXPECT_EQ(Widget<QLabel>("lblStatus")->text(), QString::fromUtf8("Fine €5 for “Zyöla”"));
   EXPECT_TRUE(Widget<QPushButton>("cmdSend")->isEnabled());
@@ -182,7 +183,7 @@ TEST_F(QtViewTest, ModelChangesReachTheWidgetsWithoutRunningHandlers) {
   EXPECT_EQ(log->currentRow(), 1);
   EXPECT_EQ(Widget<QTabWidget>("tbsLogTabs")->currentIndex(), 2);
   EXPECT_EQ(Widget<QGroupBox>("fraPlayerList")->title(), "Player List (3 players) ");
-  EXPECT_EQ(Widget<QListWidget>("lstPlayersOnline")->currentItem()->text(), "Tomo Quell");
+  EXPECT_EQ(Widget<QListWidget>("lstPlayersOnline")->currentRow(), 2);
 
   // Shrinking, replacing and emptying lists; an option pair read back from the record.
   controls_.SetRows("lstPlayersOnline", {"Aurel Vantis", "Ilse Brandt"});
@@ -197,6 +198,29 @@ TEST_F(QtViewTest, ModelChangesReachTheWidgetsWithoutRunningHandlers) {
   EXPECT_FALSE(Widget<QRadioButton>("optRegionalDateSetting_1")->isChecked());
 
   EXPECT_TRUE(fired_.empty()) << fired_.begin()->first;
+}
+
+TEST_F(QtViewTest, AListOnScreenTakesItsSelectionOncePerPassOfTheEventLoop) {
+  CountEvents("lstServerActivityLog", ControlEvent::kClick, "click");
+  form_.tabs()->setCurrentIndex(6);  // "Logs"
+  controls_.Select("tbsLogTabs", 1);
+  auto* log = Widget<QListWidget>("lstServerActivityLog");
+  ASSERT_TRUE(log->isVisible());
+  for (int i = 0; i < 50; ++i) {
+    controls_.AddRow("lstServerActivityLog", "line " + std::to_string(i));
+    controls_.Select("lstServerActivityLog", i);
+  }
+  EXPECT_EQ(log->count(), 50);
+  EXPECT_EQ(log->currentRow(), -1);  // not yet: nothing has been painted meanwhile
+  QApplication::processEvents();
+  EXPECT_EQ(log->currentRow(), 49);
+
+  // A repaint shows the selection at once.
+  QtFrontend frontend(&form_, binding_.get());
+  controls_.Select("lstServerActivityLog", 7);
+  frontend.Repaint("lstServerActivityLog");
+  EXPECT_EQ(log->currentRow(), 7);
+  EXPECT_TRUE(fired_.empty());
 }
 
 TEST_F(QtViewTest, OperatorInputReachesTheRecordBeforeTheHandlerRuns) {
