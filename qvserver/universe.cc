@@ -275,6 +275,7 @@ bool Universe::NewCharacter(const std::string& wanted, std::string* message) {
   sheet.name_in_plain_text = name == players::kDefaultCharacterName;
   sheet.last_saved = clock_.NowLocal();
   sheet.money = 2000;
+  sheet.rank = 1;  // a brand-new character starts at the first rank (and is greeted as new)
   sheet.kills.clear();
   sheet.total_time_played = 0;
   std::string error;

@@ -1,124 +1,122 @@
 #!/usr/bin/env bash
-# The demo: an invented universe, read back with the codec.
+# The demo: the console running a substitute game server on an invented universe.
 #
-#   tools/demo.sh BIN_DIR DEMO_DIR
+#   tools/demo.sh BIN_DIR DEMO_DIR [helmsman options...]
 #
-# BIN_DIR holds the built programs (qvdemo, qvcodec). The universe goes to DEMO_DIR:
-#   DEMO_DIR/helmsman                      program folder with the twenty GAMEDATA_ files
-#   DEMO_DIR/server/Accts/MultiPlayer      account root: QVServer.cfg and the account folders
-#   DEMO_DIR/work                          decoded and re-encoded copies (made anew each run)
-# A universe that is already there from the same seed, size and generator is reused.
-# QVDEMO_SEED (default 2026) and QVDEMO_ACCOUNTS (default 1000) change the universe.
+# BIN_DIR holds the built programs (helmsman, helmsman-settings, qvdemo, qvserver,
+# qvserver-ctl, libqvadmin.so, libqvcodec.so, libsimdesk.so). Everything goes to DEMO_DIR:
+#   DEMO_DIR/helmsman                  the console's program folder: GAMEDATA_ files, settings,
+#                                      player list, saved logs
+#   DEMO_DIR/server                    the server directory: QVServer.exe (the substitute
+#                                      qvserver), qvserver.ini, chat.log, qvserver.log
+#   DEMO_DIR/server/Accts/MultiPlayer  the account root: QVServer.cfg and the account folders
+#   DEMO_DIR/desktop                   the simulated desktop the console and the server share
+# A universe that is already there from the same seed, size and generator is reused, with
+# whatever the server did to it in earlier runs. QVDEMO_SEED (default 2026) and
+# QVDEMO_ACCOUNTS (default 1000) change the universe.
 #
-# Then every character file is decoded with qvcodec, the decoded files are summarised, and
-# every one is encoded again and compared byte for byte with the original. The script fails
-# when a file does not round-trip.
+# The settings point the console at the server and let it run unattended: no question at
+# start-up, the players-online list updated every 5 seconds, the server checked every 5
+# seconds. The console starts the server itself with "start qvserver"; the server's command
+# line options make it run on its own (players join, leave, are saved, new characters appear).
+# So that the first minutes show everything, a helper brings in a new character about 80
+# seconds after the server is up and crashes the server about 30 seconds later; the console
+# notices the crash and restarts the server.
+#
+# The console shows its window when there is a display, else it runs headless and prints
+# every log line; extra arguments go to helmsman ("--headless --run-for 150" for a scripted
+# check). When the console ends (window closed, Ctrl-C, run-for time up), the demo stops the
+# server, which the console itself leaves running.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 BIN_DIR DEMO_DIR" >&2
+if [ $# -lt 2 ]; then
+  echo "usage: $0 BIN_DIR DEMO_DIR [helmsman options...]" >&2
   exit 2
 fi
 bin=$(cd "$1" && pwd)
 mkdir -p "$2"
 demo=$(cd "$2" && pwd)
+shift 2
 seed=${QVDEMO_SEED:-2026}
 accounts=${QVDEMO_ACCOUNTS:-1000}
-qvdemo=$bin/qvdemo
-qvcodec=$bin/qvcodec
-for tool in "$qvdemo" "$qvcodec"; do
-  [ -x "$tool" ] || { echo "demo: $tool is missing; build first" >&2; exit 1; }
+for tool in helmsman helmsman-settings qvdemo qvserver qvserver-ctl; do
+  [ -x "$bin/$tool" ] || { echo "demo: $bin/$tool is missing; build first" >&2; exit 1; }
 done
 
 program=$demo/helmsman
-root=$demo/server/Accts/MultiPlayer
-work=$demo/work
+server=$demo/server
+root=$server/Accts/MultiPlayer
 stamp=$demo/universe.stamp
+export HELMSMAN_DESKTOP=$demo/desktop
+export QVSERVER_ERROR_LOG=$demo/qv-server-errors.log
+ctl() { "$bin/qvserver-ctl" "$@"; }
+say() { echo "== demo: $*" >&2; }
 
 # 1. The universe.
-wanted="seed=$seed accounts=$accounts generator=$(sha256sum "$qvdemo" | cut -c1-16)"
+wanted="seed=$seed accounts=$accounts generator=$(sha256sum "$bin/qvdemo" | cut -c1-16)"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ] && [ -d "$program" ] && [ -d "$root" ]; then
-  echo "== Reusing the demo universe in $demo ($wanted)"
+  say "reusing the demo universe in $demo ($wanted)"
 else
   # Only folders this script made are removed: they come with its stamp.
-  if [ ! -f "$stamp" ] && { [ -e "$program" ] || [ -e "$demo/server" ] || [ -e "$work" ]; }; then
-    echo "demo: $demo holds helmsman, server or work folders this script did not make;" \
+  if [ ! -f "$stamp" ] && { [ -e "$program" ] || [ -e "$server" ]; }; then
+    echo "demo: $demo holds helmsman or server folders this script did not make;" \
          "choose another DEMO_DIR" >&2
     exit 1
   fi
-  echo "== Generating the demo universe in $demo (seed $seed, $accounts accounts)"
+  say "generating the demo universe in $demo (seed $seed, $accounts accounts)"
   echo "incomplete" > "$stamp"
-  rm -rf "$program" "$demo/server"
-  "$qvdemo" gamedata --seed "$seed" --out "$program"
-  "$qvdemo" accounts --seed "$seed" --accounts "$accounts" --root "$root" --gamedata "$program"
+  rm -rf "$program" "$server" "$demo/desktop"
+  "$bin/qvdemo" gamedata --seed "$seed" --out "$program"
+  "$bin/qvdemo" accounts --seed "$seed" --accounts "$accounts" --root "$root" --gamedata "$program"
   echo "$wanted" > "$stamp"
 fi
 
-# 2. Decode every character file.
-rm -rf "$work"
-mapfile -t files < <(cd "$root" && find . -mindepth 2 -maxdepth 2 -type f -iname '*.qv' -printf '%P\n' | sort)
-for side in decoded reencoded; do
-  mkdir -p "$work/$side"
-  (cd "$root" && find . -mindepth 1 -maxdepth 1 -type d -printf '%P\0') |
-    (cd "$work/$side" && xargs -0 -r mkdir -p)
-done
-echo "== Decoding ${#files[@]} character files with $qvcodec"
-for f in "${files[@]}"; do
-  "$qvcodec" decode "$root/$f" "$work/decoded/$f.txt"
-done
+# 2. The substitute server, installed as the program the console starts. Its catalogue is
+# the console's, so that new characters carry only items the console knows.
+ln -sfn "$bin/qvserver" "$server/QVServer.exe"
+printf 'gamedata = %s\r\n' "$program" > "$server/qvserver.ini"
 
-# 3. Summary of the decoded files, names mapped through the GAMEDATA_ files.
-account_count=$(find "$root" -mindepth 1 -maxdepth 1 -type d | wc -l)
-banned_count=$(find "$root" -mindepth 2 -maxdepth 2 -iname banned | wc -l)
-echo "== Summary"
-echo "accounts:          $account_count"
-echo "banned accounts:   $banned_count"
-echo "characters:        ${#files[@]}"
-find "$work/decoded" -type f -name '*.qv.txt' -print0 | xargs -0 cat | awk -v systems="$program/GAMEDATA_systems.txt" -v ships="$program/GAMEDATA_ships.txt" '
-  function clean(s) { sub(/\r$/, "", s); return s }
-  BEGIN {
-    while ((getline line < systems) > 0) {
-      line = clean(line); eq = index(line, "=")
-      if (eq) system_name[substr(line, 1, eq - 1)] = substr(line, eq + 1)
-    }
-    while ((getline line < ships) > 0) {
-      line = clean(line); eq = index(line, "="); rest = substr(line, eq + 1); comma = index(rest, ",")
-      if (eq && comma) ship_name[substr(line, 1, eq - 1)] = substr(rest, comma + 1)
-    }
-  }
-  { $0 = clean($0) }
-  $0 != "" { lines++ }
-  /^system = / { in_system[substr($0, 10)]++ }
-  /^ship_archetype = / { flying[substr($0, 18)]++ }
-  /^base = / { docked++ }
-  /^pos = / { in_space++ }
-  /^equip = / { equipped++ }
-  /^ship_type_killed = / { split($0, part, ", "); kills += part[2] }
-  END {
-    printf "non-empty lines:   %d\n", lines
-    printf "docked / in space: %d / %d\n", docked, in_space
-    printf "equipped items:    %d\n", equipped
-    printf "kills recorded:    %d\n", kills
-    print "top systems:"
-    for (s in in_system) printf "  %6d  %s\n", in_system[s], (s in system_name ? system_name[s] : "UNKNOWN SYSTEM (" s ")") | "sort -rn | head -5"
-    close("sort -rn | head -5")
-    print "top ships:"
-    for (s in flying) printf "  %6d  %s\n", flying[s], (s in ship_name ? ship_name[s] : "UNKNOWN SHIP (" s ")") | "sort -rn | head -5"
-    close("sort -rn | head -5")
-  }'
-shortest=$(find "$work/decoded" -type f -name '*.qv.txt' -print0 | xargs -0 grep -c . | awk -F: 'NR == 1 || $NF < min { min = $NF } END { print min + 0 }')
-echo "fewest lines in a file: $shortest"
-
-# 4. Encode every decoded file again and compare with the original.
-echo "== Re-encoding and comparing byte for byte"
-for f in "${files[@]}"; do
-  "$qvcodec" encode "$work/decoded/$f.txt" "$work/reencoded/$f"
-done
-mismatches=$(diff <(cd "$root" && printf '%s\0' "${files[@]}" | xargs -0 sha256sum) \
-                  <(cd "$work/reencoded" && printf '%s\0' "${files[@]}" | xargs -0 sha256sum) |
-             grep -c '^<' || true)
-if [ "$mismatches" -ne 0 ]; then
-  echo "demo: $mismatches character files did not round-trip" >&2
-  exit 1
+# 3. The console's settings, as an operator would set them in the window.
+"$bin/helmsman-settings" --home "$program" \
+  "txtQVServerexePath=$server/QVServer.exe" \
+  "txtQVServercfgPath=$root/QVServer.cfg" \
+  "txtQVServerWindowName=QVServer - Version 1.0 Build 11 - QVServer" \
+  "txtQVServerCommandLineOptions=--autonomous --tick 2500 --seed $seed" \
+  chkRunHELMUnattended=1 \
+  chkAutoUpdatePlayersOnline=1 vscAutoUpdateInterval=5 \
+  chkServerCheckDelay=1 vscServerCheckInterval=5
+# A player list file, even an empty one, means the console reads the character files at
+# start-up without first asking whether it may (the question of a first run).
+if [ ! -f "$program/HelmsmanPlayerList.ini" ]; then
+  printf '4.1\r\n' > "$program/HelmsmanPlayerList.ini"
 fi
-echo "all ${#files[@]} character files round-trip through qvcodec byte for byte"
+
+# 4. A server left over from an interrupted run would keep the console from starting its own.
+ctl quit >/dev/null 2>&1 || true
+
+# 5. The helper: a new character, then a crash.
+helper() {
+  for _ in $(seq 300); do
+    ctl status >/dev/null 2>&1 && break
+    sleep 1
+  done
+  say "the server is up; a new character arrives in about 80 seconds, a crash 30 seconds later"
+  sleep 80
+  ctl new >/dev/null 2>&1 && say "a new character has joined the server" || true
+  sleep 30
+  ctl crash >/dev/null 2>&1 && say "the server has crashed; the console restarts it" || true
+}
+helper &
+helper_pid=$!
+cleanup() {
+  kill "$helper_pid" 2>/dev/null || true
+  wait "$helper_pid" 2>/dev/null || true
+  ctl quit >/dev/null 2>&1 && say "server stopped" || true
+}
+trap cleanup EXIT
+
+# 6. The console.
+say "starting the console (logs, player list and settings in $program)"
+status=0
+"$bin/helmsman" --home "$program" "$@" || status=$?
+exit "$status"
