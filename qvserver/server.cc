@@ -1,5 +1,8 @@
 #include "qvserver/server.h"
 
+#include <cstdlib>
+#include <optional>
+
 #include "platform/file_system.h"
 
 namespace helmsman::qvserver {

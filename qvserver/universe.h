@@ -37,7 +37,6 @@ inline constexpr char kConfigFileName[] = "QVServer.cfg";
 inline constexpr char kCheatLogName[] = "cheaters.log";
 inline constexpr char kBannedFileName[] = "banned";
 inline constexpr char kNameFileName[] = "name";
-inline constexpr int kMaxCharactersPerAccount = 5;
 // The most characters the server keeps track of; further files are passed over.
 inline constexpr size_t kMaxCharacters = 100000;
 
@@ -104,8 +103,6 @@ class Universe {
 
   // Writes "<time>: text" to the error log file.
   void ReportError(const std::string& text);
-
-  demo::SplitMix64& rng() { return rng_; }
 
  private:
   struct Online {
