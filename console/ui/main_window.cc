@@ -53,12 +53,13 @@ class MainWindow::WindowCallouts : public scheduler::TrackingCallouts {
   explicit WindowCallouts(MainWindow& window) : window_(window) {}
   void RefreshPlayerList() override {
     players::PlayerDatabase& database = *window_.player_database_;
-    const int changed = database.RemoveMissing() + database.AddNewFiles();
+    const int removed = database.RemoveMissing();
+    const int added = database.AddNewFiles();
     window_.status_.Set(kGoodToGo);
     window_.controls_.SetValue("prgProgress", 0);
     // Only a list that changed is shown again: filling the lists clears the operator's
     // filter and selection on the "Players" tab.
-    if (changed > 0) database.FillScreenLists();
+    if (removed + added > 0) database.FillScreenLists();
   }
   void SavePlayerList() override { SavePlayerListIfAllowed(window_.Parts(), window_.life_cycle_); }
   void RereadPlayerFile(int record) override {
