@@ -67,6 +67,47 @@ class FileSystem {
 // The machine's own file system.
 FileSystem& DiskFileSystem();
 
+// Passes every call on to another file system (the disk by default). Fault-injecting fakes
+// derive from it and override only the calls they break.
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(FileSystem& target = DiskFileSystem()) : target_(target) {}
+
+  bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
+    return target_.ReadFile(path, data, error);
+  }
+  bool WriteFile(const std::string& path, const std::string& data, std::string* error) override {
+    return target_.WriteFile(path, data, error);
+  }
+  bool WriteFileDurably(const std::string& path, const std::string& data,
+                        std::string* error) override {
+    return target_.WriteFileDurably(path, data, error);
+  }
+  bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
+    return target_.AppendFile(path, data, error);
+  }
+  bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
+    return target_.CopyFile(from, to, error);
+  }
+  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
+    return target_.RenameFile(from, to, error);
+  }
+  bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  bool RemoveEmptyDirectory(const std::string& path) override {
+    return target_.RemoveEmptyDirectory(path);
+  }
+  bool MakeDirectory(const std::string& path) override { return target_.MakeDirectory(path); }
+  bool FileExists(const std::string& path) override { return target_.FileExists(path); }
+  bool DirectoryExists(const std::string& path) override { return target_.DirectoryExists(path); }
+  int64_t FileSize(const std::string& path) override { return target_.FileSize(path); }
+  bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) override {
+    return target_.ListDirectory(path, entries);
+  }
+
+ private:
+  FileSystem& target_;
+};
+
 // Case-insensitive comparison of ASCII letters, as Windows compares file names.
 bool EqualsIgnoreCase(const std::string& a, const std::string& b);
 bool EndsWithIgnoreCase(const std::string& text, const std::string& suffix);

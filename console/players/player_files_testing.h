@@ -23,7 +23,7 @@
 namespace helmsman::players::testing {
 
 // The disk, with faults on request. A fault applies to paths ending in the given text.
-class FaultyFiles : public platform::FileSystem {
+class FaultyFiles : public platform::ForwardingFileSystem {
  public:
   std::string fail_reads_of;   // ReadFile fails ("no read permission")
   std::string fail_writes_of;  // WriteFile and AppendFile fail ("disk full")
@@ -50,23 +50,9 @@ class FaultyFiles : public platform::FileSystem {
       return Fail("cannot write " + path + ": No space left", error);
     return disk_.AppendFile(path, data, error);
   }
-  bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
-    return disk_.CopyFile(from, to, error);
-  }
   bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
     if (fail_renames) return Fail("cannot rename " + from, error);
     return disk_.RenameFile(from, to, error);
-  }
-  bool RemoveFile(const std::string& path) override { return disk_.RemoveFile(path); }
-  bool RemoveEmptyDirectory(const std::string& path) override {
-    return disk_.RemoveEmptyDirectory(path);
-  }
-  bool MakeDirectory(const std::string& path) override { return disk_.MakeDirectory(path); }
-  bool FileExists(const std::string& path) override { return disk_.FileExists(path); }
-  bool DirectoryExists(const std::string& path) override { return disk_.DirectoryExists(path); }
-  int64_t FileSize(const std::string& path) override { return disk_.FileSize(path); }
-  bool ListDirectory(const std::string& path, std::vector<platform::DirEntry>* entries) override {
-    return disk_.ListDirectory(path, entries);
   }
 
  private:

@@ -15,7 +15,7 @@ namespace {
 using Outcome = LoadReport::Outcome;
 
 // The disk, with faults on request: a full disk for writes, a file that cannot be read.
-class FaultyFileSystem : public platform::FileSystem {
+class FaultyFileSystem : public platform::ForwardingFileSystem {
  public:
   bool fail_writes = false;
   bool fail_copies = false;
@@ -42,20 +42,6 @@ class FaultyFileSystem : public platform::FileSystem {
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
     if (fail_copies) return Fail("cannot copy " + from, error);
     return disk_.CopyFile(from, to, error);
-  }
-  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
-    return disk_.RenameFile(from, to, error);
-  }
-  bool RemoveFile(const std::string& path) override { return disk_.RemoveFile(path); }
-  bool RemoveEmptyDirectory(const std::string& path) override {
-    return disk_.RemoveEmptyDirectory(path);
-  }
-  bool MakeDirectory(const std::string& path) override { return disk_.MakeDirectory(path); }
-  bool FileExists(const std::string& path) override { return disk_.FileExists(path); }
-  bool DirectoryExists(const std::string& path) override { return disk_.DirectoryExists(path); }
-  int64_t FileSize(const std::string& path) override { return disk_.FileSize(path); }
-  bool ListDirectory(const std::string& path, std::vector<platform::DirEntry>* entries) override {
-    return disk_.ListDirectory(path, entries);
   }
 
   int durable_writes = 0;

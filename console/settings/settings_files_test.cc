@@ -23,7 +23,7 @@ constexpr SettingsFile kFixedFiles[] = {SettingsFile::kProgram, SettingsFile::kB
                                         SettingsFile::kQVStat, SettingsFile::kWebOutput};
 
 // The disk, with faults on request and a count of in-place writes.
-class FaultyFileSystem : public platform::FileSystem {
+class FaultyFileSystem : public platform::ForwardingFileSystem {
  public:
   std::set<std::string> fail_durable_writes_of;  // base names
   std::set<std::string> fail_reads_of;
@@ -51,23 +51,6 @@ class FaultyFileSystem : public platform::FileSystem {
   bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
     ++in_place_writes;
     return disk_.AppendFile(path, data, error);
-  }
-  bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
-    return disk_.CopyFile(from, to, error);
-  }
-  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
-    return disk_.RenameFile(from, to, error);
-  }
-  bool RemoveFile(const std::string& path) override { return disk_.RemoveFile(path); }
-  bool RemoveEmptyDirectory(const std::string& path) override {
-    return disk_.RemoveEmptyDirectory(path);
-  }
-  bool MakeDirectory(const std::string& path) override { return disk_.MakeDirectory(path); }
-  bool FileExists(const std::string& path) override { return disk_.FileExists(path); }
-  bool DirectoryExists(const std::string& path) override { return disk_.DirectoryExists(path); }
-  int64_t FileSize(const std::string& path) override { return disk_.FileSize(path); }
-  bool ListDirectory(const std::string& path, std::vector<platform::DirEntry>* entries) override {
-    return disk_.ListDirectory(path, entries);
   }
 
  private:

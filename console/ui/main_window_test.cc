@@ -27,7 +27,7 @@ using ::testing::StartsWith;
 constexpr char kTitle[] = "Quorvane Test Host";
 
 // The disk, except that the player list file cannot be read.
-class UnreadablePlayerList : public platform::FileSystem {
+class UnreadablePlayerList : public platform::ForwardingFileSystem {
  public:
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
     if (platform::BaseName(path) == players::kPlayerListFileName) {
@@ -35,30 +35,6 @@ class UnreadablePlayerList : public platform::FileSystem {
       return false;
     }
     return disk_.ReadFile(path, data, error);
-  }
-  bool WriteFile(const std::string& p, const std::string& d, std::string* e) override {
-    return disk_.WriteFile(p, d, e);
-  }
-  bool WriteFileDurably(const std::string& p, const std::string& d, std::string* e) override {
-    return disk_.WriteFileDurably(p, d, e);
-  }
-  bool AppendFile(const std::string& p, const std::string& d, std::string* e) override {
-    return disk_.AppendFile(p, d, e);
-  }
-  bool CopyFile(const std::string& f, const std::string& t, std::string* e) override {
-    return disk_.CopyFile(f, t, e);
-  }
-  bool RenameFile(const std::string& f, const std::string& t, std::string* e) override {
-    return disk_.RenameFile(f, t, e);
-  }
-  bool RemoveFile(const std::string& p) override { return disk_.RemoveFile(p); }
-  bool RemoveEmptyDirectory(const std::string& p) override { return disk_.RemoveEmptyDirectory(p); }
-  bool MakeDirectory(const std::string& p) override { return disk_.MakeDirectory(p); }
-  bool FileExists(const std::string& p) override { return disk_.FileExists(p); }
-  bool DirectoryExists(const std::string& p) override { return disk_.DirectoryExists(p); }
-  int64_t FileSize(const std::string& p) override { return disk_.FileSize(p); }
-  bool ListDirectory(const std::string& p, std::vector<platform::DirEntry>* e) override {
-    return disk_.ListDirectory(p, e);
   }
 
  private:
