@@ -1,29 +1,16 @@
 #include "console/ui/code_page.h"
 
-#include <array>
 #include <cstdint>
+
+#include "platform/code_page.h"
 
 namespace helmsman::ui {
 
 namespace {
 
-// The characters of 0x80-0x9F; the unassigned bytes keep their own numbers.
-constexpr std::array<char32_t, 32> kHighBlock = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+char32_t CharOf(unsigned char byte) { return platform::CharOfCodePageByte(byte); }
 
-char32_t CharOf(unsigned char byte) {
-  return byte >= 0x80 && byte < 0xA0 ? kHighBlock[byte - 0x80] : byte;
-}
-
-char ByteOf(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-  for (size_t i = 0; i < kHighBlock.size(); ++i) {
-    if (kHighBlock[i] == c) return static_cast<char>(0x80 + i);
-  }
-  return '?';
-}
+char ByteOf(char32_t c) { return platform::CodePageByteOf(c); }
 
 void AppendUtf8(char32_t c, std::string& out) {
   if (c < 0x80) {

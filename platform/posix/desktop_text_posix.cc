@@ -1,31 +1,15 @@
 // The system's 8-bit code page on POSIX is Windows-1252, so that files and the library
 // boundary carry the same bytes as on a Windows installation.
-#include <array>
-
+#include "platform/code_page.h"
 #include "platform/desktop.h"
 
 namespace helmsman::platform {
 
 namespace {
 
-// 0x80-0x9F; the five bytes Windows-1252 leaves unassigned map to the same code points, as
-// Windows' own conversion does.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+char16_t WideOf(unsigned char byte) { return static_cast<char16_t>(CharOfCodePageByte(byte)); }
 
-char16_t WideOf(unsigned char byte) {
-  if (byte >= 0x80 && byte < 0xA0) return kHighControls[byte - 0x80];
-  return byte;
-}
-
-char ByteOf(char16_t wide) {
-  if (wide < 0x80 || (wide >= 0xA0 && wide <= 0xFF)) return static_cast<char>(wide);
-  for (size_t i = 0; i < kHighControls.size(); ++i)
-    if (kHighControls[i] == wide) return static_cast<char>(0x80 + i);
-  return '?';
-}
+char ByteOf(char16_t wide) { return CodePageByteOf(wide); }
 
 unsigned char LowerByte(unsigned char byte) {
   if (byte >= 'A' && byte <= 'Z') return byte + 32;
