@@ -14,6 +14,7 @@
 
 #include "admin/qvadmin_exports.h"
 #include "admin/testing/fake_console.h"
+#include "admin/testing/loaded_exports.h"
 #include "platform/file_system.h"
 #include "platform/shared_library.h"
 #include "simdesk/window_system.h"
@@ -44,25 +45,20 @@ class LibraryEnvironment : public ::testing::Environment {
     folder_ = pattern;
     ::setenv("HELMSMAN_DESKTOP", (folder_ + "/desktop").c_str(), 1);
     std::string error;
-    std::string path = QVADMIN_LIBRARY_PATH;
-    library_ = platform::LoadSharedLibrary(platform::DirName(path),
-                                           platform::PlatformLibraryName("QVAdmin.dll"), &error);
-    ASSERT_TRUE(library_) << error;
-    Initialize =
-        reinterpret_cast<QVAdmin_InitializeFn>(library_->Symbol("QVAdmin_Initialize", &error));
-    DoCommand =
-        reinterpret_cast<QVAdmin_DoCommandFn>(library_->Symbol("QVAdmin_DoCommand", &error));
-    Release = reinterpret_cast<QVAdmin_ReleaseFn>(library_->Symbol("QVAdmin_Release", &error));
-    ASSERT_TRUE(Initialize && DoCommand && Release) << error;
+    ASSERT_TRUE(testing::LoadExports(platform::DirName(QVADMIN_LIBRARY_PATH), &exports_, &error))
+        << error;
+    Initialize = exports_.Initialize;
+    DoCommand = exports_.DoCommand;
+    Release = exports_.Release;
   }
   void TearDown() override {
-    library_.reset();
+    exports_ = {};
     std::filesystem::remove_all(folder_);
   }
 
  private:
   std::string folder_;
-  std::unique_ptr<platform::SharedLibrary> library_;
+  testing::LoadedExports exports_;
 };
 
 ::testing::Environment* const kEnvironment =

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "admin/qvadmin_exports.h"
+#include "admin/testing/loaded_exports.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "platform/shared_library.h"
@@ -57,18 +58,13 @@ class LibraryEnvironment : public ::testing::Environment {
     ::setenv("HELMSMAN_DESKTOP", (base_ + "/desktop").c_str(), 1);
     ::setenv("QVSERVER_ERROR_LOG", (base_ + "/qv-server-errors.log").c_str(), 1);
     std::string error;
-    library_ =
-        platform::LoadSharedLibrary(kBinDir, platform::PlatformLibraryName("QVAdmin.dll"), &error);
-    ASSERT_TRUE(library_) << error;
-    Initialize =
-        reinterpret_cast<QVAdmin_InitializeFn>(library_->Symbol("QVAdmin_Initialize", &error));
-    DoCommand =
-        reinterpret_cast<QVAdmin_DoCommandFn>(library_->Symbol("QVAdmin_DoCommand", &error));
-    Release = reinterpret_cast<QVAdmin_ReleaseFn>(library_->Symbol("QVAdmin_Release", &error));
-    ASSERT_TRUE(Initialize && DoCommand && Release) << error;
+    ASSERT_TRUE(admin::testing::LoadExports(kBinDir, &exports_, &error)) << error;
+    Initialize = exports_.Initialize;
+    DoCommand = exports_.DoCommand;
+    Release = exports_.Release;
   }
   void TearDown() override {
-    library_.reset();
+    exports_ = {};
     std::error_code ignored;  // a server killed a moment ago may still be letting go
     fs::remove_all(base_, ignored);
   }
@@ -76,7 +72,7 @@ class LibraryEnvironment : public ::testing::Environment {
 
  private:
   static inline std::string base_;
-  std::unique_ptr<platform::SharedLibrary> library_;
+  admin::testing::LoadedExports exports_;
 };
 
 ::testing::Environment* const kEnvironment =
