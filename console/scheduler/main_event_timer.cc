@@ -154,7 +154,10 @@ void MainEventTimer::BanCheckSection() {
 void MainEventTimer::MaintenanceSection() {
   const int32_t due = MaintenanceDue(s_);
   int32_t& counter = counters_.maintenance;
-  if (s_.chkEnableAutomatedMaintenance == 0 && counter < due) return;
+  const bool scheduled = s_.chkEnableAutomatedMaintenance != 0;
+  // Switched off, only a now request (counter set to exactly its due value) runs it: a
+  // counter that a shorter interval left behind must not start a maintenance nobody asked for.
+  if (!scheduled && counter != due) return;
   const int32_t left = due - counter;
   const bool restart = s_.chkRestartQVServer != 0;
   if (restart && left == 300 && !s_.txt5MinuteShutdownWarningBanner.empty()) {

@@ -9,7 +9,10 @@
 // next one, and no tick is made up. Each counter counts up from 0 towards its due value,
 // which is recomputed from its scroll bar at every test. A counter at or past its due value
 // is due: the maintenance interval can be shortened below the time already counted, and
-// such a countdown then runs at the next tick instead of never.
+// such a countdown then runs at the next tick instead of never. With its schedule switched
+// off, the maintenance runs only when its counter equals its due value (a now request): the
+// 1-, 5- and 10-minute buttons followed by a shorter interval leave the counter past its due
+// value, and that stands still until the schedule is switched on.
 //
 // The guard: a tick switches the timer off first and on again last, so that no tick starts
 // while one runs (server commands let other events run while they wait). It switches the

@@ -216,6 +216,21 @@ TEST_F(MainEventTimerTest, ShortenedMaintenanceIntervalRunsAtTheNextTick) {
   EXPECT_THAT(Ticks(1), ElementsAre("sleep 5000", "maintenance"));
 }
 
+// Regression: with the schedule off, "in 10 minutes" followed by a shorter interval left the
+// counter past its due value, and the next tick ran the maintenance.
+TEST_F(MainEventTimerTest, DisabledMaintenancePastItsDueValueStandsStill) {
+  timer_.RequestNow("cmdExecuteAutoMaintenanceIn10Minutes");
+  bench_.controls.SetValue("vscAutoMaintenanceInterval", 6);
+  EXPECT_TRUE(timer_.IntervalChanged("vscAutoMaintenanceInterval"));
+  EXPECT_THAT(Ticks(5), IsEmpty());
+  EXPECT_EQ(timer_.counters().maintenance, 86400 - 600);
+  timer_.RequestNow("cmdExecuteAutomatedMaintenance");  // a now request still runs it
+  EXPECT_THAT(Ticks(1), ElementsAre("sleep 5000", "maintenance"));
+  timer_.counters().maintenance = 10 * 3600;  // and the schedule, once on, catches up
+  s_.chkEnableAutomatedMaintenance = 1;
+  EXPECT_THAT(Ticks(1), ElementsAre("sleep 5000", "maintenance"));
+}
+
 TEST_F(MainEventTimerTest, IntervalChangesRestartTheirCountdownAndRewriteTheLabel) {
   struct Row {
     const char* scroll_bar;
