@@ -26,6 +26,32 @@ bool ByFolderThenFile(const Character& a, const Character& b) {
   return a.account != b.account ? a.account < b.account : a.file_name < b.file_name;
 }
 
+// The counters the game server keeps for every character, whatever it has done, so that a
+// file it writes is never shorter than these lines plus the character's own; the catalogue
+// (how many factions, places and gates there are) does not shorten it.
+constexpr const char* kServerRecordKeys[] = {
+    "shots_fired",      "shots_hit",        "missiles_fired",   "mines_laid",
+    "countermeasures",  "shield_breaks",    "hull_repairs",     "ships_destroyed",
+    "times_destroyed",  "rescues_made",     "escorts_flown",    "contracts_taken",
+    "contracts_done",   "contracts_failed", "bounties_claimed", "bounty_on_head",
+    "fines_paid",       "insurance_claims", "cargo_bought",     "cargo_sold",
+    "goods_smuggled",   "salvage_taken",    "ore_mined",        "fuel_bought",
+    "equipment_bought", "equipment_sold",   "ships_bought",     "ships_sold",
+    "distance_flown",   "cruise_seconds",   "docking_requests", "gate_jumps",
+    "lane_entries",     "lane_disruptions", "beacons_placed",   "systems_charted",
+    "wing_invitations", "wing_flights",     "chat_lines",       "medals_awarded",
+};
+
+// Adds every server counter the sheet lacks (as 0), after the character's own lines.
+void CompleteRecord(demo::CharacterSheet* sheet) {
+  for (const char* key : kServerRecordKeys) {
+    const bool present =
+        std::any_of(sheet->statistics.begin(), sheet->statistics.end(),
+                    [key](const std::pair<std::string, std::string>& s) { return s.first == key; });
+    if (!present) sheet->statistics.emplace_back(key, "0");
+  }
+}
+
 }  // namespace
 
 const char* CheatMarker(CheatKind kind) {
@@ -161,8 +187,10 @@ bool Universe::ReadSheet(const Character& character, demo::CharacterSheet* sheet
 }
 
 bool Universe::WriteSheet(const Character& character, const demo::CharacterSheet& sheet) {
+  demo::CharacterSheet complete = sheet;
+  CompleteRecord(&complete);
   std::string error;
-  if (demo::WriteCharacterFile(files_, FilePath(character), sheet, &error)) return true;
+  if (demo::WriteCharacterFile(files_, FilePath(character), complete, &error)) return true;
   ReportError("cannot save " + character.name + ": " + error);
   return false;
 }

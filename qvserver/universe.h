@@ -6,10 +6,12 @@
 //   <account>/*.qv      up to five scrambled character files, in the demo universe's format
 //   <account>/banned    present while the account is banned (any letter case counts)
 //   cheaters.log        one line per detected cheat (CheatLine)
-// Every character file is written durably (temporary file and rename). A character's file is
-// read when it joins, so that changes made to it while it was offline (a fine, a move to a
-// base) are kept; while online it lives in memory and is written at every save and when it
-// leaves or is kicked.
+// Every character file is written durably (temporary file and rename) and whole: besides the
+// character's own lines it holds the forty counters the server keeps for everyone, so that no
+// catalogue, however small, and no short file read earlier, makes a file the console would
+// refuse as too short. A character's file is read when it joins, so that changes made to it
+// while it was offline (a fine, a move to a base) are kept; while online it lives in memory
+// and is written at every save and when it leaves or is kicked.
 //
 // Everything that happens is reported as one line to the event log; failures that concern
 // the server itself (an unreadable character file, a save that could not be written) also go

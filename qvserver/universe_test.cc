@@ -178,6 +178,60 @@ TEST_F(UniverseTest, NewCharactersGetAnAccountOfTheirOwnAndJoin) {
   EXPECT_EQ(Open(root_)->characters().size(), 4u);
 }
 
+// The first entry of every table (the base and the visit of the system kept), as a server
+// run with a small "--gamedata" folder has it.
+demo::DemoCatalogue OneEntryPerTable(const demo::DemoCatalogue& full) {
+  demo::DemoCatalogue small;
+  for (size_t i = 0; i < demo::kTableCount; ++i) {
+    if (!full.tables[i].empty()) small.tables[i] = {full.tables[i].front()};
+  }
+  const std::string system = full[demo::Table::kSystems].front().nickname;
+  for (const demo::CatalogueEntry& base : full[demo::Table::kBases]) {
+    if (base.nickname.rfind(system + "_", 0) == 0) small[demo::Table::kBases] = {base};
+  }
+  small.mapinfo = "visit = " + small[demo::Table::kBases].front().nickname + ", 1\r\n";
+  return small;
+}
+
+// The lines of a character file as it lies on disk.
+int FileLines(const std::string& scrambled) {
+  std::string text;
+  EXPECT_TRUE(codec::DecodeText(scrambled, &text));
+  int lines = 0;
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+    ++lines;
+  return lines;
+}
+
+// The server writes short files with a small catalogue, or after reading a short file, which
+// the console refuses: every file it writes holds the whole record.
+TEST_F(UniverseTest, CharacterFilesAreFullWithACatalogueOfOneEntryPerTable) {
+  catalogue_ = OneEntryPerTable(catalogue_);
+  Generate(1, root_);
+  std::unique_ptr<Universe> universe = Open(root_);
+  std::string message, error;
+  const Character old = universe->characters()[0];
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(universe->NewCharacter("", &message)) << message;
+  // A short file from elsewhere is written back whole when its character leaves.
+  const std::string old_path = JoinPath(JoinPath(root_, old.account), old.file_name);
+  demo::CharacterSheet sheet = ReadBack(*universe, old.name);
+  sheet.statistics.clear();
+  ASSERT_TRUE(demo::WriteCharacterFile(DiskFileSystem(), old_path, sheet, &error)) << error;
+  ASSERT_LT(FileLines(Read(old_path)), demo::kMinimumCharacterLines);
+  ASSERT_TRUE(universe->Join(old.name, &message)) << message;
+  ASSERT_TRUE(universe->Leave(old.name, &message)) << message;
+  // "Well over" the console's minimum: a catalogue cannot take the file below it.
+  std::vector<std::string> written = universe->OnlineNames();
+  ASSERT_EQ(written.size(), 20u);
+  written.push_back(old.name);
+  for (const std::string& name : written) {
+    const Character* character = universe->FindCharacter(name);
+    ASSERT_NE(character, nullptr);
+    const std::string path = JoinPath(JoinPath(root_, character->account), character->file_name);
+    EXPECT_GE(FileLines(Read(path)), demo::kMinimumCharacterLines + 20) << name;
+  }
+}
+
 TEST_F(UniverseTest, CheatLinesCarryTheNameBeforeExactly37CharactersAndTheMarker) {
   Generate(1, root_);
   std::unique_ptr<Universe> universe = Open(root_);
