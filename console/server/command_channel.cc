@@ -29,6 +29,11 @@ std::string TrimTrailingSpaces(std::string text) {
   return text;
 }
 
+std::string RefusalReason(const std::string& reply) {
+  std::string line = reply.substr(0, reply.find_first_of("\r\n"));
+  return line.empty() ? std::string(kLibraryDidNotCarryOut) : line;
+}
+
 CommandChannel::CommandChannel(QVAdminApi& api, logs::Logs& logs, ui::StatusLine& status)
     : api_(api), logs_(logs), status_(status) {}
 
@@ -66,6 +71,9 @@ CommandResult CommandChannel::Run(const std::string& command, uint32_t stated_si
   const char* end = std::find(begin, begin + size, '\0');
   result_text_.assign(begin, end);
   result.successful = result.value != 0 && result_text_.find(kSuccessful) != std::string::npos;
+  result.carried_out =
+      result.value != 0 || result_text_.find(command + " FAILED\r\n") != std::string::npos;
+  result.library_unusable = !error.empty();
   return result;
 }
 

@@ -44,12 +44,25 @@ inline constexpr char kStartServerCommand[] = "start qvserver";
 inline constexpr char kStopServerCommand[] = "stop qvserver";
 inline constexpr char kLibraryUnusableStatus[] = "Unable to use QVAdmin.dll (see HELM Error Log)";
 inline constexpr char kLibraryNotLoadedMessage[] = "QVAdmin.dll did not properly load!";
+inline constexpr char kLibraryDidNotCarryOut[] = "QVAdmin.dll did not carry out the command";
 
 struct CommandResult {
   int32_t value = 0;        // what QVAdmin_DoCommand returned
   bool successful = false;  // value != 0 and the reply contains "SUCCESSFUL"
+  // The library carried the command out, whether or not it succeeded: it returned non-zero
+  // or its reply holds the command's " FAILED" status line. False when it refused the
+  // command without acting on it: busy, not bound, a command it does not take (too long),
+  // or a library that could not be bound.
+  bool carried_out = false;
+  // The library or one of its exports could not be bound (already reported, see above).
+  bool library_unusable = false;
   bool went_through() const { return value != 0; }
 };
+
+// What a refused command's reply says, as one line for the status line: the reply's first
+// line (the busy text, for example), or, for an empty reply, that the library did not carry
+// out the command.
+std::string RefusalReason(const std::string& reply);
 
 // The directory QVAdmin is given for the server program: the part of the path up to and
 // including the separator in front of the first "QVServer.exe" (found without regard to

@@ -54,7 +54,16 @@ void ServerSupervision::ToggleServer() {
 
 void ServerSupervision::Stop() {
   status_.Set("Shutting down QVServer...");
-  channel_.Run(kStopServerCommand, kOperatorReplySize);  // judged by the window alone
+  // Once carried out, the stop is judged by the window alone.
+  CommandResult result = channel_.Run(kStopServerCommand, kOperatorReplySize);
+  if (!result.carried_out) {
+    // Nothing was asked of the server: it runs on, supervised as before, and there is no
+    // window to wait for.
+    if (!result.library_unusable) {
+      status_.Set(kStopRefusedPrefix + RefusalReason(channel_.result_text()));
+    }
+    return;
+  }
   logs_.Append(logs::LogId::kServerActivity, ": QVServer.exe stopped by helmsman");
   if (!AwaitServerGone()) {
     status_.Set(kStopTimedOutStatus);

@@ -11,6 +11,10 @@
 // already waits up to 60 seconds for it). When it is still there after that, the console
 // stays in the running state, the status line reads kStopTimedOutStatus and the server
 // activity log gets kStopTimedOutLog: a server that did not stop is still supervised.
+//
+// A stop the library refuses (busy with another command, not bound) asks nothing of the
+// server: nothing is logged, the status line gives the library's reason after
+// kStopRefusedPrefix, there is no wait and the console stays in the running state.
 #ifndef HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_
 #define HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_
 
@@ -34,6 +38,7 @@ inline constexpr char kPlayersOnlineCaption[] = "Players Online ";
 inline constexpr char kCheckingServerStatus[] = "Checking server status...";
 inline constexpr char kErrorStartingServer[] = "Error starting server!";
 
+inline constexpr char kStopRefusedPrefix[] = "QVServer not stopped: ";
 inline constexpr int kStopWaitStepMilliseconds = 100;
 inline constexpr int kStopWaitLooks = 900;
 inline constexpr char kStopTimedOutStatus[] = "QVServer did not stop within 90 seconds!";

@@ -152,6 +152,47 @@ TEST_F(SupervisionTest, StopWaitGivesUpAfterNinetySecondsAndKeepsSupervising) {
   EXPECT_TRUE(bench_.Enabled("cmdToggleServer"));
 }
 
+// Regression: a stop the library refused was logged as done and then waited 90 seconds
+// for a window that nobody had asked to close.
+TEST_F(SupervisionTest, StopRefusedByTheLibraryIsNotLoggedNorWaitedFor) {
+  struct Row {
+    const char* trace;
+    FakeQVAdmin::Answer answer;
+    const char* status;
+  } rows[] = {
+      {"busy",
+       {0, kBusyReply},
+       "QVServer not stopped: QVAdmin is busy processing a command. Please try again."},
+      {"no reply", {0, ""}, "QVServer not stopped: QVAdmin.dll did not carry out the command"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.trace);
+    TestBench bench;
+    bench.windows.Open(kServerTitle);
+    bench.supervision.ShowRunning();
+    bench.admin.SetAnswer("stop qvserver", row.answer);
+    bench.supervision.ToggleServer();
+    EXPECT_THAT(bench.statuses, ElementsAre("Shutting down QVServer...", row.status));
+    EXPECT_THAT(bench.ServerLog(), IsEmpty());
+    EXPECT_THAT(bench.sleeper.pauses(), IsEmpty());
+    EXPECT_TRUE(bench.windows.IsOpen(kServerTitle));
+    EXPECT_EQ(bench.Text("cmdToggleServer"), "Stop Server");
+    EXPECT_TRUE(bench.Enabled("tmrMainEventTimer"));
+    EXPECT_TRUE(bench.Enabled("cmdToggleServer"));
+  }
+}
+
+TEST_F(SupervisionTest, StopTheLibraryCarriedOutButFailedIsStillWaitedFor) {
+  StartRunning();
+  bench_.admin.SetAnswer("stop qvserver",
+                         {0, "\r\nShutting down qvserver...\r\nstop qvserver FAILED\r\n"});
+  bench_.sleeper.set_on_sleep([this](int) { bench_.windows.Close(kServerTitle); });
+  bench_.supervision.ToggleServer();
+  EXPECT_THAT(bench_.ServerLog(), ElementsAre(": QVServer.exe stopped by helmsman"));
+  EXPECT_THAT(bench_.sleeper.pauses(), ElementsAre(100));
+  ExpectStopped();
+}
+
 TEST_F(SupervisionTest, CrashRestartLogsWhoWasOnline) {
   StartRunning();
   bench_.windows.Close(kServerTitle);
