@@ -24,9 +24,10 @@ class ProcessLauncher {
   // not be started (missing or non-executable program, missing directory).
   //
   // On POSIX:
-  // - The command line is split at blanks (spaces and tabs); runs of blanks count as one
-  //   and no quoting is understood, so the tokens are the arguments, the first of them
-  //   argument 0.
+  // - The arguments are LaunchArguments(request): a command line that begins with the
+  //   program path keeps that path whole as argument 0, blanks and all, and the rest is
+  //   split at blanks (spaces and tabs); runs of blanks count as one and no quoting is
+  //   understood.
   // - Program files are found without regard to case, as Windows finds them: when no file
   //   has exactly the requested name, the first entry of its folder (in byte order) whose
   //   name matches it ignoring case is taken, and failing that one that matches the name
@@ -44,6 +45,12 @@ ProcessLauncher& SystemProcessLauncher();
 
 // Blank-separated tokens of a command line (POSIX splitting, see above).
 std::vector<std::string> SplitCommandLine(const std::string& command_line);
+// The arguments the POSIX launcher passes. A Windows command line starts with the program
+// path, unquoted, and that path may hold blanks ("C:\Space Games\qvserver.exe"): when the
+// command line begins with request.program followed by a blank or nothing, the program path
+// is argument 0, whole, and only what follows it is split. Any other command line is split
+// whole.
+std::vector<std::string> LaunchArguments(const LaunchRequest& request);
 // The program file the POSIX launcher runs for path (see above); "" when there is none.
 std::string FindProgramFile(const std::string& path);
 // The short (8.3) form of a path, as Windows command lines take it. On POSIX there is no

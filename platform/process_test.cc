@@ -100,6 +100,48 @@ TEST_F(ProcessTest, AProgramRegisteredWithTheSimulatedDesktopRunsInProcess) {
   EXPECT_EQ(launches[0].directory, dir_);
 }
 
+// Regression: a server folder whose path held a blank was split into two arguments, and the
+// server never came up.
+TEST_F(ProcessTest, AProgramPathWithBlanksStaysOneArgument) {
+  std::string folder = JoinPath(dir_, "Space Games");
+  std::filesystem::create_directory(folder);
+  std::string fifo = JoinPath(dir_, "report");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string program = JoinPath(folder, "QVServer.exe");
+  std::ofstream(program) << "#!/bin/sh\necho \"$# $1 $2\" > '" << fifo << "'\n";
+  ::chmod(program.c_str(), 0755);
+  std::string error;
+  std::string requested = JoinPath(folder, "qvserver.exe");
+  ASSERT_TRUE(
+      SystemProcessLauncher().Launch({requested, requested + " -port 4010 /c", folder}, &error))
+      << error;
+  std::ifstream report(fifo);
+  std::string line;
+  std::getline(report, line);
+  EXPECT_EQ(line, "3 -port 4010");
+}
+
+TEST(LaunchArgumentsTest, TheProgramPathAtTheFrontIsKeptWhole) {
+  using Tokens = std::vector<std::string>;
+  struct Row {
+    const char* program;
+    const char* command_line;
+    Tokens arguments;
+  } rows[] = {
+      {"/srv/My Games/qvserver.exe",
+       "/srv/My Games/qvserver.exe  /c",
+       {"/srv/My Games/qvserver.exe", "/c"}},
+      {"/srv/My Games/qvserver.exe", "/srv/My Games/qvserver.exe", {"/srv/My Games/qvserver.exe"}},
+      {"/srv/a b/x", "/srv/a b/xy -z", {"/srv/a", "b/xy", "-z"}},  // not the program: split
+      {"/srv/x", "other -z", {"other", "-z"}},
+      {"", "/srv/x -z", {"/srv/x", "-z"}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(LaunchArguments({row.program, row.command_line, "/"}), row.arguments)
+        << row.command_line;
+  }
+}
+
 TEST(ShortPathTest, IsThePathItselfOnPosix) {
   EXPECT_EQ(ShortPath("/tmp"), "/tmp");
   EXPECT_EQ(ShortPath("/no/such/folder"), "/no/such/folder");

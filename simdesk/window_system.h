@@ -80,7 +80,7 @@ using WindowProc = std::function<std::optional<int64_t>(const Call&)>;
 // A launch of an in-process program (see RegisterProgram).
 struct ProgramLaunch {
   std::string program;                 // the program file, as the launcher resolved it
-  std::vector<std::string> arguments;  // argument 0 is the first token of the command line
+  std::vector<std::string> arguments;  // see platform::LaunchArguments
   std::string directory;               // the current directory it was started in
 };
 using Program = std::function<void(const ProgramLaunch&)>;

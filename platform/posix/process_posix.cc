@@ -75,7 +75,7 @@ bool WriteAll(int fd, const void* data, size_t size) {
 class PosixLauncher : public ProcessLauncher {
  public:
   bool Launch(const LaunchRequest& request, std::string* error) override {
-    std::vector<std::string> tokens = SplitCommandLine(request.command_line);
+    std::vector<std::string> tokens = LaunchArguments(request);
     std::string requested =
         request.program.empty() && !tokens.empty() ? tokens[0] : request.program;
     std::string program = FindProgramFile(requested);
@@ -147,6 +147,20 @@ std::vector<std::string> SplitCommandLine(const std::string& command_line) {
   }
   if (!token.empty()) tokens.push_back(std::move(token));
   return tokens;
+}
+
+std::vector<std::string> LaunchArguments(const LaunchRequest& request) {
+  const std::string& line = request.command_line;
+  const std::string& program = request.program;
+  const bool starts_with_program = !program.empty() &&
+                                   line.compare(0, program.size(), program) == 0 &&
+                                   (line.size() == program.size() || line[program.size()] == ' ' ||
+                                    line[program.size()] == '\t');
+  if (!starts_with_program) return SplitCommandLine(line);
+  std::vector<std::string> arguments = {program};
+  for (std::string& token : SplitCommandLine(line.substr(program.size())))
+    arguments.push_back(std::move(token));
+  return arguments;
 }
 
 std::string FindProgramFile(const std::string& path) {
