@@ -4,6 +4,7 @@
 
 #include "console/players/player_list_file.h"
 #include "console/players/player_screen_lists.h"
+#include "console/settings/text_lines.h"
 
 namespace helmsman::players {
 
@@ -19,19 +20,6 @@ std::string Number(int n) { return std::to_string(n); }
 // The key under which a record's file is known: folder, separator, name.
 std::string FileKey(const std::string& folder, const std::string& name) {
   return platform::JoinPath(folder, name);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    size_t line_end = end > at && text[end - 1] == '\r' ? end - 1 : end;
-    lines.push_back(text.substr(at, line_end - at));
-    at = end + 1;
-  }
-  return lines;
 }
 
 }  // namespace
@@ -263,7 +251,7 @@ bool PlayerDatabase::RemoveRecord(int index) {
   std::string text = RemovalLogEntry(index);
   std::string old_log, error;
   if (files().FileExists(log_path) && files().ReadFile(log_path, &old_log, &error)) {
-    for (const std::string& line : SplitLines(old_log)) text += line + "\r\n";
+    for (const std::string& line : settings::SplitLines(old_log)) text += line + "\r\n";
   }
   bool written = error.empty() && files().WriteFile(temp_path, text, &error) &&
                  files().RenameFile(temp_path, log_path, &error);

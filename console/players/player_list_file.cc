@@ -5,6 +5,8 @@
 #include <cstring>
 #include <optional>
 
+#include "console/settings/text_lines.h"
+
 namespace helmsman::players {
 
 namespace {
@@ -42,29 +44,7 @@ std::string WithoutLineBreaks(std::string_view text) {
   return out;
 }
 
-// Splits a text into lines that end at LF; a CR right before the LF belongs to the line end.
-// A text after the last LF is a line of its own.
-class LineSplitter {
- public:
-  explicit LineSplitter(std::string_view text) : rest_(text) {}
-
-  bool Next(std::string_view* line) {
-    if (rest_.empty()) return false;
-    size_t end = rest_.find('\n');
-    if (end == std::string_view::npos) {
-      *line = rest_;
-      rest_ = {};
-      return true;
-    }
-    *line = rest_.substr(0, end);
-    if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
-    rest_.remove_prefix(end + 1);
-    return true;
-  }
-
- private:
-  std::string_view rest_;
-};
+using settings::LineReader;
 
 // The number at the start of a text, blanks before it skipped; nullopt when there is none.
 std::optional<double> LeadingNumber(std::string_view text) {
@@ -84,7 +64,7 @@ bool IsCurrentVersion(std::string_view line) {
 }
 
 // Reads up to one block of lines; returns how many were read (0 at the end of the text).
-int ReadBlock(LineSplitter& lines, std::array<std::string_view, kLinesPerPlayer>* block) {
+int ReadBlock(LineReader& lines, std::array<std::string_view, kLinesPerPlayer>* block) {
   int count = 0;
   while (count < kLinesPerPlayer && lines.Next(&(*block)[count])) ++count;
   return count;
@@ -138,7 +118,7 @@ void AddLoadWarnings(const std::string& partial_name, LoadReport* report) {
 }
 
 // Reads the blocks after the version line into the list, replacing all it held.
-void DecodeBlocks(LineSplitter& lines, PlayerList* list, LoadReport* report) {
+void DecodeBlocks(LineReader& lines, PlayerList* list, LoadReport* report) {
   std::array<std::string_view, kLinesPerPlayer> block;
   std::string partial_name;  // of a record kept from a block the file ended inside
   int index = 0;
@@ -256,12 +236,15 @@ std::string EncodePlayerList(const PlayerList& list, SaveReport* report) {
 
 LoadReport DecodePlayerList(std::string_view text, PlayerList* list) {
   LoadReport report;
-  LineSplitter lines(text);
+  LineReader lines(text);
   std::string_view version;
   if (!lines.Next(&version)) {  // an empty file
     list->Clear();
     return report;
   }
+  // An editor that re-saved the file may have put a UTF-8 byte-order mark in front of it.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (version.starts_with(kByteOrderMark)) version.remove_prefix(kByteOrderMark.size());
   if (!IsCurrentVersion(version)) {
     list->Clear();
     report.outcome = LoadReport::Outcome::kOutOfDate;

@@ -73,9 +73,10 @@ std::string PlayerListBackupPath(const std::string& program_folder);
 // - No file, or an empty one: the list is empty, no message (kNoFile).
 // - A file that cannot be read: the list is empty, the reason is reported (kUnreadable).
 // - The number at the start of line 1 (blanks before it skipped, compared as a number, so
-//   "4.10" is current) is not 4.1: shows kPlayerListOutOfDateMessage with OK only, the list
-//   stays empty (kOutOfDate).
-// - Otherwise blocks fill indexes 0, 1, 2 ... Lines end at CR LF or a lone LF; a text after
+//   "4.10" is current; a UTF-8 byte-order mark before it is skipped) is not 4.1: shows
+//   kPlayerListOutOfDateMessage with OK only, the list stays empty (kOutOfDate).
+// - Otherwise blocks fill indexes 0, 1, 2 ... Lines end at CR LF, a lone LF or a lone CR
+//   (text_lines.h), as an editor may have re-saved the file; a text after
 //   the last line end is a line too. A block whose name line is empty is skipped and
 //   reported. A file that ends inside a block: the block's missing fields stay empty, the
 //   record is kept when its name was read, and loading stops there (reported). Blocks past

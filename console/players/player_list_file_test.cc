@@ -183,9 +183,28 @@ TEST_F(PlayerListFileTest, VersionIsComparedAsANumber) {
     std::string version;
     bool loads;
   };
-  const Row rows[] = {{"4.1", true},   {"4.10", true}, {"  4.1", true}, {"4.1 beta", true},
-                      {"4.100", true}, {"4.0", false}, {"abc", false},  {"", false},
-                      {"4.11", false}, {"41", false},  {"4", false},    {"v4.1", false}};
+  const Row rows[] = {{"4.1", true},
+                      {"4.10", true},
+                      {"  4.1", true},
+                      {"4.1 beta", true},
+                      {"4.100", true},
+                      {"4.0", false},
+                      {"abc", false},
+                      {"", false},
+                      {"4.11", false},
+                      {"41", false},
+                      {"4", false},
+                      {"v4.1", false},
+                      // An editor's UTF-8 byte-order mark is not part of the version.
+                      {"\xEF\xBB\xBF"
+                       "4.1",
+                       true},
+                      {"\xEF\xBB\xBF"
+                       "4.0",
+                       false},
+                      {"\xEF\xBB"
+                       "4.1",
+                       false}};
   std::string block = Lines(BlockOf(MakeTestRecord(0)));
   for (const Row& row : rows) {
     frontend_.ClearShown();
@@ -343,6 +362,13 @@ TEST_F(PlayerListFileTest, OddEndsOfTheFile) {
       {"trailing empty lines", one + "\r\n\r\n", 1, false},
       {"a lone LF ends lines too", FileText({MakeTestRecord(0), MakeTestRecord(1)}, "\n"), 2,
        false},
+      // A list re-saved by an editor that ends lines in CR only once loaded as an empty
+      // version 4.1 list, and start-up rebuilt it without a single ban.
+      {"a lone CR ends lines too", FileText({MakeTestRecord(0), MakeTestRecord(1)}, "\r"), 2,
+       false},
+      {"CR, LF and CR LF mixed",
+       "4.1\r" + Lines(BlockOf(MakeTestRecord(0)), "\n") + Lines(BlockOf(MakeTestRecord(1)), "\r"),
+       2, false},
       {"a block cut after its empty name line", one + "\r\nc9.qv\r\n", 1, true},
       {"only the version, without a line end", "4.1", 0, false},
   };

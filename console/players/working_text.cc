@@ -17,9 +17,12 @@ bool WorkingText::Load(std::string text) {
   const char* end = begin + text_.size();
   const char* at = begin;
   while (at < end) {
-    const char* feed = static_cast<const char*>(std::memchr(at, '\n', end - at));
-    if (feed == nullptr) break;  // text after the last line break is not a line
-    const char* line_end = feed > at && feed[-1] == '\r' ? feed - 1 : feed;
+    const char* line_end = at;
+    while (line_end < end && *line_end != '\n' && *line_end != '\r') ++line_end;
+    if (line_end == end) break;  // text after the last line break is not a line
+    // CR LF is one line break; a lone CR or LF is one too.
+    const char* next =
+        line_end + (line_end[0] == '\r' && line_end + 1 < end && line_end[1] == '\n' ? 2 : 1);
     if (line_end > at) {
       if (static_cast<int>(lines_.size()) > kMaxFileLines) {
         lines_.clear();
@@ -27,7 +30,7 @@ bool WorkingText::Load(std::string text) {
       }
       lines_.emplace_back(at, static_cast<size_t>(line_end - at));
     }
-    at = feed + 1;
+    at = next;
   }
   lines_.emplace_back(kEndMarker);
   return true;

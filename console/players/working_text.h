@@ -42,10 +42,9 @@ class WorkingText {
   WorkingText(const WorkingText&) = delete;
   WorkingText& operator=(const WorkingText&) = delete;
 
-  // Splits text into lines: every line feed ends a line, and a carriage return right before
-  // it belongs to the line break (so CR LF and a lone LF both end a line, and a carriage
-  // return anywhere else stays in its line). Empty lines are dropped, and so is text after
-  // the last line feed. Returns false, holding no lines, when the text has more than
+  // Splits text into lines: CR LF, a lone LF and a lone CR each end a line, so that a text
+  // an editor re-saved with other line ends reads the same. Empty lines are dropped, and so
+  // is text after the last line break. Returns false, holding no lines, when the text has more than
   // kMaxFileLines non-empty lines.
   bool Load(std::string text);
 

@@ -22,10 +22,12 @@ TEST(WorkingTextTest, LineBreaksAndEmptyLines) {
       {"a\r\nb\r\n", {"a", "b"}},
       {"a\nb\n", {"a", "b"}},
       {"a\r\n\r\n\nb\r\n", {"a", "b"}},
-      {"a\rb\r\n", {"a\rb"}},      // a lone carriage return stays in its line
-      {"a\r\r\n", {"a\r"}},        // only the one before the line feed is the line break
-      {"\r\r\nb\n", {"\r", "b"}},  // a line of a lone carriage return is not empty
-      {"a\r\nrest", {"a"}},        // text after the last line break is dropped
+      // A decoded text with CR-only line ends (an editor re-saved it) reads as the same lines.
+      {"a\rb\r", {"a", "b"}},
+      {"a\rb\r\n", {"a", "b"}},
+      {"a\r\r\n\rb\n\rc\r", {"a", "b", "c"}},
+      {"a\rrest", {"a"}},
+      {"a\r\nrest", {"a"}},  // text after the last line break is dropped
       {"no break", {}},
       {"", {}},
   };

@@ -172,14 +172,11 @@ const std::vector<std::string>& FilterList(SettingsFile file, const Settings& s)
   return file == SettingsFile::kNameFilters ? s.lstNameScanFilters : s.lstEquipmentScanFilters;
 }
 
-// A text holding a line feed (a paste into a text box can bring one) would shift every
+// A text holding a line break (a paste into a text box can bring one) would shift every
 // later line of the file on the next load, so only the part before it is written.
 void AppendTextLine(std::string_view text, std::string* out) {
-  size_t lf = text.find('\n');
-  if (lf != std::string_view::npos) {
-    text = text.substr(0, lf);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  }
+  size_t end = FindLineEnd(text, 0);
+  if (end != std::string_view::npos) text = text.substr(0, end);
   out->append(text);
   out->append("\r\n");
 }

@@ -7,8 +7,8 @@
 // blank (" 1 ", "-1 "). Option pairs are written as 0 when button 0 is selected and as 1
 // otherwise (so "no date order selected" is written as 1).
 //
-// Reading: a line ends at CR LF or a lone LF (text_lines.h). A file that ends early leaves
-// the remaining fields as they were (the defaults at start-up); lines after the last field
+// Reading: a line ends at CR LF, a lone LF or a lone CR (text_lines.h). A file that ends early
+// leaves the remaining fields as they were (the defaults at start-up); lines after the last field
 // are ignored. Numeric lines take the whole number at the start of the line (leading
 // blanks skipped, a line that does not start with a number gives 0, a fraction rounded to
 // the nearest whole number, halves away from zero; "99999999999999999999" saturates) and

@@ -313,9 +313,13 @@ TEST_F(SettingsFilesTest, LineFeedInsideATextCannotShiftLaterLines) {
   Settings s;
   s.txtQVServerCommandLineOptions = "-port 2302\r\n-evil";
   s.lstNameScanFilters = {"one\ntwo"};
+  s.lstEquipmentScanFilters = {"Ion\rLance"};  // a lone CR ends a line when read, too
   Settings back;
   DecodeFile(SettingsFile::kProgram, EncodeFile(SettingsFile::kProgram, s), &back);
   DecodeFile(SettingsFile::kNameFilters, EncodeFile(SettingsFile::kNameFilters, s), &back);
+  DecodeFile(SettingsFile::kEquipmentFilters, EncodeFile(SettingsFile::kEquipmentFilters, s),
+             &back);
+  EXPECT_EQ(back.lstEquipmentScanFilters, std::vector<std::string>{"Ion"});
   EXPECT_EQ(back.txtQVServerCommandLineOptions, "-port 2302");
   EXPECT_EQ(back.vscDaysInactive, 15);
   EXPECT_EQ(back.lstNameScanFilters, std::vector<std::string>{"one"});
@@ -328,9 +332,10 @@ TEST_F(SettingsFilesTest, LoneLineFeedsAndLoneCarriageReturns) {
   EXPECT_EQ(s.chkEnableQVStat, 1);
   EXPECT_EQ(s.vscStatsGenerationInterval, 45);
   EXPECT_EQ(s.txtQVStatExePath, "stats.exe");
-  // With CR alone the whole file is one line: a number at its start, the rest ignored.
+  // CR alone ends lines too: a file an editor re-saved with CR line ends reads the same.
   EXPECT_EQ(s.chkEnableOnlinePlayerWebOutput, 1);
-  EXPECT_EQ(s.txtOnlinePlayersWebOutputHeaderPath, "");
+  EXPECT_EQ(s.txtOnlinePlayersWebOutputHeaderPath, "header.html");
+  EXPECT_EQ(s.txtOnlinePlayersWebOutputFooterPath, "footer.html");
 }
 
 TEST_F(SettingsFilesTest, BinaryJunkLoadsIntoRangeWithoutHarm) {

@@ -2,16 +2,27 @@
 
 namespace helmsman::settings {
 
+size_t FindLineEnd(std::string_view text, size_t from) {
+  const char* p = text.data();
+  for (size_t i = from; i < text.size(); ++i) {
+    if (p[i] == '\n' || p[i] == '\r') return i;
+  }
+  return std::string_view::npos;
+}
+
+size_t SkipLineEnd(std::string_view text, size_t at) {
+  if (at >= text.size()) return text.size();
+  // CR LF is one line end; a CR or an LF alone is one too.
+  if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') return at + 2;
+  return at + 1;
+}
+
 bool LineReader::Next(std::string_view* line) {
   if (AtEnd()) return false;
-  size_t lf = text_.find('\n', at_);
-  size_t end = lf == std::string_view::npos ? text_.size() : lf;
-  size_t content_end = end;
-  // CR LF ends a line like LF alone; the CR is part of the line end, not of the text.
-  if (lf != std::string_view::npos && content_end > at_ && text_[content_end - 1] == '\r')
-    --content_end;
-  *line = text_.substr(at_, content_end - at_);
-  at_ = lf == std::string_view::npos ? text_.size() : lf + 1;
+  size_t end = FindLineEnd(text_, at_);
+  if (end == std::string_view::npos) end = text_.size();
+  *line = text_.substr(at_, end - at_);
+  at_ = SkipLineEnd(text_, end);
   ++line_number_;
   return true;
 }

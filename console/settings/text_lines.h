@@ -1,7 +1,8 @@
 // Reading text files line by line the way the console's line input does: a line ends at
-// CR LF or at a lone LF; a lone CR is an ordinary character and stays in the line. The
-// last line needs no line end; a file that ends with a line end has no empty line after
-// it. Any byte, NUL and 0xFF included, is text.
+// CR LF, at a lone LF or at a lone CR, so that a file an editor re-saved with other line
+// ends reads the same (LF CR is two line ends). The last line needs no line end; a file
+// that ends with a line end has no empty line after it. Any other byte, NUL and 0xFF
+// included, is text.
 #ifndef HELMSMAN_CONSOLE_SETTINGS_TEXT_LINES_H_
 #define HELMSMAN_CONSOLE_SETTINGS_TEXT_LINES_H_
 
@@ -30,6 +31,11 @@ class LineReader {
   size_t at_ = 0;
   int line_number_ = 0;
 };
+
+// The position of the first CR or LF at or after from; npos when there is none.
+size_t FindLineEnd(std::string_view text, size_t from);
+// The position after the line end that begins at `at` (CR LF counts as one).
+size_t SkipLineEnd(std::string_view text, size_t at);
 
 // All lines of the text, in order.
 std::vector<std::string> SplitLines(std::string_view text);

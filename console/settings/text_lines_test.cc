@@ -20,9 +20,12 @@ TEST(TextLinesTest, LineEnds) {
       {"\r\n", {""}},
       {"a\nb", {"a", "b"}},  // a lone LF ends a line too
       {"a\n\nb\r\n", {"a", "", "b"}},
-      {"a\rb\r\n", {"a\rb"}},  // a lone CR is text
-      {"a\r", {"a\r"}},
-      {"a\r\r\n", {"a\r"}},
+      // A lone CR ends a line as well (a file re-saved by an editor that writes CR only).
+      {"a\rb\r\n", {"a", "b"}},
+      {"a\r", {"a"}},
+      {"a\r\r\n", {"a", ""}},
+      {"a\rb\rc", {"a", "b", "c"}},
+      {"a\r\rb\n\r\nc\n\r", {"a", "", "b", "", "c", ""}},  // LF CR is two line ends
       {std::string("x\0y\n\xff\xfe", 6), {std::string("x\0y", 3), "\xff\xfe"}},
   };
   for (const Row& row : rows) EXPECT_EQ(SplitLines(row.text), row.lines) << row.text;
