@@ -17,6 +17,9 @@ constexpr const char* kSelectionButtons[] = {"cmdKickPlayer", "cmdKickAndBan", "
 // More rows than these make a tick scan a second and a third player.
 constexpr int kSecondStepRows = 15;
 constexpr int kThirdStepRows = 30;
+// A character announced as new whose file could not be read is tried again at most this
+// often.
+constexpr int64_t kUnreadRetrySeconds = 60;
 // Ranks below this get the new-player greeting.
 constexpr double kGreetedRankBelow = 2;
 
@@ -125,7 +128,8 @@ OnlineTracking::OnlineTracking(ui::Controls& controls, const settings::Settings&
 
 void OnlineTracking::Update() {
   BeginUpdate();
-  const server::CommandResult result = channel_.Run(kListOnlineCommand, server::kTrackingReplySize);
+  const server::CommandResult result =
+      channel_.Run(kListOnlineCommand, server::kListOnlineReplySize);
   if (!result.went_through()) {
     status_.Set(kUnableToUpdateStatus);
     EndUpdate();
@@ -160,6 +164,9 @@ void OnlineTracking::TakeReply(const std::string& reply) {
                                               " of them are not tracked");
   }
   dropped_reported_ = parsed.dropped;
+  // A character that left may be announced again when it comes back still unread.
+  const std::unordered_set<std::string> online(parsed.names.begin(), parsed.names.end());
+  std::erase_if(announced_, [&online](const std::string& name) { return !online.count(name); });
   online_.Assign(parsed.names);
   controls_.SetRows(kOnlineList, std::move(parsed.names));
 }
@@ -195,17 +202,25 @@ void OnlineTracking::FillColumns() {
   IndexRecordsByFoldedName();
   // All new characters are found before the refresh: once it has run they have records,
   // and a second newcomer of the same update would go unannounced.
-  std::vector<std::string> newcomers;
+  // Those announced at an earlier update are still without a record: their files could
+  // not be read. They are greeted once their record appears.
+  std::vector<std::string> unknown;
+  bool announced = false;
   for (const std::string& name : rows) {
     if (by_folded_name_.count(FoldCase(name))) continue;
+    unknown.push_back(name);
+    if (!announced_.insert(name).second) continue;
     logs_.Append(logs::LogId::kServerActivity, ": New player " + name + " has joined the server!");
-    newcomers.push_back(name);
+    announced = true;
   }
-  if (!newcomers.empty()) {
+  // Each try at an unreadable file logs an error, so it is tried again only now and then.
+  const int64_t now = logs_.clock().NowSeconds();
+  if (announced || (!unknown.empty() && now - last_refresh_ >= kUnreadRetrySeconds)) {
     callouts_.RefreshPlayerList();
+    last_refresh_ = now;
     IndexRecordsByFoldedName();
     if (!settings_.txtNewPlayerBannerPart2.empty()) {
-      for (const std::string& name : newcomers) GreetNewPlayer(name);
+      for (const std::string& name : unknown) GreetNewPlayer(name);
     }
   }
   std::vector<std::string> systems, ranks;

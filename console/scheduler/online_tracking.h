@@ -14,7 +14,7 @@
 //
 // Update, in order (status texts in kUpdatingStatus ... below):
 //   1. `cmdUpdatePlayersOnline` and the kick and view buttons off, the three lists emptied.
-//   2. "list online" with the tracking size (16,000).
+//   2. "list online" with server::kListOnlineReplySize: room for 1,001 rows at their longest.
 //   3. A zero return: kUnableToUpdateStatus, then step 11 (the online names are kept, so
 //      the next good update logs only real arrivals and departures).
 //   4. A reply without "SUCCESSFUL": kErrorGettingListStatus, names kept, on with step 7.
@@ -25,8 +25,12 @@
 //   9. Rows whose name no record holds (letter case ignored) are new characters: each gets
 //      ": New player NAME has joined the server!" in the server activity log; then the
 //      player list is refreshed once, and each is greeted (below) when
-//      `txtNewPlayerBannerPart2` is not empty. Every row's system and rank come from its
-//      record (letter case ignored), or kPlayerNotFound and "?".
+//      `txtNewPlayerBannerPart2` is not empty. A character is announced once while it stays
+//      online: one whose file could not be read still has no record at the next update and
+//      is not announced again; the player list is refreshed for it (retrying its file, whose
+//      error the reader logs) at most once a minute, and it is greeted after the refresh
+//      that gives it a record. Every row's system and rank come from its record (letter case
+//      ignored), or kPlayerNotFound and "?".
 //  10. The player list is saved, the online players page generated when
 //      `chkEnableOnlinePlayerWebOutput` is ticked, status "Good to go".
 //  11. The previous names become the online names, `cmdUpdatePlayersOnline` on again, and
@@ -57,6 +61,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "console/logs/logs.h"
@@ -173,6 +178,10 @@ class OnlineTracking {
   // Folded name -> first record with it; rebuilt by each update that needs it.
   std::unordered_map<std::string, int> by_folded_name_;
   int dropped_reported_ = 0;
+  // Names announced as new during their present stay online; forgotten once they leave.
+  std::unordered_set<std::string> announced_;
+  // When the player list was last refreshed for new characters.
+  int64_t last_refresh_ = INT64_MIN / 2;
 };
 
 }  // namespace helmsman::scheduler

@@ -10,7 +10,9 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 // Records what the tracking asks for; a refresh adds the records queued in newcomers.
 class RecordingCallouts : public TrackingCallouts {
@@ -160,7 +162,7 @@ TEST_F(OnlineTrackingTest, FirstUpdateFindsEverybodyAndFillsTheColumns) {
   players_.Add(Record("Bob", "Vell Reach", "3"));
   UpdateWith({"Ann", "Bob"});
   EXPECT_THAT(bench_.admin.calls().back().command, "list online");
-  EXPECT_EQ(bench_.admin.calls().back().size, 16000u);
+  EXPECT_EQ(bench_.admin.calls().back().size, server::kListOnlineReplySize);
   EXPECT_THAT(PlayerLog(),
               ElementsAre(": Player Ann found on the server", ": Player Bob found on the server"));
   EXPECT_THAT(Rows("lstPlayersOnline"), ElementsAre("Ann", "Bob"));
@@ -249,6 +251,48 @@ TEST_F(OnlineTrackingTest, NewCharactersAreAnnouncedRefreshedOnceAndGreeted) {
   EXPECT_EQ(bench_.statuses.back(), "Good to go");
 }
 
+// Regression: a new character whose file could not be read has no record after the refresh,
+// so every update announced it again, refreshed the list again (the reader logging its error
+// each time) and would have greeted it again.
+TEST_F(OnlineTrackingTest, AnUnreadableNewcomerIsAnnouncedOnceAndRetriedOnceAMinute) {
+  bench_.settings.txtNewPlayerBannerPart2 = "welcome!";
+  const int64_t start = bench_.clock.NowSeconds();
+  auto refreshes = [this] {
+    return std::count(callouts_.journal.begin(), callouts_.journal.end(), "refresh");
+  };
+  for (int second = 0; second <= 60; second += 5) {
+    bench_.clock.Set(start + second);
+    UpdateWith({"Ghost"});
+    EXPECT_EQ(refreshes(), second < 60 ? 1 : 2) << second;
+  }
+  EXPECT_THAT(bench_.admin.chat_lines(), IsEmpty());
+  // Its file is readable at last: known from the next retry on, greeted then, once.
+  callouts_.newcomers = {Record("Ghost", "Vell Reach", "0")};
+  bench_.clock.Set(start + 115);
+  UpdateWith({"Ghost"});
+  EXPECT_EQ(refreshes(), 2);
+  bench_.clock.Set(start + 120);
+  UpdateWith({"Ghost"});
+  UpdateWith({"Ghost"});
+  EXPECT_EQ(refreshes(), 3);
+  EXPECT_THAT(Rows("lstPlayersOnlineSystems"), ElementsAre("Vell Reach"));
+  EXPECT_THAT(bench_.admin.chat_lines(), ElementsAre("New player [Ghost], welcome!"));
+  // The announcement carries the stamp of its own time.
+  EXPECT_THAT(bench_.ServerLog(), ElementsAre(EndsWith(": New player Ghost has joined the server!"),
+                                              ": Message [New player [Ghost], welcome!] "
+                                              "broadcast to universe"));
+
+  // A character that leaves and comes back unread is new to this stay.
+  UpdateWith({"Wisp"});
+  UpdateWith({"Wisp"});
+  UpdateWith({});
+  UpdateWith({"Wisp"});
+  const std::vector<std::string> log = bench_.ServerLog();
+  EXPECT_THAT(std::vector<std::string>(log.begin() + 2, log.end()),
+              ElementsAre(": New player Wisp has joined the server!",
+                          ": New player Wisp has joined the server!"));
+}
+
 TEST_F(OnlineTrackingTest, GreetingRules) {
   struct Row {
     std::string rank;
@@ -315,6 +359,28 @@ TEST_F(OnlineTrackingTest, AtMost1001PlayersAreTrackedWithoutOverflow) {
       EXPECT_THAT(errors, IsEmpty());
     }
   }
+}
+
+// Regression: the reply was read into 16,000 bytes, which hold the rows of only a few
+// hundred players; the others were never tracked or scanned.
+TEST_F(OnlineTrackingTest, AThousandAndOnePlayersWithTheLongestRowsAreAllTracked) {
+  std::vector<std::string> names;
+  for (int i = 0; i < server::kMaxOnlineNames; ++i) {
+    // 127 characters: 508 in hexadecimal groups, the longest whole row a 512-byte buffer
+    // takes.
+    std::string name = "Pilot " + std::to_string(i) + " ";
+    names.push_back(name + std::string(127 - name.size(), 'x'));
+    players_.Add(Record(names.back()));
+  }
+  bench_.admin.set_online(names);
+  tracking_.Update();
+  ASSERT_GT(bench_.channel.result_text().size(), 500'000u);
+  EXPECT_EQ(Rows("lstPlayersOnline"), names);
+  EXPECT_EQ(bench_.online.InUse(), names);
+  EXPECT_THAT(Rows("lstPlayersOnlineSystems"), Not(Contains(kPlayerNotFound)));
+  EXPECT_EQ(PlayerLog().size(), names.size());
+  EXPECT_THAT(bench_.Messages(logs::LogId::kHelmError), IsEmpty());
+  EXPECT_EQ(bench_.Text("fraPlayersOnline"), "1001 Players Online, Updated 2:05:09 PM");
 }
 
 // Inline scan.

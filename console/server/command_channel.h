@@ -19,21 +19,22 @@
 #include <string>
 
 #include "console/logs/logs.h"
+#include "console/server/online_names.h"
 #include "console/server/qvadmin_api.h"
 #include "console/ui/frontend.h"
 
 namespace helmsman::server {
 
-// The program-wide result text holds this many bytes, terminator included: more than the
-// largest stated size.
-inline constexpr size_t kResultTextCapacity = 16384;
+// The program-wide result text holds this many bytes, terminator included: the largest
+// stated size, that of the online player tracking's "list online".
+inline constexpr size_t kResultTextCapacity = kListOnlineReplySize;
 
 // The stated sizes (resultSize) by caller.
 // The operator's handlers (chat, toggle, kick, ban, unban, player editor), start-up and every
 // send of the main event timer.
 inline constexpr uint32_t kOperatorReplySize = 8000;
-// "list online" and the new-player banner, the maintenance cycle, the name and equipment
-// filters, the cheaters-log auto-ban.
+// The new-player banner, the maintenance cycle, the name and equipment filters, the
+// cheaters-log auto-ban. (The tracking's "list online" states kListOnlineReplySize.)
 inline constexpr uint32_t kTrackingReplySize = 16000;
 // The character-limit filter.
 inline constexpr uint32_t kCharacterLimitReplySize = 2000;
@@ -99,6 +100,14 @@ class CommandChannel {
   // ": Message [" + text + "] broadcast to universe". A zero return shows and logs nothing.
   CommandResult Broadcast(const std::string& text, uint32_t stated_size,
                           const std::string& success_text);
+
+  // Says why the library refused a command (result.carried_out false), for callers that
+  // must not stay silent about it: the status line shows status_prefix + the reason
+  // (RefusalReason of the reply) and, unless log_prefix is empty, the HELM error log gets
+  // log_prefix + the reason. A library that could not be bound was reported already and
+  // is left at that. Does nothing for a command that was carried out.
+  void ReportRefusal(const CommandResult& result, const std::string& status_prefix,
+                     const std::string& log_prefix);
 
  private:
   void ReportUnbound(const std::string& error);

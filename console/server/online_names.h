@@ -5,12 +5,24 @@
 #define HELMSMAN_CONSOLE_SERVER_ONLINE_NAMES_H_
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace helmsman::server {
 
 inline constexpr int kMaxOnlineNames = 1001;
+
+// The longest player line of a "list online" reply: a player ID of up to ten digits, ": ",
+// the list row as the server shows it (QVAdmin reads rows into 512-byte buffers, so at most
+// 511 characters) and CR LF.
+inline constexpr uint32_t kLongestOnlineRow = 10 + 2 + 511 + 2;
+// Room for the reply's status line ("list online SUCCESSFUL" and CR LF) and the terminator.
+inline constexpr uint32_t kOnlineStatusRoom = 64;
+// The stated size of the tracking's "list online": every one of kMaxOnlineNames players at
+// the longest row still fits, so no player beyond the first few hundred goes untracked.
+inline constexpr uint32_t kListOnlineReplySize =
+    kMaxOnlineNames * kLongestOnlineRow + kOnlineStatusRoom;
 
 class OnlineNames {
  public:
