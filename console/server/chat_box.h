@@ -9,6 +9,7 @@
 namespace helmsman::server {
 
 inline constexpr char kMessageSentSuccessfully[] = "Message sent successfully";
+inline constexpr char kMessageNotSentStatus[] = "Message not sent: ";
 
 // cmdSend is enabled exactly when cmdToggleServer reads "Stop Server" and txtChatText is not
 // empty. Applied on every change of either.
@@ -18,6 +19,11 @@ void UpdateSendEnabled(ui::Controls& controls);
 // command, broadcasts txtChatText (success text "Message sent successfully"), puts the timer
 // back as it was and cmdSend by its rule, and empties txtChatText when chkClearChatAfterSend
 // is ticked, whether or not the broadcast succeeded.
+//
+// A message the library refuses without carrying it out (busy with another command, one it
+// does not take) keeps txtChatText as it is, so the operator can send it again, and is
+// reported: the status line reads "Message not sent: " + the reason, and the HELM error log
+// gets ": Message [" + text + "] not sent: " + the reason.
 //
 // The timer is put back as it was rather than switched on: the button can be pressed while a
 // tick waits for its own command, and switching the timer on there would let a second tick

@@ -86,6 +86,14 @@ CommandResult CommandChannel::Broadcast(const std::string& text, uint32_t stated
   return result;
 }
 
+void CommandChannel::ReportRefusal(const CommandResult& result, const std::string& status_prefix,
+                                   const std::string& log_prefix) {
+  if (result.carried_out || result.library_unusable) return;
+  const std::string reason = RefusalReason(result_text_);
+  status_.Set(status_prefix + reason);
+  if (!log_prefix.empty()) logs_.Append(logs::LogId::kHelmError, log_prefix + reason);
+}
+
 void CommandChannel::ReportUnbound(const std::string& error) {
   logs_.Append(logs::LogId::kHelmError, ": " + error);
   status_.Set(kLibraryUnusableStatus);

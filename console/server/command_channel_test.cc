@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "admin/qvadmin.h"
 #include "console/server/chat_box.h"
 #include "console/server/test_bench.h"
 
@@ -158,16 +159,56 @@ TEST_F(ChatBoxTest, ReplyWithoutSuccessIsLoggedButNotShown) {
 }
 
 TEST_F(ChatBoxTest, ZeroReturnShowsAndLogsNothing) {
-  bench_.admin.SetAnswer("message ", {0, kBusyReply});
+  bench_.admin.SetAnswer("message ", {0, "message hello FAILED\r\n"});
   Type("hello");
   SendChat(bench_.controls, bench_.channel);
   EXPECT_THAT(bench_.statuses, IsEmpty());
   EXPECT_THAT(bench_.ServerLog(), IsEmpty());
 }
 
+// Regression: a message the library refused (busy with a timer job's command, or longer than
+// it takes) vanished without a word, and the operator's text was cleared with it.
+TEST_F(ChatBoxTest, RefusedMessageSaysWhyAndKeepsTheText) {
+  struct Row {
+    const char* trace;
+    FakeQVAdmin::Answer answer;
+    const char* reason;
+  } rows[] = {
+      {"busy", {0, kBusyReply}, "QVAdmin is busy processing a command. Please try again."},
+      {"not taken", {0, ""}, "QVAdmin.dll did not carry out the command"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.trace);
+    TestBench bench;
+    bench.windows.Open(kServerTitle);
+    bench.supervision.ShowRunning();
+    bench.settings.chkClearChatAfterSend = 1;
+    bench.admin.SetAnswer("message ", row.answer);
+    bench.controls.SetText("txtChatText", "Convoy leaves at dawn");
+    UpdateSendEnabled(bench.controls);
+    SendChat(bench.controls, bench.channel);
+    EXPECT_THAT(bench.statuses, ElementsAre(std::string("Message not sent: ") + row.reason));
+    EXPECT_THAT(
+        bench.Messages(logs::LogId::kHelmError),
+        ElementsAre(std::string(": Message [Convoy leaves at dawn] not sent: ") + row.reason));
+    EXPECT_THAT(bench.ServerLog(), IsEmpty());
+    EXPECT_EQ(bench.Text("txtChatText"), "Convoy leaves at dawn");
+    EXPECT_TRUE(bench.Enabled("cmdSend"));
+  }
+}
+
+// The box holds no more than QVAdmin takes after "message ".
+static_assert(ui::kChatTextMaxLength + sizeof(kMessageCommand) - 1 == admin::kMaxCommandLength);
+
+TEST_F(ChatBoxTest, TheBoxHoldsAsMuchAsTheLibraryTakes) {
+  EXPECT_EQ(bench_.controls.Get("txtChatText").max_length(), ui::kChatTextMaxLength);
+  Type(std::string(600, 'w'));
+  EXPECT_EQ(bench_.Text("txtChatText"), std::string(ui::kChatTextMaxLength, 'w'));
+}
+
 TEST_F(ChatBoxTest, ClearAfterSendEmptiesTheTextEvenWhenTheBroadcastFailed) {
   bench_.settings.chkClearChatAfterSend = 1;
-  bench_.admin.SetAnswer("message ", {0, ""});
+  bench_.admin.SetAnswer("message ", {0, "message hello FAILED\r\n"});
   Type("hello");
   SendChat(bench_.controls, bench_.channel);
   EXPECT_EQ(bench_.Text("txtChatText"), "");

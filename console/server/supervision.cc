@@ -59,9 +59,7 @@ void ServerSupervision::Stop() {
   if (!result.carried_out) {
     // Nothing was asked of the server: it runs on, supervised as before, and there is no
     // window to wait for.
-    if (!result.library_unusable) {
-      status_.Set(kStopRefusedPrefix + RefusalReason(channel_.result_text()));
-    }
+    channel_.ReportRefusal(result, kStopRefusedPrefix, "");
     return;
   }
   logs_.Append(logs::LogId::kServerActivity, ": QVServer.exe stopped by helmsman");

@@ -1,6 +1,7 @@
 #include "console/ui/controls.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace helmsman::ui {
 
@@ -43,8 +44,10 @@ void Controls::SetEnabled(const std::string& name, bool enabled) {
 void Controls::SetText(const std::string& name, const std::string& text) {
   Control& c = Get(name);
   std::string& target = c.text_ref_ ? *c.text_ref_ : c.text_;
-  if (target == text) return;
-  target = text;
+  const size_t limit = c.max_length_ > 0 ? static_cast<size_t>(c.max_length_) : text.size();
+  const std::string_view kept = std::string_view(text).substr(0, limit);
+  if (target == kept) return;
+  target = kept;
   Changed(name);
 }
 

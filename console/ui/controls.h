@@ -57,6 +57,9 @@ class Control {
   int minimum() const { return minimum_; }
   int maximum() const { return maximum_; }
   const std::string& tool_tip() const { return tool_tip_; }
+  // The most characters a text box holds; 0 = no limit. SetText keeps the first max_length
+  // characters of a longer text, as the box does with what is typed or pasted into it.
+  int max_length() const { return max_length_; }
 
   // Bindings to the Settings record (see the file comment). The field must outlive the
   // control. option_index is the button's index within its pair.
@@ -71,6 +74,7 @@ class Control {
     maximum_ = maximum;
   }
   void set_tool_tip(std::string tip) { tool_tip_ = std::move(tip); }
+  void set_max_length(int length) { max_length_ = length; }
 
  private:
   friend class Controls;
@@ -84,6 +88,7 @@ class Control {
   int minimum_ = 0;
   int maximum_ = 0;
   std::string tool_tip_;
+  int max_length_ = 0;
   std::string* text_ref_ = nullptr;
   int* int_ref_ = nullptr;
   int option_index_ = -1;

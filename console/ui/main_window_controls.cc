@@ -196,11 +196,16 @@ const std::map<std::string, std::string>& SettingCaptions() {
 ControlKind KindOfSetting(const std::string& name, settings::FieldKind kind) {
   if (name.rfind("lbl", 0) == 0) return K::kCheckBox;  // "Limit players to N characters"
   switch (kind) {
-    case settings::FieldKind::kText: return K::kText;
-    case settings::FieldKind::kSwitch: return K::kCheckBox;
-    case settings::FieldKind::kNumber: return K::kScrollBar;
-    case settings::FieldKind::kOption: return K::kOption;
-    case settings::FieldKind::kListIndex: return K::kComboBox;
+    case settings::FieldKind::kText:
+      return K::kText;
+    case settings::FieldKind::kSwitch:
+      return K::kCheckBox;
+    case settings::FieldKind::kNumber:
+      return K::kScrollBar;
+    case settings::FieldKind::kOption:
+      return K::kOption;
+    case settings::FieldKind::kListIndex:
+      return K::kComboBox;
   }
   return K::kText;
 }
@@ -228,7 +233,8 @@ void AddSetting(Controls& controls, settings::Settings& s, const settings::Field
       std::string button = ElementName(name, i);
       Control& c = controls.Add(button, K::kOption);
       c.BindOption(&settings::NumberField(field, s), i);
-      if (auto it = captions.find(button); it != captions.end()) controls.SetText(button, it->second);
+      if (auto it = captions.find(button); it != captions.end())
+        controls.SetText(button, it->second);
     }
     return;
   }
@@ -252,20 +258,27 @@ std::string ElementName(const std::string& name, int index) {
 }
 
 const std::vector<std::string>& MainWindowTabs() {
-  static const std::vector<std::string> tabs = {"Operation", "Players",       "Bans", "Banners",
+  static const std::vector<std::string> tabs = {"Operation",  "Players",       "Bans", "Banners",
                                                 "Web Output", "Configuration", "Logs"};
   return tabs;
 }
 
 const std::vector<std::string>& ServerDependentControls() {
   static const std::vector<std::string> names = {
-      "chkServerCheckDelay",         "chkAutoUpdatePlayersOnline",
-      "chkEnableTimedBanners",       "cmdUpdatePlayersOnline",
-      "cmdKickPlayer",               "cmdKickAndBan",
-      "cmdViewInfo",                 "cmdKickAllInSystem",
-      "cmdDisplayTimedBannerNow",    "cmdCheckForPlayersToUnban",
-      "cmdGenerateQVStats",          "cmdExecuteAutomatedMaintenance",
-      "cmdExecuteAutoMaintenanceIn1Minutes", "cmdExecuteAutoMaintenanceIn5Minutes",
+      "chkServerCheckDelay",
+      "chkAutoUpdatePlayersOnline",
+      "chkEnableTimedBanners",
+      "cmdUpdatePlayersOnline",
+      "cmdKickPlayer",
+      "cmdKickAndBan",
+      "cmdViewInfo",
+      "cmdKickAllInSystem",
+      "cmdDisplayTimedBannerNow",
+      "cmdCheckForPlayersToUnban",
+      "cmdGenerateQVStats",
+      "cmdExecuteAutomatedMaintenance",
+      "cmdExecuteAutoMaintenanceIn1Minutes",
+      "cmdExecuteAutoMaintenanceIn5Minutes",
       "cmdExecuteAutoMaintenanceIn10Minutes",
   };
   return names;
@@ -287,8 +300,10 @@ void AddMainWindowControls(Controls& controls, settings::Settings& settings) {
   controls.SetRows("cmbBanUntilTime", HourRows());
   controls.SetRows("SSTab1", MainWindowTabs());
   controls.Select("SSTab1", 0);
-  controls.SetRows("tbsLogTabs", {"&Player Activity Log", "&Server Activity Log", "HELM Error Log"});
+  controls.SetRows("tbsLogTabs",
+                   {"&Player Activity Log", "&Server Activity Log", "HELM Error Log"});
   controls.Select("tbsLogTabs", 0);
+  controls.Get("txtChatText").set_max_length(kChatTextMaxLength);
   controls.SetValue("tmrMainEventTimer", 1000);  // the interval: one tick a second
   controls.SetEnabled("tmrMainEventTimer", false);
   // Nothing runs before the server is started.

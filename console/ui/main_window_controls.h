@@ -15,6 +15,10 @@ namespace helmsman::ui {
 
 inline constexpr char kMainWindowCaption[] = "Helmsman mk.V -- Voxbrine";
 
+// The most characters `txtChatText` holds: QVAdmin takes commands of at most 498 characters,
+// and "message " takes 8 of them.
+inline constexpr int kChatTextMaxLength = 490;
+
 // The tabs of `SSTab1`, in order.
 const std::vector<std::string>& MainWindowTabs();
 

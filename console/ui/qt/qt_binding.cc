@@ -244,6 +244,10 @@ void QtBinding::Show(const std::string& name) {
       break;
     case ControlKind::kText: {
       auto* edit = static_cast<QLineEdit*>(w);
+      // Set before the text, which the box would cut to its old limit otherwise.
+      if (c.max_length() > 0 && edit->maxLength() != c.max_length()) {
+        edit->setMaxLength(c.max_length());
+      }
       // Setting the same text again would move the cursor of a box being typed in.
       QString text = ToQt(c.text());
       if (edit->text() != text) edit->setText(text);

@@ -200,6 +200,13 @@ TEST_F(QtViewTest, ModelChangesReachTheWidgetsWithoutRunningHandlers) {
   EXPECT_TRUE(fired_.empty()) << fired_.begin()->first;
 }
 
+TEST_F(QtViewTest, TheChatBoxTakesNoMoreThanQVAdminDoes) {
+  auto* chat = Widget<QLineEdit>("txtChatText");
+  EXPECT_EQ(chat->maxLength(), kChatTextMaxLength);
+  QTest::keyClicks(chat, QString(kChatTextMaxLength + 10, QChar('w')));
+  EXPECT_EQ(controls_.Get("txtChatText").text(), std::string(kChatTextMaxLength, 'w'));
+}
+
 TEST_F(QtViewTest, AListOnScreenTakesItsSelectionOncePerPassOfTheEventLoop) {
   CountEvents("lstServerActivityLog", ControlEvent::kClick, "click");
   form_.tabs()->setCurrentIndex(6);  // "Logs"
