@@ -376,6 +376,20 @@ TEST_F(QvcodecToolTest, ConvertsAndReportsErrors) {
   EXPECT_EQ(Get("stderr").substr(0, 11), "error 262: ");
 }
 
+// A named pipe or a device as the source once made the codec wait for ever; it is refused
+// like a file that cannot be opened. A pipe nobody reads as the target cannot be created.
+TEST_F(QvcodecToolTest, PipesAndDevicesAreRefusedAtOnce) {
+  ASSERT_EQ(testing::RunCommand("mkfifo " + Path("pipe.qv")), 0);
+  Put("a.txt", "money = 100\r\n");
+  for (const std::string& source : {Path("pipe.qv"), std::string("/dev/zero")}) {
+    EXPECT_EQ(Convert(kDecode, source.c_str(), Path("out.txt").c_str(), disk_), kSourceNotOpened)
+        << source;
+    EXPECT_EQ(Tool("decode " + source + " " + Path("out.txt")), 1) << source;
+    EXPECT_EQ(Get("stderr"), "error 256: the source file cannot be opened\n") << source;
+  }
+  EXPECT_EQ(Run(kEncode, "a.txt", "pipe.qv"), kTargetNotCreated);
+}
+
 TEST_F(QvcodecToolTest, BadArgumentsShowTheUsage) {
   for (std::string arguments : {"", "decode", "decode a", "scramble a b", "decode a b c"}) {
     EXPECT_EQ(Tool(arguments), 2) << arguments;

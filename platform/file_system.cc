@@ -20,6 +20,22 @@ std::string DirName(const std::string& path) {
   return at == std::string::npos ? std::string() : path.substr(0, at);
 }
 
+std::vector<std::string> RemoveDurableWriteLeftovers(FileSystem& fs, const std::string& folder,
+                                                     const std::vector<std::string>& target_names) {
+  std::vector<std::string> removed;
+  std::vector<DirEntry> entries;
+  if (!fs.ListDirectory(folder, &entries)) return removed;
+  for (const DirEntry& entry : entries) {
+    if (entry.is_directory) continue;
+    for (const std::string& target : target_names) {
+      if (!IsDurableWriteLeftover(target, entry.name)) continue;
+      if (fs.RemoveFile(JoinPath(folder, entry.name))) removed.push_back(entry.name);
+      break;
+    }
+  }
+  return removed;
+}
+
 bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

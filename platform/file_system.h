@@ -34,23 +34,23 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Reads the whole file into *data. On failure returns false and sets *error.
+  // Reads the whole file into *data. Only a regular file is read: a named pipe, a device or
+  // a folder fails at once ("not a regular file") instead of blocking or never ending.
+  // On failure returns false and sets *error.
   virtual bool ReadFile(const std::string& path, std::string* data, std::string* error) = 0;
   // Creates or replaces the file with data, in place.
-  virtual bool WriteFile(const std::string& path, const std::string& data,
-                         std::string* error) = 0;
+  virtual bool WriteFile(const std::string& path, const std::string& data, std::string* error) = 0;
   // Replaces the file with data durably: the bytes go to a temporary file in the same
   // folder, which is flushed to disk and renamed over the target. On failure the target is
-  // untouched and the temporary file is gone.
+  // untouched and the temporary file is gone. A process killed before the rename leaves
+  // the temporary file behind (see RemoveDurableWriteLeftovers).
   virtual bool WriteFileDurably(const std::string& path, const std::string& data,
                                 std::string* error) = 0;
   // Appends data to the file, creating it when it does not exist.
-  virtual bool AppendFile(const std::string& path, const std::string& data,
-                          std::string* error) = 0;
-  // Copies from over to (replacing to).
+  virtual bool AppendFile(const std::string& path, const std::string& data, std::string* error) = 0;
+  // Copies from over to, durably as WriteFileDurably: on failure `to` is as it was.
   virtual bool CopyFile(const std::string& from, const std::string& to, std::string* error) = 0;
-  virtual bool RenameFile(const std::string& from, const std::string& to,
-                          std::string* error) = 0;
+  virtual bool RenameFile(const std::string& from, const std::string& to, std::string* error) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;
@@ -107,6 +107,15 @@ class ForwardingFileSystem : public FileSystem {
  private:
   FileSystem& target_;
 };
+
+// True when name is that of a temporary file WriteFileDurably writes before it renames it
+// over the file target_name in the same folder (the backend chooses the form).
+bool IsDurableWriteLeftover(const std::string& target_name, const std::string& name);
+// Removes from folder the temporary files that durable writes of the named files left when
+// they were interrupted (the process killed mid-save), and nothing else; returns the names
+// removed, sorted. Call it only while no durable write of those files is under way.
+std::vector<std::string> RemoveDurableWriteLeftovers(FileSystem& fs, const std::string& folder,
+                                                     const std::vector<std::string>& target_names);
 
 // Case-insensitive comparison of ASCII letters, as Windows compares file names.
 bool EqualsIgnoreCase(const std::string& a, const std::string& b);

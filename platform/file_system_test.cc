@@ -1,8 +1,10 @@
 #include "platform/file_system.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -77,6 +79,69 @@ TEST_F(FileSystemTest, ListingIsSortedAndKnowsFolders) {
 TEST_F(FileSystemTest, ReadingAFolderFails) {
   std::string data, error;
   EXPECT_FALSE(fs_.ReadFile(dir_, &data, &error));
+}
+
+// A named pipe or a device where a file is expected once hung start-up forever: opening a
+// pipe waits for a writer, and /dev/zero never ends.
+TEST_F(FileSystemTest, ReadingAPipeOrADeviceFailsAtOnce) {
+  const std::string pipe = JoinPath(dir_, "HelmsmanPlayerList.ini");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  for (const std::string& path : {pipe, std::string("/dev/zero"), std::string("/dev/null")}) {
+    if (!fs_.FileExists(path)) continue;
+    std::string data = "stale", error;
+    EXPECT_FALSE(fs_.ReadFile(path, &data, &error)) << path;
+    EXPECT_EQ(error, "cannot read " + path + ": not a regular file");
+  }
+  // Writing to a pipe nobody reads fails instead of waiting for a reader.
+  std::string error;
+  EXPECT_FALSE(fs_.WriteFile(pipe, "x", &error));
+}
+
+// A copy goes through a temporary file and a rename, like a durable write: a full disk
+// mid-copy leaves the old target whole. The target is never rewritten in place, which a
+// second name of the same file shows.
+TEST_F(FileSystemTest, CopyReplacesTheTargetWithoutWritingItInPlace) {
+  const std::string from = JoinPath(dir_, "list.ini"), to = JoinPath(dir_, "list.ini.bak");
+  const std::string witness = JoinPath(dir_, "witness");
+  std::string error, data;
+  ASSERT_TRUE(fs_.WriteFile(from, "new\r\n", &error));
+  ASSERT_TRUE(fs_.WriteFile(to, "previous backup\r\n", &error));
+  ASSERT_EQ(::link(to.c_str(), witness.c_str()), 0);
+  ASSERT_TRUE(fs_.CopyFile(from, to, &error)) << error;
+  ASSERT_TRUE(fs_.ReadFile(to, &data, &error));
+  EXPECT_EQ(data, "new\r\n");
+  ASSERT_TRUE(fs_.ReadFile(witness, &data, &error));
+  EXPECT_EQ(data, "previous backup\r\n");
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(fs_.ListDirectory(dir_, &entries));
+  EXPECT_EQ(entries.size(), 3u);  // no temporary file left
+  EXPECT_FALSE(fs_.CopyFile(JoinPath(dir_, "missing"), to, &error));
+  ASSERT_TRUE(fs_.ReadFile(to, &data, &error));
+  EXPECT_EQ(data, "new\r\n");
+}
+
+// A save killed between writing its temporary file and the rename leaves the temporary
+// file behind; only such files of the named targets are removed, nothing else.
+TEST_F(FileSystemTest, LeftoversOfInterruptedDurableWritesAreRemoved) {
+  std::string error;
+  const std::vector<std::string> leftovers = {"a.ini.new123", "a.ini.new9", "b.ini.new4567"};
+  const std::vector<std::string> others = {
+      "a.ini", "a.ini.new", "a.ini.new12x", "a.ini.newx", "c.ini.new1", "xa.ini.new1", "b.ini.bak"};
+  for (const std::string& name : leftovers)
+    ASSERT_TRUE(fs_.WriteFile(JoinPath(dir_, name), "", &error));
+  for (const std::string& name : others)
+    ASSERT_TRUE(fs_.WriteFile(JoinPath(dir_, name), "", &error));
+  ASSERT_TRUE(fs_.MakeDirectory(JoinPath(dir_, "b.ini.new77")));  // a folder is not ours
+  std::vector<std::string> removed = RemoveDurableWriteLeftovers(fs_, dir_, {"a.ini", "b.ini"});
+  EXPECT_EQ(removed, leftovers);
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(fs_.ListDirectory(dir_, &entries));
+  std::vector<std::string> names;
+  for (const DirEntry& entry : entries) names.push_back(entry.name);
+  std::vector<std::string> expected = others;
+  expected.push_back("b.ini.new77");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
 }
 
 TEST(PathTest, JoinAndSplit) {

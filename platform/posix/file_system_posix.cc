@@ -33,7 +33,8 @@ bool WriteAll(int fd, const std::string& data) {
 
 bool WriteWithFlags(const std::string& path, const std::string& data, int flags,
                     std::string* error) {
-  int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  // O_NONBLOCK: a named pipe without a reader fails to open instead of waiting for one.
+  int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
   if (fd < 0) {
     if (error) *error = ErrorText("cannot open", path);
     return false;
@@ -47,17 +48,28 @@ bool WriteWithFlags(const std::string& path, const std::string& data, int flags,
   return ok;
 }
 
+constexpr char kDurableWriteInfix[] = ".new";
+
+// The temporary file of a durable write: the target's name, ".new" and the writer's
+// process id, so that two processes never write the same temporary file.
+std::string DurableWriteTemporaryPath(const std::string& path) {
+  return path + kDurableWriteInfix + std::to_string(::getpid());
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe waits for a writer, possibly for ever; what is
+    // opened is then refused unless it is a regular file (a device such as /dev/zero never
+    // ends).
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
       if (error) *error = ErrorText("cannot open", path);
       return false;
     }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-      if (error) *error = "cannot read " + path + ": not a file";
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      if (error) *error = "cannot read " + path + ": not a regular file";
       ::close(fd);
       return false;
     }
@@ -85,7 +97,7 @@ class PosixFileSystem : public FileSystem {
 
   bool WriteFileDurably(const std::string& path, const std::string& data,
                         std::string* error) override {
-    std::string temp = path + ".new" + std::to_string(::getpid());
+    std::string temp = DurableWriteTemporaryPath(path);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
       if (error) *error = ErrorText("cannot create", temp);
@@ -111,7 +123,7 @@ class PosixFileSystem : public FileSystem {
 
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
     std::string data;
-    return ReadFile(from, &data, error) && WriteFile(to, data, error);
+    return ReadFile(from, &data, error) && WriteFileDurably(to, data, error);
   }
 
   bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
@@ -121,9 +133,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
-  bool RemoveEmptyDirectory(const std::string& path) override {
-    return ::rmdir(path.c_str()) == 0;
-  }
+  bool RemoveEmptyDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }
   bool MakeDirectory(const std::string& path) override {
     return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && DirectoryExists(path));
   }
@@ -159,6 +169,15 @@ class PosixFileSystem : public FileSystem {
 };
 
 }  // namespace
+
+bool IsDurableWriteLeftover(const std::string& target_name, const std::string& name) {
+  const std::string prefix = target_name + kDurableWriteInfix;
+  if (target_name.empty() || name.size() <= prefix.size() ||
+      name.compare(0, prefix.size(), prefix) != 0)
+    return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
 
 FileSystem& DiskFileSystem() {
   static PosixFileSystem file_system;
