@@ -2,6 +2,7 @@
 // --headless, on the headless frontend.
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "console/server/desktop_server_windows.h"
 #include "console/server/qvadmin_api.h"
 #include "console/server/sleeper.h"
+#include "console/ui/control/control_protocol.h"
+#include "console/ui/control/control_server.h"
 #include "console/ui/headless/headless_loop.h"
 #include "console/ui/main_window.h"
 #include "platform/clock.h"
@@ -32,6 +35,26 @@ bool Set(const char* variable) {
 // Whether a window can be shown: an X or Wayland display, or a Qt platform chosen
 // explicitly (offscreen, for instance).
 bool HaveDisplay() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
+
+// The control socket for helmsman-ctl. False when another console already runs on the same
+// program folder: this one must not start. A socket that cannot be made for another reason
+// only costs the control: the console runs on without it.
+bool StartControl(ui::MainWindow& model, const std::string& folder, bool window,
+                  std::unique_ptr<ui::control::ControlServer>* control) {
+  platform::ListenError why = platform::ListenError::kNone;
+  std::string error;
+  *control = ui::control::ControlServer::Start(
+      model, ui::control::ControlSocketPath(folder), window,
+      [](const std::string& notice) { std::cerr << "helmsman: " << notice << "\n"; }, &why, &error);
+  if (*control) return true;
+  if (why == platform::ListenError::kInUse) {
+    std::cerr << "helmsman: another console is already running on the program folder " << folder
+              << " (" << error << "); not starting a second one\n";
+    return false;
+  }
+  std::cerr << "helmsman: " << error << ": helmsman-ctl cannot reach this console\n";
+  return true;
+}
 
 int Run(int argc, char** argv, const app::Options& options) {
   const std::string executable_folder = app::ExecutableFolder(argc > 0 ? argv[0] : "");
@@ -63,12 +86,17 @@ int Run(int argc, char** argv, const app::Options& options) {
                  "set): running headless\n";
     headless = true;
   }
-  if (!headless) return ui::qt::RunMainWindow(argc, argv, model);
 #else
   if (!headless) {
     std::cerr << "helmsman: built without the Qt view" << (HaveDisplay() ? "" : " (and no display)")
               << ": running headless\n";
+    headless = true;
   }
+#endif
+  std::unique_ptr<ui::control::ControlServer> control;
+  if (!StartControl(model, folder, !headless, &control)) return 1;
+#if defined(HELMSMAN_WITH_QT)
+  if (!headless) return ui::qt::RunMainWindow(argc, argv, model);
 #endif
   ui::HeadlessOptions headless_options;
   headless_options.answers = options.answers;

@@ -105,7 +105,9 @@ bool Controls::Fire(const std::string& name, ControlEvent event) {
   if (it == handlers_.end()) return false;
   // A copy: the handler may replace itself while it runs.
   Handler handler = it->second;
+  ++firing_;
   handler();
+  --firing_;
   return true;
 }
 

@@ -129,6 +129,9 @@ class Controls {
   void On(const std::string& name, ControlEvent event, Handler handler);
   // Runs the handler of the event, if any. Returns false when the control has none.
   bool Fire(const std::string& name, ControlEvent event);
+  // How many handlers run at this moment (more than one when a handler lets events run and
+  // another event comes in). 0 = the window is idle between events.
+  int firing() const { return firing_; }
 
   void set_observer(Observer observer) { observer_ = std::move(observer); }
   // Reports every control as changed (after the Settings record was loaded behind the
@@ -141,6 +144,7 @@ class Controls {
   std::vector<std::string> order_;
   std::map<std::pair<std::string, ControlEvent>, Handler> handlers_;
   Observer observer_;
+  int firing_ = 0;
   std::vector<std::string> missing_;
   std::unique_ptr<Control> placeholder_ = std::make_unique<Control>("", ControlKind::kLabel);
 };

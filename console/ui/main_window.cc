@@ -15,6 +15,10 @@ namespace helmsman::ui {
 
 namespace {
 
+// The settings QVAdmin_Initialize hands to the library, which has fixed buffers for them.
+const char* const kQVAdminTextControls[] = {"txtQVServerWindowName",
+                                            "txtQVServerCommandLineOptions"};
+
 // Answers every question Cancel and shows nothing: the model before a view is attached.
 class NoFrontend : public Frontend {
  public:
@@ -143,7 +147,17 @@ void MainWindow::MirrorLog(logs::LogId log, logs::LogChange change, const std::s
     controls_.ClearRows(list);
   }
   if (log_listener_) log_listener_(log, change, line);
+  // A copy: a listener may remove itself (a follower that went away).
+  const std::map<int, logs::LogObserver> listeners = more_log_listeners_;
+  for (const auto& [id, listener] : listeners) listener(log, change, line);
 }
+
+int MainWindow::AddLogListener(logs::LogObserver listener) {
+  more_log_listeners_[next_log_listener_] = std::move(listener);
+  return next_log_listener_++;
+}
+
+void MainWindow::RemoveLogListener(int id) { more_log_listeners_.erase(id); }
 
 void MainWindow::WireHandlers() {
   controls_.On("cmdToggleServer", ControlEvent::kClick, [this] { supervision_.ToggleServer(); });
@@ -174,6 +188,24 @@ void MainWindow::WireHandlers() {
   players::WirePlayersTab(controls_, *player_database_);
   tracking_->WireListHandlers();
   players::WireKickSettings(controls_, [this]() -> Frontend& { return frontend(); });
+  for (const char* control : kQVAdminTextControls) {
+    controls_.On(control, ControlEvent::kChange, [this, control] { CheckQVAdminText(control); });
+  }
+}
+
+void MainWindow::CheckQVAdminText(const std::string& control) {
+  const std::string problem = server::QVAdminTextProblem(control, controls_.Get(control).text());
+  if (problem.empty()) {
+    accepted_qvadmin_texts_[control] = controls_.Get(control).text();
+    return;
+  }
+  // Before start-up has loaded the settings nothing was accepted yet: keep what fits.
+  auto accepted = accepted_qvadmin_texts_.find(control);
+  controls_.SetText(control,
+                    accepted != accepted_qvadmin_texts_.end()
+                        ? accepted->second
+                        : controls_.Get(control).text().substr(0, server::kMaxQVAdminTextLength));
+  frontend().ShowMessage(kMessageBoxTitle, problem + ". The change was not kept.");
 }
 
 void MainWindow::WireLogHandlers(logs::LogId log, const std::string& clear,
@@ -195,9 +227,16 @@ LifeCycleParts MainWindow::Parts() {
 
 bool MainWindow::StartUp() {
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
-  return start_up_outcome_ != StartUpOutcome::kUnloaded;
+  for (const char* control : kQVAdminTextControls) {
+    accepted_qvadmin_texts_[control] = controls_.Get(control).text();
+  }
+  operating_ = start_up_outcome_ != StartUpOutcome::kUnloaded;
+  return operating_;
 }
 
-void MainWindow::ShutDown() { RunShutDown(Parts(), &life_cycle_); }
+void MainWindow::ShutDown() {
+  operating_ = false;
+  RunShutDown(Parts(), &life_cycle_);
+}
 
 }  // namespace helmsman::ui

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,11 +78,18 @@ class MainWindow {
   // The frontend for questions, messages, file dialogs and repaints; nullptr = none (every
   // question is answered Cancel). Must outlive its use.
   void set_frontend(Frontend* frontend);
+  // The frontend the view set; nullptr when none is set.
+  Frontend* attached_frontend() const { return frontend_; }
+  // What answers while no frontend is set: Cancel to every question, shows nothing.
+  Frontend& fallback_frontend() { return *no_frontend_; }
 
   // See startup.h. True when the console goes on: running, server start failed, or offline
   // (permission refused). False when start-up gave up and the window must close.
   bool StartUp();
   StartUpOutcome start_up_outcome() const { return start_up_outcome_; }
+  // From the end of a start-up that went on until shut-down begins: the window is in use
+  // and takes the operator's actions.
+  bool operating() const { return operating_; }
   // Releases QVAdmin, then saves all settings files and the player list; the game server
   // keeps running. Runs once; later calls do nothing. What it writes is guarded as startup.h
   // says.
@@ -90,6 +98,10 @@ class MainWindow {
   // Called with every appended or cleared log line, after the list control shows it (the
   // headless frontend prints them).
   void set_log_listener(logs::LogObserver listener) { log_listener_ = std::move(listener); }
+  // Further listeners of the same kind (the control socket's followers); the number returned
+  // removes the listener again.
+  int AddLogListener(logs::LogObserver listener);
+  void RemoveLogListener(int id);
 
   settings::Settings& settings() { return *settings_; }
   logs::Logs& logs() { return logs_; }
@@ -119,6 +131,9 @@ class MainWindow {
   void MirrorLog(logs::LogId log, logs::LogChange change, const std::string& line);
   void WireHandlers();
   void WireLogHandlers(logs::LogId log, const std::string& clear, const std::string& save);
+  // A change of txtQVServerWindowName or txtQVServerCommandLineOptions: one QVAdmin could not
+  // take is refused with a message box, and the text goes back to the last one accepted.
+  void CheckQVAdminText(const std::string& control);
 
   std::string program_folder_;
   platform::Clock& clock_;
@@ -145,8 +160,13 @@ class MainWindow {
   std::unique_ptr<scheduler::OnlineTracking> tracking_;
   std::function<std::optional<std::string>()> documents_folder_;
   logs::LogObserver log_listener_;
+  std::map<int, logs::LogObserver> more_log_listeners_;
+  int next_log_listener_ = 1;
   LifeCycleState life_cycle_;
   StartUpOutcome start_up_outcome_ = StartUpOutcome::kUnloaded;
+  // The last accepted texts of the two QVAdmin settings, by control name.
+  std::map<std::string, std::string> accepted_qvadmin_texts_;
+  bool operating_ = false;
 };
 
 }  // namespace helmsman::ui

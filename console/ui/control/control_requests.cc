@@ -1,0 +1,603 @@
+#include "console/ui/control/control_requests.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <utility>
+
+#include "console/ui/code_page.h"
+#include "console/ui/control/control_protocol.h"
+#include "console/ui/headless/headless_frontend.h"
+
+namespace helmsman::ui::control {
+
+namespace {
+
+struct VerbShape {
+  const char* verb;
+  int positional;  // the number of arguments after the options are taken out
+  const char* usage;
+};
+
+constexpr VerbShape kVerbs[] = {
+    {"list", 0, "list"},
+    {"get", 1, "get NAME"},
+    {"set", 2, "set NAME TEXT"},
+    {"check", 2, "check NAME 0|1"},
+    {"select", 2, "select NAME ROW|=TEXT"},
+    {"click", 1, "click NAME [--answer ok|cancel]..."},
+    {"log", -1, "log [--follow] [server|player|error]"},
+    {"status", 0, "status"},
+};
+
+const VerbShape* FindVerb(const std::string& verb) {
+  for (const VerbShape& shape : kVerbs) {
+    if (verb == shape.verb) return &shape;
+  }
+  return nullptr;
+}
+
+Reply BadRequest(const std::string& message) { return Reply{kExitBadRequest, "", message + "\n"}; }
+Reply Refused(const std::string& message) { return Reply{kExitRefused, "", message + "\n"}; }
+
+std::string Utf8(const std::string& text) { return Windows1252ToUtf8(text); }
+
+const char* KindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kButton:
+      return "button";
+    case ControlKind::kCheckBox:
+      return "check";
+    case ControlKind::kOption:
+      return "option";
+    case ControlKind::kText:
+      return "text";
+    case ControlKind::kLabel:
+      return "label";
+    case ControlKind::kFrame:
+      return "frame";
+    case ControlKind::kList:
+      return "list";
+    case ControlKind::kComboBox:
+      return "combo";
+    case ControlKind::kScrollBar:
+      return "scrollbar";
+    case ControlKind::kProgress:
+      return "progress";
+    case ControlKind::kTimer:
+      return "timer";
+  }
+  return "";
+}
+
+bool HasRows(ControlKind kind) {
+  return kind == ControlKind::kList || kind == ControlKind::kComboBox;
+}
+bool HasValue(ControlKind kind) {
+  return kind == ControlKind::kCheckBox || kind == ControlKind::kOption ||
+         kind == ControlKind::kScrollBar || kind == ControlKind::kProgress ||
+         kind == ControlKind::kTimer;
+}
+bool HasRange(ControlKind kind) {
+  return kind == ControlKind::kScrollBar || kind == ControlKind::kProgress;
+}
+
+// A whole number in decimal, without sign games beyond a leading minus.
+std::optional<int> ParseNumber(const std::string& text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  size_t at = text[0] == '-' ? 1 : 0;
+  if (at == text.size()) return std::nullopt;
+  long long value = 0;
+  for (; at < text.size(); ++at) {
+    if (text[at] < '0' || text[at] > '9') return std::nullopt;
+    value = value * 10 + (text[at] - '0');
+  }
+  if (text[0] == '-') value = -value;
+  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+std::optional<logs::LogId> ParseLogName(const std::string& name) {
+  for (logs::LogId log :
+       {logs::LogId::kServerActivity, logs::LogId::kPlayerActivity, logs::LogId::kHelmError}) {
+    if (name == LogKey(log) || name == logs::ListControlName(log)) return log;
+  }
+  if (name == "helm") return logs::LogId::kHelmError;
+  return std::nullopt;
+}
+
+// What a request's dialogs were and how they were answered, for the reply.
+struct Dialog {
+  std::string kind;  // "question", "message", "dialog"
+  std::string title;
+  std::string text;
+  std::string answer;  // "OK", "Cancel", a file name, "" (message)
+  std::string by;      // "--answer", "no --answer left", "on screen"
+};
+
+// The frontend of one request: answers from the request's --answer list, or passes the
+// dialogs on to the screen (a window, and no --answer given).
+class RequestFrontend : public Frontend {
+ public:
+  RequestFrontend(Frontend& shown, const Request& request, bool questions_on_screen)
+      : shown_(shown),
+        answers_(request.answers),
+        on_screen_(questions_on_screen && !request.has_answers) {}
+
+  bool AskOkCancel(const std::string& title, const std::string& text) override {
+    bool ok = false;
+    std::string by = "on screen";
+    if (on_screen_) {
+      ok = shown_.AskOkCancel(title, text);
+    } else if (next_ < answers_.size()) {
+      ok = answers_[next_++];
+      by = "--answer";
+    } else {
+      by = "no --answer left";
+    }
+    dialogs_.push_back({"question", title, text, ok ? "OK" : "Cancel", by});
+    return ok;
+  }
+  void ShowMessage(const std::string& title, const std::string& text) override {
+    if (on_screen_) shown_.ShowMessage(title, text);
+    dialogs_.push_back({"message", title, text, "OK", on_screen_ ? "on screen" : ""});
+  }
+  std::string OpenFileDialog(const std::string& title, const std::string& filter) override {
+    return FileDialog(title, on_screen_ ? shown_.OpenFileDialog(title, filter) : "");
+  }
+  std::string SaveFileDialog(const std::string& title, const std::string& filter) override {
+    return FileDialog(title, on_screen_ ? shown_.SaveFileDialog(title, filter) : "");
+  }
+  void Repaint(const std::string& control) override { shown_.Repaint(control); }
+  void DoEvents() override { shown_.DoEvents(); }
+
+  const std::vector<Dialog>& dialogs() const { return dialogs_; }
+
+ private:
+  std::string FileDialog(const std::string& title, std::string chosen) {
+    dialogs_.push_back({"dialog", title, "", chosen.empty() ? "cancelled" : chosen,
+                        on_screen_ ? "on screen" : "no file dialogs over the control socket"});
+    return chosen;
+  }
+
+  Frontend& shown_;
+  std::vector<bool> answers_;
+  size_t next_ = 0;
+  bool on_screen_;
+  std::vector<Dialog> dialogs_;
+};
+
+// A small writer of JSON objects, one field after the other.
+class JsonObject {
+ public:
+  JsonObject& Text(const char* key, const std::string& value) { return Raw(key, JsonText(value)); }
+  JsonObject& Number(const char* key, long long value) { return Raw(key, std::to_string(value)); }
+  JsonObject& Bool(const char* key, bool value) { return Raw(key, value ? "true" : "false"); }
+  JsonObject& Raw(const char* key, const std::string& json) {
+    body_ += (body_.empty() ? "" : ",") + JsonText(key) + ":" + json;
+    return *this;
+  }
+  std::string str() const { return "{" + body_ + "}"; }
+
+ private:
+  std::string body_;
+};
+
+std::string JsonArray(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + items[i];
+  return out + "]";
+}
+
+std::string ControlJson(const Control& control, bool with_rows) {
+  JsonObject object;
+  object.Text("name", control.name())
+      .Text("kind", KindName(control.kind()))
+      .Bool("enabled", control.enabled())
+      .Text("text", control.text());
+  if (HasValue(control.kind())) object.Number("value", control.value());
+  if (HasRange(control.kind())) {
+    object.Number("minimum", control.minimum()).Number("maximum", control.maximum());
+  }
+  if (HasRows(control.kind())) {
+    object.Number("selected", control.selected());
+    if (with_rows) {
+      std::vector<std::string> rows;
+      for (const std::string& row : control.rows()) rows.push_back(JsonText(row));
+      object.Raw("rows", JsonArray(rows));
+    } else {
+      object.Number("row_count", static_cast<long long>(control.rows().size()));
+    }
+  }
+  return object.str();
+}
+
+Reply List(const Controls& controls, ReplyFormat format) {
+  Reply reply;
+  std::vector<std::string> items;
+  for (const std::string& name : controls.names()) {
+    const Control& control = controls.Get(name);
+    if (format == ReplyFormat::kJson) {
+      items.push_back(ControlJson(control, false));
+      continue;
+    }
+    char head[160];
+    std::snprintf(head, sizeof head, "%-44s %-9s %-8s ", name.c_str(), KindName(control.kind()),
+                  control.enabled() ? "enabled" : "disabled");
+    std::string shown = control.text();
+    if (HasRows(control.kind())) {
+      shown = std::to_string(control.rows().size()) + " rows, selected " +
+              std::to_string(control.selected());
+    }
+    reply.out += head + Utf8(shown) + "\n";
+  }
+  if (format == ReplyFormat::kJson)
+    reply.out = JsonObject().Raw("controls", JsonArray(items)).str() + "\n";
+  return reply;
+}
+
+Reply Get(const Control& control, ReplyFormat format) {
+  if (format == ReplyFormat::kJson) return Reply{kExitDone, ControlJson(control, true) + "\n", ""};
+  std::string out = "name: " + control.name() + "\nkind: " + KindName(control.kind()) +
+                    "\nenabled: " + (control.enabled() ? "yes" : "no") +
+                    "\ntext: " + Utf8(control.text()) + "\n";
+  if (HasValue(control.kind())) out += "value: " + std::to_string(control.value()) + "\n";
+  if (HasRange(control.kind())) {
+    out += "range: " + std::to_string(control.minimum()) + " to " +
+           std::to_string(control.maximum()) + "\n";
+  }
+  if (HasRows(control.kind())) {
+    out += "selected: " + std::to_string(control.selected()) +
+           "\nrows: " + std::to_string(control.rows().size()) + "\n";
+    for (size_t i = 0; i < control.rows().size(); ++i) {
+      out += "  " + std::to_string(i) + ": " + Utf8(control.rows()[i]) + "\n";
+    }
+  }
+  return Reply{kExitDone, out, ""};
+}
+
+const char* ServerState(MainWindow& model) {
+  if (model.start_up_outcome() == StartUpOutcome::kOffline) return "offline";
+  return model.supervision().running() ? "running" : "stopped";
+}
+
+Reply Status(MainWindow& model, ReplyFormat format) {
+  const Control& timer = model.controls().Get("tmrMainEventTimer");
+  const long long online =
+      static_cast<long long>(model.controls().Get("lstPlayersOnline").rows().size());
+  if (format == ReplyFormat::kJson) {
+    return Reply{kExitDone,
+                 JsonObject()
+                         .Text("status", model.status().text())
+                         .Text("server", ServerState(model))
+                         .Bool("timer", timer.enabled())
+                         .Number("timer_interval", timer.value())
+                         .Number("players_online", online)
+                         .str() +
+                     "\n",
+                 ""};
+  }
+  std::string out = "status: " + Utf8(model.status().text()) + "\nserver: " + ServerState(model) +
+                    "\ntimer: " +
+                    (timer.enabled() ? "running, every " + std::to_string(timer.value()) + " ms"
+                                     : std::string("stopped")) +
+                    "\nplayers online: " + std::to_string(online) + "\n";
+  return Reply{kExitDone, out, ""};
+}
+
+Reply Logs(MainWindow& model, const Request& request) {
+  Reply reply;
+  for (logs::LogId log :
+       {logs::LogId::kServerActivity, logs::LogId::kPlayerActivity, logs::LogId::kHelmError}) {
+    if (request.log && *request.log != log) continue;
+    for (const std::string& line : model.logs().lines(log)) {
+      reply.out += FollowedLine(request, log, line);
+    }
+  }
+  return reply;
+}
+
+// The change a set, check or select request makes, and the event it fires; or the reason
+// it cannot be made (*reply filled).
+struct Action {
+  std::function<void()> change;
+  ControlEvent event = ControlEvent::kClick;
+  std::string done;  // what the reply says was done
+};
+
+std::optional<Action> PlanSet(Controls& controls, const Control& control,
+                              const std::string& argument, Reply* reply) {
+  const std::string name = control.name();
+  if (control.kind() == ControlKind::kText) {
+    const std::string text = Utf8ToWindows1252(argument);
+    return Action{[&controls, name, text] { controls.SetText(name, text); }, ControlEvent::kChange,
+                  "set " + name};
+  }
+  if (control.kind() == ControlKind::kScrollBar) {
+    const std::optional<int> value = ParseNumber(argument);
+    if (!value || *value < control.minimum() || *value > control.maximum()) {
+      *reply =
+          BadRequest(name + " takes a whole number from " + std::to_string(control.minimum()) +
+                     " to " + std::to_string(control.maximum()) + ", not \"" + argument + "\"");
+      return std::nullopt;
+    }
+    return Action{[&controls, name, v = *value] { controls.SetValue(name, v); },
+                  ControlEvent::kChange, "set " + name + " to " + argument};
+  }
+  *reply = BadRequest(name + " is a " + KindName(control.kind()) +
+                      ": set takes a text box or a scroll bar");
+  return std::nullopt;
+}
+
+std::optional<Action> PlanCheck(Controls& controls, const Control& control,
+                                const std::string& argument, Reply* reply) {
+  const std::string name = control.name();
+  if (control.kind() != ControlKind::kCheckBox && control.kind() != ControlKind::kOption) {
+    *reply = BadRequest(name + " is a " + KindName(control.kind()) +
+                        ": check takes a check box or an option button");
+    return std::nullopt;
+  }
+  if (argument != "0" && argument != "1") {
+    *reply = BadRequest("check takes 0 or 1, not \"" + argument + "\"");
+    return std::nullopt;
+  }
+  const int value = argument == "1" ? 1 : 0;
+  if (control.kind() == ControlKind::kOption && value == 0) {
+    *reply = BadRequest(name + " is an option button: choose another option of its group instead");
+    return std::nullopt;
+  }
+  if (control.value() == value) {
+    // A person would not click it: it already shows that state.
+    return Action{nullptr, ControlEvent::kClick,
+                  name + " is already " + (value ? "checked" : "unchecked") + ": nothing done"};
+  }
+  return Action{[&controls, name, value] { controls.SetValue(name, value); }, ControlEvent::kClick,
+                std::string(value ? "checked " : "unchecked ") + name};
+}
+
+std::optional<Action> PlanSelect(Controls& controls, const Control& control,
+                                 const std::string& argument, Reply* reply) {
+  const std::string name = control.name();
+  if (!HasRows(control.kind())) {
+    *reply = BadRequest(name + " is a " + KindName(control.kind()) +
+                        ": select takes a list or a combo box");
+    return std::nullopt;
+  }
+  const int rows = static_cast<int>(control.rows().size());
+  int row = -1;
+  if (!argument.empty() && argument[0] == '=') {
+    const std::string wanted = Utf8ToWindows1252(argument.substr(1));
+    for (int i = 0; i < rows && row < 0; ++i) {
+      if (control.rows()[i] == wanted) row = i;
+    }
+    if (row < 0) {
+      *reply = BadRequest(name + " has no row \"" + argument.substr(1) + "\"");
+      return std::nullopt;
+    }
+  } else {
+    const std::optional<int> index = ParseNumber(argument);
+    if (!index || *index < 0 || *index >= rows) {
+      *reply = BadRequest("row \"" + argument + "\" is out of range: " + name + " has " +
+                          std::to_string(rows) + " rows" +
+                          (rows > 0 ? " (0 to " + std::to_string(rows - 1) + ")" : ""));
+      return std::nullopt;
+    }
+    row = *index;
+  }
+  const ControlEvent event =
+      control.kind() == ControlKind::kList ? ControlEvent::kClick : ControlEvent::kChange;
+  return Action{
+      [&controls, name, row] { controls.Select(name, row); }, event,
+      "selected row " + std::to_string(row) + " of " + name + ": " + Utf8(control.rows()[row])};
+}
+
+std::string DialogsText(const std::vector<Dialog>& dialogs) {
+  std::string out;
+  for (const Dialog& dialog : dialogs) {
+    out += "[" + dialog.kind + "] " + Utf8(dialog.title) + ": " + Utf8(dialog.text);
+    if (dialog.kind == "question") {
+      out += " -> " + dialog.answer + " (" + dialog.by + ")";
+    } else if (dialog.kind == "dialog") {
+      out += " -> " + Utf8(dialog.answer) + " (" + dialog.by + ")";
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+std::string DialogsJson(const std::vector<Dialog>& dialogs) {
+  std::vector<std::string> items;
+  for (const Dialog& dialog : dialogs) {
+    JsonObject object;
+    object.Text("kind", dialog.kind).Text("title", dialog.title).Text("text", dialog.text);
+    if (dialog.kind != "message") object.Text("answer", dialog.answer).Text("by", dialog.by);
+    items.push_back(object.str());
+  }
+  return JsonArray(items);
+}
+
+Reply Act(MainWindow& model, const Request& request, bool questions_on_screen) {
+  Controls& controls = model.controls();
+  const Control& control = controls.Get(request.name);
+  Reply reply;
+  std::optional<Action> action;
+  if (request.verb == "set") {
+    action = PlanSet(controls, control, request.argument, &reply);
+  } else if (request.verb == "check") {
+    action = PlanCheck(controls, control, request.argument, &reply);
+  } else if (request.verb == "select") {
+    action = PlanSelect(controls, control, request.argument, &reply);
+  } else if (control.kind() != ControlKind::kButton) {
+    reply = BadRequest(request.name + " is a " + KindName(control.kind()) +
+                       ": click takes a button (check, select and set take the others)");
+  } else {
+    action = Action{nullptr, ControlEvent::kClick, "clicked " + request.name};
+  }
+  if (!action) return reply;
+  if (!control.enabled()) {
+    return Refused(request.name + " is disabled (greyed out in the window): nothing done");
+  }
+
+  Frontend* shown = model.attached_frontend();
+  RequestFrontend frontend(shown ? *shown : model.fallback_frontend(), request,
+                           questions_on_screen);
+  model.set_frontend(&frontend);
+  bool handled = true;
+  const bool clicks = request.verb == "click";
+  if (clicks || action->change) {
+    if (action->change) action->change();
+    handled = controls.Fire(request.name, action->event);
+  }
+  model.set_frontend(shown);
+
+  if (clicks && !handled) {
+    return Refused(request.name + " does nothing in this version of the console");
+  }
+  if (request.format == ReplyFormat::kJson) {
+    reply.out = JsonObject()
+                    .Text("done", action->done)
+                    .Raw("dialogs", DialogsJson(frontend.dialogs()))
+                    .Text("status", model.status().text())
+                    .str() +
+                "\n";
+  } else {
+    reply.out = Utf8(action->done) + "\n" + DialogsText(frontend.dialogs()) +
+                "status: " + Utf8(model.status().text()) + "\n";
+  }
+  return reply;
+}
+
+}  // namespace
+
+const char* LogKey(logs::LogId log) {
+  switch (log) {
+    case logs::LogId::kServerActivity:
+      return "server";
+    case logs::LogId::kPlayerActivity:
+      return "player";
+    case logs::LogId::kHelmError:
+      return "error";
+  }
+  return "";
+}
+
+std::string JsonText(const std::string& text) {
+  const std::string utf8 = Windows1252ToUtf8(text);
+  std::string out = "\"";
+  for (const char c : utf8) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (byte < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+          out += escaped;
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply* reply) {
+  if (words.size() < 2 || (words[0] != "text" && words[0] != "json")) {
+    *reply = BadRequest("a request needs a format (text or json) and a verb");
+    return false;
+  }
+  *request = Request();
+  request->format = words[0] == "json" ? ReplyFormat::kJson : ReplyFormat::kText;
+  request->verb = words[1];
+  const VerbShape* shape = FindVerb(request->verb);
+  if (shape == nullptr) {
+    *reply = BadRequest("unknown verb \"" + request->verb +
+                        "\" (list, get, set, check, select, click, log, status)");
+    return false;
+  }
+  std::vector<std::string> positional;
+  for (size_t i = 2; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word == "--answer") {
+      if (i + 1 == words.size() || (words[i + 1] != "ok" && words[i + 1] != "cancel")) {
+        *reply = BadRequest("--answer takes ok or cancel");
+        return false;
+      }
+      request->answers.push_back(words[++i] == "ok");
+      request->has_answers = true;
+    } else if (word == "--follow" && request->verb == "log") {
+      request->follow = true;
+    } else if (word.size() > 2 && word.compare(0, 2, "--") == 0 && request->verb != "set") {
+      *reply = BadRequest("unknown option " + word + " for " + request->verb);
+      return false;
+    } else {
+      positional.push_back(word);
+    }
+  }
+  if (request->verb == "log") {
+    if (positional.size() > 1) {
+      *reply = BadRequest("usage: " + std::string(shape->usage));
+      return false;
+    }
+    if (positional.size() == 1) {
+      request->log = ParseLogName(positional[0]);
+      if (!request->log) {
+        *reply = BadRequest("unknown log \"" + positional[0] + "\" (server, player or error)");
+        return false;
+      }
+    }
+    return true;
+  }
+  if (static_cast<int>(positional.size()) != shape->positional) {
+    *reply = BadRequest(std::string(positional.size() < static_cast<size_t>(shape->positional)
+                                        ? "missing argument"
+                                        : "too many arguments") +
+                        ": usage: " + shape->usage);
+    return false;
+  }
+  if (!positional.empty()) request->name = positional[0];
+  if (positional.size() > 1) request->argument = positional[1];
+  return true;
+}
+
+bool IsActing(const Request& request) {
+  return request.verb == "set" || request.verb == "check" || request.verb == "select" ||
+         request.verb == "click";
+}
+
+Reply Execute(MainWindow& model, const Request& request, bool questions_on_screen) {
+  Controls& controls = model.controls();
+  if (!request.name.empty() && !controls.Has(request.name)) {
+    return BadRequest("unknown control \"" + request.name +
+                      "\" (helmsman-ctl list shows them all)");
+  }
+  if (request.verb == "list") return List(controls, request.format);
+  if (request.verb == "get") return Get(controls.Get(request.name), request.format);
+  if (request.verb == "status") return Status(model, request.format);
+  if (request.verb == "log") return Logs(model, request);
+  return Act(model, request, questions_on_screen);
+}
+
+std::string FollowedLine(const Request& request, logs::LogId log, const std::string& line) {
+  if (request.format == ReplyFormat::kJson) {
+    return JsonObject().Text("log", LogKey(log)).Text("line", line).str() + "\n";
+  }
+  if (request.log) return Utf8(line) + "\n";
+  return "[" + std::string(LogName(log)) + "] " + Utf8(line) + "\n";
+}
+
+}  // namespace helmsman::ui::control

@@ -1,0 +1,79 @@
+// The requests of helmsman-ctl, carried out on the main window's presentation model by
+// control name, exactly as the view does it: the same setters, then the same event of the
+// control, so the same handlers and enabling rules apply. Nothing here knows of sockets.
+//
+//   list                            every control: name, kind, enabled, caption or text
+//   get NAME                        one control: text, value, range, enabled, rows, selection
+//   set NAME TEXT                   a text box as if typed (then its change event); a scroll
+//                                   bar moved to a value within its range
+//   check NAME 0|1                  a check box clicked into that state; an option button
+//                                   chosen (1 only)
+//   select NAME ROW|=TEXT           a list row clicked, a combo box entry or tab chosen
+//   click NAME [--answer ok|cancel]...  a button clicked
+//   log [--follow] [NAME]           the three logs or one (server, player, error)
+//   status                          status line, server state, timer state
+//
+// Every request may carry --answer ok|cancel (any number, in order): the answers to the
+// questions the request raises. Questions beyond them are answered Cancel, message boxes OK,
+// file dialogs cancelled; all of them are described in the reply. When the console shows a
+// window and the request carries no --answer, its questions appear on the screen instead.
+//
+// Refusals change nothing: a disabled control (exit kExitRefused), an unknown verb or name,
+// a control of the wrong kind, a row or value out of range, a missing or extra argument
+// (exit kExitBadRequest).
+#ifndef HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_REQUESTS_H_
+#define HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_REQUESTS_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/logs/logs.h"
+#include "console/ui/main_window.h"
+
+namespace helmsman::ui::control {
+
+enum class ReplyFormat { kText, kJson };
+
+struct Request {
+  ReplyFormat format = ReplyFormat::kText;
+  std::string verb;
+  std::string name;      // the control (get, set, check, select, click)
+  std::string argument;  // set, check, select
+  std::vector<bool> answers;
+  bool has_answers = false;
+  bool follow = false;             // log --follow
+  std::optional<logs::LogId> log;  // log NAME; nullopt = all three
+};
+
+struct Reply {
+  int exit_code = 0;
+  std::string out;  // for standard output, UTF-8
+  std::string err;  // for standard error, UTF-8
+};
+
+// Reads the words of a request (format, verb, arguments). False and *reply (exit
+// kExitBadRequest and the message) when they do not make a request.
+bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply* reply);
+
+// Whether the request acts on the console (and so must wait until the console is idle),
+// rather than only reading from it.
+bool IsActing(const Request& request);
+
+// Carries out the request on the model. questions_on_screen: the model's frontend shows a
+// window, where the questions of a request without --answer are asked.
+Reply Execute(MainWindow& model, const Request& request, bool questions_on_screen);
+
+// A log line as a following client gets it: text "[Server Activity Log] line" (just the
+// line when one log is followed), JSON {"log":"server","line":"..."}, newline-terminated.
+std::string FollowedLine(const Request& request, logs::LogId log, const std::string& line);
+
+// The short names of the logs in requests and JSON: "server", "player", "error".
+const char* LogKey(logs::LogId log);
+
+// text in JSON string form, quotes included; the text is Windows-1252.
+std::string JsonText(const std::string& text);
+
+}  // namespace helmsman::ui::control
+
+#endif  // HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_REQUESTS_H_

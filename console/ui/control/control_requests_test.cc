@@ -1,0 +1,225 @@
+#include "console/ui/control/control_requests.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "console/ui/control/control_protocol.h"
+#include "console/ui/control/control_testing.h"
+
+namespace helmsman::ui::control {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+class ControlRequestsTest : public testing::StartedConsole {
+ protected:
+  // Parses and carries out the words after the format, as the console does.
+  Reply Run(std::vector<std::string> words, bool on_screen = false, const char* format = "text") {
+    words.insert(words.begin(), format);
+    Request request;
+    Reply reply;
+    if (!ParseRequest(words, &request, &reply)) return reply;
+    return Execute(*model_, request, on_screen);
+  }
+  const Control& Get(const std::string& name) { return controls().Get(name); }
+  size_t ServerLogSize() { return model_->logs().lines(logs::LogId::kServerActivity).size(); }
+};
+
+TEST_F(ControlRequestsTest, ListAndGetShowWhatTheWindowShows) {
+  const Reply list = Run({"list"});
+  EXPECT_EQ(list.exit_code, kExitDone);
+  EXPECT_THAT(list.out, HasSubstr("cmdToggleServer"));
+  // Every control has its line: name, kind, state, caption.
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'),
+            static_cast<long>(controls().names().size()));
+  EXPECT_THAT(list.out,
+              ::testing::ContainsRegex("cmdToggleServer +button +enabled +Stop Server\n"));
+  EXPECT_THAT(list.out, ::testing::ContainsRegex("cmdKickPlayer +button +disabled +Kick\n"));
+
+  controls().SetText("txtChatText", "caf\xe9");  // Windows-1252 in the model, UTF-8 out
+  const Reply get = Run({"get", "txtChatText"});
+  EXPECT_EQ(get.out, "name: txtChatText\nkind: text\nenabled: yes\ntext: caf\xc3\xa9\n");
+
+  const Reply log = Run({"get", "lstServerActivityLog"});
+  EXPECT_THAT(log.out, HasSubstr("selected: 0\nrows: 1\n  0: "));
+  EXPECT_THAT(log.out, HasSubstr(": Helmsman loaded successfully and good to go!\n"));
+
+  const Reply json = Run({"get", "vscServerCheckInterval"}, false, "json");
+  EXPECT_THAT(json.out, HasSubstr("{\"name\":\"vscServerCheckInterval\",\"kind\":\"scrollbar\","
+                                  "\"enabled\":true,"));
+  EXPECT_THAT(json.out, HasSubstr("\"minimum\":"));
+}
+
+TEST_F(ControlRequestsTest, SetTypesIntoATextBoxAndRunsItsChangeEvent) {
+  ASSERT_FALSE(Get("cmdSend").enabled());
+  const Reply reply = Run({"set", "txtChatText", "Hello, pilots"});
+  EXPECT_EQ(reply.exit_code, kExitDone);
+  EXPECT_EQ(reply.out, "set txtChatText\nstatus: Good to go\n");
+  EXPECT_EQ(Get("txtChatText").text(), "Hello, pilots");
+  EXPECT_TRUE(Get("cmdSend").enabled());  // the text box's change event ran
+
+  EXPECT_EQ(Run({"set", "txtChatText", "na\xc3\xafve"}).exit_code, kExitDone);
+  EXPECT_EQ(Get("txtChatText").text(), "na\xefve");
+  // An empty text is a text too.
+  EXPECT_EQ(Run({"set", "txtChatText", ""}).exit_code, kExitDone);
+  EXPECT_FALSE(Get("cmdSend").enabled());
+}
+
+TEST_F(ControlRequestsTest, ScrollBarsTakeValuesInTheirRangeOnly) {
+  const Control& bar = Get("vscServerCheckInterval");
+  const int before = bar.value();
+  const std::string too_big = std::to_string(bar.maximum() + 1);
+  const Reply refused = Run({"set", "vscServerCheckInterval", too_big});
+  EXPECT_EQ(refused.exit_code, kExitBadRequest);
+  EXPECT_THAT(refused.err, HasSubstr("takes a whole number from"));
+  EXPECT_EQ(Run({"set", "vscServerCheckInterval", "12x"}).exit_code, kExitBadRequest);
+  EXPECT_EQ(bar.value(), before);
+
+  EXPECT_EQ(Run({"set", "vscServerCheckInterval", "17"}).exit_code, kExitDone);
+  EXPECT_EQ(bar.value(), 17);
+  EXPECT_EQ(Get("lblServerCheckInterval").text(), "Every 17 Seconds");  // its change event
+}
+
+TEST_F(ControlRequestsTest, CheckClicksTheBoxAndReportsItsMessages) {
+  controls().SetText("txtKickedPlayersFine", "");
+  const Reply reply = Run({"check", "chkFineKickedPlayers", "1"});
+  EXPECT_EQ(reply.exit_code, kExitDone);
+  EXPECT_THAT(reply.out, HasSubstr("checked chkFineKickedPlayers\n[message] "));
+  EXPECT_THAT(reply.out, HasSubstr("Input the fine value to enable this setting"));
+  EXPECT_EQ(Get("chkFineKickedPlayers").value(), 0);  // its own rule unchecked it again
+  EXPECT_THAT(frontend_.shown(), IsEmpty());          // nothing went to the screen
+
+  const Reply again = Run({"check", "chkFineKickedPlayers", "0"});
+  EXPECT_EQ(again.exit_code, kExitDone);
+  EXPECT_THAT(again.out, HasSubstr("already unchecked: nothing done"));
+
+  EXPECT_EQ(Run({"check", "optRegionalDateSetting_1", "1"}).exit_code, kExitDone);
+  EXPECT_EQ(Get("optRegionalDateSetting_1").value(), 1);
+  EXPECT_EQ(Get("optRegionalDateSetting_0").value(), 0);
+  EXPECT_EQ(Run({"check", "optRegionalDateSetting_1", "0"}).exit_code, kExitBadRequest);
+  EXPECT_EQ(Run({"check", "chkFineKickedPlayers", "yes"}).exit_code, kExitBadRequest);
+}
+
+TEST_F(ControlRequestsTest, SelectTakesARowByIndexOrByText) {
+  controls().SetRows("lstPlayersOnline", {"Ada Quill", "Borin Vex"});
+  controls().SetRows("lstPlayersOnlineSystems", {"Helion", "Tarsis"});
+  controls().SetRows("lstPlayersOnlineRank", {"3", "7"});
+
+  const Reply by_text = Run({"select", "lstPlayersOnline", "=Borin Vex"});
+  EXPECT_EQ(by_text.exit_code, kExitDone);
+  EXPECT_THAT(by_text.out, HasSubstr("selected row 1 of lstPlayersOnline: Borin Vex"));
+  EXPECT_EQ(Get("lstPlayersOnline").selected(), 1);
+  EXPECT_EQ(Get("lstPlayersOnlineSystems").selected(), 1);  // the list's click handler ran
+  EXPECT_TRUE(Get("cmdKickPlayer").enabled());
+
+  EXPECT_EQ(Run({"select", "lstPlayersOnline", "0"}).exit_code, kExitDone);
+  EXPECT_EQ(Get("lstPlayersOnline").selected(), 0);
+
+  for (const char* row : {"2", "-1", "=Nobody", "x"}) {
+    const Reply refused = Run({"select", "lstPlayersOnline", row});
+    EXPECT_EQ(refused.exit_code, kExitBadRequest) << row;
+    EXPECT_EQ(Get("lstPlayersOnline").selected(), 0) << row;
+  }
+  EXPECT_THAT(Run({"select", "lstPlayersOnline", "5"}).err,
+              HasSubstr("row \"5\" is out of range: lstPlayersOnline has 2 rows (0 to 1)"));
+
+  EXPECT_EQ(Run({"select", "SSTab1", "=Logs"}).exit_code, kExitDone);
+  EXPECT_EQ(Get("SSTab1").rows()[Get("SSTab1").selected()], "Logs");
+}
+
+TEST_F(ControlRequestsTest, QuestionsAreAnsweredFromTheRequestInOrderThenCancel) {
+  const size_t lines = ServerLogSize();
+  const Reply cancelled = Run({"click", "cmdClearServerActivityLog"});
+  EXPECT_EQ(cancelled.exit_code, kExitDone);
+  EXPECT_THAT(cancelled.out,
+              HasSubstr("[question] Log Erase Notification: Clear Server Activity Log? -> Cancel "
+                        "(no --answer left)\n"));
+  EXPECT_EQ(ServerLogSize(), lines);
+
+  const Reply cleared = Run({"click", "cmdClearServerActivityLog", "--answer", "ok"});
+  EXPECT_THAT(cleared.out, HasSubstr("-> OK (--answer)"));
+  EXPECT_EQ(ServerLogSize(), 0u);
+  EXPECT_THAT(frontend_.shown(), IsEmpty());
+}
+
+TEST_F(ControlRequestsTest, InAWindowQuestionsWithoutAnswersAppearOnTheScreen) {
+  frontend_.QueueAnswer(true);
+  const Reply reply = Run({"click", "cmdClearServerActivityLog"}, /*on_screen=*/true);
+  EXPECT_THAT(reply.out, HasSubstr("-> OK (on screen)"));
+  EXPECT_EQ(frontend_.shown().size(), 1u);
+  EXPECT_EQ(ServerLogSize(), 0u);
+
+  // With --answer the screen is left alone.
+  model_->logs().Append(logs::LogId::kServerActivity, ": a line");
+  Run({"click", "cmdClearServerActivityLog", "--answer", "cancel"}, true);
+  EXPECT_EQ(frontend_.shown().size(), 1u);
+  EXPECT_EQ(ServerLogSize(), 1u);
+}
+
+TEST_F(ControlRequestsTest, RefusalsChangeNothingAndSayWhy) {
+  struct Case {
+    std::vector<std::string> words;
+    int exit_code;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"jump"}, kExitBadRequest, "unknown verb \"jump\""},
+      {{"get", "cmdNoSuchButton"}, kExitBadRequest, "unknown control \"cmdNoSuchButton\""},
+      {{"click", "cmdNoSuchButton"}, kExitBadRequest, "unknown control"},
+      {{"get"}, kExitBadRequest, "missing argument: usage: get NAME"},
+      {{"set", "txtChatText"}, kExitBadRequest, "missing argument"},
+      {{"click", "cmdSend", "now"}, kExitBadRequest, "too many arguments"},
+      {{"click", "cmdSend", "--answer", "maybe"}, kExitBadRequest, "--answer takes ok or cancel"},
+      {{"click", "cmdSend", "--force"}, kExitBadRequest, "unknown option --force"},
+      {{"log", "chat"}, kExitBadRequest, "unknown log \"chat\""},
+      {{"click", "lblStatus"}, kExitBadRequest, "lblStatus is a label"},
+      {{"set", "cmdSend", "x"}, kExitBadRequest, "cmdSend is a button"},
+      {{"select", "txtChatText", "0"}, kExitBadRequest, "select takes a list or a combo box"},
+      {{"check", "cmdSend", "1"}, kExitBadRequest, "check takes a check box"},
+      {{"click", "cmdKickPlayer"},
+       kExitRefused,
+       "cmdKickPlayer is disabled (greyed out in the window): nothing done"},
+  };
+  for (const Case& c : cases) {
+    const std::string before = Get("lblStatus").text();
+    const Reply reply = Run(c.words);
+    EXPECT_EQ(reply.exit_code, c.exit_code) << c.words[0];
+    EXPECT_THAT(reply.err, HasSubstr(c.message)) << c.words[0];
+    EXPECT_THAT(reply.out, IsEmpty());
+    EXPECT_EQ(Get("lblStatus").text(), before);
+  }
+  controls().SetEnabled("txtChatText", false);
+  const Reply disabled = Run({"set", "txtChatText", "hi"});
+  EXPECT_EQ(disabled.exit_code, kExitRefused);
+  EXPECT_EQ(Get("txtChatText").text(), "");
+}
+
+TEST_F(ControlRequestsTest, StatusAndLogsReadTheConsole) {
+  const Reply status = Run({"status"});
+  EXPECT_EQ(status.out,
+            "status: Good to go\nserver: running\ntimer: running, every 1000 ms\n"
+            "players online: 0\n");
+  EXPECT_EQ(Run({"status"}, false, "json").out,
+            "{\"status\":\"Good to go\",\"server\":\"running\",\"timer\":true,"
+            "\"timer_interval\":1000,\"players_online\":0}\n");
+
+  model_->logs().Append(logs::LogId::kHelmError, ": Error \"quoted\"\tand tabbed");
+  const Reply all = Run({"log"});
+  EXPECT_THAT(all.out, HasSubstr("[Server Activity Log] "));
+  EXPECT_THAT(all.out, HasSubstr("[HELM Error Log] "));
+  const Reply one = Run({"log", "error"});
+  EXPECT_THAT(one.out, ::testing::EndsWith(": Error \"quoted\"\tand tabbed\n"));
+  EXPECT_THAT(one.out, ::testing::Not(HasSubstr("[HELM Error Log]")));
+  EXPECT_THAT(Run({"log", "error"}, false, "json").out,
+              HasSubstr("{\"log\":\"error\",\"line\":\""));
+  EXPECT_THAT(Run({"log", "error"}, false, "json").out,
+              HasSubstr(": Error \\\"quoted\\\"\\tand tabbed\"}\n"));
+}
+
+TEST(JsonTextTest, EscapesQuotesControlsAndConvertsTheCodePage) {
+  EXPECT_EQ(JsonText("a\"b\\c\n\x01\x80"), "\"a\\\"b\\\\c\\n\\u0001\xe2\x82\xac\"");
+}
+
+}  // namespace
+}  // namespace helmsman::ui::control

@@ -1,0 +1,280 @@
+#include "console/ui/control/control_server.h"
+
+#include <glib-unix.h>
+#include <glib.h>
+
+#include <utility>
+#include <vector>
+
+namespace helmsman::ui::control {
+
+namespace {
+
+// How often waiting acting requests look for an idle console.
+constexpr guint kQueueIntervalMillis = 50;
+// A connection that sends more than one request is not served further: one request each.
+constexpr size_t kReadChunk = 16384;
+
+int64_t NowSeconds() { return g_get_monotonic_time() / G_USEC_PER_SEC; }
+
+}  // namespace
+
+struct ControlServer::Connection {
+  int id = 0;
+  std::unique_ptr<platform::LocalConnection> socket;
+  FrameReader reader{kMaxRequestBytes};
+  bool has_request = false;  // its one request has arrived
+  bool following = false;    // a log --follow: kept open
+  bool close_after_flush = false;
+  int log_listener = 0;
+  Request request;
+  std::string outgoing;
+  int64_t since = 0;  // connected (request time-out) or last progress of writing
+  guint watch = 0;
+  bool watching_write = false;
+};
+
+struct ControlServer::Callbacks {
+  struct ConnectionWatch {
+    ControlServer* server;
+    int id;
+  };
+
+  static gboolean OnListener(gint, GIOCondition, gpointer data) {
+    static_cast<ControlServer*>(data)->AcceptAll();
+    return G_SOURCE_CONTINUE;
+  }
+  static gboolean OnConnection(gint, GIOCondition condition, gpointer data) {
+    auto* watch = static_cast<ConnectionWatch*>(data);
+    watch->server->Serve(watch->id, (condition & G_IO_IN) != 0, (condition & G_IO_OUT) != 0,
+                         (condition & (G_IO_HUP | G_IO_ERR | G_IO_NVAL)) != 0);
+    return G_SOURCE_CONTINUE;
+  }
+  static void FreeWatch(gpointer data) { delete static_cast<ConnectionWatch*>(data); }
+  static gboolean OnQueue(gpointer data) {
+    static_cast<ControlServer*>(data)->RunQueue();
+    return G_SOURCE_CONTINUE;
+  }
+  static gboolean OnHousekeeping(gpointer data) {
+    static_cast<ControlServer*>(data)->Housekeeping();
+    return G_SOURCE_CONTINUE;
+  }
+};
+
+std::unique_ptr<ControlServer> ControlServer::Start(MainWindow& model,
+                                                    const std::string& socket_path,
+                                                    bool questions_on_screen, Notice notice,
+                                                    platform::ListenError* why,
+                                                    std::string* error) {
+  std::unique_ptr<platform::LocalListener> listener =
+      platform::LocalListener::Listen(socket_path, why, error);
+  if (!listener) return nullptr;
+  return std::make_unique<ControlServer>(model, std::move(listener), questions_on_screen,
+                                         std::move(notice));
+}
+
+ControlServer::ControlServer(MainWindow& model, std::unique_ptr<platform::LocalListener> listener,
+                             bool questions_on_screen, Notice notice, ConnectionLimits limits)
+    : model_(model),
+      listener_(std::move(listener)),
+      questions_on_screen_(questions_on_screen),
+      notice_(std::move(notice)),
+      limits_(limits) {
+  listener_source_ = g_unix_fd_add(listener_->descriptor(), G_IO_IN, Callbacks::OnListener, this);
+  queue_source_ = g_timeout_add(kQueueIntervalMillis, Callbacks::OnQueue, this);
+  housekeeping_source_ = g_timeout_add_seconds(1, Callbacks::OnHousekeeping, this);
+}
+
+ControlServer::~ControlServer() {
+  g_source_remove(listener_source_);
+  g_source_remove(queue_source_);
+  g_source_remove(housekeeping_source_);
+  std::vector<int> ids;
+  for (const auto& [id, connection] : connections_) ids.push_back(id);
+  for (int id : ids) {
+    Connection& connection = *connections_[id];
+    if (connection.following) {
+      Send(connection, ReplyFrames(FrameKind::kExit, std::to_string(kExitDone)));
+    } else if (connection.has_request) {
+      Answer(connection,
+             Reply{kExitRefused, "", "the console is shutting down: nothing was done\n"}, true);
+    }
+    // Whatever the socket takes at once; nobody waits for a slow client now.
+    if (connections_.count(id)) Close(id);
+  }
+}
+
+void ControlServer::AcceptAll() {
+  for (;;) {
+    std::string refused;
+    std::unique_ptr<platform::LocalConnection> socket = listener_->Accept(&refused);
+    if (!refused.empty() && notice_) notice_("control socket: " + refused);
+    if (!socket) {
+      if (refused.empty()) return;
+      continue;
+    }
+    auto connection = std::make_unique<Connection>();
+    connection->id = next_id_++;
+    connection->socket = std::move(socket);
+    connection->since = NowSeconds();
+    Connection& added = *connection;
+    connections_[added.id] = std::move(connection);
+    Watch(added, false);
+  }
+}
+
+void ControlServer::Watch(Connection& connection, bool want_write) {
+  if (connection.watch != 0 && connection.watching_write == want_write) return;
+  if (connection.watch != 0) g_source_remove(connection.watch);
+  const GIOCondition condition =
+      static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR | (want_write ? G_IO_OUT : 0));
+  connection.watch = g_unix_fd_add_full(
+      G_PRIORITY_DEFAULT, connection.socket->descriptor(), condition, Callbacks::OnConnection,
+      new Callbacks::ConnectionWatch{this, connection.id}, Callbacks::FreeWatch);
+  connection.watching_write = want_write;
+}
+
+void ControlServer::Serve(int id, bool readable, bool writable, bool hung_up) {
+  auto it = connections_.find(id);
+  if (it == connections_.end()) return;
+  Connection& connection = *it->second;
+  if (writable) Flush(connection);
+  if (!connections_.count(id)) return;
+  if (readable || hung_up) {
+    std::string data;
+    const platform::IoStatus status = connection.socket->Read(&data, kReadChunk);
+    if (status == platform::IoStatus::kClosed) {
+      Close(id);
+      return;
+    }
+    // Bytes after the one request are not read as requests: the client only waits now.
+    if (connection.has_request) return;
+    connection.reader.Feed(data);
+    std::optional<std::string> payload = connection.reader.Next();
+    if (connection.reader.broken()) {
+      if (notice_) notice_("control socket: a request longer than the console takes was refused");
+      Close(id);
+      return;
+    }
+    if (payload) TakeRequest(connection, *payload);
+  }
+}
+
+void ControlServer::TakeRequest(Connection& connection, const std::string& payload) {
+  connection.has_request = true;
+  Reply reply;
+  if (!ParseRequest(RequestWords(payload), &connection.request, &reply)) {
+    Answer(connection, reply, true);
+    return;
+  }
+  if (IsActing(connection.request)) {
+    queue_.push_back(connection.id);
+    return;
+  }
+  reply = Execute(model_, connection.request, questions_on_screen_);
+  if (connection.request.follow) {
+    const int id = connection.id;
+    if (!reply.out.empty()) Send(connection, ReplyFrames(FrameKind::kOut, reply.out));
+    if (connections_.count(id)) StartFollowing(connection, connection.request);
+    return;
+  }
+  Answer(connection, reply, true);
+}
+
+void ControlServer::StartFollowing(Connection& connection, const Request& request) {
+  connection.following = true;
+  const int id = connection.id;
+  connection.log_listener = model_.AddLogListener(
+      [this, id, request](logs::LogId log, logs::LogChange change, const std::string& line) {
+        if (change != logs::LogChange::kAppended) return;
+        if (request.log && *request.log != log) return;
+        auto it = connections_.find(id);
+        if (it == connections_.end()) return;
+        if (it->second->outgoing.size() > limits_.max_pending_reply_bytes) {
+          if (notice_)
+            notice_("control socket: a log follower that stopped reading was disconnected");
+          Close(id);
+          return;
+        }
+        Send(*it->second, ReplyFrames(FrameKind::kOut, FollowedLine(request, log, line)));
+      });
+}
+
+void ControlServer::Answer(Connection& connection, const Reply& reply, bool close_after) {
+  std::string bytes;
+  if (!reply.out.empty()) bytes += ReplyFrames(FrameKind::kOut, reply.out);
+  if (!reply.err.empty()) bytes += ReplyFrames(FrameKind::kErr, reply.err);
+  bytes += ReplyFrames(FrameKind::kExit, std::to_string(reply.exit_code));
+  connection.close_after_flush = close_after;
+  Send(connection, bytes);
+}
+
+void ControlServer::RunQueue() {
+  // Idle means: start-up done, no handler of the window running (a tick, a click, a dialog
+  // in a handler, a server command), and not inside another request.
+  if (running_request_ || !model_.operating() || queue_.empty() || model_.controls().firing() > 0) {
+    return;
+  }
+  const int id = queue_.front();
+  queue_.pop_front();
+  auto it = connections_.find(id);
+  if (it == connections_.end()) return;  // the client went away: nothing to do for it
+  const Request request = it->second->request;
+  running_request_ = true;
+  const Reply reply = Execute(model_, request, questions_on_screen_);
+  running_request_ = false;
+  // The client may have gone while the request ran.
+  it = connections_.find(id);
+  if (it != connections_.end()) Answer(*it->second, reply, true);
+}
+
+void ControlServer::Send(Connection& connection, const std::string& bytes) {
+  if (connection.outgoing.empty()) connection.since = NowSeconds();
+  connection.outgoing += bytes;
+  Flush(connection);
+}
+
+void ControlServer::Flush(Connection& connection) {
+  const int id = connection.id;
+  while (!connection.outgoing.empty()) {
+    size_t written = 0;
+    const platform::IoStatus status = connection.socket->Write(connection.outgoing, &written);
+    if (status == platform::IoStatus::kClosed) {
+      Close(id);
+      return;
+    }
+    if (status == platform::IoStatus::kWouldBlock) break;
+    connection.outgoing.erase(0, written);
+    connection.since = NowSeconds();
+  }
+  if (connection.outgoing.empty() && connection.close_after_flush) {
+    Close(id);
+    return;
+  }
+  Watch(connection, !connection.outgoing.empty());
+}
+
+void ControlServer::Close(int id) {
+  auto it = connections_.find(id);
+  if (it == connections_.end()) return;
+  Connection& connection = *it->second;
+  if (connection.watch != 0) g_source_remove(connection.watch);
+  if (connection.log_listener != 0) model_.RemoveLogListener(connection.log_listener);
+  connections_.erase(it);
+}
+
+void ControlServer::Housekeeping() {
+  const int64_t now = NowSeconds();
+  std::vector<int> stale;
+  for (const auto& [id, connection] : connections_) {
+    const bool waits_for_request = !connection->has_request;
+    const bool stuck_writing = !connection->outgoing.empty();
+    if ((waits_for_request && now - connection->since > limits_.request_timeout_seconds) ||
+        (stuck_writing && now - connection->since > limits_.write_timeout_seconds)) {
+      stale.push_back(id);
+    }
+  }
+  for (int id : stale) Close(id);
+}
+
+}  // namespace helmsman::ui::control
