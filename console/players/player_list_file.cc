@@ -287,9 +287,8 @@ SaveReport SavePlayerList(platform::FileSystem& file_system, const std::string& 
   std::string path = PlayerListPath(program_folder);
   if (file_system.FileExists(path)) {
     std::string backup = PlayerListBackupPath(program_folder);
-    // The old backup goes first: ext4 flushes a file replaced by truncation when it is
-    // closed, which made copying over the old backup take about three times as long.
-    file_system.RemoveFile(backup);
+    // The copy replaces the old backup only once it is complete, so a full disk mid-copy
+    // leaves the previous backup as it was.
     std::string error;
     if (!file_system.CopyFile(path, backup, &error)) {
       report.warnings.push_back(": Unable to copy the player list file to its backup - " + error);

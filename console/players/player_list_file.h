@@ -89,9 +89,9 @@ LoadReport LoadPlayerList(platform::FileSystem& file_system, const std::string& 
 // the old backup), then the whole file written durably (temporary file in the same folder,
 // flushed, renamed over the old one), status "Good to go".
 // A failing write leaves the old file as it was, sets the status kSavePlayersFailedStatus
-// and returns ok = false with the reason. A failing backup copy is a warning only (the
-// backup may then be missing or short): the new file is still written, as the old one stays
-// intact until the rename.
+// and returns ok = false with the reason. A failing backup copy is a warning only: the
+// previous backup stays as it was (the copy is durable), and the new file is still written,
+// as the old one stays intact until the rename.
 // A record whose name holds a line break (CR or LF) is left out and reported, so that it
 // cannot shift the blocks of the records after it; a line break in any other stored field
 // is written as a blank and reported.

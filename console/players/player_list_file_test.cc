@@ -287,9 +287,12 @@ TEST_F(PlayerListFileTest, AFailedSaveLeavesTheOldFileAndSaysSo) {
   EXPECT_EQ(Read(PlayerListPath(folder_)), old_file);
 }
 
-TEST_F(PlayerListFileTest, AFailedBackupCopyStillSavesTheList) {
+// On a full disk the backup was deleted first and then left missing by the failed copy.
+TEST_F(PlayerListFileTest, AFailedBackupCopyKeepsThePreviousBackupAndStillSavesTheList) {
   Fill(1);
   ASSERT_TRUE(Save().ok);
+  ASSERT_TRUE(Save().ok);
+  const std::string previous_backup = Read(PlayerListBackupPath(folder_));
   list_->Add(MakeTestRecord(1));
   fs_.fail_copies = true;
   SaveReport saved = Save();
@@ -299,6 +302,7 @@ TEST_F(PlayerListFileTest, AFailedBackupCopyStillSavesTheList) {
                                      "copy " +
                                      PlayerListPath(folder_)});
   EXPECT_EQ(Read(PlayerListPath(folder_)), FileText({MakeTestRecord(0), MakeTestRecord(1)}));
+  EXPECT_EQ(Read(PlayerListBackupPath(folder_)), previous_backup);
 }
 
 TEST_F(PlayerListFileTest, ALineBreakInANameCannotShiftTheFollowingBlocks) {
