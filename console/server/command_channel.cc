@@ -34,11 +34,30 @@ std::string RefusalReason(const std::string& reply) {
   return line.empty() ? std::string(kLibraryDidNotCarryOut) : line;
 }
 
+std::string QVAdminTextProblem(const std::string& control, const std::string& text) {
+  const size_t length = TrimTrailingSpaces(text).size();
+  if (length <= kMaxQVAdminTextLength) return "";
+  const bool title = control == "txtQVServerWindowName";
+  return std::string(title ? "The server window title (" : "The server command-line options (") +
+         control + (title ? ") has " : ") have ") + std::to_string(length) +
+         " characters; QVAdmin.dll takes at most " + std::to_string(kMaxQVAdminTextLength);
+}
+
 CommandChannel::CommandChannel(QVAdminApi& api, logs::Logs& logs, ui::StatusLine& status)
     : api_(api), logs_(logs), status_(status) {}
 
 bool CommandChannel::Initialize(int32_t owner, const std::string& window_title,
                                 const std::string& server_exe_path, const std::string& options) {
+  // The library would refuse them, and its refusal says nothing of why.
+  bool fits = true;
+  for (const auto& [control, text] : {std::pair{"txtQVServerWindowName", &window_title},
+                                      std::pair{"txtQVServerCommandLineOptions", &options}}) {
+    const std::string problem = QVAdminTextProblem(control, *text);
+    if (problem.empty()) continue;
+    logs_.Append(logs::LogId::kHelmError, ": " + problem);
+    fits = false;
+  }
+  if (!fits) return false;
   std::string error;
   int32_t value = api_.Initialize(owner, TrimTrailingSpaces(window_title),
                                   ServerDirectory(TrimTrailingSpaces(server_exe_path)),

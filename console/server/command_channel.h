@@ -73,6 +73,16 @@ std::string ServerDirectory(const std::string& server_exe_path);
 // Trailing blanks removed, as the texts handed to the library are.
 std::string TrimTrailingSpaces(std::string text);
 
+// The longest window title (`txtQVServerWindowName`) and command-line options
+// (`txtQVServerCommandLineOptions`) QVAdmin takes: it keeps each in a 256-byte buffer and
+// refuses to bind with a longer one.
+inline constexpr size_t kMaxQVAdminTextLength = 255;
+// Why QVAdmin would refuse the text of one of those two settings (named by its control):
+// "" when it fits once its trailing blanks are removed, else a sentence that names the
+// setting, its length and the limit ("The server window title (txtQVServerWindowName) has
+// 300 characters; QVAdmin.dll takes at most 255").
+std::string QVAdminTextProblem(const std::string& control, const std::string& text);
+
 class CommandChannel {
  public:
   // All three must outlive the channel.
@@ -80,7 +90,9 @@ class CommandChannel {
 
   // QVAdmin_Initialize with the window title, the server directory derived from the server
   // program path, and the command-line options (trailing blanks removed from each). True
-  // when the library answered 1. A binding failure is logged as described above.
+  // when the library answered 1. A binding failure is logged as described above. A title or
+  // options text longer than kMaxQVAdminTextLength is not handed over at all: false, and the
+  // HELM error log names it (QVAdminTextProblem).
   bool Initialize(int32_t owner, const std::string& window_title,
                   const std::string& server_exe_path, const std::string& options);
   // QVAdmin_Release with the owner given to Initialize; does nothing when Initialize did

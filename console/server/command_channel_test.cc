@@ -54,6 +54,38 @@ TEST(CommandChannelTest, RefusedInitializeLeavesNothingToRelease) {
   EXPECT_THAT(admin.released_owners(), IsEmpty());
 }
 
+// Regression: a title or options text longer than QVAdmin's buffers made it refuse to bind,
+// and the console closed without a word of the cause.
+TEST(CommandChannelTest, InitializeRefusesTextsTheLibraryCannotHoldAndSaysWhich) {
+  const std::string longest(kMaxQVAdminTextLength, 't');
+  struct Row {
+    std::string title;
+    std::string options;
+    const char* error;  // nullptr: bound
+  } rows[] = {
+      {longest, longest + "   ", nullptr},  // trailing blanks are not handed over
+      {longest + "t", "",
+       ": The server window title (txtQVServerWindowName) has 256 characters; "
+       "QVAdmin.dll takes at most 255"},
+      {"Host", std::string(300, 'o'),
+       ": The server command-line options (txtQVServerCommandLineOptions) have 300 characters; "
+       "QVAdmin.dll takes at most 255"},
+  };
+  for (const Row& row : rows) {
+    TestBench bench;
+    FakeQVAdmin admin;
+    CommandChannel channel(admin, bench.logs, bench.status);
+    EXPECT_EQ(channel.Initialize(5, row.title, "/srv/QVServer.exe", row.options),
+              row.error == nullptr);
+    if (row.error == nullptr) {
+      EXPECT_THAT(bench.Messages(logs::LogId::kHelmError), IsEmpty());
+      continue;
+    }
+    EXPECT_THAT(admin.initialize_calls(), IsEmpty());  // nothing the library would refuse
+    EXPECT_THAT(bench.Messages(logs::LogId::kHelmError), ElementsAre(row.error));
+  }
+}
+
 TEST(CommandChannelTest, SuccessNeedsANonZeroReturnAndTheExactWord) {
   struct Row {
     int32_t value;

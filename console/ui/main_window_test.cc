@@ -183,6 +183,40 @@ TEST_F(MainWindowTest, MissingQVAdminEndsStartUpWithAClearErrorAndNoCrash) {
   EXPECT_TRUE(Exists("Helmsman.ini"));
 }
 
+TEST_F(MainWindowTest, TitleTooLongForQVAdminEndsStartUpNamingTheCause) {
+  stored_.txtQVServerWindowName = std::string(300, 'Q');
+  MainWindow& window = Open();
+  EXPECT_FALSE(window.StartUp());
+  EXPECT_THAT(frontend_.shown(),
+              ElementsAre("message [Helmsman] QVAdmin.dll did not properly load!"));
+  EXPECT_THAT(Log(logs::LogId::kHelmError),
+              ElementsAre(": The server window title (txtQVServerWindowName) has 300 characters; "
+                          "QVAdmin.dll takes at most 255"));
+}
+
+TEST_F(MainWindowTest, SettingsRefuseATitleOrOptionsTooLongForQVAdmin) {
+  MainWindow& window = Open();
+  window.StartUp();
+  Controls& c = window.controls();
+  c.SetText("txtQVServerWindowName", "Quorvane Night Host");
+  c.Fire("txtQVServerWindowName", ControlEvent::kChange);  // fits: kept
+  c.SetText("txtQVServerWindowName", std::string(256, 'Q'));
+  c.Fire("txtQVServerWindowName", ControlEvent::kChange);
+  EXPECT_EQ(Get("txtQVServerWindowName").text(), "Quorvane Night Host");
+  EXPECT_EQ(window.settings().txtQVServerWindowName, "Quorvane Night Host");
+
+  c.SetText("txtQVServerCommandLineOptions", std::string(400, 'o'));
+  c.Fire("txtQVServerCommandLineOptions", ControlEvent::kChange);
+  EXPECT_EQ(window.settings().txtQVServerCommandLineOptions, "-port 26000");  // as loaded
+  EXPECT_THAT(
+      frontend_.shown(),
+      ElementsAre("message [Helmsman] The server window title (txtQVServerWindowName) has 256 "
+                  "characters; QVAdmin.dll takes at most 255. The change was not kept.",
+                  "message [Helmsman] The server command-line options "
+                  "(txtQVServerCommandLineOptions) have 400 characters; QVAdmin.dll takes at "
+                  "most 255. The change was not kept."));
+}
+
 TEST_F(MainWindowTest, ControlsRunTheirHandlers) {
   MainWindow& window = Open();
   window.StartUp();
