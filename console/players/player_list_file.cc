@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -277,6 +278,25 @@ LoadReport LoadPlayerList(platform::FileSystem& file_system, const std::string& 
     frontend.ShowMessage(kPlayerListMessageTitle, kPlayerListOutOfDateMessage);
   }
   return report;
+}
+
+bool KeepUnloadedPlayerList(platform::FileSystem& file_system, const std::string& program_folder,
+                            const platform::CivilTime& now, std::string* kept_path,
+                            std::string* error) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day,
+                now.hour, now.minute, now.second);
+  const std::string base = PlayerListPath(program_folder) + ".unloaded-" + stamp;
+  constexpr int kMaxNamesPerSecond = 100;
+  for (int n = 1; n <= kMaxNamesPerSecond; ++n) {
+    std::string candidate = n == 1 ? base : base + "-" + std::to_string(n);
+    if (file_system.FileExists(candidate) || file_system.DirectoryExists(candidate)) continue;
+    if (!file_system.CopyFile(PlayerListPath(program_folder), candidate, error)) return false;
+    *kept_path = candidate;
+    return true;
+  }
+  *error = "every name " + base + "-2 to -" + std::to_string(kMaxNamesPerSecond) + " is taken";
+  return false;
 }
 
 SaveReport SavePlayerList(platform::FileSystem& file_system, const std::string& program_folder,

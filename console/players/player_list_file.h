@@ -19,6 +19,7 @@
 
 #include "console/players/player_list.h"
 #include "console/ui/frontend.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 
 namespace helmsman::players {
@@ -83,6 +84,15 @@ std::string PlayerListBackupPath(const std::string& program_folder);
 //   index 20000 are counted as dropped and reported. Trailing empty lines are ignored.
 LoadReport LoadPlayerList(platform::FileSystem& file_system, const std::string& program_folder,
                           ui::Frontend& frontend, PlayerList* list);
+
+// Copies the player list file, which was not loaded (out of date), to
+// "HelmsmanPlayerList.ini.unloaded-" + now as "YYYYMMDD-HHMMSS", with "-2", "-3" ... after it
+// when that name is taken. No save ever writes such a name, so the list and its bans
+// survive the saves that follow. On success sets *kept_path; on failure (the copy failed,
+// or 100 names of that second are taken) returns false and sets *error.
+bool KeepUnloadedPlayerList(platform::FileSystem& file_system, const std::string& program_folder,
+                            const platform::CivilTime& now, std::string* kept_path,
+                            std::string* error);
 
 // Writes the records in use to the file in program_folder:
 // status "Saving players to disk...", an existing file copied to the backup (which replaces

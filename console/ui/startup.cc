@@ -63,7 +63,24 @@ bool LoadCatalogue(const LifeCycleParts& p) {
   return true;
 }
 
-// Step 3; reports whether the player list file could be read.
+// A player list that was not loaded is about to be saved over (and its backup with it on
+// the next save): it is copied to a name of its own first. False when that failed, and the
+// list must then not be saved over.
+bool KeepUnloadedPlayerList(const LifeCycleParts& p) {
+  std::string kept, error;
+  if (!players::KeepUnloadedPlayerList(p.files, p.program_folder, p.logs.clock().NowLocal(), &kept,
+                                       &error)) {
+    p.logs.Append(logs::LogId::kHelmError,
+                  ": The player list file could not be loaded nor kept under another name (" +
+                      error + "); it will not be saved over");
+    return false;
+  }
+  p.logs.Append(logs::LogId::kHelmError,
+                ": The player list file could not be loaded; it was kept as " + kept);
+  return true;
+}
+
+// Step 3; reports whether the player list file may be saved over.
 bool LoadSettingsAndPlayerList(const LifeCycleParts& p, LifeCycleState* state) {
   settings::LoadProgramAndBannerSettings(p.program_folder, p.files, &p.settings, p.logs);
   players::LoadReport report =
@@ -73,9 +90,11 @@ bool LoadSettingsAndPlayerList(const LifeCycleParts& p, LifeCycleState* state) {
   settings::LoadRemainingSettings(p.program_folder, p.files, &p.settings, p.logs);
   state->settings_loaded = true;
   using Outcome = players::LoadReport::Outcome;
+  bool may_save = report.outcome != Outcome::kUnreadable;
+  if (report.outcome == Outcome::kOutOfDate) may_save = KeepUnloadedPlayerList(p);
   state->may_save_player_list =
-      report.outcome == Outcome::kLoaded || report.outcome == Outcome::kOutOfDate;
-  return report.outcome != Outcome::kUnreadable;
+      may_save && (report.outcome == Outcome::kLoaded || report.outcome == Outcome::kOutOfDate);
+  return may_save;
 }
 
 void ShowLoadedSettings(const LifeCycleParts& p) {
@@ -177,10 +196,10 @@ void ShowConfigurationTab(const LifeCycleParts& p) {
 }
 
 // Steps 1 to 11.
-bool Load(const LifeCycleParts& p, LifeCycleState* state, bool* list_readable) {
+bool Load(const LifeCycleParts& p, LifeCycleState* state, bool* list_savable) {
   p.status.Set(kLoadingStatus);
   if (!LoadCatalogue(p)) return false;
-  *list_readable = LoadSettingsAndPlayerList(p, state);
+  *list_savable = LoadSettingsAndPlayerList(p, state);
   ShowLoadedSettings(p);
   p.controls.SetRows("cmdAllEquippableEquipment", gamedata::AllEquippableEquipment(p.catalogue));
   if (!p.files.FileExists(p.settings.txtQVServercfgPath) ||
@@ -194,7 +213,7 @@ bool Load(const LifeCycleParts& p, LifeCycleState* state, bool* list_readable) {
   p.database.RemoveMissing();
   p.database.FillScreenLists();
   // From here on the list in memory is what the player list file holds.
-  state->may_save_player_list = *list_readable;
+  state->may_save_player_list = *list_savable;
   SavePlayerListIfAllowed(p, *state);
   return true;
 }
@@ -210,8 +229,8 @@ std::string ConfigFileInDocuments(const std::string& documents_folder) {
 }
 
 StartUpOutcome RunStartUp(const LifeCycleParts& p, LifeCycleState* state) {
-  bool list_readable = true;
-  if (!Load(p, state, &list_readable)) return StartUpOutcome::kUnloaded;
+  bool list_savable = true;
+  if (!Load(p, state, &list_savable)) return StartUpOutcome::kUnloaded;
   if (!p.channel.Initialize(p.owner, p.settings.txtQVServerWindowName,
                             p.settings.txtQVServerexePath,
                             p.settings.txtQVServerCommandLineOptions)) {

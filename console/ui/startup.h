@@ -37,7 +37,9 @@
 // the operator's files with defaults: nothing is written before the settings were loaded
 // (step 3); the player list is not written over a file that could not be read, nor created
 // when there was none and start-up ended before it decided the list (steps 9 to 11), so that
-// a cancelled first-run generation is asked again next time.
+// a cancelled first-run generation is asked again next time. An out-of-date player list is
+// copied to "HelmsmanPlayerList.ini.unloaded-<date>-<time>" (logged in the HELM error log)
+// before the first save replaces it; when that copy fails, the list is not saved at all.
 #ifndef HELMSMAN_CONSOLE_UI_STARTUP_H_
 #define HELMSMAN_CONSOLE_UI_STARTUP_H_
 

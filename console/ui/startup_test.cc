@@ -291,6 +291,39 @@ TEST_F(StartUpTest, NewFilesAreLeftAloneWhenTheOptionSaysSo) {
   EXPECT_EQ(window.players().Count(), 0);
 }
 
+// An out-of-date list was saved over at start-up and again at shut-down, so after one run
+// neither the file nor its backup held the old list with its bans.
+TEST_F(StartUpTest, OutOfDatePlayerListIsKeptUnderANameNoSaveTouches) {
+  Character("acct1", "a.qv", "Ann");
+  stored_.chkRunHELMUnattended = 1;
+  SaveSettings();
+  const std::string old_list = "4.0\r\nBanned Bob\r\nb.qv\r\n";
+  Write(program_ + "/HelmsmanPlayerList.ini", old_list);
+  MainWindow& window = Open();
+  ASSERT_TRUE(window.StartUp());
+  EXPECT_THAT(frontend_.shown(), ElementsAre(std::string("message [Helmsman] ") +
+                                             players::kPlayerListOutOfDateMessage));
+  window.ShutDown();
+  const std::string kept = program_ + "/HelmsmanPlayerList.ini.unloaded-20250601-140509";
+  std::string data;
+  ASSERT_TRUE(platform::DiskFileSystem().ReadFile(kept, &data, nullptr));
+  EXPECT_EQ(data, old_list);
+  EXPECT_THAT(Log(logs::LogId::kHelmError),
+              Contains(": The player list file could not be loaded; it was kept as " + kept));
+  // The list itself was rebuilt from the character files, as before.
+  EXPECT_THAT(Get("lstPlayers").rows(), ElementsAre("Ann"));
+
+  // A second run in the same second keeps its own out-of-date list under a name of its own.
+  Write(program_ + "/HelmsmanPlayerList.ini", "abc\r\n");
+  MainWindow& second = Open();
+  ASSERT_TRUE(second.StartUp());
+  second.ShutDown();
+  ASSERT_TRUE(platform::DiskFileSystem().ReadFile(kept, &data, nullptr));
+  EXPECT_EQ(data, old_list);
+  ASSERT_TRUE(platform::DiskFileSystem().ReadFile(kept + "-2", &data, nullptr));
+  EXPECT_EQ(data, "abc\r\n");
+}
+
 TEST_F(StartUpTest, OfflineModeShowsTheConfigurationTabAndRunsNothing) {
   stored_.txtTimedBanner[11] = "Old last banner";
   SaveSettings();
