@@ -4,6 +4,7 @@
 
 #include "console/logs/log_actions.h"
 #include "console/logs/regional_checks.h"
+#include "console/moderation/kicks.h"
 #include "console/players/player_list_file.h"
 #include "console/players/players_tab.h"
 #include "console/server/chat_box.h"
@@ -188,6 +189,9 @@ void MainWindow::WireHandlers() {
   players::WirePlayersTab(controls_, *player_database_);
   tracking_->WireListHandlers();
   players::WireKickSettings(controls_, [this]() -> Frontend& { return frontend(); });
+  moderation::WireKicks(moderation::KickParts{
+      controls_, status_, channel_, logs_, *players_, *punishments_,
+      [this]() -> Frontend& { return frontend(); }, [this] { tracking_->Update(); }});
   for (const char* control : kQVAdminTextControls) {
     controls_.On(control, ControlEvent::kChange, [this, control] { CheckQVAdminText(control); });
   }

@@ -1,8 +1,8 @@
-// For the control socket's tests: a console model on fakes (QVAdmin, server windows, codec,
+// For tests that drive a running console: a console model on fakes (QVAdmin, server windows, codec,
 // sleeper, clock) over a temporary program folder, started unattended, so that the server
 // runs and the window takes the operator's actions.
-#ifndef HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_TESTING_H_
-#define HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_TESTING_H_
+#ifndef HELMSMAN_CONSOLE_UI_STARTED_CONSOLE_TESTING_H_
+#define HELMSMAN_CONSOLE_UI_STARTED_CONSOLE_TESTING_H_
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include "console/ui/scripted_frontend.h"
 #include "console/ui/startup_testing.h"
 
-namespace helmsman::ui::control::testing {
+namespace helmsman::ui::testing {
 
 class StartedConsole : public ::testing::Test {
  protected:
@@ -32,7 +32,7 @@ class StartedConsole : public ::testing::Test {
     std::filesystem::create_directory(folder_);
     settings::Settings stored;
     stored.txtQVServerWindowName = "Quorvane Control Host";
-    ui::testing::PrepareStartUpFolder(folder_, &stored);
+    PrepareStartUpFolder(folder_, &stored);
     stored.chkRunHELMUnattended = 1;
     std::string error;
     for (auto file : {settings::SettingsFile::kProgram, settings::SettingsFile::kBanners,
@@ -74,6 +74,6 @@ class StartedConsole : public ::testing::Test {
   std::unique_ptr<MainWindow> model_;
 };
 
-}  // namespace helmsman::ui::control::testing
+}  // namespace helmsman::ui::testing
 
-#endif  // HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_TESTING_H_
+#endif  // HELMSMAN_CONSOLE_UI_STARTED_CONSOLE_TESTING_H_

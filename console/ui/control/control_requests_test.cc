@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "console/ui/control/control_protocol.h"
-#include "console/ui/control/control_testing.h"
+#include "console/ui/started_console_testing.h"
 
 namespace helmsman::ui::control {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-class ControlRequestsTest : public testing::StartedConsole {
+class ControlRequestsTest : public ui::testing::StartedConsole {
  protected:
   // Parses and carries out the words after the format, as the console does.
   Reply Run(std::vector<std::string> words, bool on_screen = false, const char* format = "text") {

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "console/ui/control/control_testing.h"
+#include "console/ui/started_console_testing.h"
 
 namespace helmsman::ui::control {
 namespace {
@@ -49,7 +49,7 @@ class Client {
   int exit_code_ = -1;
 };
 
-class ControlServerTest : public testing::StartedConsole {
+class ControlServerTest : public ui::testing::StartedConsole {
  protected:
   void StartServer(ConnectionLimits limits = {}) {
     path_ = ControlSocketPath(folder_);
