@@ -314,36 +314,49 @@ void DecodeFile(SettingsFile file, std::string_view text, Settings* s) {
   while (reader.Next(&line)) list.emplace_back(TrimTrailingBlanks(line));
 }
 
-void LoadSettingsFile(SettingsFile file, const std::string& program_folder,
+bool LoadSettingsFile(SettingsFile file, const std::string& program_folder,
                       platform::FileSystem& fs, Settings* s, logs::Logs& logs) {
   std::string path = platform::JoinPath(program_folder, FileName(file));
-  if (!fs.FileExists(path)) return;
+  if (!fs.FileExists(path)) return true;
   std::string text, error;
   if (!fs.ReadFile(path, &text, &error)) {
     logs.Append(logs::LogId::kHelmError, ": Error reading settings file " + path + ": " + error);
-    return;
+    return false;
   }
   DecodeFile(file, text, s);
+  return true;
 }
 
+namespace {
+
+void LoadGroup(std::initializer_list<SettingsFile> files, const std::string& program_folder,
+               platform::FileSystem& fs, Settings* s, logs::Logs& logs,
+               SettingsFileSet* unreadable) {
+  for (SettingsFile file : files) {
+    if (!LoadSettingsFile(file, program_folder, fs, s, logs) && unreadable != nullptr)
+      unreadable->insert(file);
+  }
+}
+
+}  // namespace
+
 void LoadProgramAndBannerSettings(const std::string& program_folder, platform::FileSystem& fs,
-                                  Settings* s, logs::Logs& logs) {
-  LoadSettingsFile(SettingsFile::kProgram, program_folder, fs, s, logs);
-  LoadSettingsFile(SettingsFile::kBanners, program_folder, fs, s, logs);
+                                  Settings* s, logs::Logs& logs, SettingsFileSet* unreadable) {
+  LoadGroup({SettingsFile::kProgram, SettingsFile::kBanners}, program_folder, fs, s, logs,
+            unreadable);
 }
 
 void LoadRemainingSettings(const std::string& program_folder, platform::FileSystem& fs, Settings* s,
-                           logs::Logs& logs) {
-  LoadSettingsFile(SettingsFile::kQVStat, program_folder, fs, s, logs);
-  LoadSettingsFile(SettingsFile::kWebOutput, program_folder, fs, s, logs);
-  LoadSettingsFile(SettingsFile::kNameFilters, program_folder, fs, s, logs);
-  LoadSettingsFile(SettingsFile::kEquipmentFilters, program_folder, fs, s, logs);
+                           logs::Logs& logs, SettingsFileSet* unreadable) {
+  LoadGroup({SettingsFile::kQVStat, SettingsFile::kWebOutput, SettingsFile::kNameFilters,
+             SettingsFile::kEquipmentFilters},
+            program_folder, fs, s, logs, unreadable);
 }
 
 void LoadAllSettings(const std::string& program_folder, platform::FileSystem& fs, Settings* s,
-                     logs::Logs& logs) {
-  LoadProgramAndBannerSettings(program_folder, fs, s, logs);
-  LoadRemainingSettings(program_folder, fs, s, logs);
+                     logs::Logs& logs, SettingsFileSet* unreadable) {
+  LoadProgramAndBannerSettings(program_folder, fs, s, logs, unreadable);
+  LoadRemainingSettings(program_folder, fs, s, logs, unreadable);
 }
 
 bool SaveSettingsFile(SettingsFile file, const std::string& program_folder,
@@ -382,10 +395,16 @@ StepTexts TextsOf(SettingsFile file) {
 class SaveRun {
  public:
   SaveRun(const std::string& folder, platform::FileSystem& fs, const Settings& s,
-          ui::StatusLine& status, logs::Logs& logs)
-      : folder_(folder), fs_(fs), s_(s), status_(status), logs_(logs) {}
+          ui::StatusLine& status, logs::Logs& logs, const SettingsFileSet& keep)
+      : folder_(folder), fs_(fs), s_(s), status_(status), logs_(logs), keep_(keep) {}
 
   void Step(SettingsFile file) {
+    if (keep_.count(file) != 0) {
+      logs_.Append(logs::LogId::kHelmError,
+                   ": Settings file " + platform::JoinPath(folder_, FileName(file)) +
+                       " was not saved: it could not be read at start-up and is kept as it is");
+      return;
+    }
     StepTexts texts = TextsOf(file);
     status_.Set(texts.saving);
     std::string error;
@@ -411,14 +430,15 @@ class SaveRun {
   const Settings& s_;
   ui::StatusLine& status_;
   logs::Logs& logs_;
+  const SettingsFileSet& keep_;
   std::string failed_;
 };
 
 }  // namespace
 
 bool SaveAllSettings(const std::string& program_folder, platform::FileSystem& fs, const Settings& s,
-                     ui::StatusLine& status, logs::Logs& logs) {
-  SaveRun run(program_folder, fs, s, status, logs);
+                     ui::StatusLine& status, logs::Logs& logs, const SettingsFileSet& keep) {
+  SaveRun run(program_folder, fs, s, status, logs, keep);
   if (!s.txtQVServerexePath.empty() && fs.FileExists(s.txtQVServerexePath))
     run.Step(SettingsFile::kProgram);
   for (SettingsFile file : {SettingsFile::kBanners, SettingsFile::kQVStat, SettingsFile::kWebOutput,
@@ -428,15 +448,17 @@ bool SaveAllSettings(const std::string& program_folder, platform::FileSystem& fs
 }
 
 bool SaveBannerSettings(const std::string& program_folder, platform::FileSystem& fs,
-                        const Settings& s, ui::StatusLine& status, logs::Logs& logs) {
-  SaveRun run(program_folder, fs, s, status, logs);
+                        const Settings& s, ui::StatusLine& status, logs::Logs& logs,
+                        const SettingsFileSet& keep) {
+  SaveRun run(program_folder, fs, s, status, logs, keep);
   run.Step(SettingsFile::kBanners);
   return run.Finish();
 }
 
 bool SaveWebOutputSettings(const std::string& program_folder, platform::FileSystem& fs,
-                           const Settings& s, ui::StatusLine& status, logs::Logs& logs) {
-  SaveRun run(program_folder, fs, s, status, logs);
+                           const Settings& s, ui::StatusLine& status, logs::Logs& logs,
+                           const SettingsFileSet& keep) {
+  SaveRun run(program_folder, fs, s, status, logs, keep);
   run.Step(SettingsFile::kQVStat);
   run.Step(SettingsFile::kWebOutput);
   return run.Finish();

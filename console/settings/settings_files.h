@@ -25,6 +25,7 @@
 #ifndef HELMSMAN_CONSOLE_SETTINGS_SETTINGS_FILES_H_
 #define HELMSMAN_CONSOLE_SETTINGS_SETTINGS_FILES_H_
 
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -83,21 +84,27 @@ std::string FormatNumber(int value);
 std::string EncodeFile(SettingsFile file, const Settings& s);
 void DecodeFile(SettingsFile file, std::string_view text, Settings* s);
 
+// Settings files that could not be read. The saves leave them alone, so that a file the
+// console could not read (no read permission, a pipe) is never replaced with defaults.
+using SettingsFileSet = std::set<SettingsFile>;
+
 // Reads one file from the program folder when it exists; a missing file changes nothing.
-// A file that exists but cannot be read changes nothing and puts ": Error reading
-// settings file <path>: <reason>" into the HELM error log.
-void LoadSettingsFile(SettingsFile file, const std::string& program_folder,
+// A file that exists but cannot be read changes nothing, puts ": Error reading settings
+// file <path>: <reason>" into the HELM error log and returns false.
+bool LoadSettingsFile(SettingsFile file, const std::string& program_folder,
                       platform::FileSystem& fs, Settings* s, logs::Logs& logs);
 // Start-up reads the settings in two groups around the player list file:
 // program and banner settings first ...
+// Each adds the files that could not be read to *unreadable, when given.
 void LoadProgramAndBannerSettings(const std::string& program_folder, platform::FileSystem& fs,
-                                  Settings* s, logs::Logs& logs);
+                                  Settings* s, logs::Logs& logs,
+                                  SettingsFileSet* unreadable = nullptr);
 // ... then statistics, web output, name filter and equipment filter settings.
 void LoadRemainingSettings(const std::string& program_folder, platform::FileSystem& fs, Settings* s,
-                           logs::Logs& logs);
+                           logs::Logs& logs, SettingsFileSet* unreadable = nullptr);
 // Both groups in order.
 void LoadAllSettings(const std::string& program_folder, platform::FileSystem& fs, Settings* s,
-                     logs::Logs& logs);
+                     logs::Logs& logs, SettingsFileSet* unreadable = nullptr);
 
 // Writes one file durably. On failure the old file is untouched, *error says why.
 bool SaveSettingsFile(SettingsFile file, const std::string& program_folder,
@@ -108,20 +115,25 @@ bool SaveSettingsFile(SettingsFile file, const std::string& program_folder,
 // that cannot be written keeps its old contents, puts ": Error saving settings file
 // <path>: <reason>" into the HELM error log, and the save goes on with the next file; at
 // the end the status line then reads "Unable to save <names> (see HELM Error Log)" and
-// the result is false.
+// the result is false. A file in `keep` (one that could not be read at start-up) is not
+// written: ": Settings file <path> was not saved: it could not be read at start-up and is
+// kept as it is" goes into the HELM error log instead, and the save goes on (not a
+// failure).
 //
 // "Save Program Configuration" and shut-down: all six files. The program file is written
 // only while txtQVServerexePath names an existing file, so a console that has not yet
 // located the server does not overwrite a good file with empty paths (silently skipped;
 // not a failure).
 bool SaveAllSettings(const std::string& program_folder, platform::FileSystem& fs, const Settings& s,
-                     ui::StatusLine& status, logs::Logs& logs);
+                     ui::StatusLine& status, logs::Logs& logs, const SettingsFileSet& keep = {});
 // "Save Banner Configuration": the banner file.
 bool SaveBannerSettings(const std::string& program_folder, platform::FileSystem& fs,
-                        const Settings& s, ui::StatusLine& status, logs::Logs& logs);
+                        const Settings& s, ui::StatusLine& status, logs::Logs& logs,
+                        const SettingsFileSet& keep = {});
 // "Save Web Output Configuration": the statistics file, then the web output file.
 bool SaveWebOutputSettings(const std::string& program_folder, platform::FileSystem& fs,
-                           const Settings& s, ui::StatusLine& status, logs::Logs& logs);
+                           const Settings& s, ui::StatusLine& status, logs::Logs& logs,
+                           const SettingsFileSet& keep = {});
 
 }  // namespace helmsman::settings
 

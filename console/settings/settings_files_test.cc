@@ -438,6 +438,27 @@ TEST_F(SettingsFilesTest, FailedWriteKeepsTheOldFileAndIsReported) {
   EXPECT_EQ(statuses_.back(), "Unable to save HelmsmanQVStat.ini (see HELM Error Log)");
 }
 
+// An unreadable file was logged at start-up and then overwritten with defaults at
+// shut-down; it is kept, as the player list is.
+TEST_F(SettingsFilesTest, UnreadableFileKeepsDefaultsIsReportedAndIsNotSavedOver) {
+  Put(SettingsFile::kBanners, " 60 \r\n");
+  fs_.fail_reads_of = {"HelmsmanBanners.ini"};
+  Settings s;
+  std::set<SettingsFile> unreadable;
+  LoadAllSettings(dir_, fs_, &s, logs_, &unreadable);
+  EXPECT_EQ(s, Settings{});
+  EXPECT_EQ(unreadable, std::set<SettingsFile>{SettingsFile::kBanners});
+  EXPECT_TRUE(SaveAllSettings(dir_, fs_, s, status_, logs_, unreadable));
+  EXPECT_TRUE(SaveBannerSettings(dir_, fs_, s, status_, logs_, unreadable));
+  EXPECT_EQ(Get(SettingsFile::kBanners), " 60 \r\n");
+  EXPECT_TRUE(fs_.FileExists(Path(SettingsFile::kQVStat)));
+  EXPECT_EQ(std::count(statuses_.begin(), statuses_.end(), "HELM banner settings saved"), 0);
+  const std::vector<std::string>& errors = logs_.lines(logs::LogId::kHelmError);
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_EQ(errors[1], "3/9/2004 12:53:20 PM: Settings file " + Path(SettingsFile::kBanners) +
+                           " was not saved: it could not be read at start-up and is kept as it is");
+}
+
 TEST_F(SettingsFilesTest, UnreadableFileKeepsDefaultsAndIsReported) {
   Put(SettingsFile::kBanners, " 60 \r\n");
   fs_.fail_reads_of = {"HelmsmanBanners.ini"};

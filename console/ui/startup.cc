@@ -82,12 +82,14 @@ bool KeepUnloadedPlayerList(const LifeCycleParts& p) {
 
 // Step 3; reports whether the player list file may be saved over.
 bool LoadSettingsAndPlayerList(const LifeCycleParts& p, LifeCycleState* state) {
-  settings::LoadProgramAndBannerSettings(p.program_folder, p.files, &p.settings, p.logs);
+  settings::LoadProgramAndBannerSettings(p.program_folder, p.files, &p.settings, p.logs,
+                                         &state->unreadable_settings);
   players::LoadReport report =
       players::LoadPlayerList(p.files, p.program_folder, p.frontend, &p.players);
   for (const std::string& warning : report.warnings)
     p.logs.Append(logs::LogId::kHelmError, warning);
-  settings::LoadRemainingSettings(p.program_folder, p.files, &p.settings, p.logs);
+  settings::LoadRemainingSettings(p.program_folder, p.files, &p.settings, p.logs,
+                                  &state->unreadable_settings);
   state->settings_loaded = true;
   using Outcome = players::LoadReport::Outcome;
   bool may_save = report.outcome != Outcome::kUnreadable;
@@ -256,7 +258,8 @@ void RunShutDown(const LifeCycleParts& p, LifeCycleState* state) {
   state->shut_down = true;
   p.channel.Release();
   if (!state->settings_loaded) return;
-  settings::SaveAllSettings(p.program_folder, p.files, p.settings, p.status, p.logs);
+  settings::SaveAllSettings(p.program_folder, p.files, p.settings, p.status, p.logs,
+                            state->unreadable_settings);
   SavePlayerListIfAllowed(p, *state);
 }
 

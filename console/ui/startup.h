@@ -35,11 +35,12 @@
 //
 // What shut-down writes is guarded, so that a start-up that gave up early never replaces
 // the operator's files with defaults: nothing is written before the settings were loaded
-// (step 3); the player list is not written over a file that could not be read, nor created
-// when there was none and start-up ended before it decided the list (steps 9 to 11), so that
-// a cancelled first-run generation is asked again next time. An out-of-date player list is
-// copied to "HelmsmanPlayerList.ini.unloaded-<date>-<time>" (logged in the HELM error log)
-// before the first save replaces it; when that copy fails, the list is not saved at all.
+// (step 3); a settings file that could not be read is not written; the player list is not written
+// over a file that could not be read, nor created when there was none and start-up ended before it
+// decided the list (steps 9 to 11), so that a cancelled first-run generation is asked again next
+// time. An out-of-date player list is copied to "HelmsmanPlayerList.ini.unloaded-<date>-<time>"
+// (logged in the HELM error log) before the first save replaces it; when that copy fails, the list
+// is not saved at all.
 #ifndef HELMSMAN_CONSOLE_UI_STARTUP_H_
 #define HELMSMAN_CONSOLE_UI_STARTUP_H_
 
@@ -56,6 +57,7 @@
 #include "console/scheduler/main_event_timer.h"
 #include "console/server/command_channel.h"
 #include "console/settings/settings.h"
+#include "console/settings/settings_files.h"
 #include "console/ui/controls.h"
 #include "console/ui/frontend.h"
 #include "platform/file_system.h"
@@ -120,6 +122,8 @@ struct LifeCycleParts {
 // What start-up leaves for shut-down and for the saves in between.
 struct LifeCycleState {
   bool settings_loaded = false;
+  // Settings files that could not be read at start-up: kept as they are by every save.
+  settings::SettingsFileSet unreadable_settings;
   bool may_save_player_list = false;
   bool shut_down = false;
 };

@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -322,6 +323,41 @@ TEST_F(StartUpTest, OutOfDatePlayerListIsKeptUnderANameNoSaveTouches) {
   EXPECT_EQ(data, old_list);
   ASSERT_TRUE(platform::DiskFileSystem().ReadFile(kept + "-2", &data, nullptr));
   EXPECT_EQ(data, "abc\r\n");
+}
+
+// A named pipe or a device where a file is expected hung start-up for ever; an unreadable
+// settings file was then overwritten with defaults at shut-down. Each is now reported like
+// an unreadable file and kept as it is.
+TEST_F(StartUpTest, PipesAndDevicesInsteadOfFilesAreReportedAndKept) {
+  stored_.chkRunHELMUnattended = 1;
+  SaveSettings();
+  Character("acct1", "b.qv", "Bob");
+  std::filesystem::create_directories(root_ + "/acct1");
+  const std::string settings_pipe = program_ + "/HelmsmanQVStat.ini";
+  const std::string list_pipe = program_ + "/HelmsmanPlayerList.ini";
+  const std::string character_pipe = root_ + "/acct1/a.qv";
+  for (const std::string& path :
+       {settings_pipe, list_pipe, character_pipe, program_ + "/GAMEDATA_ships.txt"}) {
+    std::filesystem::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0) << path;
+  }
+  const std::string device_link = program_ + "/HelmsmanWebOutput.ini";
+  std::filesystem::create_symlink("/dev/zero", device_link);
+  MainWindow& window = Open();
+  ASSERT_TRUE(window.StartUp());
+  EXPECT_THAT(Get("lstPlayers").rows(), ElementsAre("Bob"));
+  EXPECT_THAT(Log(logs::LogId::kHelmError),
+              Contains(": Error reading settings file " + settings_pipe + ": cannot read " +
+                       settings_pipe + ": not a regular file"));
+  EXPECT_THAT(Log(logs::LogId::kHelmError),
+              Contains(": Unable to read the player list file - cannot read " + list_pipe +
+                       ": not a regular file"));
+  window.ShutDown();
+  for (const std::string& path : {settings_pipe, list_pipe, character_pipe}) {
+    EXPECT_TRUE(std::filesystem::is_fifo(path)) << path;
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(device_link));
+  EXPECT_TRUE(Exists(program_ + "/HelmsmanNameFilterAutoBan.ini"));  // the others are saved
 }
 
 TEST_F(StartUpTest, OfflineModeShowsTheConfigurationTabAndRunsNothing) {
