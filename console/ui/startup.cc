@@ -80,6 +80,27 @@ bool KeepUnloadedPlayerList(const LifeCycleParts& p) {
   return true;
 }
 
+// The files the console writes durably into its own folder. A save killed before its
+// rename leaves a temporary file of one of them behind; nothing can still be writing one
+// before start-up has loaded anything.
+void RemoveLeftoversOfInterruptedSaves(const LifeCycleParts& p) {
+  std::vector<std::string> names = {players::kPlayerListFileName,
+                                    players::kPlayerListBackupFileName};
+  for (settings::SettingsFile file :
+       {settings::SettingsFile::kProgram, settings::SettingsFile::kBanners,
+        settings::SettingsFile::kQVStat, settings::SettingsFile::kWebOutput,
+        settings::SettingsFile::kNameFilters, settings::SettingsFile::kEquipmentFilters}) {
+    names.push_back(settings::FileName(file));
+  }
+  const std::vector<std::string> removed =
+      platform::RemoveDurableWriteLeftovers(p.files, p.program_folder, names);
+  if (removed.empty()) return;
+  std::string list;
+  for (const std::string& name : removed) list += (list.empty() ? "" : ", ") + name;
+  p.logs.Append(logs::LogId::kHelmError, ": Removed " + std::to_string(removed.size()) +
+                                             " temporary files left by interrupted saves: " + list);
+}
+
 // Step 3; reports whether the player list file may be saved over.
 bool LoadSettingsAndPlayerList(const LifeCycleParts& p, LifeCycleState* state) {
   settings::LoadProgramAndBannerSettings(p.program_folder, p.files, &p.settings, p.logs,
@@ -200,6 +221,7 @@ void ShowConfigurationTab(const LifeCycleParts& p) {
 // Steps 1 to 11.
 bool Load(const LifeCycleParts& p, LifeCycleState* state, bool* list_savable) {
   p.status.Set(kLoadingStatus);
+  RemoveLeftoversOfInterruptedSaves(p);
   if (!LoadCatalogue(p)) return false;
   *list_savable = LoadSettingsAndPlayerList(p, state);
   ShowLoadedSettings(p);

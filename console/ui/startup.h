@@ -1,7 +1,8 @@
 // The order in which the console comes up and goes down.
 //
 // Start-up, run once when the main window is shown:
-//   1. status "Loading configuration settings...";
+//   1. status "Loading configuration settings..."; the temporary files that saves killed
+//      mid-way left of the settings files and the player list are removed (logged);
 //   2. the game data files must all be there (else their message, and the window closes);
 //      the catalogue is loaded and `cmbAvailableBases` filled with the bases, before the
 //      settings, so that the stored base index selects an entry of the filled list;

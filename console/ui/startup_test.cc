@@ -360,6 +360,26 @@ TEST_F(StartUpTest, PipesAndDevicesInsteadOfFilesAreReportedAndKept) {
   EXPECT_TRUE(Exists(program_ + "/HelmsmanNameFilterAutoBan.ini"));  // the others are saved
 }
 
+// Saves killed between writing their temporary file and the rename left those files for
+// ever (20 of them, 99 MB, after 220 kills). Start-up removes them, and nothing else.
+TEST_F(StartUpTest, LeftoversOfInterruptedSavesAreRemovedAtStartUp) {
+  stored_.chkRunHELMUnattended = 1;
+  SaveSettings();
+  const std::vector<std::string> leftovers = {
+      "Helmsman.ini.new77", "HelmsmanPlayerList.ini.bak.new9", "HelmsmanPlayerList.ini.new4242"};
+  const std::vector<std::string> others = {"HelmsmanPlayerList.ini.new", "notes.ini.new12",
+                                           "HelmsmanPlayerList.ini.new12.txt"};
+  for (const std::string& name : leftovers) Write(program_ + "/" + name, "4.1\r\n");
+  for (const std::string& name : others) Write(program_ + "/" + name, "mine");
+  MainWindow& window = Open();
+  ASSERT_TRUE(window.StartUp());
+  for (const std::string& name : leftovers) EXPECT_FALSE(Exists(program_ + "/" + name)) << name;
+  for (const std::string& name : others) EXPECT_TRUE(Exists(program_ + "/" + name)) << name;
+  EXPECT_THAT(Log(logs::LogId::kHelmError),
+              Contains(": Removed 3 temporary files left by interrupted saves: Helmsman.ini.new77, "
+                       "HelmsmanPlayerList.ini.bak.new9, HelmsmanPlayerList.ini.new4242"));
+}
+
 TEST_F(StartUpTest, OfflineModeShowsTheConfigurationTabAndRunsNothing) {
   stored_.txtTimedBanner[11] = "Old last banner";
   SaveSettings();
