@@ -223,8 +223,15 @@ bool Load(const LifeCycleParts& p, LifeCycleState* state, bool* list_savable) {
   p.status.Set(kLoadingStatus);
   RemoveLeftoversOfInterruptedSaves(p);
   if (!LoadCatalogue(p)) return false;
+  const std::string fine_before = p.settings.txtKickedPlayersFine;
   *list_savable = LoadSettingsAndPlayerList(p, state);
   ShowLoadedSettings(p);
+  // Loading the fine changes its text like typing does: its change rule switches the fine
+  // on again (the timer is not running yet) and rebuilds the kick message, as the fine
+  // switch itself is not stored.
+  if (p.settings.txtKickedPlayersFine != fine_before) {
+    p.controls.Fire("txtKickedPlayersFine", ControlEvent::kChange);
+  }
   p.controls.SetRows("cmdAllEquippableEquipment", gamedata::AllEquippableEquipment(p.catalogue));
   if (!p.files.FileExists(p.settings.txtQVServercfgPath) ||
       !p.files.FileExists(p.settings.txtQVServerexePath) ||

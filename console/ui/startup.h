@@ -6,7 +6,9 @@
 //   2. the game data files must all be there (else their message, and the window closes);
 //      the catalogue is loaded and `cmbAvailableBases` filled with the bases, before the
 //      settings, so that the stored base index selects an entry of the filled list;
-//   3. the settings files and the player list; the filter lists shown;
+//   3. the settings files and the player list; the filter lists shown; a loaded kick fine
+//      runs the fine's change rule, which switches the fine on again and rebuilds the kick
+//      message (the fine switch itself is not stored);
 //   4. `cmdAllEquippableEquipment` filled from the catalogue;
 //   5. the disclaimer, when the configuration file, the server program or "Helmsman.ini"
 //      is not an existing file;

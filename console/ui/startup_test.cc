@@ -380,6 +380,30 @@ TEST_F(StartUpTest, LeftoversOfInterruptedSavesAreRemovedAtStartUp) {
                        "HelmsmanPlayerList.ini.bak.new9, HelmsmanPlayerList.ini.new4242"));
 }
 
+// The loaded fine went straight into the record, so after every restart fines were off.
+// Loading it is a change of the fine's text: the fine is switched on again and the kick
+// message rebuilt, while the timer is not running yet.
+TEST_F(StartUpTest, SavedKickFineIsSwitchedOnAgainAtStartUp) {
+  stored_.chkRunHELMUnattended = 1;
+  stored_.txtKickedPlayersFine = "250";
+  SaveSettings();
+  MainWindow& window = Open();
+  ASSERT_TRUE(window.StartUp());
+  EXPECT_EQ(Get("chkFineKickedPlayers").value(), 1);
+  EXPECT_EQ(Get("txtKickedPlayersFine").text(), "250");
+  EXPECT_EQ(Get("txtKickMessagePart2").text(), "and fined 250 credits ");
+  EXPECT_THAT(frontend_.shown(), IsEmpty());
+
+  // No fine saved: nothing changes, the kick message keeps its default.
+  window.ShutDown();
+  stored_.txtKickedPlayersFine.clear();
+  SaveSettings();
+  MainWindow& second = Open();
+  ASSERT_TRUE(second.StartUp());
+  EXPECT_EQ(Get("chkFineKickedPlayers").value(), 0);
+  EXPECT_EQ(Get("txtKickMessagePart2").text(), "because they're ugly!");
+}
+
 TEST_F(StartUpTest, OfflineModeShowsTheConfigurationTabAndRunsNothing) {
   stored_.txtTimedBanner[11] = "Old last banner";
   SaveSettings();
