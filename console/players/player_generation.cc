@@ -14,6 +14,8 @@ using logs::LogId;
 
 constexpr char kProgress[] = "prgProgress";
 constexpr char kTimer[] = "tmrMainEventTimer";
+// The toggle's caption while the server is under the console's control.
+constexpr char kStopServerCaption[] = "Stop Server";
 
 std::string Number(int n) { return std::to_string(n); }
 
@@ -24,7 +26,10 @@ std::string FileKey(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
-// Stops the main event timer for the life of the object and restores it afterwards.
+// Stops the main event timer for the life of the object and restores it afterwards, but
+// only while the server is still under the console's control: the operator may stop it
+// while the run lets events through, and a timer switched on again would then start the
+// server at its next check.
 class PlayerDatabase::TimerPause {
  public:
   explicit TimerPause(ui::Controls& controls)
@@ -32,7 +37,8 @@ class PlayerDatabase::TimerPause {
     controls_.SetEnabled(kTimer, false);
   }
   ~TimerPause() {
-    if (was_running_) controls_.SetEnabled(kTimer, true);
+    const bool server_controlled = controls_.Get("cmdToggleServer").text() == kStopServerCaption;
+    if (was_running_ && server_controlled) controls_.SetEnabled(kTimer, true);
   }
 
  private:

@@ -17,7 +17,8 @@
 // character files, missing files, and what the reader reports).
 //
 // Generation and update-all stop the main event timer (`tmrMainEventTimer` disabled) for
-// their whole run and restore it afterwards; they let pending events run on the way
+// their whole run and restore it afterwards, unless the server was stopped meanwhile
+// (`cmdToggleServer` no longer reads "Stop Server"); they let pending events run on the way
 // (generation after every 50th file of a folder, update-all before every character), and a
 // second generation or update-all asked for meanwhile is ignored.
 #ifndef HELMSMAN_CONSOLE_PLAYERS_PLAYER_GENERATION_H_

@@ -46,6 +46,11 @@ class GenerationTest : public ::testing::Test {
     return text;
   }
   const ui::Control& C(const char* name) { return controls_.Get(name); }
+  // The console controls the server: the toggle offers to stop it, the timer runs.
+  void RunServer() {
+    controls_.SetText("cmdToggleServer", "Stop Server");
+    controls_.SetEnabled("tmrMainEventTimer", true);
+  }
   void Select(const std::string& name) {
     const Rows& rows = C("lstPlayers").rows();
     controls_.Select("lstPlayers",
@@ -133,7 +138,7 @@ TEST_F(GenerationTest, TheRegenerateButton) {
   Character("b", "1.qv", "Two");
   list_.Add(MakeTestRecord(1));
   list_.At(0)->ban_reason = "griefing";
-  controls_.SetEnabled("tmrMainEventTimer", true);
+  RunServer();
 
   EXPECT_FALSE(database_.Regenerate());  // Cancel
   EXPECT_EQ(frontend_.shown(), Rows{"ask [Player List Generation] Re-generating the player list "
@@ -338,6 +343,30 @@ TEST_F(GenerationTest, NoRegenerateOrDeleteWhileAGenerationRuns) {
   EXPECT_EQ(list_.Count(), 60);
 }
 
+// The operator stops the server while the long runs let events through: the timer was
+// switched back on at the end, and the next server check started the server again while
+// the toggle said "Start Server".
+TEST_F(GenerationTest, AServerStoppedDuringARunKeepsItsTimerOff) {
+  Character("a", "1.qv", "One");
+  database_.GenerateCore();
+  database_.FillScreenLists();
+  struct Stopper : ui::ScriptedFrontend {
+    void DoEvents() override { controls->SetText("cmdToggleServer", "Start Server"); }
+    ui::Controls* controls = nullptr;
+  } stopper;
+  stopper.controls = &controls_;
+  database_.set_frontend(&stopper);
+  RunServer();
+  EXPECT_TRUE(database_.UpdateAll());
+  EXPECT_FALSE(C("tmrMainEventTimer").enabled());
+
+  for (int i = 0; i < 50; ++i) Character("b", "c" + std::to_string(100 + i) + ".qv", "Q");
+  RunServer();
+  stopper.QueueAnswer(true);
+  EXPECT_TRUE(database_.Regenerate());  // events run after the 50th file of a folder
+  EXPECT_FALSE(C("tmrMainEventTimer").enabled());
+}
+
 TEST_F(GenerationTest, UpdateAllReadsEveryCharacterAgain) {
   EXPECT_FALSE(database_.UpdateAll());  // an empty list: nothing happens
   std::string path = Character("a", "1.qv", "One");
@@ -348,7 +377,7 @@ TEST_F(GenerationTest, UpdateAllReadsEveryCharacterAgain) {
   lines[7] = "money = 123456";
   world_.WriteCharacter(platform::DirName(path), "1.qv", lines);
   Character("b", "1.qv", "Newcomer");
-  controls_.SetEnabled("tmrMainEventTimer", true);
+  RunServer();
   statuses_.clear();
   EXPECT_TRUE(database_.UpdateAll());
   EXPECT_EQ(list_.At(0)->money, "123456");
