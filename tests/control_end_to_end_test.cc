@@ -1,0 +1,217 @@
+// End to end: the helmsman program runs headless over a small universe and starts the real
+// qvserver; from "another shell" helmsman-ctl finds an online player, selects it and clicks
+// "Kick" with --answer ok, and the player leaves the server. A second console on the same
+// program folder refuses to start, a follower of the server log sees the kick, and another
+// user cannot reach the control socket.
+#include <pwd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "console/ui/control/control_protocol.h"
+#include "tests/console_fixture.h"
+
+namespace helmsman::e2e {
+namespace {
+
+namespace control = ui::control;
+
+// A program run in the background with its output in a file.
+struct Child {
+  pid_t pid = -1;
+  std::string out_path;
+  int code = -1;
+
+  std::string Output() const {
+    std::ifstream out(out_path);
+    return std::string(std::istreambuf_iterator<char>(out), std::istreambuf_iterator<char>());
+  }
+  // Waits for it to end; false when it is still running after the bound (it is killed then).
+  bool Wait(std::chrono::seconds bound) {
+    const auto deadline = SteadyClock::now() + bound;
+    for (;;) {
+      int status = 0;
+      const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+      if (ended == pid) {
+        code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+      }
+      if (SteadyClock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return false;
+      }
+      ::usleep(20'000);
+    }
+  }
+};
+
+// Starts program with arguments; as user (a name) when not empty.
+Child Start(const std::string& program, std::vector<std::string> arguments,
+            const std::string& out_path, const std::string& user = "") {
+  Child child;
+  child.out_path = out_path;
+  child.pid = ::fork();
+  if (child.pid == 0) {
+    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    if (!user.empty()) {
+      const struct passwd* entry = ::getpwnam(user.c_str());
+      if (entry == nullptr || ::setgid(entry->pw_gid) != 0 || ::setuid(entry->pw_uid) != 0) {
+        ::_exit(126);
+      }
+    }
+    std::vector<char*> argv;
+    std::string copy = program;
+    argv.push_back(copy.data());
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  return child;
+}
+
+class ControlEndToEndTest : public ConsoleFixture {
+ protected:
+  void Configure(demo::AccountsOptions* accounts, settings::Settings*) override {
+    accounts->seed = 41;
+    accounts->accounts = 3;
+    accounts->characters_per_account = 2;
+  }
+  void TearDown() override {
+    if (console_.pid > 0 && ::kill(console_.pid, 0) == 0) {
+      ::kill(console_.pid, SIGTERM);
+      console_.Wait(std::chrono::seconds(30));
+    }
+    window_.reset();  // the console ran as a program of its own
+    ConsoleFixture::TearDown();
+  }
+
+  // Runs helmsman-ctl --home program_ with the words and waits for it.
+  CtlOutcome HelmsmanCtl(const std::vector<std::string>& words, const std::string& user = "") {
+    std::vector<std::string> arguments = {"--home", program_};
+    arguments.insert(arguments.end(), words.begin(), words.end());
+    Child ctl = Start(std::string(kBinDir) + "/helmsman-ctl", arguments,
+                      ConsoleTestFolder::base() + "/helmsman-ctl.out", user);
+    EXPECT_TRUE(ctl.Wait(std::chrono::seconds(120)));
+    return CtlOutcome{ctl.code, ctl.Output()};
+  }
+  template <typename Predicate>
+  bool Eventually(Predicate done, std::chrono::seconds bound) {
+    const auto deadline = SteadyClock::now() + bound;
+    while (!done()) {
+      if (SteadyClock::now() > deadline) return false;
+      ::usleep(200'000);
+    }
+    return true;
+  }
+  std::vector<std::string> Rows(const std::string& list) {
+    std::vector<std::string> rows;
+    std::istringstream lines(HelmsmanCtl({"get", list}).out);
+    for (std::string line; std::getline(lines, line);) {
+      const size_t colon = line.find(": ");
+      if (line.rfind("  ", 0) == 0 && colon != std::string::npos)
+        rows.push_back(line.substr(colon + 2));
+    }
+    return rows;
+  }
+  Child StartConsole(const std::string& out_name) {
+    return Start(std::string(kBinDir) + "/helmsman",
+                 {"--headless", "--home", program_, "--run-for", "300"},
+                 ConsoleTestFolder::base() + "/" + out_name);
+  }
+
+  Child console_;
+};
+
+TEST_F(ControlEndToEndTest, AnOnlinePlayerIsKickedFromAnotherShell) {
+  console_ = StartConsole("helmsman.out");
+  ASSERT_TRUE(Eventually(
+      [&] { return HelmsmanCtl({"status"}).out.find("server: running") != std::string::npos; },
+      std::chrono::seconds(90)))
+      << console_.Output();
+
+  // One console per program folder.
+  Child second = StartConsole("second.out");
+  ASSERT_TRUE(second.Wait(std::chrono::seconds(30)));
+  EXPECT_EQ(second.code, 1);
+  EXPECT_NE(second.Output().find("another console is already running on the program folder"),
+            std::string::npos)
+      << second.Output();
+
+  const std::vector<std::string> players = Rows("lstPlayers");
+  ASSERT_EQ(players.size(), 6u);
+  const std::string name = players[1];
+  ASSERT_EQ(Ctl({"join", name}).code, 0);
+  ASSERT_EQ(HelmsmanCtl({"click", "cmdUpdatePlayersOnline"}).code, 0);
+  ASSERT_TRUE(Eventually(
+      [&] {
+        const std::vector<std::string> online = Rows("lstPlayersOnline");
+        return std::find(online.begin(), online.end(), name) != online.end();
+      },
+      std::chrono::seconds(30)));
+
+  Child follower = Start(std::string(kBinDir) + "/helmsman-ctl",
+                         {"--home", program_, "log", "--follow", "server"},
+                         ConsoleTestFolder::base() + "/follower.out");
+  const CtlOutcome selected = HelmsmanCtl({"select", "lstPlayersOnline", "=" + name});
+  EXPECT_EQ(selected.code, 0) << selected.out;
+  const CtlOutcome kicked = HelmsmanCtl({"click", "cmdKickPlayer", "--answer", "ok"});
+  EXPECT_EQ(kicked.code, 0) << kicked.out;
+  EXPECT_NE(
+      kicked.out.find("[question] Kick Confirmation: Kick player " + name + "? -> OK (--answer)"),
+      std::string::npos)
+      << kicked.out;
+
+  // The server no longer has the player, and the console says so.
+  EXPECT_EQ(Ctl({"online"}).out.find(name), std::string::npos);
+  EXPECT_NE(HelmsmanCtl({"log", "server"}).out.find(": Player " + name + " kicked by helmsman"),
+            std::string::npos);
+  // Refusals: the kick button is greyed out again, a name the console does not have.
+  EXPECT_EQ(HelmsmanCtl({"click", "cmdKickPlayer"}).code, control::kExitRefused);
+  EXPECT_EQ(HelmsmanCtl({"click", "cmdNoSuchButton"}).code, control::kExitBadRequest);
+
+  ::kill(console_.pid, SIGTERM);
+  ASSERT_TRUE(console_.Wait(std::chrono::seconds(60)));
+  EXPECT_EQ(console_.code, 0);
+  EXPECT_FALSE(fs::exists(control::ControlSocketPath(program_)));
+  // The follower saw the kick as it happened and ended with the console.
+  ASSERT_TRUE(follower.Wait(std::chrono::seconds(10)));
+  EXPECT_EQ(follower.code, 0);
+  EXPECT_NE(follower.Output().find(": Player " + name + " kicked by helmsman"), std::string::npos)
+      << follower.Output();
+  // Nothing is left to talk to.
+  EXPECT_EQ(HelmsmanCtl({"status"}).code, control::kExitUnreachable);
+}
+
+TEST_F(ControlEndToEndTest, AnotherUserCannotReachTheConsole) {
+  if (::geteuid() != 0 || std::system("command -v useradd >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "creating a user needs root and useradd";
+  }
+  const std::string user = "helmsmanctl-e2e";
+  const bool created = ::getpwnam(user.c_str()) == nullptr;
+  if (created) {
+    ASSERT_EQ(std::system(("useradd --system --no-create-home --shell /usr/sbin/nologin " + user +
+                           " >/dev/null 2>&1")
+                              .c_str()),
+              0);
+  }
+  console_ = StartConsole("helmsman-user.out");
+  ASSERT_TRUE(
+      Eventually([&] { return HelmsmanCtl({"status"}).code == 0; }, std::chrono::seconds(90)))
+      << console_.Output();
+  // Let the other user run the client and see the folder's outer parts, as on a shared
+  // machine; the control folder itself stays closed.
+  ::chmod(ConsoleTestFolder::base().c_str(), 0755);
+  const CtlOutcome refused = HelmsmanCtl({"status"}, user);
+  EXPECT_EQ(refused.code, control::kExitUnreachable) << refused.out;
+  EXPECT_NE(refused.out.find("permission denied"), std::string::npos) << refused.out;
+  EXPECT_EQ(refused.out.find("server:"), std::string::npos);
+  ::chmod(ConsoleTestFolder::base().c_str(), 0700);
+  if (created) std::system(("userdel " + user + " >/dev/null 2>&1").c_str());
+}
+
+}  // namespace
+}  // namespace helmsman::e2e
