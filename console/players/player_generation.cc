@@ -91,6 +91,19 @@ bool PlayerDatabase::Regenerate() {
       !frontend()->AskOkCancel(kGenerationTitle, kRegenerateQuestion)) {
     return false;
   }
+  // An account root that cannot be read is not an empty one: emptying the list for it
+  // would lose every ban duration and reason, and the next saves the backup too.
+  const std::string root = AccountRoot(settings_.txtQVServercfgPath);
+  std::vector<std::string> folders;
+  if (!ListAccountFolders(files(), root, &folders)) {
+    logs().Append(LogId::kHelmError, ": Playerlist generation failed: the account folders in " +
+                                         root +
+                                         " cannot be read; the player list was kept as it was");
+    frontend()->ShowMessage(kGenerationTitle, "The account folders in " + root +
+                                                  " cannot be read.  The player list was not "
+                                                  "re-generated and is kept as it was.");
+    return false;
+  }
   busy_ = true;
   TimerPause pause(controls_);
   logs().Append(LogId::kServerActivity, ": Playerlist generation begun");

@@ -73,7 +73,10 @@ class PlayerDatabase {
   // `cmdRegeneratePlayerList`: asks kRegenerateQuestion (OK/Cancel, title
   // kGenerationTitle), then empties every record in use (first seen kept, though the reader
   // stamps a new one as the names are empty), runs the generation core, saves the player
-  // list file and fills the screen lists. False when cancelled or already running.
+  // list file and fills the screen lists. False when cancelled or already running; false
+  // too, with the list, its file and the timer left as they were, when the account root
+  // cannot be listed (a vanished mount is not an empty root): a message box and a HELM
+  // error log line say so.
   bool Regenerate();
   // The first start-up's generation over an empty list: ": Playerlist generation begun",
   // the core, ": Playerlist generation complete", status "Good to go...".

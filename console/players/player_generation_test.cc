@@ -183,6 +183,32 @@ TEST_F(GenerationTest, TheRegenerateButton) {
   EXPECT_FALSE(C("tmrMainEventTimer").enabled());
 }
 
+// An account root that cannot be read (a vanished mount, no permission) was taken for an
+// empty one: the list was emptied and saved, and the next save overwrote the backup too.
+TEST_F(GenerationTest, AnUnreadableAccountRootFailsTheGenerationAndKeepsTheList) {
+  Character("a", "1.qv", "One");
+  list_.Add(MakeTestRecord(1));
+  list_.At(0)->ban_reason = "griefing";
+  RunServer();
+  const std::string root = platform::JoinPath(world_.root, "unmounted");
+  world_.settings.txtQVServercfgPath = platform::JoinPath(root, "QVServer.cfg");
+  frontend_.QueueAnswer(true);
+  EXPECT_FALSE(database_.Regenerate());
+  EXPECT_EQ(list_.Count(), 1);
+  EXPECT_EQ(list_.At(0)->ban_reason, "griefing");
+  ASSERT_EQ(frontend_.shown().size(), 2u);
+  EXPECT_EQ(frontend_.shown()[1], "message [Player List Generation] The account folders in " +
+                                      root +
+                                      " cannot be read.  The player list was not re-generated "
+                                      "and is kept as it was.");
+  EXPECT_EQ(Messages(world_.Errors()),
+            Rows{": Playerlist generation failed: the account folders in " + root +
+                 " cannot be read; the player list was kept as it was"});
+  EXPECT_TRUE(Messages(world_.Activity()).empty());
+  EXPECT_FALSE(world_.files.FileExists(PlayerListPath(world_.program_folder)));
+  EXPECT_TRUE(C("tmrMainEventTimer").enabled());
+}
+
 TEST_F(GenerationTest, FirstStart) {
   Character("a", "1.qv", "One");
   database_.GenerateAtFirstStart();

@@ -173,14 +173,22 @@ bool LocateConfigFile(const LifeCycleParts& p) {
 }
 
 // Step 9: false when the operator cancelled the first-run generation.
-bool BringPlayerListUpToDate(const LifeCycleParts& p) {
+bool BringPlayerListUpToDate(const LifeCycleParts& p, bool* list_savable) {
   if (p.files.FileExists(players::PlayerListPath(p.program_folder))) {
     if (p.settings.chkDontCheckForNewQvFilesOnRun == 0) p.database.AddNewFiles();
     return true;
   }
   std::vector<std::string> folders;
-  players::ListAccountFolders(p.files, players::AccountRoot(p.settings.txtQVServercfgPath),
-                              &folders);
+  const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
+  if (!players::ListAccountFolders(p.files, root, &folders)) {
+    // Not an empty root: an empty list file written now would keep the next start from
+    // generating the list.
+    p.logs.Append(logs::LogId::kHelmError,
+                  ": Playerlist generation failed: the account folders in " + root +
+                      " cannot be read; no player list file was written");
+    *list_savable = false;
+    return true;
+  }
   if (folders.empty()) return true;
   if (!p.frontend.AskOkCancel(players::kGenerationTitle, kFirstRunQuestion)) return false;
   p.database.GenerateAtFirstStart();
@@ -240,7 +248,7 @@ bool Load(const LifeCycleParts& p, LifeCycleState* state, bool* list_savable) {
     p.frontend.ShowMessage(kMessageBoxTitle, kDisclaimer);
   }
   if (!LocateServerProgram(p) || !LocateConfigFile(p)) return false;
-  if (!BringPlayerListUpToDate(p)) return false;
+  if (!BringPlayerListUpToDate(p, list_savable)) return false;
   p.database.RemoveMissing();
   p.database.FillScreenLists();
   // From here on the list in memory is what the player list file holds.

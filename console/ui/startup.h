@@ -18,8 +18,9 @@
 //   7. the configuration file: the same, first trying the documents folder + "My Games/
 //      Quorvane/Accts/MultiPlayer/QVServer.cfg" silently;
 //   9. the player list: the first run (no player list file) asks before a full generation
-//      when the account root has account folders (Cancel closes the window); otherwise new
-//      character files are added, unless `chkDontCheckForNewQvFilesOnRun`;
+//      when the account root has account folders (Cancel closes the window); an account
+//      root that cannot be listed is logged and no list file is written this run; otherwise
+//      new character files are added, unless `chkDontCheckForNewQvFilesOnRun`;
 //  10. records whose character file is gone are removed;
 //  11. the screen lists filled and the player list saved;
 //  12. QVAdmin bound (else "QVAdmin.dll did not properly load!" and the window closes);

@@ -99,12 +99,12 @@ class StartUpTest : public ::testing::Test {
           << error;
     }
   }
-  MainWindow& Open() {
+  MainWindow& Open(platform::FileSystem* files = &platform::DiskFileSystem()) {
     Environment environment;
     environment.program_folder = program_;
     environment.clock = &clock_;
     environment.locale = &locale_;
-    environment.files = &platform::DiskFileSystem();
+    environment.files = files;
     environment.qvadmin = &admin_;
     environment.codec = &codec_;
     environment.server_windows = &windows_;
@@ -173,6 +173,31 @@ TEST_F(StartUpTest, FirstRunWithNoFilesAsksForEverythingAndGenerates) {
   EXPECT_TRUE(Exists(program_ + "/HelmsmanPlayerList.ini"));  // saved at once
   ASSERT_EQ(admin_.initialize_calls().size(), 1u);
   EXPECT_EQ(admin_.initialize_calls()[0].server_directory, base_ + "/Quorvane/exe/");
+}
+
+// At the first run an account root that cannot be listed is not an empty one: no empty
+// list file is written, so that the next start generates the list.
+TEST_F(StartUpTest, FirstRunWithAnUnreadableAccountRootWritesNoPlayerList) {
+  struct UnlistableRoot : platform::ForwardingFileSystem {
+    bool ListDirectory(const std::string& path, std::vector<platform::DirEntry>* entries) override {
+      if (path == root) return false;
+      return ForwardingFileSystem::ListDirectory(path, entries);
+    }
+    std::string root;
+  } files;
+  files.root = root_;
+  Character("acct1", "a.qv", "Ann");
+  stored_.chkRunHELMUnattended = 1;
+  SaveSettings();
+  MainWindow& window = Open(&files);
+  ASSERT_TRUE(window.StartUp());
+  EXPECT_THAT(frontend_.shown(), IsEmpty());
+  EXPECT_THAT(Log(logs::LogId::kHelmError),
+              Contains(": Playerlist generation failed: the account folders in " + root_ +
+                       " cannot be read; no player list file was written"));
+  window.ShutDown();
+  EXPECT_FALSE(Exists(program_ + "/HelmsmanPlayerList.ini"));
+  window_.reset();  // before the file system it uses
 }
 
 TEST_F(StartUpTest, CancelAtGenerationClosesAndWritesAllButThePlayerList) {
