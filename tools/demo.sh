@@ -3,7 +3,7 @@
 #
 #   tools/demo.sh BIN_DIR DEMO_DIR [helmsman options...]
 #
-# BIN_DIR holds the built programs (helmsman, helmsman-settings, qvdemo, qvserver,
+# BIN_DIR holds the built programs (helmsman, helmsman-ctl, helmsman-settings, qvdemo, qvserver,
 # qvserver-ctl, libqvadmin.so, libqvcodec.so, libsimdesk.so). Everything goes to DEMO_DIR:
 #   DEMO_DIR/helmsman                  the console's program folder: GAMEDATA_ files, settings,
 #                                      player list, saved logs
@@ -39,7 +39,7 @@ demo=$(cd "$2" && pwd)
 shift 2
 seed=${QVDEMO_SEED:-2026}
 accounts=${QVDEMO_ACCOUNTS:-1000}
-for tool in helmsman helmsman-settings qvdemo qvserver qvserver-ctl; do
+for tool in helmsman helmsman-ctl helmsman-settings qvdemo qvserver qvserver-ctl; do
   [ -x "$bin/$tool" ] || { echo "demo: $bin/$tool is missing; build first" >&2; exit 1; }
 done
 
@@ -117,6 +117,7 @@ trap cleanup EXIT
 
 # 6. The console.
 say "starting the console (logs, player list and settings in $program)"
+say "from a second shell, try: $bin/helmsman-ctl --home $program status   (or list, log --follow; see the README's \"Running headless\")"
 status=0
 "$bin/helmsman" --home "$program" "$@" || status=$?
 exit "$status"
