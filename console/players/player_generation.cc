@@ -171,6 +171,16 @@ void PlayerDatabase::Refresh() {
 }
 
 int PlayerDatabase::RemoveMissing() {
+  // Behind an account root that cannot be read (a vanished mount) every file looks gone;
+  // removing them all would lose every ban with them.
+  const std::string root = AccountRoot(settings_.txtQVServercfgPath);
+  std::vector<platform::DirEntry> entries;
+  if (!list_.At(0)->is_free() && !files().ListDirectory(root, &entries)) {
+    logs().Append(LogId::kHelmError, ": The account folders in " + root +
+                                         " cannot be read; no player was removed from the list "
+                                         "as missing");
+    return 0;
+  }
   int missing = 0;
   for (int i = 0; i < kMaxPlayers && !list_.At(i)->is_free();) {
     const PlayerRecord& record = *list_.At(i);

@@ -91,7 +91,9 @@ class PlayerDatabase {
   // The refresh: RemoveMissing, then AddNewFiles, then status "Good to go" and progress 0.
   void Refresh();
   // Removes every record whose file is gone (with its removal-log entry); reports the count
-  // in the HELM error log when it is not 0, and returns it.
+  // in the HELM error log when it is not 0, and returns it. When the account root cannot be
+  // listed, nothing is removed (files behind a vanished mount only look gone) and the HELM
+  // error log says so.
   int RemoveMissing();
   // Reads every character file that no record names (same account folder and file name)
   // into the first record with an empty file name. Returns the number of records filled.

@@ -209,6 +209,22 @@ TEST_F(GenerationTest, AnUnreadableAccountRootFailsTheGenerationAndKeepsTheList)
   EXPECT_TRUE(C("tmrMainEventTimer").enabled());
 }
 
+// Behind a vanished mount every character file looks gone: the refresh at start-up and
+// after a new player removed every record with its ban.
+TEST_F(GenerationTest, AnUnreadableAccountRootRemovesNoRecordAsMissing) {
+  Character("a", "1.qv", "One");
+  Character("b", "1.qv", "Two");
+  database_.GenerateCore();
+  const std::string root = AccountRoot(world_.settings.txtQVServercfgPath);
+  ASSERT_TRUE(world_.files.RenameFile(root, root + ".unmounted", nullptr));
+  EXPECT_EQ(database_.RemoveMissing(), 0);
+  EXPECT_EQ(Names(), (Rows{"One", "Two"}));
+  EXPECT_EQ(Messages(world_.Errors()),
+            Rows{": The account folders in " + root +
+                 " cannot be read; no player was removed from the list as missing"});
+  ASSERT_TRUE(world_.files.RenameFile(root + ".unmounted", root, nullptr));
+}
+
 TEST_F(GenerationTest, FirstStart) {
   Character("a", "1.qv", "One");
   database_.GenerateAtFirstStart();
