@@ -46,6 +46,7 @@ Server::~Server() {
 
 bool Server::Start(std::string* error) {
   if (!universe_.Load(error)) return false;
+  if (setup_.options.online_at_start > 0) BringOnline(setup_.options.online_at_start);
   console_.Show();
   control_app_ = desk_.CreateApp([this] {
     desk_.PostMessage({console_.window(), simdesk::WM_QUIT, 0, 0});
@@ -65,6 +66,19 @@ bool Server::Start(std::string* error) {
   ScheduleSave();
   if (setup_.options.autonomous) ScheduleTick();
   return true;
+}
+
+void Server::BringOnline(int64_t count) {
+  int64_t joined = 0;
+  std::string message;
+  // Characters of banned accounts and second characters of a name already online are
+  // passed over, as a join refuses them.
+  for (const Character& character : universe_.characters()) {
+    if (joined == count) break;
+    if (universe_.IsOnline(character.name) || universe_.IsBanned(character.account)) continue;
+    if (universe_.Join(character.name, &message)) ++joined;
+  }
+  hooks_.log(std::to_string(joined) + " characters online at start");
 }
 
 void Server::ScheduleSave() {

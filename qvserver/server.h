@@ -78,6 +78,8 @@ class Server {
  private:
   bool Run(const std::string& keyword, const std::string& argument, std::string* reply);
   std::string Status();
+  // Joins up to count characters, in the universe's order.
+  void BringOnline(int64_t count);
   void ScheduleSave();
   void ScheduleTick();
   void End(int exit_code);

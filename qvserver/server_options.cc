@@ -48,6 +48,8 @@ bool Apply(const std::string& key, const std::string& value, ServerOptions* opti
     ok = ParseRange(value, 100, 3'600'000, &options->tick_millis);
   } else if (key == "save_interval") {
     ok = ParseRange(value, 1, 86'400, &options->save_interval_seconds);
+  } else if (key == "online") {
+    ok = ParseRange(value, 0, kMaxOnlineAtStart, &options->online_at_start);
   } else if (key == "server_dir") {
     ok = !value.empty();
     options->server_directory = value;
@@ -125,7 +127,7 @@ bool ApplySettingsText(const std::string& text, ServerOptions* options, std::str
 std::string UsageText() {
   return "usage: qvserver [--title WORDS...] [--accounts DIR] [--gamedata DIR]\n"
          "                [--catalogue-seed N] [--seed N] [--autonomous] [--tick MS]\n"
-         "                [--save-interval S] [--server-dir DIR] [/c]\n"
+         "                [--save-interval S] [--online N] [--server-dir DIR] [/c]\n"
          "Settings may also stand in qvserver.ini in the server directory.\n";
 }
 

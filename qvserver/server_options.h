@@ -13,11 +13,13 @@
 //   --autonomous           players join, leave, are saved, are created and cheat by themselves
 //   --tick MS              time between two autonomous events (default 4000, 100..3600000)
 //   --save-interval S      seconds between two saves of the online characters (default 60)
+//   --online N             the first N characters that can join (by account folder, then
+//                          file) come online at start, for a full server at once (default 0)
 //   --server-dir DIR       the server directory (default: the current directory)
 //   /c                     accepted and ignored, as the library always passes it
 // "qvserver.ini" holds "key = value" lines with the keys title, accounts, gamedata,
-// catalogue_seed, seed, autonomous (0 or 1), tick and save_interval, read before the command
-// line, whose options win. Values there may hold blanks.
+// catalogue_seed, seed, autonomous (0 or 1), tick, save_interval and online, read before the
+// command line, whose options win. Values there may hold blanks.
 #ifndef HELMSMAN_QVSERVER_SERVER_OPTIONS_H_
 #define HELMSMAN_QVSERVER_SERVER_OPTIONS_H_
 
@@ -29,6 +31,7 @@ namespace helmsman::qvserver {
 
 inline constexpr char kSettingsFileName[] = "qvserver.ini";
 inline constexpr char kDefaultAccountFolder[] = "Accts/MultiPlayer";
+inline constexpr int64_t kMaxOnlineAtStart = 100000;
 
 struct ServerOptions {
   std::string title;  // empty: the default title
@@ -40,6 +43,7 @@ struct ServerOptions {
   bool autonomous = false;
   int64_t tick_millis = 4000;
   int64_t save_interval_seconds = 60;
+  int64_t online_at_start = 0;
 };
 
 // Applies the command-line arguments (without the program name). False and *error on an

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -223,6 +224,23 @@ TEST_F(ServerTest, TheQuitMessageSavesEveryoneAndRemovesEveryWindow) {
   EXPECT_EQ(desk_.FindTopLevel(ControlWindowTitle(kDefaultTitle)), 0u);
   EXPECT_EQ(log_.back(), "ended");
   EXPECT_EQ(log_[log_.size() - 2].rfind("saved " + Name(3) + ": ", 0), 0u) << log_[log_.size() - 2];
+}
+
+TEST_F(ServerTest, OnlineAtStartBringsTheFirstCharactersThatCanJoin) {
+  setup_.options.online_at_start = 5;
+  Start();
+  EXPECT_EQ(server_->universe().OnlineNames(),
+            (std::vector<std::string>{Name(0), Name(1), Name(2), Name(3), Name(4)}));
+  EXPECT_NE(std::find(log_.begin(), log_.end(), "5 characters online at start"), log_.end());
+  ASSERT_TRUE(server_->universe().SetBanned(server_->universe().characters()[0].account, true));
+  // More than can join: everybody who can, the banned account's two characters left out.
+  server_.reset();
+  desk_.Reset();
+  setup_.options.online_at_start = 100;
+  Start();
+  EXPECT_EQ(server_->universe().OnlineNames(),
+            (std::vector<std::string>{Name(2), Name(3), Name(4), Name(5), Name(6), Name(7)}));
+  EXPECT_NE(std::find(log_.begin(), log_.end(), "6 characters online at start"), log_.end());
 }
 
 TEST_F(ServerTest, OnlineCharactersAreSavedPeriodicallyAndTheAutonomousModeRuns) {
