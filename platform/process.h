@@ -53,6 +53,14 @@ std::vector<std::string> SplitCommandLine(const std::string& command_line);
 std::vector<std::string> LaunchArguments(const LaunchRequest& request);
 // The program file the POSIX launcher runs for path (see above); "" when there is none.
 std::string FindProgramFile(const std::string& path);
+// Starts a script detached and returns without waiting for it: on POSIX "/bin/sh script"
+// (so the script's mode bits do not matter, as a command interpreter runs a ".cmd" file),
+// in directory, in a session of its own, never reaped by the caller (it is adopted by init,
+// so it never lingers as a zombie), with standard input, output and error on the null
+// device, so that nothing it prints mixes with the caller's output. False and *error when
+// the script is not a file or the shell could not be started.
+bool StartScriptDetached(const std::string& script, const std::string& directory,
+                         std::string* error);
 // The short (8.3) form of a path, as Windows command lines take it. On POSIX there is no
 // such form: the path itself is returned, whether or not it exists.
 std::string ShortPath(const std::string& path);

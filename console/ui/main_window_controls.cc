@@ -115,7 +115,21 @@ const ControlSpec kPlainControls[] = {
     // "Web Output".
     {"lblStatsGenerationInterval", K::kLabel, "Stats generation interval (minutes): 30", ""},
     {"lblTimeToNextQVStatGeneration", K::kLabel, "", ""},
-    {"cmdGenerateQVStats", K::kButton, "Generate Now", ""},
+    {"lblNextQVStatGeneration", K::kLabel, "Next stats generation (seconds):", ""},
+    {"cmdGenerateQVStats", K::kButton, "Generate Now", "Generate the stats page now"},
+    {"cmdSetQVStatExePath", K::kButton, "...", ""},
+    {"cmdSetQVStatHeaderPath", K::kButton, "...", ""},
+    {"cmdSetQVStatFooterPath", K::kButton, "...", ""},
+    {"cmdSetQVStatOutputPath", K::kButton, "...", ""},
+    {"cmdSetPostStatsGenerationScriptFile", K::kButton, "...", ""},
+    {"cmdSetOnlinePlayersWebOutputHeaderPath", K::kButton, "...", ""},
+    {"cmdSetOnlinePlayersWebOutputFooterPath", K::kButton, "...", ""},
+    {"cmdSetOnlinePlayersWebOutputOutputPath", K::kButton, "...", ""},
+    {"cmdSetOnlinePlayersWebOutputPostGenerationScript", K::kButton, "...", ""},
+    {"cmdSetBannedPlayersWebOutputHeaderPath", K::kButton, "...", ""},
+    {"cmdSetBannedPlayersWebOutputFooterPath", K::kButton, "...", ""},
+    {"cmdSetBannedPlayersWebOutputFilePath", K::kButton, "...", ""},
+    {"cmdSetBannedPlayersWebOutputPostGenerationScript", K::kButton, "...", ""},
     {"cmdSaveWebOutputConfiguration", K::kButton, "Save Web Output Configuration", ""},
     // "Configuration".
     {"lblQVAdminRestartNote", K::kLabel,
@@ -179,14 +193,18 @@ const std::map<std::string, std::string>& SettingCaptions() {
       {"chkAutoBanShipCapacityExceededCheats", "Ship capacity exceeded"},
       {"lblPlayerCharacterNumberLimit", "Limit players to 5 characters"},
       {"chkEnableTimedBanners", "Enable timed banners"},
-      {"chkEnableQVStat", "Enable QVStat"},
-      {"chkQVStatShowTopNPlayers", "Show top N players"},
-      {"chkQVStatShowPlayersAtRankN", "Show players at rank N"},
-      {"chkQVStatShowPlayersPlayedWithinNDays", "Show players played within N days"},
-      {"chkQVStatHighlightPlayersWithinLastNHours", "Highlight players within last N hours"},
-      {"chkQVStatHighlightCheatersSensitivity", "Highlight cheaters, sensitivity"},
-      {"chkQVStatSaveCPUCyclesPauseDuration", "Save CPU cycles, pause duration"},
-      {"chkQVStatShowPlayerPOS", "Show player positions"},
+      {"chkEnableQVStat", "Enable QVStat front-end (requires QVStat 1.2 or 1.3 by Brannick)"},
+      // The captions with the scroll bars' defaults; publishing rewrites them with the values.
+      {"chkQVStatShowTopNPlayers", "Show only the top 50 players"},
+      {"chkQVStatShowPlayersAtRankN", "Show only players at rank 10 or higher"},
+      {"chkQVStatShowPlayersPlayedWithinNDays",
+       "Show only players who've played within the last 7 days"},
+      {"chkQVStatHighlightPlayersWithinLastNHours",
+       "Highlight players that have logged in within the last 2 hours"},
+      {"chkQVStatHighlightCheatersSensitivity", "Highlight possible cheaters, sensitivity level 30"},
+      {"chkQVStatSaveCPUCyclesPauseDuration", "Save CPU cycles (pause duration 50)"},
+      {"chkQVStatShowPlayerPOS",
+       "Show player's position on the table (must edit header.htt as per QVSTAT readme)"},
       {"chkEnableOnlinePlayerWebOutput", "Enable online players web output"},
       {"chkEnableBannedPlayersWebOutput", "Enable banned players web output"},
   };
@@ -297,6 +315,7 @@ void AddMainWindowControls(Controls& controls, settings::Settings& settings) {
       AddSetting(controls, settings, field);
     }
   }
+  controls.Get("chkEnableQVStat").set_tool_tip("Allow HELM to execute QVStat to generate player stats");
   controls.SetRows("cmbBanUntilTime", HourRows());
   controls.SetRows("SSTab1", MainWindowTabs());
   controls.Select("SSTab1", 0);

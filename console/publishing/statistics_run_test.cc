@@ -1,0 +1,188 @@
+#include "console/publishing/statistics_run.h"
+
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "console/players/player_files_testing.h"
+#include "platform/process.h"
+
+namespace helmsman::publishing {
+namespace {
+
+using players::testing::Messages;
+using Strings = std::vector<std::string>;
+
+class StatisticsRunTest : public ::testing::Test {
+ protected:
+  StatisticsRunTest() {
+    s_.txtQVStatExePath = WriteProgram("qvstat.exe", "#!/bin/sh\necho '<TR><TD>row</TD></TR>'\n");
+    s_.txtQVStatHeaderPath = Write("head.htt", "<TABLE>\n");
+    s_.txtQVStatFooterPath = Write("foot.htt", "</TABLE>\n");
+    s_.txtQVStatOutputPath = Path("stats.html");
+  }
+  std::string Path(const std::string& name) {
+    return platform::JoinPath(world_.program_folder, name);
+  }
+  std::string Write(const std::string& name, const std::string& text) {
+    world_.files.WriteFile(Path(name), text, nullptr);
+    return Path(name);
+  }
+  std::string WriteProgram(const std::string& name, const std::string& text) {
+    Write(name, text);
+    std::filesystem::permissions(Path(name), std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    return Path(name);
+  }
+  std::string Read(const std::string& path) {
+    std::string text;
+    world_.files.ReadFile(path, &text, nullptr);
+    return text;
+  }
+  void CheckAll() {
+    s_.chkQVStatShowTopNPlayers = s_.chkQVStatShowPlayersAtRankN = 1;
+    s_.chkQVStatShowPlayersPlayedWithinNDays = s_.chkQVStatHighlightPlayersWithinLastNHours = 1;
+    s_.chkQVStatHighlightCheatersSensitivity = s_.chkQVStatSaveCPUCyclesPauseDuration = 1;
+    s_.chkQVStatShowPlayerPOS = 1;
+  }
+
+  players::testing::TestWorld world_;
+  settings::Settings s_;
+  ui::StatusLine status_;
+  Strings started_;
+  PublishingServices services_{
+      world_.files, world_.logs, status_, world_.program_folder,
+      [this](const std::string& script, const std::string& directory, std::string*) {
+        started_.push_back(script + " in " + directory);
+        return true;
+      }};
+};
+
+TEST_F(StatisticsRunTest, BatchFormIsTheToolsOriginalCommandLineAndCopy) {
+  s_.txtQVStatExePath = "C:\\Stats\\QVStat.exe";
+  s_.txtQVStatOutputPath = "C:\\www\\stats.html";
+  const std::string middle = platform::JoinPath(world_.program_folder, "QVStatMiddle.txt");
+  EXPECT_EQ(StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kBatch),
+            (Strings{"@C:\\Stats\\QVStat.exe>" + middle,
+                     "@copy /B " + s_.txtQVStatHeaderPath + "+" + middle + "+" +
+                         s_.txtQVStatFooterPath + " C:\\www\\stats.html"}));
+  CheckAll();
+  EXPECT_EQ(StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kBatch)[0],
+            "@C:\\Stats\\QVStat.exe -top 50 -rank 10 -days 7 -active 2 -cheats 30 -nice 50 -pos >" +
+                middle);
+}
+
+TEST_F(StatisticsRunTest, ShellFormQuotesEveryPathAndReplacesThePageWhole) {
+  s_.txtQVStatExePath = "/opt/it's here/qvstat";
+  s_.txtQVStatOutputPath = "/www/$HOME/stats.html";
+  s_.chkQVStatShowPlayersAtRankN = 1;
+  s_.vscQVStatShowPlayersAtRankN = 12;
+  s_.chkQVStatShowPlayerPOS = 1;
+  const std::string middle =
+      "'" + platform::JoinPath(world_.program_folder, "QVStatMiddle.txt") + "'";
+  EXPECT_EQ(
+      StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kPosixShell),
+      (Strings{"'/opt/it'\\''s here/qvstat' -rank 12 -pos >" + middle + " || exit 1",
+               "cat '" + s_.txtQVStatHeaderPath + "' " + middle + " '" + s_.txtQVStatFooterPath +
+                   "' >'/www/$HOME/stats.html.part' && mv -f '/www/$HOME/stats.html.part' "
+                   "'/www/$HOME/stats.html'"}));
+}
+
+TEST_F(StatisticsRunTest, MissingPathsStopTheRunWithTheirLogLine) {
+  const std::pair<std::string settings::Settings::*, std::string> breaks[] = {
+      {&settings::Settings::txtQVStatExePath, Path("nothing.exe")},
+      {&settings::Settings::txtQVStatHeaderPath, ""},
+      {&settings::Settings::txtQVStatFooterPath, world_.program_folder},
+      {&settings::Settings::txtQVStatOutputPath, ""}};
+  for (const auto& [field, value] : breaks) {
+    settings::Settings broken = s_;
+    broken.*field = value;
+    RunStatistics(services_, broken);
+    EXPECT_EQ(status_.text(), kQVStatMissingFilesStatus);
+  }
+  EXPECT_EQ(Messages(world_.Errors()), Strings(4, kQVStatMissingFilesLog));
+  EXPECT_TRUE(world_.Activity().empty());
+  EXPECT_EQ(started_, Strings{});
+  EXPECT_FALSE(world_.files.FileExists(Path("QVStatUpdate.cmd")));
+}
+
+TEST_F(StatisticsRunTest, RunWritesTheScriptWithTheFollowUpLinesAndStartsIt) {
+  s_.txtPostStatsGenerationScriptFile = Write("after.cmd", "echo one\r\necho two\r\n");
+  std::vector<std::string> statuses;
+  status_.set_observer([&](const std::string& text) { statuses.push_back(text); });
+  RunStatistics(services_, s_, ScriptForm::kPosixShell);
+  const Strings lines = StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kPosixShell);
+  EXPECT_EQ(Read(Path("QVStatUpdate.cmd")), lines[0] + "\n" + lines[1] + "\necho one\necho two\n");
+  EXPECT_EQ(started_, Strings{Path("QVStatUpdate.cmd") + " in " + world_.program_folder});
+  EXPECT_EQ(statuses, (Strings{kRunningQVStatStatus, kQVStatExecutedStatus}));
+  EXPECT_EQ(Messages(world_.Activity()), Strings{kQVStatExecutedLog});
+
+  // A follow-up script that is gone is skipped; the batch form keeps CR LF.
+  s_.txtPostStatsGenerationScriptFile = Path("gone.cmd");
+  RunStatistics(services_, s_, ScriptForm::kBatch);
+  const Strings batch = StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kBatch);
+  EXPECT_EQ(Read(Path("QVStatUpdate.cmd")), batch[0] + "\r\n" + batch[1] + "\r\n");
+  EXPECT_TRUE(world_.Errors().empty());
+}
+
+// The generated script run for real by /bin/sh, started detached: the page is the header,
+// the tool's output and the footer, and the console is left with no child to reap.
+TEST_F(StatisticsRunTest, GeneratedScriptProducesThePageDetached) {
+  s_.txtPostStatsGenerationScriptFile =
+      Write("after.cmd", "echo done > '" + Path("after.txt") + "'\n");
+  services_.start_script = platform::StartScriptDetached;
+  RunStatistics(services_, s_);
+  ASSERT_TRUE(world_.Errors().empty()) << world_.Errors()[0];
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!world_.files.FileExists(Path("after.txt")) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(Read(Path("stats.html")), "<TABLE>\n<TR><TD>row</TD></TR>\n</TABLE>\n");
+  EXPECT_FALSE(world_.files.FileExists(Path("stats.html.part")));
+  errno = 0;
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(StatisticsRunTest, ToolThatFailsLeavesThePageBefore) {
+  s_.txtQVStatExePath = WriteProgram("broken", "echo partial; exit 3\n");
+  Write("stats.html", "the page before");
+  services_.start_script = platform::StartScriptDetached;
+  RunStatistics(services_, s_);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (Read(Path("QVStatMiddle.txt")).empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(Read(Path("stats.html")), "the page before");
+}
+
+TEST(StartScriptDetachedTest, RefusesWhatIsNoFileAndRunsAScriptWithoutModeBits) {
+  std::string error;
+  EXPECT_FALSE(platform::StartScriptDetached("/no/such/script.cmd", "/", &error));
+  EXPECT_EQ(error, "cannot start /no/such/script.cmd: not a file");
+  EXPECT_FALSE(platform::StartScriptDetached("/tmp", "/", &error));
+  players::testing::TestWorld world;
+  const std::string script = platform::JoinPath(world.program_folder, "plain.cmd");
+  // Mode 0644: /bin/sh reads it as cmd.exe reads a ".cmd" file. Its output goes nowhere.
+  world.files.WriteFile(script, "echo visible-only-if-mixed; pwd > here.txt\n", nullptr);
+  EXPECT_FALSE(platform::StartScriptDetached(script, "/no/such/folder", &error));
+  ASSERT_TRUE(platform::StartScriptDetached(script, world.program_folder, &error)) << error;
+  const std::string here = platform::JoinPath(world.program_folder, "here.txt");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  std::string text;
+  while (text.empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    world.files.ReadFile(here, &text, nullptr);
+  }
+  EXPECT_EQ(text, world.program_folder + "\n");
+}
+
+}  // namespace
+}  // namespace helmsman::publishing
