@@ -7,10 +7,14 @@
 #include "console/moderation/kicks.h"
 #include "console/players/player_list_file.h"
 #include "console/players/players_tab.h"
+#include "console/publishing/statistics_run.h"
+#include "console/publishing/web_output_tab.h"
+#include "console/publishing/web_pages.h"
 #include "console/server/chat_box.h"
 #include "console/settings/settings_files.h"
 #include "console/ui/main_window_controls.h"
 #include "platform/documents_folder.h"
+#include "platform/process.h"
 
 namespace helmsman::ui {
 
@@ -47,6 +51,21 @@ class MainWindow::WindowJobs : public scheduler::Jobs {
   void UpdatePlayersOnline() override { window_.tracking_->Update(); }
   void InlineScan() override { window_.tracking_->InlineScan(); }
   void CheckServer() override { window_.supervision_.CheckServer(); }
+  void GenerateStatistics() override {
+    publishing::PublishingServices services = Publishing(window_);
+    publishing::RunStatistics(services, *window_.settings_);
+  }
+  void GenerateBannedPlayersPage() override {
+    publishing::PublishingServices services = Publishing(window_);
+    publishing::GenerateBannedPlayersPage(services, *window_.settings_, *window_.players_,
+                                          window_.controls_);
+  }
+  // The pages and the statistics run write through the window's files and start their
+  // scripts detached in the program folder.
+  static publishing::PublishingServices Publishing(MainWindow& window) {
+    return publishing::PublishingServices{window.files_, window.logs_, window.status_,
+                                          window.program_folder_, platform::StartScriptDetached};
+  }
 
  private:
   MainWindow& window_;
@@ -67,6 +86,11 @@ class MainWindow::WindowCallouts : public scheduler::TrackingCallouts {
     if (removed + added > 0) database.FillScreenLists();
   }
   void SavePlayerList() override { SavePlayerListIfAllowed(window_.Parts(), window_.life_cycle_); }
+  void GenerateOnlinePlayersPage() override {
+    publishing::PublishingServices services = WindowJobs::Publishing(window_);
+    const std::vector<std::string> names = window_.online_names_.InUse();
+    publishing::GenerateOnlinePlayersPage(services, *window_.settings_, names, *window_.players_);
+  }
   void RereadPlayerFile(int record) override {
     const players::PlayerRecord* r = window_.players_->At(record);
     if (r == nullptr || r->is_free()) return;
@@ -189,6 +213,7 @@ void MainWindow::WireHandlers() {
   players::WirePlayersTab(controls_, *player_database_);
   tracking_->WireListHandlers();
   players::WireKickSettings(controls_, [this]() -> Frontend& { return frontend(); });
+  publishing::WireWebOutputTab(controls_, [this]() -> Frontend& { return frontend(); });
   moderation::WireKicks(moderation::KickParts{
       controls_, status_, channel_, logs_, *players_, *punishments_,
       [this]() -> Frontend& { return frontend(); }, [this] { tracking_->Update(); }});
@@ -231,6 +256,8 @@ LifeCycleParts MainWindow::Parts() {
 
 bool MainWindow::StartUp() {
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
+  // The loaded option values, as their scroll bars' change events would show them.
+  publishing::ShowOptionCaptions(controls_);
   for (const char* control : kQVAdminTextControls) {
     accepted_qvadmin_texts_[control] = controls_.Get(control).text();
   }

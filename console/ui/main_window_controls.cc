@@ -315,7 +315,8 @@ void AddMainWindowControls(Controls& controls, settings::Settings& settings) {
       AddSetting(controls, settings, field);
     }
   }
-  controls.Get("chkEnableQVStat").set_tool_tip("Allow HELM to execute QVStat to generate player stats");
+  controls.Get("chkEnableQVStat")
+      .set_tool_tip("Allow HELM to execute QVStat to generate player stats");
   controls.SetRows("cmbBanUntilTime", HourRows());
   controls.SetRows("SSTab1", MainWindowTabs());
   controls.Select("SSTab1", 0);
