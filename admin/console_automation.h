@@ -4,7 +4,8 @@
 // each step for the server to react. Written once against platform::Desktop.
 //
 // Every operation first checks that the server window exists and the failure dialog does
-// not, and fails at once, touching nothing, otherwise. Dialogs it opens (or finds open) are
+// not, and fails at once, touching nothing, otherwise. Once a call to the server has timed
+// out (see CommandDesktop), the operation's waits are skipped. Dialogs it opens (or finds open) are
 // closed before it returns, and the server window is minimised after its dialog is closed.
 // Lines of output are appended to the reply with the bounded append rule.
 //
@@ -55,7 +56,9 @@ void WaitSeconds(platform::Desktop& desktop, int seconds);
 class ConsoleAutomation {
  public:
   ConsoleAutomation(platform::Desktop& desktop, std::string server_title)
-      : desktop_(desktop), server_title_(std::move(server_title)) {}
+      : desktop_(desktop),
+        server_title_(std::move(server_title)),
+        timed_out_before_(desktop.TimedOutCalls()) {}
 
   // "Choose A Player": one line "%u: %s\r\n" per readable row (player ID, row text), the row
   // whose ID equals selection_id (non-zero) marked " <-- SELECTED"; "No players online\r\n"
@@ -99,10 +102,15 @@ class ConsoleAutomation {
   bool WalkMatches(ReplyText* reply, const std::string& text, int n, AccountAction action);
   bool EditRow(platform::WindowHandle dialog, platform::WindowHandle list, int row,
                AccountAction action);
-  void Wait(int seconds) { WaitSeconds(desktop_, seconds); }
+  // A server that has stopped answering is not waited for: every call to it fails anyway.
+  void Wait(int seconds) {
+    if (!GaveUp()) WaitSeconds(desktop_, seconds);
+  }
+  bool GaveUp() { return desktop_.TimedOutCalls() != timed_out_before_; }
 
   platform::Desktop& desktop_;
   std::string server_title_;
+  uint64_t timed_out_before_;
 };
 
 }  // namespace helmsman::admin

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "admin/command_desktop.h"
 #include "admin/text_codes.h"
 #include "platform/file_system.h"
 
@@ -109,26 +110,28 @@ int32_t QvAdmin::DoCommand(const char* command, char* result_text, uint32_t resu
   std::string_view text(command, length);
   std::optional<SelectedCommand> selected = SelectCommand(text);
   if (!selected) return 0;
-  bool ok = Execute(*selected, &reply);
+  CommandDesktop desktop(*environment_.desktop);
+  bool ok = Execute(*selected, desktop, &reply) && !desktop.gave_up();
   std::string status(text);
   status += ok ? " SUCCESSFUL\r\n" : " FAILED\r\n";
   reply.Append(status);
   return ok ? 1 : 0;
 }
 
-bool QvAdmin::SearchAction(const std::string& argument, AccountAction action, ReplyText* reply) {
+bool QvAdmin::SearchAction(const std::string& argument, AccountAction action,
+                           ConsoleAutomation& console, ReplyText* reply) {
   size_t blank = argument.find(' ');
   if (blank == std::string::npos) return false;
   int32_t n = static_cast<int32_t>(ParseWrapping32(std::string_view(argument).substr(blank + 1)));
   std::string text = argument.substr(0, blank);
   if (n < 1 || text.empty()) return false;
-  ConsoleAutomation console(*environment_.desktop, settings_.window_title);
   return console.ActionOnNthMatch(reply, text, n, action);
 }
 
-bool QvAdmin::Execute(const SelectedCommand& command, ReplyText* reply) {
-  ConsoleAutomation console(*environment_.desktop, settings_.window_title);
-  ServerControl server(*environment_.desktop, *environment_.launcher, settings_);
+bool QvAdmin::Execute(const SelectedCommand& command, platform::Desktop& desktop,
+                      ReplyText* reply) {
+  ConsoleAutomation console(desktop, settings_.window_title);
+  ServerControl server(desktop, *environment_.launcher, settings_);
   const std::string& argument = command.argument;
   switch (command.kind) {
     case CommandKind::kListOnline:
@@ -150,11 +153,11 @@ bool QvAdmin::Execute(const SelectedCommand& command, ReplyText* reply) {
     case CommandKind::kSearch:
       return !argument.empty() && console.SearchAccounts(reply, argument);
     case CommandKind::kSearchKick:
-      return SearchAction(argument, kKickAction, reply);
+      return SearchAction(argument, kKickAction, console, reply);
     case CommandKind::kSearchBan:
-      return SearchAction(argument, kBanAction, reply);
+      return SearchAction(argument, kBanAction, console, reply);
     case CommandKind::kSearchUnban:
-      return SearchAction(argument, kUnbanAction, reply);
+      return SearchAction(argument, kUnbanAction, console, reply);
     case CommandKind::kStop:
       return server.Stop(reply);
     case CommandKind::kStart:

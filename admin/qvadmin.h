@@ -11,8 +11,9 @@
 //   "searchunban " TEXT N   "unban " NAME   "stop qvserver"   "start qvserver"
 //
 // A command that reaches an operation ends its reply with the status line: the command as
-// given, " SUCCESSFUL" or " FAILED", CR LF. The status line is built in a 512-byte buffer,
-// so a command holds at most kMaxCommandLength characters; a longer one is refused at once
+// given, " SUCCESSFUL" or " FAILED", CR LF. A command in which a call to the server's windows
+// timed out fails, and fails at once (see CommandDesktop). The status line is built in a 512-byte
+// buffer, so a command holds at most kMaxCommandLength characters; a longer one is refused at once
 // (result 0, empty reply) without touching the server.
 //
 // Settings longer than their buffers (window title kTitleCapacity, server directory and
@@ -91,8 +92,9 @@ class QvAdmin {
   const ServerSettings& settings() const { return settings_; }
 
  private:
-  bool Execute(const SelectedCommand& command, ReplyText* reply);
-  bool SearchAction(const std::string& argument, AccountAction action, ReplyText* reply);
+  bool Execute(const SelectedCommand& command, platform::Desktop& desktop, ReplyText* reply);
+  bool SearchAction(const std::string& argument, AccountAction action, ConsoleAutomation& console,
+                    ReplyText* reply);
 
   Environment environment_;
   ServerSettings settings_;

@@ -221,6 +221,37 @@ TEST_F(QvAdminTest, ANestedCallFromAnEventHandledDuringAWaitGetsTheBusyReply) {
   EXPECT_EQ(words_[1], 0u);
 }
 
+// Regression: every step of a command against a console that had stopped answering waited
+// out a send time-out of its own (the chat's look for its "Close" button alone made a
+// hundred of them). One time-out tells that the server is hung: the command fails at once.
+TEST_F(QvAdminTest, AConsoleThatStopsAnsweringCostsACommandOneTimeOut) {
+  struct Row {
+    const char* dialog;
+    const char* command;
+  } rows[] = {
+      {"Universe Chat", "message a|b"},
+      {"Choose A Player", "list online"},
+      {"Manage Accounts & Characters", "kick bob"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.command);
+    FakeConsoleOptions options;
+    options.account_rows = {HexName("bob"), HexName("bob")};
+    options.player_rows = {"0041"};
+    options.hang_when_open = row.dialog;
+    Start(options);
+    admin_->Initialize(kOwner, kServerTitle, "/srv", "");
+    const int64_t before = Now();
+    auto [result, reply] = Run(row.command);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(reply, std::string(row.command) + " FAILED\r\n");
+    // Restore and menu command (one second each), then one time-out (5 s): no more.
+    EXPECT_EQ(Now() - before, 2 + platform::kSendTimeoutMilliseconds / 1000);
+    admin_->Release(kOwner);
+    console_.reset();
+  }
+}
+
 class RecordingLauncher : public platform::ProcessLauncher {
  public:
   bool Launch(const platform::LaunchRequest& request, std::string*) override {

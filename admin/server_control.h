@@ -36,7 +36,10 @@ class ServerControl {
  public:
   ServerControl(platform::Desktop& desktop, platform::ProcessLauncher& launcher,
                 const ServerSettings& settings)
-      : desktop_(desktop), launcher_(launcher), settings_(settings) {}
+      : desktop_(desktop),
+        launcher_(launcher),
+        settings_(settings),
+        timed_out_before_(desktop.TimedOutCalls()) {}
 
   // Appends "\r\nShutting down qvserver...\r\n" when the window was there. Succeeds when the
   // window is gone (also when it never existed).
@@ -44,13 +47,18 @@ class ServerControl {
   // Appends "Starting up qvserver...\r\n" when the window was absent. Succeeds when the
   // window exists afterwards.
   bool Start(ReplyText* reply);
+  // A look for a window that timed out says nothing of whether the window is there (its
+  // owner is hung): both then fail at once, and Start starts no second server.
 
  private:
   platform::WindowHandle FindServer();
+  // Whether a call to a window's owner has timed out since this object was made.
+  bool GaveUp() { return desktop_.TimedOutCalls() != timed_out_before_; }
 
   platform::Desktop& desktop_;
   platform::ProcessLauncher& launcher_;
   const ServerSettings& settings_;
+  uint64_t timed_out_before_;
 };
 
 }  // namespace helmsman::admin

@@ -126,6 +126,12 @@ class Desktop {
   // The calendar clock the desktop's waits read (the machine's, or the simulated desktop's
   // virtual time).
   virtual Clock& clock() = 0;
+
+  // How many calls so far (of any caller in this process) gave up waiting for the owner of a
+  // window, which did not answer within kSendTimeoutMilliseconds. A call given up on answers
+  // like one to a missing window; a caller that sees this count grow knows that the "none"
+  // it got means a hung owner, not a missing window.
+  virtual uint64_t TimedOutCalls() = 0;
 };
 
 // The desktop of this machine: user32 on Windows, the simulated desktop on POSIX.

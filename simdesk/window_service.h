@@ -67,6 +67,13 @@ class PeerDirectory {
 void SetPeerDirectory(PeerDirectory* directory);
 PeerDirectory* GetPeerDirectory();
 
+// How many calls of this process so far were given up because the owner of a window did not
+// answer within kSendTimeoutMillis (sends to a hung application of the local window system,
+// and every kind of call to a peer that did not answer in time). It only grows: a caller
+// compares two readings to learn whether its own calls met a hung owner.
+uint64_t TimedOutCalls();
+void CountTimedOutCall();
+
 }  // namespace helmsman::simdesk
 
 #endif  // HELMSMAN_SIMDESK_WINDOW_SERVICE_H_

@@ -10,6 +10,7 @@ namespace helmsman::simdesk {
 namespace {
 
 PeerDirectory* g_peer_directory = nullptr;
+uint64_t g_timed_out_calls = 0;
 
 std::string ClassNameOf(ControlKind kind) {
   switch (kind) {
@@ -32,6 +33,9 @@ std::string ClassNameOf(ControlKind kind) {
 
 void SetPeerDirectory(PeerDirectory* directory) { g_peer_directory = directory; }
 PeerDirectory* GetPeerDirectory() { return g_peer_directory; }
+
+uint64_t TimedOutCalls() { return g_timed_out_calls; }
+void CountTimedOutCall() { ++g_timed_out_calls; }
 
 WindowSystem& WindowSystem::Local() {
   // Never destroyed: the event source attached to the GLib default context points at it.
@@ -299,6 +303,7 @@ SendReply WindowSystem::SendMessage(const SendRequest& request) {
     // The sender gives up after its time bound, which a hung owner makes it spend in full.
     timeline_.Advance(kSendTimeoutMillis);
     reply.timed_out = true;
+    CountTimedOutCall();
     return reply;
   }
   Call call;

@@ -281,6 +281,7 @@ std::optional<Response> RemoteWindowService::Call(CallKind call, Handle first, H
   if (send) request.send = *send;
   Response response;
   Outcome outcome = exchange_(&request, &response);
+  if (outcome == Outcome::kTimedOut) CountTimedOutCall();
   if (timed_out) *timed_out = outcome == Outcome::kTimedOut;
   if (outcome != Outcome::kAnswered || response.id != request.id) return std::nullopt;
   return response;

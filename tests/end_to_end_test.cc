@@ -167,6 +167,14 @@ class EndToEndTest : public ::testing::Test {
   }
   void TearDown() override {
     Release(kOwner);
+    // Also any server a command started behind the test's back (from this test's folder).
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      pid_t pid = std::atoi(entry.path().filename().c_str());
+      std::error_code unreadable;
+      fs::path cwd = fs::read_symlink(entry.path() / "cwd", unreadable);
+      if (pid > 0 && pid != ::getpid() && !unreadable && cwd.string().rfind(server_dir_, 0) == 0)
+        servers_.insert(pid);
+    }
     for (pid_t pid : servers_) ::kill(pid, SIGKILL);
     for (pid_t pid : servers_) EndsSoon(pid);
   }
@@ -346,6 +354,59 @@ TEST_F(EndToEndTest, AHungServerFailsTheCommandWithinTheSendBound) {
   Outcome status = Ctl({"status"});
   EXPECT_EQ(status.code, 0) << status.err;
   EXPECT_EQ(Command("list online").second, "No players online\r\nlist online SUCCESSFUL\r\n");
+}
+
+// Regression: a stopped (not dead) server held "list online" for two minutes, every look
+// for a dialog waiting out a send time-out of its own. Once one send has timed out, the
+// command fails at once: one time-out (5 s) and the command's own few waits at most.
+TEST_F(EndToEndTest, AStoppedServerFailsEveryCommandAfterOneTimeOut) {
+  pid_t pid = StartServer();
+  std::string name = Characters()[0];
+  ASSERT_EQ(Ctl({"join", name}).code, 0);
+  struct Resume {
+    pid_t pid;
+    ~Resume() { ::kill(pid, SIGCONT); }
+  } resume{pid};
+  ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+  for (const std::string& command :
+       {std::string("list online"), "kick " + name, std::string("message anyone there?"),
+        std::string("stop qvserver"), std::string("start qvserver")}) {
+    auto start = Clock::now();
+    auto [result, reply] = Command(command);
+    EXPECT_EQ(result, 0) << command;
+    EXPECT_EQ(reply, command + " FAILED\r\n");  // nothing started, nothing shut down
+    EXPECT_LE(Seconds(start), 12) << command;
+  }
+  ::kill(pid, SIGCONT);
+  // Running again, it answers as before.
+  EXPECT_EQ(Command("list online").second, ListLine(name) + "list online SUCCESSFUL\r\n");
+
+  // Stopped while the command waits for its dialog (the stop comes from this process's
+  // events, which the library keeps flowing).
+  g_timeout_add(
+      1500,
+      [](gpointer data) -> gboolean {
+        ::kill(static_cast<pid_t>(reinterpret_cast<intptr_t>(data)), SIGSTOP);
+        return G_SOURCE_REMOVE;
+      },
+      reinterpret_cast<gpointer>(static_cast<intptr_t>(pid)));
+  auto start = Clock::now();
+  EXPECT_EQ(Command("list online"), std::make_pair(0, std::string("list online FAILED\r\n")));
+  EXPECT_LE(Seconds(start), 12);
+}
+
+// Regression: a server folder whose path holds a blank was split at the blank, and the
+// server never came up.
+TEST_F(EndToEndTest, AServerFolderWithABlankInItsPathStarts) {
+  Release(kOwner);
+  std::string folder = server_dir_ + "/Space Games";
+  fs::create_directories(folder);
+  fs::create_symlink(std::string(kBinDir) + "/qvserver", folder + "/QVServer.exe");
+  ASSERT_EQ(Initialize(kOwner, kTitle, folder.c_str(), "--seed 4"), 1);
+  auto start = Clock::now();
+  pid_t pid = StartServer();
+  EXPECT_LE(Seconds(start), 20);
+  EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd").string(), folder);
 }
 
 TEST_F(EndToEndTest, BadFramesAreRefusedAndTheServerGoesOnServing) {

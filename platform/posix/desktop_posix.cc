@@ -161,6 +161,8 @@ class SimulatedDesktop : public Desktop {
 
   Clock& clock() override { return clock_; }
 
+  uint64_t TimedOutCalls() override { return simdesk::TimedOutCalls(); }
+
  private:
   static WindowSystem& Local() { return WindowSystem::Local(); }
 
