@@ -59,4 +59,18 @@ int TimeFormatCheck(const Logs& logs, int optRegionalTimeSetting) {
   return optRegionalTimeSetting == (twelve_hour ? kTwelveHour : kTwentyFourHour) ? 1 : 0;
 }
 
+int CurrentHourIndex(const Logs& logs, int optRegionalTimeSetting) {
+  const std::string time = logs.locale().LongTime(logs.clock().NowLocal());
+  size_t at = time.find_first_not_of(' ');
+  int hour = 0;
+  for (; at < time.size() && time[at] >= '0' && time[at] <= '9' && hour < 100; ++at) {
+    hour = hour * 10 + (time[at] - '0');
+  }
+  if (optRegionalTimeSetting == kTwelveHour) {
+    if (ContainsIgnoreCase(time, "PM")) return hour % 12 + 12;
+    if (ContainsIgnoreCase(time, "AM")) return hour % 12;
+  }
+  return hour >= 0 && hour < 24 ? hour : 0;
+}
+
 }  // namespace helmsman::logs

@@ -30,6 +30,12 @@ int DateOrderCheck(Logs& logs, int optRegionalDateSetting);
 // time text holds "AM" or "PM" in any letter case, else 24-hour), else 0. Writes no line.
 int TimeFormatCheck(const Logs& logs, int optRegionalTimeSetting);
 
+// The hour of the day now as an index 0..23 into the hour labels ("12AM" .. "11PM"), read
+// from the system's time text in the form optRegionalTimeSetting declares: 12-hour ("3:05:09
+// PM" is 15; 12 AM is 0, 12 PM is 12) or 24-hour (the leading number as it stands). A time
+// text without a leading number gives 0.
+int CurrentHourIndex(const Logs& logs, int optRegionalTimeSetting);
+
 }  // namespace helmsman::logs
 
 #endif  // HELMSMAN_CONSOLE_LOGS_REGIONAL_CHECKS_H_

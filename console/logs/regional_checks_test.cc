@@ -109,5 +109,30 @@ TEST(TimeFormatCheckTest, Table) {
   }
 }
 
+TEST(CurrentHourIndexTest, ReadsTheHourInTheDeclaredForm) {
+  struct Row {
+    const char* picture;
+    int hour;
+    int option;
+    int expected;
+  };
+  const Row rows[] = {
+      {"h:mm:ss tt", 0, kTwelveHour, 0},    // "12:05:09 AM" is midnight's hour
+      {"h:mm:ss tt", 12, kTwelveHour, 12},  // "12:05:09 PM" is noon's
+      {"h:mm:ss tt", 15, kTwelveHour, 15},
+      {"HH:mm:ss", 15, kTwentyFourHour, 15},
+      {"HH:mm:ss", 0, kTwentyFourHour, 0},
+      {"h:mm:ss tt", 15, kTwentyFourHour, 3},  // a setting that does not match reads wrong
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.picture) + " hour " + std::to_string(row.hour));
+    platform::FakeClock clock;
+    clock.Set(CivilTime{2005, 5, 5, row.hour, 5, 9});
+    platform::PictureLocaleTexts locale("M/d/yyyy", row.picture);
+    Logs logs(clock, locale);
+    EXPECT_EQ(CurrentHourIndex(logs, row.option), row.expected);
+  }
+}
+
 }  // namespace
 }  // namespace helmsman::logs

@@ -63,6 +63,15 @@ void ShowOnlineCount(const KickParts& parts) {
                              " Players Online Updated " + parts.logs.locale().LongTime(now));
 }
 
+// A kick that did not go through: the failure text instead of a progress text that would
+// look as though the kick were still running, and why in the HELM error log.
+void ReportNotThrough(const KickParts& parts, const std::string& name) {
+  parts.status.Set(kUnableToKickStatus);
+  parts.logs.Append(logs::LogId::kHelmError,
+                    ": The kick of player " + name + " did not go through: " +
+                        server::RefusalReason(parts.channel.result_text()));
+}
+
 // Takes the kicked player's row out of the three online lists (the row that holds the name
 // now: the operator may have clicked another one while the command waited).
 void RemoveOnlineRow(ui::Controls& controls, const std::string& name) {
@@ -98,6 +107,7 @@ void KickOne(const KickParts& parts, bool ban) {
   if (!ban) parts.status.Set(kKickingStatus);
   const server::CommandResult result =
       parts.channel.Run((ban ? "ban " : "kick ") + name, server::kOperatorReplySize);
+  if (!result.went_through()) ReportNotThrough(parts, name);
   if (result.went_through() && !result.successful) parts.status.Set(kUnableToKickStatus);
   if (result.successful) {
     parts.logs.Append(
@@ -155,7 +165,10 @@ void KickAllInSystem(const KickParts& parts) {
     parts.status.Set(kKickingStatus);
     const server::CommandResult result =
         parts.channel.Run("kick " + name, server::kOperatorReplySize);
-    if (!result.went_through()) continue;
+    if (!result.went_through()) {
+      ReportNotThrough(parts, name);
+      continue;
+    }
     if (!result.successful) {
       parts.status.Set(kUnableToKickStatus);
       continue;

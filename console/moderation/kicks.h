@@ -5,8 +5,8 @@
 // the main event timer is off until the operation ends, on every path. An optional notice
 // goes to all players first ("message " + `lblKickMessagePart1` + " " +
 // `txtKickMessagePart2`, every "|" made "/"); then "kick NAME" (or "ban NAME") per player.
-// A call that did not go through ends the player's kick silently (the status keeps its
-// progress text); a reply without "SUCCESSFUL" shows "Unable to kick player!". A kick that
+// A call that did not go through, or a reply without "SUCCESSFUL", shows "Unable to kick
+// player!"; the first also says why in the HELM error log. A kick that
 // succeeded is logged in the server activity log and, as the kick settings say, the player
 // is fined and moved to a base through the character file.
 #ifndef HELMSMAN_CONSOLE_MODERATION_KICKS_H_

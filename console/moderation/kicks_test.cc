@@ -102,12 +102,17 @@ TEST_F(KicksTest, FailedKicksChangeNothingButTheStatus) {
   Click("cmdKickPlayer");
   EXPECT_EQ(Get("lblStatus").text(), "Unable to kick player!");
 
-  // A call that does not go through is silent: the progress text stays.
-  admin_.SetAnswer("kick", {0, ""});
+  // A call that does not go through says so too, and why, instead of looking busy.
+  admin_.SetAnswer("kick", {0, server::kBusyReply});
   controls().SetEnabled("cmdKickPlayer", true);
   frontend_.QueueAnswer(true);
   Click("cmdKickPlayer");
-  EXPECT_EQ(Get("lblStatus").text(), "Kicking player...");
+  EXPECT_EQ(Get("lblStatus").text(), "Unable to kick player!");
+  const std::vector<std::string>& errors = model_->logs().lines(logs::LogId::kHelmError);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_THAT(
+      errors.back(),
+      ::testing::HasSubstr(": The kick of player Ada Quill did not go through: QVAdmin is busy"));
 
   EXPECT_THAT(ServerLog(), ::testing::Not(Contains(::testing::HasSubstr("kicked by helmsman"))));
   EXPECT_EQ(Get("lstPlayersOnline").rows().size(), 3u);

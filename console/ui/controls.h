@@ -32,6 +32,7 @@ enum class ControlKind {
   kScrollBar,  // vsc: value within [minimum, maximum]
   kProgress,   // progress bar: value within [minimum, maximum]
   kTimer,      // tmr: enabled = running, value = interval in milliseconds
+  kCalendar,   // cal: a month calendar, value = the chosen date as year * 10000 + month * 100 + day
 };
 
 // The events a view reports and the model handles.

@@ -4,6 +4,9 @@
 
 #include "console/logs/log_actions.h"
 #include "console/logs/regional_checks.h"
+#include "console/moderation/bans.h"
+#include "console/moderation/cheaters_log.h"
+#include "console/moderation/filters.h"
 #include "console/moderation/kicks.h"
 #include "console/players/player_list_file.h"
 #include "console/players/players_tab.h"
@@ -66,6 +69,8 @@ class MainWindow::WindowJobs : public scheduler::Jobs {
     return publishing::PublishingServices{window.files_, window.logs_, window.status_,
                                           window.program_folder_, platform::StartScriptDetached};
   }
+  void CheckCheatersLog() override { window_.cheaters_log_->Run(); }
+  void UnbanDuePlayers() override { moderation::UnbanDuePlayers(window_.BanParts()); }
 
  private:
   MainWindow& window_;
@@ -91,6 +96,18 @@ class MainWindow::WindowCallouts : public scheduler::TrackingCallouts {
     const std::vector<std::string> names = window_.online_names_.InUse();
     publishing::GenerateOnlinePlayersPage(services, *window_.settings_, names, *window_.players_);
   }
+  bool NameFilter(int record) override {
+    return moderation::NameFilter(window_.FilterParts(), record);
+  }
+  bool EquipmentFilter(int record) override {
+    return moderation::EquipmentFilter(window_.FilterParts(), record);
+  }
+  bool UnknownEquipmentRule(int record) override {
+    return moderation::UnknownEquipmentRule(window_.FilterParts(), record);
+  }
+  bool CharacterLimit(int record) override {
+    return moderation::CharacterLimit(window_.FilterParts(), record);
+  }
   void RereadPlayerFile(int record) override {
     const players::PlayerRecord* r = window_.players_->At(record);
     if (r == nullptr || r->is_free()) return;
@@ -109,6 +126,7 @@ MainWindow::MainWindow(const Environment& environment)
       clock_(*environment.clock),
       files_(*environment.files),
       codec_(*environment.codec),
+      sleeper_(*environment.sleeper),
       owner_(ChooseOwner(environment.owner)),
       settings_(std::make_unique<settings::Settings>()),
       players_(std::make_unique<players::PlayerList>()),
@@ -214,6 +232,11 @@ void MainWindow::WireHandlers() {
   tracking_->WireListHandlers();
   players::WireKickSettings(controls_, [this]() -> Frontend& { return frontend(); });
   publishing::WireWebOutputTab(controls_, [this]() -> Frontend& { return frontend(); });
+  cheaters_log_ = std::make_unique<moderation::CheatersLogScan>(
+      moderation::CheatersLogParts{status_, channel_, logs_, *players_, *settings_, files_,
+                                   [this] { callouts_->RefreshPlayerList(); }});
+  moderation::WireBans(BanParts());
+  moderation::WireFilterControls(FilterParts());
   moderation::WireKicks(moderation::KickParts{
       controls_, status_, channel_, logs_, *players_, *punishments_,
       [this]() -> Frontend& { return frontend(); }, [this] { tracking_->Update(); }});
@@ -246,6 +269,19 @@ void MainWindow::WireLogHandlers(logs::LogId log, const std::string& clear,
   const std::string list = logs::ListControlName(log);
   controls_.On(list, ControlEvent::kClick,
                [this, log, list] { logs_.Select(log, controls_.Get(list).selected()); });
+}
+
+moderation::BanParts MainWindow::BanParts() {
+  return moderation::BanParts{controls_,    status_,   channel_,
+                              logs_,        *players_, *player_database_,
+                              *settings_,   files_,    [this]() -> Frontend& { return frontend(); },
+                              ban_duration_};
+}
+
+moderation::FilterParts MainWindow::FilterParts() {
+  return moderation::FilterParts{
+      controls_, status_,    channel_, logs_,
+      *players_, *settings_, sleeper_, [this]() -> Frontend& { return frontend(); }};
 }
 
 LifeCycleParts MainWindow::Parts() {

@@ -46,6 +46,12 @@
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
 
+namespace helmsman::moderation {
+class CheatersLogScan;
+struct BanParts;
+struct FilterParts;
+}  // namespace helmsman::moderation
+
 namespace helmsman::ui {
 
 // What the model runs on. Every pointer must be set and outlive the MainWindow.
@@ -128,6 +134,8 @@ class MainWindow {
 
   Frontend& frontend();
   LifeCycleParts Parts();
+  moderation::BanParts BanParts();
+  moderation::FilterParts FilterParts();
   void MirrorLog(logs::LogId log, logs::LogChange change, const std::string& line);
   void WireHandlers();
   void WireLogHandlers(logs::LogId log, const std::string& clear, const std::string& save);
@@ -139,6 +147,7 @@ class MainWindow {
   platform::Clock& clock_;
   platform::FileSystem& files_;
   server::CodecApi& codec_;
+  server::Sleeper& sleeper_;
   int32_t owner_;
   std::unique_ptr<settings::Settings> settings_;
   std::unique_ptr<players::PlayerList> players_;
@@ -167,6 +176,8 @@ class MainWindow {
   // The last accepted texts of the two QVAdmin settings, by control name.
   std::map<std::string, std::string> accepted_qvadmin_texts_;
   bool operating_ = false;
+  int ban_duration_ = 0;  // what the "Bans" tab's duration options show
+  std::unique_ptr<moderation::CheatersLogScan> cheaters_log_;
 };
 
 }  // namespace helmsman::ui

@@ -96,7 +96,7 @@ const ControlSpec kPlainControls[] = {
     {"fraBanInformation", K::kFrame, "Ban Information", ""},
     {"optBanDuration_0", K::kOption, "Indefinitely", ""},
     {"optBanDuration_1", K::kOption, "Until:", ""},
-    {"calBanUntilDate", K::kText, "", ""},
+    {"calBanUntilDate", K::kCalendar, "", ""},
     {"cmbBanUntilTime", K::kComboBox, "", ""},
     {"lblBanReason", K::kLabel, "For Reason", ""},
     {"txtBanReason", K::kText, "", ""},
@@ -142,9 +142,14 @@ const ControlSpec kPlainControls[] = {
     {"cmdExecuteAutoMaintenanceIn1Minutes", K::kButton, "In 1 Minute", ""},
     {"cmdExecuteAutoMaintenanceIn5Minutes", K::kButton, "In 5 Minutes", ""},
     {"cmdExecuteAutoMaintenanceIn10Minutes", K::kButton, "In 10 Minutes", ""},
-    {"cmdAllEquippableEquipment", K::kComboBox, "", ""},
-    {"lstNameScanFilters", K::kList, "", ""},
-    {"lstEquipmentScanFilters", K::kList, "", ""},
+    {"cmdAllEquippableEquipment", K::kComboBox, "", "Select equipment to filter for"},
+    {"cmdAddEquipmentScanFilter", K::kButton, "Add", ""},
+    {"cmdRemoveEquipmentScanFilter", K::kButton, "Remove", ""},
+    {"lstNameScanFilters", K::kList, "", "Text strings to scan online player names for"},
+    {"txtNameScanFilter", K::kText, "", ""},
+    {"cmdAddNameScanFilter", K::kButton, "Add", ""},
+    {"cmdRemoveNameScanFilter", K::kButton, "Remove", ""},
+    {"lstEquipmentScanFilters", K::kList, "", "Equipment to scan online players for"},
     {"cmdSaveProgramConfiguration", K::kButton, "Save Program Configuration",
      "Save all program configuration settings to file"},
     // "Logs".
@@ -174,7 +179,7 @@ const std::map<std::string, std::string>& SettingCaptions() {
       {"chkDeleteNonBannedInactivePlayers", "Delete non-banned inactive players"},
       {"chkDeleteNonBannedUninterestedPlayers", "Delete non-banned uninterested players"},
       {"chkDeleteNonBannedEmptyPlayerFolders", "Delete non-banned empty player folders"},
-      {"chkAutoBanPlayersWithSpecifiedEquipment", "Auto-ban players using this equipment"},
+      {"chkAutoBanPlayersWithSpecifiedEquipment", "Ban players using the following equipment:"},
       {"chkServerIsModded", "Server is modded"},
       {"chkDisableEditWarnings", "Disable editor warnings"},
       {"optRegionalDateSetting_0", "MM/DD/YYYY"},
@@ -182,9 +187,9 @@ const std::map<std::string, std::string>& SettingCaptions() {
       {"optRegionalTimeSetting_0", "12-hr (AM/PM)"},
       {"optRegionalTimeSetting_1", "24-hr"},
       {"chkRunHELMUnattended", "Run HELM unattended"},
-      {"chkAutoBanPlayersWithUnknownEquipment", "Auto-ban players using unknown equipment"},
-      {"optPlayerWithBadNamePunishment_0", "Kick"},
-      {"optPlayerWithBadNamePunishment_1", "Ban"},
+      {"chkAutoBanPlayersWithUnknownEquipment", "Ban players using UNKNOWN equipment"},
+      {"optPlayerWithBadNamePunishment_0", "Kick players with names containing the following:"},
+      {"optPlayerWithBadNamePunishment_1", "Ban players with names containing the following:"},
       {"chkDeleteQVServerErrorsLogfile", "Delete the QVServer error log file"},
       {"chkCheckCheaterLog", "Check the cheaters log"},
       {"chkAutoBanShipRelatedCheaters", "Ship Related"},
@@ -330,6 +335,12 @@ void AddMainWindowControls(Controls& controls, settings::Settings& settings) {
   for (const std::string& name : ServerDependentControls()) controls.SetEnabled(name, false);
   controls.SetEnabled("cmdSend", false);
   controls.SetEnabled("cmdBanToggle", false);
+  // The filter lists' buttons wait for a text, an entry chosen or a row selected.
+  for (const char* button : {"cmdAddNameScanFilter", "cmdRemoveNameScanFilter",
+                             "cmdAddEquipmentScanFilter", "cmdRemoveEquipmentScanFilter",
+                             "cmdSetBanReason", "cmdSetUnbanTime"}) {
+    controls.SetEnabled(button, false);
+  }
 }
 
 }  // namespace helmsman::ui

@@ -66,6 +66,8 @@ const char* KindName(ControlKind kind) {
       return "progress";
     case ControlKind::kTimer:
       return "timer";
+    case ControlKind::kCalendar:
+      return "calendar";
   }
   return "";
 }
@@ -75,8 +77,8 @@ bool HasRows(ControlKind kind) {
 }
 bool HasValue(ControlKind kind) {
   return kind == ControlKind::kCheckBox || kind == ControlKind::kOption ||
-         kind == ControlKind::kScrollBar || kind == ControlKind::kProgress ||
-         kind == ControlKind::kTimer;
+         kind == ControlKind::kCalendar || kind == ControlKind::kScrollBar ||
+         kind == ControlKind::kProgress || kind == ControlKind::kTimer;
 }
 bool HasRange(ControlKind kind) {
   return kind == ControlKind::kScrollBar || kind == ControlKind::kProgress;
@@ -95,6 +97,21 @@ std::optional<int> ParseNumber(const std::string& text) {
   if (text[0] == '-') value = -value;
   if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
   return static_cast<int>(value);
+}
+
+// "2026-12-31" as the calendar's value 20261231; nullopt for anything but a real date.
+std::optional<int> ParseDate(const std::string& text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  const std::optional<int> year = ParseNumber(text.substr(0, 4));
+  const std::optional<int> month = ParseNumber(text.substr(5, 2));
+  const std::optional<int> day = ParseNumber(text.substr(8, 2));
+  if (!year || !month || !day || *year < 1 || *month < 1 || *month > 12 || *day < 1) {
+    return std::nullopt;
+  }
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
+  if (*day > kDays[*month - 1] + (*month == 2 && leap ? 1 : 0)) return std::nullopt;
+  return *year * 10000 + *month * 100 + *day;
 }
 
 std::optional<logs::LogId> ParseLogName(const std::string& name) {
@@ -324,8 +341,17 @@ std::optional<Action> PlanSet(Controls& controls, const Control& control,
     return Action{[&controls, name, v = *value] { controls.SetValue(name, v); },
                   ControlEvent::kChange, "set " + name + " to " + argument};
   }
+  if (control.kind() == ControlKind::kCalendar) {
+    const std::optional<int> date = ParseDate(argument);
+    if (!date) {
+      *reply = BadRequest(name + " takes a date as YYYY-MM-DD, not \"" + argument + "\"");
+      return std::nullopt;
+    }
+    return Action{[&controls, name, v = *date] { controls.SetValue(name, v); },
+                  ControlEvent::kChange, "set " + name + " to " + argument};
+  }
   *reply = BadRequest(name + " is a " + KindName(control.kind()) +
-                      ": set takes a text box or a scroll bar");
+                      ": set takes a text box, a scroll bar or a calendar");
   return std::nullopt;
 }
 

@@ -5,7 +5,8 @@
 //   list                            every control: name, kind, enabled, caption or text
 //   get NAME                        one control: text, value, range, enabled, rows, selection
 //   set NAME TEXT                   a text box as if typed (then its change event); a scroll
-//                                   bar moved to a value within its range
+//                                   bar moved to a value within its range; a calendar's
+//                                   date chosen (YYYY-MM-DD)
 //   check NAME 0|1                  a check box clicked into that state; an option button
 //                                   chosen (1 only)
 //   select NAME ROW|=TEXT           a list row clicked, a combo box entry or tab chosen

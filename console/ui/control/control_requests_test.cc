@@ -81,6 +81,16 @@ TEST_F(ControlRequestsTest, ScrollBarsTakeValuesInTheirRangeOnly) {
   EXPECT_EQ(Get("lblServerCheckInterval").text(), "Every 17 Seconds");  // its change event
 }
 
+TEST_F(ControlRequestsTest, CalendarsTakeRealDatesOnly) {
+  controls().SetEnabled("calBanUntilDate", true);
+  EXPECT_EQ(Run({"set", "calBanUntilDate", "2028-02-29"}).exit_code, kExitDone);
+  EXPECT_EQ(Get("calBanUntilDate").value(), 20280229);
+  for (const char* bad : {"2026-02-29", "2026-09-31", "2026-13-01", "26-1-1", "tomorrow"}) {
+    EXPECT_EQ(Run({"set", "calBanUntilDate", bad}).exit_code, kExitBadRequest) << bad;
+  }
+  EXPECT_EQ(Get("calBanUntilDate").value(), 20280229);
+}
+
 TEST_F(ControlRequestsTest, CheckClicksTheBoxAndReportsItsMessages) {
   controls().SetText("txtKickedPlayersFine", "");
   const Reply reply = Run({"check", "chkFineKickedPlayers", "1"});

@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QButtonGroup>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDate>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -94,6 +96,8 @@ bool FitsKind(const QWidget* widget, ControlKind kind) {
       return qobject_cast<const QProgressBar*>(widget);
     case ControlKind::kTimer:
       return false;
+    case ControlKind::kCalendar:
+      return qobject_cast<const QCalendarWidget*>(widget);
   }
   return false;
 }
@@ -192,6 +196,14 @@ void QtBinding::Connect(const std::string& name, QWidget* widget) {
         controls_.Fire(name, E::kChange);
       });
     });
+  } else if (auto* calendar = qobject_cast<QCalendarWidget*>(widget)) {
+    connect(calendar, &QCalendarWidget::selectionChanged, this, [this, name, calendar] {
+      FromWidget([&] {
+        const QDate date = calendar->selectedDate();
+        controls_.SetValue(name, date.year() * 10000 + date.month() * 100 + date.day());
+        controls_.Fire(name, E::kChange);
+      });
+    });
   } else if (auto* slider = qobject_cast<QAbstractSlider*>(widget)) {
     connect(slider, &QAbstractSlider::valueChanged, this, [this, name](int value) {
       FromWidget([&] {
@@ -282,6 +294,13 @@ void QtBinding::Show(const std::string& name) {
     }
     case ControlKind::kTimer:
       break;
+    case ControlKind::kCalendar: {
+      const int value = c.value();
+      const QDate date(value / 10000, value / 100 % 100, value % 100);
+      auto* calendar = static_cast<QCalendarWidget*>(w);
+      if (date.isValid() && calendar->selectedDate() != date) calendar->setSelectedDate(date);
+      break;
+    }
   }
   showing_ = was_showing;
 }

@@ -9,7 +9,7 @@
 // Widgets -> model: an operator's action is first applied through the Controls setters
 // (texts converted to Windows-1252), then the control's event is fired:
 //   button, check box, option button (when it becomes selected), list row chosen -> kClick
-//   text edited, scroll bar moved, combo box or tab chosen                        -> kChange
+//   text edited, scroll bar moved, combo box or tab chosen, calendar date chosen  -> kChange
 //   list row double-clicked                                                     -> kDoubleClick
 //   timer ran out (while its control is enabled)                                -> kTimer
 // Widget signals caused by the binding's own updates are ignored, so showing a change never

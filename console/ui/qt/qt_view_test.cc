@@ -105,6 +105,8 @@ const char* ClassFor(const std::string& name, ControlKind kind) {
       return "QProgressBar";
     case ControlKind::kTimer:
       return "";
+    case ControlKind::kCalendar:
+      return "QCalendarWidget";
   }
   return "";
 }

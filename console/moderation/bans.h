@@ -1,0 +1,86 @@
+// Bans: the operator's ban and unban of a character chosen in the player lists, the jump
+// from the banned list to the character, the ban data of each record (when the ban ends and
+// why it was given) edited on the "Bans" tab, and the unban check that lifts every ban
+// whose end has come.
+//
+// The ban itself is the game server's: "ban NAME" makes it put a "banned" file into the
+// account folder and disconnect the player, "unban NAME" takes it away. The console keeps
+// only the ban data beside it, in the player record: ban-until hour (an index into the 24
+// hour labels), month, day and year, all empty for an indefinite ban, and the reason.
+//
+// Every operation past its confirmation runs with the main event timer off; it runs again
+// afterwards only while the server is still the console's. A command that did not go
+// through says so ("Unable to ban player!" ...) and in the HELM error log, instead of leaving
+// a progress text on the status line as though the action were still running.
+#ifndef HELMSMAN_CONSOLE_MODERATION_BANS_H_
+#define HELMSMAN_CONSOLE_MODERATION_BANS_H_
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "console/logs/logs.h"
+#include "console/players/player_generation.h"
+#include "console/players/player_list.h"
+#include "console/server/command_channel.h"
+#include "console/settings/settings.h"
+#include "console/ui/controls.h"
+#include "console/ui/frontend.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+
+namespace helmsman::moderation {
+
+struct BanParts {
+  ui::Controls& controls;
+  ui::StatusLine& status;
+  server::CommandChannel& channel;
+  logs::Logs& logs;  // its clock and locale give "now"
+  players::PlayerList& players;
+  players::PlayerDatabase& database;  // rebuilds the screen lists
+  const settings::Settings& settings;
+  platform::FileSystem& files;
+  std::function<ui::Frontend&()> frontend;
+  // What the two `optBanDuration` buttons show (0 "Indefinitely", 1 "Until:"); not a
+  // setting, so the window keeps it.
+  int& ban_duration;
+};
+
+// "3PM, March 7, 2005" for hour index 15 of 7 March 2005; empty for an hour outside 0..23 or
+// a month outside 1..12.
+std::string UntilText(int hour_index, int month, int day, int year);
+
+// The calendar's date as the control holds it: year * 10000 + month * 100 + day.
+int CalendarValue(int year, int month, int day);
+platform::CivilTime CalendarDate(int value);
+
+// Whether a timed ban is due at now (hour index now.hour): by year, then month, then day,
+// then the ban's hour at or before the current one. Fields that are not numbers make the
+// ban never due: unreadable data is never a reason to lift a ban.
+bool BanIsDue(const players::PlayerRecord& record, const platform::CivilTime& now);
+
+// `cmdBanToggle`: bans or unbans (by its caption) the selected row of `lstPlayers`.
+void BanToggle(const BanParts& parts);
+// `cmdUnbanPlayer`: unbans the selected row of `lstBannedPlayers`.
+void UnbanBannedPlayer(const BanParts& parts);
+// `cmdViewBannedPlayerInfo`: shows the selected banned player on the "Players" tab.
+void ViewBannedPlayerInfo(const BanParts& parts);
+
+// `lstBannedPlayers` clicked: enables the buttons of the row and loads its ban data.
+void BannedPlayerSelected(const BanParts& parts);
+// `optBanDuration` index 0 ("Indefinitely") or 1 ("Until:") chosen.
+void BanDurationChosen(const BanParts& parts, int index);
+// `cmdSetUnbanTime`, `cmdSetBanReason`.
+void SetUnbanTime(const BanParts& parts);
+void SetBanReason(const BanParts& parts);
+
+// The unban check: every record whose timed ban is due is unbanned ("unban NAME") and its
+// ban data emptied; the status line tells the progress.
+void UnbanDuePlayers(const BanParts& parts);
+
+// The handlers of the "Bans" tab and of the ban buttons.
+void WireBans(const BanParts& parts);
+
+}  // namespace helmsman::moderation
+
+#endif  // HELMSMAN_CONSOLE_MODERATION_BANS_H_

@@ -1,0 +1,189 @@
+#include "console/moderation/filters.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "console/ui/started_console_testing.h"
+
+namespace helmsman::moderation {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class FiltersTest : public ui::testing::StartedConsole {
+ protected:
+  int Add(const std::string& name, const std::string& account) {
+    players::PlayerRecord record;
+    record.name = name;
+    record.account_folder = "/srv/accts/" + account;
+    return model_->players().Add(record);
+  }
+  FilterParts Parts() {
+    return FilterParts{controls(),        model_->status(),
+                       model_->channel(), model_->logs(),
+                       model_->players(), model_->settings(),
+                       sleeper_,          [this]() -> ui::Frontend& { return frontend_; }};
+  }
+  settings::Settings& S() { return model_->settings(); }
+  std::vector<std::string> Commands() {
+    std::vector<std::string> sent = admin_.commands();
+    sent.erase(sent.begin());
+    return sent;
+  }
+  std::vector<std::string> ServerLog() {
+    std::vector<std::string> messages;
+    for (const std::string& line : model_->logs().lines(logs::LogId::kServerActivity)) {
+      messages.push_back(line.substr(line.find(": ")));
+    }
+    return messages;
+  }
+  void Click(const std::string& name) { controls().Fire(name, ui::ControlEvent::kClick); }
+};
+
+TEST(FilterMatchTest, NamesIgnoreCaseAndEquipmentPrefersShipShieldAndGenerator) {
+  EXPECT_EQ(MatchNameFilter({"zz", "bad"}, "BadGuy"), "bad");
+  EXPECT_EQ(MatchNameFilter({"bad"}, "xBADx"), "bad");
+  EXPECT_EQ(MatchNameFilter({"\xe9t\xe9"}, "L'\xc9T\xc9"), "\xe9t\xe9");  // accents fold too
+  EXPECT_EQ(MatchNameFilter({"", "nope"}, "Anyone"), "");                 // empty entry: no match
+
+  players::PlayerRecord record;
+  record.shield = "Aegis Veil";
+  record.weapons[0] = "Ember Lance";
+  record.weapons[1] = "Frost Needle";
+  EXPECT_EQ(MatchEquipmentFilter({"Ember Lance", "Aegis Veil"}, record), "Aegis Veil");
+  EXPECT_EQ(MatchEquipmentFilter({"Frost Needle", "Ember Lance"}, record), "Ember Lance");
+  record.weapons[1].clear();
+  record.weapons[2] = "Hidden Spike";  // past the first empty slot: not looked at
+  EXPECT_EQ(MatchEquipmentFilter({"Hidden Spike"}, record), "");
+}
+
+TEST_F(FiltersTest, NameFilterKicksOrBansWithItsTexts) {
+  const int index = Add("BadGuy", "a1");
+  S().lstNameScanFilters = {"b|ad"};
+  S().optPlayerWithBadNamePunishment = 0;
+  EXPECT_FALSE(NameFilter(Parts(), index));  // "b|ad" is not in the name
+  S().lstNameScanFilters = {"bad"};
+  EXPECT_TRUE(NameFilter(Parts(), index));
+  S().optPlayerWithBadNamePunishment = 1;
+  EXPECT_TRUE(NameFilter(Parts(), index));
+  EXPECT_THAT(Commands(),
+              ElementsAre("message KALDERON AutoKick - Player BadGuy automatically kicked for "
+                          "having text [bad] in their name!",
+                          "kick BadGuy",
+                          "message KALDERON AutoBan - Player BadGuy automatically banned for "
+                          "having text [bad] in their name!",
+                          "ban BadGuy"));
+  EXPECT_THAT(
+      ServerLog(),
+      Contains(": Player BadGuy autokicked for having specified filter [bad] in their name"));
+  EXPECT_THAT(
+      ServerLog(),
+      Contains(": Player BadGuy autobanned for having specified filter [bad] in their name"));
+  EXPECT_EQ(model_->players().At(index)->ban_reason,
+            "Autobanned by KALDERON for having specified filter [bad] in name");
+  EXPECT_EQ(model_->players().At(index)->ban_until_hour, "");  // indefinite
+}
+
+TEST_F(FiltersTest, ABarInAFilterIsASlashInTheAnnouncementAndTheLog) {
+  const int index = Add("Mira|Sol", "a1");
+  S().lstEquipmentScanFilters = {"Gale|Drive"};
+  model_->players().At(index)->ship = "Gale|Drive";
+  EXPECT_TRUE(EquipmentFilter(Parts(), index));
+  EXPECT_EQ(
+      Commands()[0],
+      "message KALDERON AutoBan - Player Mira/Sol automatically banned for using [Gale/Drive]!");
+  EXPECT_THAT(ServerLog(), Contains(": Message [KALDERON AutoBan - Player Mira/Sol automatically "
+                                    "banned for using [Gale/Drive]!] broadcast to universe"));
+  EXPECT_EQ(model_->players().At(index)->ban_reason,
+            "Autobanned by KALDERON for using specified equipment filter [Gale|Drive]");
+}
+
+TEST_F(FiltersTest, AFailedBanSetsNoReasonAndDoesNotCount) {
+  const int index = Add("Odo Rann", "a1");
+  model_->players().At(index)->unknown_equipment_code = "0x5eed";
+  admin_.SetAnswer("ban", {0, "ban Odo Rann FAILED\r\n"});
+  EXPECT_FALSE(UnknownEquipmentRule(Parts(), index));
+  EXPECT_EQ(model_->players().At(index)->ban_reason, "");
+  EXPECT_THAT(ServerLog(), ::testing::Not(Contains(::testing::HasSubstr("autobanned"))));
+}
+
+TEST_F(FiltersTest, TheCharacterLimitCountsTheAccountAndPausesThroughTheSleeper) {
+  S().vscPlayerCharacterNumberLimit = 2;
+  S().lblPlayerCharacterNumberLimit = 1;
+  const int first = Add("Tam One", "shared");
+  Add("Tam Two", "shared");
+  Add("Other", "elsewhere");
+  EXPECT_FALSE(CharacterLimit(Parts(), first));  // exactly the limit
+  Add("Tam Three", "shared");
+  EXPECT_TRUE(CharacterLimit(Parts(), first));
+  EXPECT_THAT(Commands(),
+              ElementsAre("message ATTENTION [Tam One], you not allowed to have more than 2 "
+                          "characters on this server.  Please delete one of your extra "
+                          "characters to continue playing!",
+                          "kick Tam One"));
+  EXPECT_THAT(sleeper_.pauses(), Contains(kCharacterLimitPauseMilliseconds));
+  EXPECT_THAT(ServerLog(), Contains(": Player Tam One kicked for being over the character limit"));
+  EXPECT_EQ(controls().Get("lblStatus").text(), "Good to go");
+  S().lblPlayerCharacterNumberLimit = 0;
+  EXPECT_FALSE(CharacterLimit(Parts(), first));
+}
+
+TEST_F(FiltersTest, FilterListsAreEditedWithoutDuplicates) {
+  controls().SetText("txtNameScanFilter", "grief");
+  controls().Fire("txtNameScanFilter", ui::ControlEvent::kChange);
+  ASSERT_TRUE(controls().Get("cmdAddNameScanFilter").enabled());
+  Click("cmdAddNameScanFilter");
+  Click("cmdAddNameScanFilter");  // already there
+  EXPECT_THAT(S().lstNameScanFilters, ElementsAre("grief"));
+  EXPECT_THAT(controls().Get("lstNameScanFilters").rows(), ElementsAre("grief"));
+  controls().SetText("txtNameScanFilter", "");
+  controls().Fire("txtNameScanFilter", ui::ControlEvent::kChange);
+  EXPECT_FALSE(controls().Get("cmdAddNameScanFilter").enabled());
+
+  controls().SetRows("cmdAllEquippableEquipment", {"Aegis Veil", "Ember Lance"});
+  controls().Select("cmdAllEquippableEquipment", 1);
+  controls().Fire("cmdAllEquippableEquipment", ui::ControlEvent::kChange);
+  Click("cmdAddEquipmentScanFilter");
+  EXPECT_THAT(S().lstEquipmentScanFilters, ElementsAre("Ember Lance"));
+
+  controls().Select("lstNameScanFilters", 0);
+  Click("lstNameScanFilters");
+  Click("cmdRemoveNameScanFilter");
+  EXPECT_THAT(S().lstNameScanFilters, IsEmpty());
+  EXPECT_FALSE(controls().Get("cmdRemoveNameScanFilter").enabled());
+
+  controls().SetValue("vscPlayerCharacterNumberLimit", 3);
+  controls().Fire("vscPlayerCharacterNumberLimit", ui::ControlEvent::kChange);
+  EXPECT_EQ(controls().Get("lblPlayerCharacterNumberLimit").text(),
+            "Limit players to 3 characters");
+}
+
+TEST_F(FiltersTest, UnknownEquipmentBansAreConfirmedFirst) {
+  controls().SetValue("chkAutoBanPlayersWithUnknownEquipment", 1);
+  Click("chkAutoBanPlayersWithUnknownEquipment");  // Cancel
+  EXPECT_EQ(S().chkAutoBanPlayersWithUnknownEquipment, 0);
+  EXPECT_THAT(frontend_.shown()[0], ::testing::HasSubstr("you MUST ensure ALL the information"));
+  frontend_.QueueAnswer(true);
+  controls().SetValue("chkAutoBanPlayersWithUnknownEquipment", 1);
+  Click("chkAutoBanPlayersWithUnknownEquipment");
+  EXPECT_EQ(S().chkAutoBanPlayersWithUnknownEquipment, 1);
+}
+
+TEST_F(FiltersTest, TheInlineScanRunsTheRulesOnTheScannedPlayer) {
+  // Kicked by the name filter, then banned by the equipment filter in the same scan.
+  const int index = Add("BadGuy", "a1");
+  model_->players().At(index)->ship = "Gale Drive";
+  S().lstNameScanFilters = {"bad"};
+  S().lstEquipmentScanFilters = {"Gale Drive"};
+  S().chkAutoBanPlayersWithSpecifiedEquipment = 1;
+  S().lblPlayerCharacterNumberLimit = 0;
+  EXPECT_TRUE(NameFilter(Parts(), index));
+  EXPECT_TRUE(EquipmentFilter(Parts(), index));
+  EXPECT_THAT(Commands(), Contains("kick BadGuy"));
+  EXPECT_THAT(Commands(), Contains("ban BadGuy"));
+}
+
+}  // namespace
+}  // namespace helmsman::moderation
