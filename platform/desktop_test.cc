@@ -123,11 +123,13 @@ TEST_F(DesktopTest, TheClockReadsVirtualTimeThatIdleWaitsMoveOn) {
 
 TEST_F(DesktopTest, ASendToAHungOwnerFailsAfterItsTimeBound) {
   desk_.SetAppHung(app_, true);
+  const uint64_t timed_out_before = desktop_.TimedOutCalls();
   std::string text;
   EXPECT_FALSE(desktop_.SendForText(list_, kLbGetText, 0, 512, &text).ok);
   EXPECT_EQ(desktop_.ListRowCount(list_), std::nullopt);
   EXPECT_EQ(desktop_.ControlTextById(dialog_, 7, 512), std::nullopt);
   EXPECT_EQ(desktop_.clock().NowSeconds(), 1'000'000'000 + 3 * kSendTimeoutMilliseconds / 1000);
+  EXPECT_EQ(desktop_.TimedOutCalls() - timed_out_before, 3u);
 }
 
 TEST(DesktopRealTimeTest, IdleWaitEndsWithTheFirstEventOrSoonAfter) {

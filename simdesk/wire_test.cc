@@ -118,6 +118,7 @@ TEST(RemoteWindowServiceTest, NoAnswerLooksLikeAMissingWindow) {
   using Outcome = RemoteWindowService::Outcome;
   for (Outcome outcome : {Outcome::kUnreachable, Outcome::kTimedOut}) {
     RemoteWindowService remote([outcome](Request*, Response*) { return outcome; });
+    const uint64_t timed_out_before = TimedOutCalls();
     EXPECT_EQ(remote.FindTopLevel("Main"), 0u);
     EXPECT_FALSE(remote.IsWindow(MakeHandle(2, 1)));
     EXPECT_EQ(remote.GetMenuItemCount(MakeHandle(2, 1)), -1);
@@ -126,6 +127,8 @@ TEST(RemoteWindowServiceTest, NoAnswerLooksLikeAMissingWindow) {
     SendReply reply = remote.SendMessage({});
     EXPECT_FALSE(reply.ok);
     EXPECT_EQ(reply.timed_out, outcome == Outcome::kTimedOut);
+    // Every call given up on is counted, sends or not; an unreachable peer is no hung one.
+    EXPECT_EQ(TimedOutCalls() - timed_out_before, outcome == Outcome::kTimedOut ? 6u : 0u);
   }
 }
 
