@@ -3,7 +3,10 @@
 namespace helmsman::server {
 
 ServerWindow DesktopServerWindows::Find(const std::string& title) {
-  return desktop_.FindTopLevelWindow(title);
+  const uint64_t timed_out_before = desktop_.TimedOutCalls();
+  ServerWindow found = desktop_.FindTopLevelWindow(title);
+  last_find_unanswered_ = found == 0 && desktop_.TimedOutCalls() != timed_out_before;
+  return found;
 }
 
 bool DesktopServerWindows::PostQuit(ServerWindow window) {

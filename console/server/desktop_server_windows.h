@@ -12,10 +12,12 @@ class DesktopServerWindows : public ServerWindows {
  public:
   explicit DesktopServerWindows(platform::Desktop& desktop) : desktop_(desktop) {}
   ServerWindow Find(const std::string& title) override;
+  bool LastFindUnanswered() const override { return last_find_unanswered_; }
   bool PostQuit(ServerWindow window) override;
 
  private:
   platform::Desktop& desktop_;
+  bool last_find_unanswered_ = false;
 };
 
 }  // namespace helmsman::server

@@ -21,6 +21,10 @@ class ServerWindows {
   virtual ~ServerWindows() = default;
   // The top-level window whose title is exactly title, or 0.
   virtual ServerWindow Find(const std::string& title) = 0;
+  // Whether the last Find went unanswered: an owner of windows on the desktop (a hung or
+  // stopped server) did not answer in time, so that its 0 means "not known", not "no such
+  // window".
+  virtual bool LastFindUnanswered() const = 0;
   // Posts the quit message to the window; false when it does not exist.
   virtual bool PostQuit(ServerWindow window) = 0;
 };

@@ -63,22 +63,25 @@ void ServerSupervision::Stop() {
     return;
   }
   logs_.Append(logs::LogId::kServerActivity, ": QVServer.exe stopped by helmsman");
-  if (!AwaitServerGone()) {
-    status_.Set(kStopTimedOutStatus);
-    logs_.Append(logs::LogId::kServerActivity, kStopTimedOutLog);
+  const StopWait wait = AwaitServerGone();
+  if (wait != StopWait::kGone) {
+    const bool unanswered = wait == StopWait::kUnanswered;
+    status_.Set(unanswered ? kStopUnansweredStatus : kStopTimedOutStatus);
+    logs_.Append(logs::LogId::kServerActivity, unanswered ? kStopUnansweredLog : kStopTimedOutLog);
     return;
   }
   status_.Set("Server stopped successfully");
   ShowStopped();
 }
 
-bool ServerSupervision::AwaitServerGone() {
+ServerSupervision::StopWait ServerSupervision::AwaitServerGone() {
   const std::string title = WindowTitle();
-  for (int look = 0; look < kStopWaitLooks; ++look) {
-    if (windows_.Find(title) == 0) return true;
-    sleeper_.Sleep(kStopWaitStepMilliseconds);
+  for (int look = 0; look <= kStopWaitLooks; ++look) {
+    if (look > 0) sleeper_.Sleep(kStopWaitStepMilliseconds);
+    if (windows_.Find(title) != 0) continue;
+    return windows_.LastFindUnanswered() ? StopWait::kUnanswered : StopWait::kGone;
   }
-  return windows_.Find(title) == 0;
+  return StopWait::kStillThere;
 }
 
 void ServerSupervision::Start() {

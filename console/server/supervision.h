@@ -10,7 +10,10 @@
 // milliseconds until it is gone, at most kStopWaitLooks times (90 seconds; QVAdmin itself
 // already waits up to 60 seconds for it). When it is still there after that, the console
 // stays in the running state, the status line reads kStopTimedOutStatus and the server
-// activity log gets kStopTimedOutLog: a server that did not stop is still supervised.
+// activity log gets kStopTimedOutLog: a server that did not stop is still supervised. A look
+// that goes unanswered (a hung or stopped server holds up the desktop's answer for seconds)
+// ends the wait at once in the same way, with kStopUnansweredStatus and kStopUnansweredLog:
+// it does not tell that the window is gone.
 //
 // A stop the library refuses (busy with another command, not bound) asks nothing of the
 // server: nothing is logged, the status line gives the library's reason after
@@ -44,6 +47,8 @@ inline constexpr int kStopWaitLooks = 900;
 inline constexpr char kStopTimedOutStatus[] = "QVServer did not stop within 90 seconds!";
 inline constexpr char kStopTimedOutLog[] =
     ": QVServer.exe still running 90 seconds after the stop command";
+inline constexpr char kStopUnansweredStatus[] = "QVServer.exe does not answer!";
+inline constexpr char kStopUnansweredLog[] = ": QVServer.exe did not answer after the stop command";
 // The blocking pause between closing the failure dialog and starting the server again.
 inline constexpr int kCrashRestartPauseMilliseconds = 5000;
 
@@ -77,8 +82,10 @@ class ServerSupervision {
  private:
   void Stop();
   void Start();
-  // Looks for the server window until it is gone; false when the bound ran out.
-  bool AwaitServerGone();
+  enum class StopWait { kGone, kStillThere, kUnanswered };
+  // Looks for the server window until it is gone, the bound runs out or a look goes
+  // unanswered.
+  StopWait AwaitServerGone();
   void RestartAfterCrash(ServerWindow failure_dialog);
   void ReportStart(const CommandResult& result);
   std::string WindowTitle() const;

@@ -193,6 +193,23 @@ TEST_F(SupervisionTest, StopTheLibraryCarriedOutButFailedIsStillWaitedFor) {
   ExpectStopped();
 }
 
+// Regression: a stopped (not dead) server answered no look-up, and the stop took the
+// unanswered look for a window that was gone: "Server stopped successfully" while it ran on.
+TEST_F(SupervisionTest, StopOfAServerThatDoesNotAnswerKeepsSupervisingIt) {
+  StartRunning();
+  bench_.admin.SetAnswer("stop qvserver", {0, "stop qvserver FAILED\r\n"});
+  bench_.windows.set_answers(false);
+  bench_.supervision.ToggleServer();
+  EXPECT_EQ(bench_.windows.finds(), 1);  // one unanswered look is enough
+  EXPECT_THAT(bench_.sleeper.pauses(), IsEmpty());
+  EXPECT_EQ(bench_.status.text(), "QVServer.exe does not answer!");
+  EXPECT_THAT(bench_.ServerLog(),
+              ElementsAre(": QVServer.exe stopped by helmsman",
+                          ": QVServer.exe did not answer after the stop command"));
+  ExpectRunning();
+  EXPECT_TRUE(bench_.Enabled("cmdToggleServer"));
+}
+
 TEST_F(SupervisionTest, CrashRestartLogsWhoWasOnline) {
   StartRunning();
   bench_.windows.Close(kServerTitle);

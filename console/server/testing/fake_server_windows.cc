@@ -14,6 +14,7 @@ void FakeServerWindows::Close(const std::string& title) { open_.erase(title); }
 
 ServerWindow FakeServerWindows::Find(const std::string& title) {
   ++finds_;
+  if (!answers_) return 0;
   auto it = open_.find(title);
   return it == open_.end() ? 0 : it->second;
 }

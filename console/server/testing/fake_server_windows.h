@@ -19,8 +19,12 @@ class FakeServerWindows : public ServerWindows {
   bool IsOpen(const std::string& title) const { return open_.count(title) > 0; }
   // Whether a quit message closes the window (default true). A hung server ignores it.
   void set_closes_on_quit(bool closes) { closes_on_quit_ = closes; }
+  // Whether the desktop answers look-ups (default true). A stopped server does not: every
+  // Find then finds nothing and says so.
+  void set_answers(bool answers) { answers_ = answers; }
 
   ServerWindow Find(const std::string& title) override;
+  bool LastFindUnanswered() const override { return !answers_; }
   bool PostQuit(ServerWindow window) override;
 
   // Titles of the windows that got a quit message, in order.
@@ -31,6 +35,7 @@ class FakeServerWindows : public ServerWindows {
   std::map<std::string, ServerWindow> open_;
   ServerWindow next_handle_ = 0x100;
   bool closes_on_quit_ = true;
+  bool answers_ = true;
   std::vector<std::string> quit_posted_;
   int finds_ = 0;
 };
