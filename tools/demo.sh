@@ -4,13 +4,14 @@
 #   tools/demo.sh BIN_DIR DEMO_DIR [helmsman options...]
 #
 # BIN_DIR holds the built programs (helmsman, helmsman-ctl, helmsman-settings, qvdemo, qvserver,
-# qvserver-ctl, libqvadmin.so, libqvcodec.so, libsimdesk.so). Everything goes to DEMO_DIR:
+# qvserver-ctl, qvstat, libqvadmin.so, libqvcodec.so, libsimdesk.so). Everything goes to DEMO_DIR:
 #   DEMO_DIR/helmsman                  the console's program folder: GAMEDATA_ files, settings,
 #                                      player list, saved logs
 #   DEMO_DIR/server                    the server directory: QVServer.exe (the substitute
 #                                      qvserver), qvserver.ini, chat.log, qvserver.log
 #   DEMO_DIR/server/Accts/MultiPlayer  the account root: QVServer.cfg and the account folders
 #   DEMO_DIR/desktop                   the simulated desktop the console and the server share
+#   DEMO_DIR/web                       the published pages: online.html, banned.html, stats.html
 # A universe that is already there from the same seed, size and generator is reused, with
 # whatever the server did to it in earlier runs. QVDEMO_SEED (default 2026) and
 # QVDEMO_ACCOUNTS (default 1000) change the universe.
@@ -39,7 +40,7 @@ demo=$(cd "$2" && pwd)
 shift 2
 seed=${QVDEMO_SEED:-2026}
 accounts=${QVDEMO_ACCOUNTS:-1000}
-for tool in helmsman helmsman-ctl helmsman-settings qvdemo qvserver qvserver-ctl; do
+for tool in helmsman helmsman-ctl helmsman-settings qvdemo qvserver qvserver-ctl qvstat; do
   [ -x "$bin/$tool" ] || { echo "demo: $bin/$tool is missing; build first" >&2; exit 1; }
 done
 
@@ -85,6 +86,53 @@ printf 'gamedata = %s\r\n' "$program" > "$server/qvserver.ini"
   chkRunHELMUnattended=1 \
   chkAutoUpdatePlayersOnline=1 vscAutoUpdateInterval=5 \
   chkServerCheckDelay=1 vscServerCheckInterval=5
+# 3b. Publishing: the online and banned players pages and the statistics page, written to
+# DEMO_DIR/web between header and footer files that make a styled table (reloaded by the
+# browser every 10 seconds). The statistics tool is qvstat, installed beside the console as
+# QVStat.exe with its qvstat.ini naming the account root; it runs every minute.
+web=$demo/web
+mkdir -p "$web"
+page_header() {  # page_header FILE TITLE COLUMN...
+  local file=$1 title=$2; shift 2
+  {
+    printf '<!DOCTYPE html><HTML><HEAD><META CHARSET=windows-1252>'
+    printf '<META HTTP-EQUIV=refresh CONTENT=10><TITLE>%s</TITLE><STYLE>' "$title"
+    printf 'body{font-family:sans-serif;background:#f4f5fa}table{border-collapse:collapse}'
+    printf 'th{background:#223;color:#fff;padding:4px 10px}'
+    printf 'td{border:1px solid #99a;padding:4px 10px;background:#fff}td.name{font-weight:bold}'
+    printf 'td.rank,td.money,td.kills,td.pos{text-align:right}td.banreason{color:#a00}'
+    printf 'tr.Footer td{background:#e8eaf4;font-size:small}tr.active td{background:#dfd}'
+    printf 'tr.cheater td.money{color:#c00;font-weight:bold}'
+    printf '</STYLE></HEAD><BODY><H1>%s</H1><TABLE><TR>' "$title"
+    for column in "$@"; do printf '<TH>%s</TH>' "$column"; done
+    printf '</TR>'
+  } > "$file"
+}
+page_header "$web/online_header.htt" "Players online" Name Rank System Ship
+page_header "$web/banned_header.htt" "Banned players" Account Name Rank "Banned until" Reason
+page_header "$web/stats_header.htt" "Player statistics" "#" Name Rank Money Kills \
+  "Time played" "Last seen" System
+printf '</TABLE></BODY></HTML>' > "$web/footer.htt"
+ln -sfn "$bin/qvstat" "$program/QVStat.exe"
+printf 'root = %s\r\n' "$root" > "$program/qvstat.ini"
+"$bin/helmsman-settings" --home "$program" \
+  chkEnableOnlinePlayerWebOutput=1 \
+  "txtOnlinePlayersWebOutputHeaderPath=$web/online_header.htt" \
+  "txtOnlinePlayersWebOutputFooterPath=$web/footer.htt" \
+  "txtOnlinePlayersWebOutputOutputPath=$web/online.html" \
+  chkEnableBannedPlayersWebOutput=1 \
+  "txtBannedPlayersWebOutputHeaderPath=$web/banned_header.htt" \
+  "txtBannedPlayersWebOutputFooterPath=$web/footer.htt" \
+  "txtBannedPlayersWebOutputFilePath=$web/banned.html" \
+  vscPlayerBanCheckInterval=1 \
+  chkEnableQVStat=1 vscStatsGenerationInterval=1 \
+  "txtQVStatExePath=$program/QVStat.exe" \
+  "txtQVStatHeaderPath=$web/stats_header.htt" \
+  "txtQVStatFooterPath=$web/footer.htt" \
+  "txtQVStatOutputPath=$web/stats.html" \
+  chkQVStatShowPlayerPOS=1 \
+  chkQVStatHighlightPlayersWithinLastNHours=1 vscQVStatHighlightPlayersWithinLastNHours=24 \
+  chkQVStatHighlightCheatersSensitivity=1
 # A player list file, even an empty one, means the console reads the character files at
 # start-up without first asking whether it may (the question of a first run).
 if [ ! -f "$program/HelmsmanPlayerList.ini" ]; then
@@ -117,6 +165,8 @@ trap cleanup EXIT
 
 # 6. The console.
 say "starting the console (logs, player list and settings in $program)"
+say "web pages (rewritten as players come and go; the statistics every minute):"
+say "  file://$web/online.html   file://$web/banned.html   file://$web/stats.html"
 say "from a second shell, try: $bin/helmsman-ctl --home $program status   (or list, log --follow; see the README's \"Running headless\")"
 status=0
 "$bin/helmsman" --home "$program" "$@" || status=$?
