@@ -66,7 +66,7 @@ void ServerSupervision::Stop() {
   const StopWait wait = AwaitServerGone();
   if (wait != StopWait::kGone) {
     const bool unanswered = wait == StopWait::kUnanswered;
-    status_.Set(unanswered ? kStopUnansweredStatus : kStopTimedOutStatus);
+    status_.Set(unanswered ? kServerUnansweredStatus : kStopTimedOutStatus);
     logs_.Append(logs::LogId::kServerActivity, unanswered ? kStopUnansweredLog : kStopTimedOutLog);
     return;
   }
@@ -118,6 +118,10 @@ void ServerSupervision::CheckServer() {
   status_.Set(kCheckingServerStatus);
   if (ServerWindow failure_dialog = windows_.Find(kFailureDialogTitle)) {
     RestartAfterCrash(failure_dialog);
+    return;
+  }
+  if (windows_.LastFindUnanswered()) {
+    status_.Set(kServerUnansweredStatus);
     return;
   }
   // QVAdmin does nothing when the server window exists and starts the server when it is

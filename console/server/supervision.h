@@ -12,8 +12,13 @@
 // stays in the running state, the status line reads kStopTimedOutStatus and the server
 // activity log gets kStopTimedOutLog: a server that did not stop is still supervised. A look
 // that goes unanswered (a hung or stopped server holds up the desktop's answer for seconds)
-// ends the wait at once in the same way, with kStopUnansweredStatus and kStopUnansweredLog:
+// ends the wait at once in the same way, with kServerUnansweredStatus and kStopUnansweredLog:
 // it does not tell that the window is gone.
+//
+// Server check: when the look for the failure dialog goes unanswered, the check cannot tell
+// a crash from a running server and sends no "start qvserver" (QVAdmin would meet the same
+// silence and give up): the status line reads kServerUnansweredStatus and the next check
+// tries again.
 //
 // A stop the library refuses (busy with another command, not bound) asks nothing of the
 // server: nothing is logged, the status line gives the library's reason after
@@ -47,7 +52,7 @@ inline constexpr int kStopWaitLooks = 900;
 inline constexpr char kStopTimedOutStatus[] = "QVServer did not stop within 90 seconds!";
 inline constexpr char kStopTimedOutLog[] =
     ": QVServer.exe still running 90 seconds after the stop command";
-inline constexpr char kStopUnansweredStatus[] = "QVServer.exe does not answer!";
+inline constexpr char kServerUnansweredStatus[] = "QVServer.exe does not answer!";
 inline constexpr char kStopUnansweredLog[] = ": QVServer.exe did not answer after the stop command";
 // The blocking pause between closing the failure dialog and starting the server again.
 inline constexpr int kCrashRestartPauseMilliseconds = 5000;

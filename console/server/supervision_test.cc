@@ -210,6 +210,19 @@ TEST_F(SupervisionTest, StopOfAServerThatDoesNotAnswerKeepsSupervisingIt) {
   EXPECT_TRUE(bench_.Enabled("cmdToggleServer"));
 }
 
+// A check that cannot tell whether the server crashed does not send "start qvserver" into
+// the same silence: the server check holds the console for one look, not two time-outs.
+TEST_F(SupervisionTest, CheckOfAServerThatDoesNotAnswerSendsNoCommand) {
+  StartRunning();
+  bench_.windows.set_answers(false);
+  bench_.supervision.CheckServer();
+  EXPECT_THAT(bench_.admin.commands(), IsEmpty());
+  EXPECT_THAT(bench_.statuses,
+              ElementsAre("Checking server status...", "QVServer.exe does not answer!"));
+  EXPECT_THAT(bench_.ServerLog(), IsEmpty());
+  ExpectRunning();
+}
+
 TEST_F(SupervisionTest, CrashRestartLogsWhoWasOnline) {
   StartRunning();
   bench_.windows.Close(kServerTitle);
