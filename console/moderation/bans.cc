@@ -82,7 +82,7 @@ void Unban(const BanParts& parts, const std::string& name) {
     parts.logs.Append(logs::LogId::kServerActivity, ": Player " + name + " unbanned by helmsman");
     parts.status.Set(ui::kGoodToGo);
     if (players::PlayerRecord* record = Record(parts, name)) ClearBanData(*record, true);
-    parts.database.FillScreenLists();
+    parts.rebuild_lists();
   }
   ResumeTimer(controls);
 }
@@ -100,7 +100,7 @@ void Ban(const BanParts& parts, const std::string& name) {
     parts.status.Set("Unable to ban player!");
   } else {
     parts.logs.Append(logs::LogId::kServerActivity, ": Player " + name + " banned by helmsman");
-    parts.database.FillScreenLists();
+    parts.rebuild_lists();
     parts.status.Set(ui::kGoodToGo);
     controls.SetText("cmdBanToggle", "Unban Player");
   }
@@ -179,7 +179,7 @@ void ViewBannedPlayerInfo(const BanParts& parts) {
                                  "Unable to find player [" + name +
                                      "] in the player list!  The player lists will refresh, "
                                      "please try again.");
-    parts.database.FillScreenLists();
+    parts.rebuild_lists();
     return;
   }
   controls.Select("SSTab1", 1);

@@ -20,7 +20,6 @@
 #include <string>
 
 #include "console/logs/logs.h"
-#include "console/players/player_generation.h"
 #include "console/players/player_list.h"
 #include "console/server/command_channel.h"
 #include "console/settings/settings.h"
@@ -37,7 +36,8 @@ struct BanParts {
   server::CommandChannel& channel;
   logs::Logs& logs;  // its clock and locale give "now"
   players::PlayerList& players;
-  players::PlayerDatabase& database;  // rebuilds the screen lists
+  // Rebuilds the player lists on screen (`lstPlayers`, `lstBannedPlayers`).
+  std::function<void()> rebuild_lists;
   const settings::Settings& settings;
   platform::FileSystem& files;
   std::function<ui::Frontend&()> frontend;

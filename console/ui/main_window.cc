@@ -272,10 +272,11 @@ void MainWindow::WireLogHandlers(logs::LogId log, const std::string& clear,
 }
 
 moderation::BanParts MainWindow::BanParts() {
-  return moderation::BanParts{controls_,    status_,   channel_,
-                              logs_,        *players_, *player_database_,
-                              *settings_,   files_,    [this]() -> Frontend& { return frontend(); },
-                              ban_duration_};
+  return moderation::BanParts{
+      controls_,    status_,   channel_,
+      logs_,        *players_, [this] { player_database_->FillScreenLists(); },
+      *settings_,   files_,    [this]() -> Frontend& { return frontend(); },
+      ban_duration_};
 }
 
 moderation::FilterParts MainWindow::FilterParts() {
