@@ -133,6 +133,14 @@ printf 'root = %s\r\n' "$root" > "$program/qvstat.ini"
   chkQVStatShowPlayerPOS=1 \
   chkQVStatHighlightPlayersWithinLastNHours=1 vscQVStatHighlightPlayersWithinLastNHours=24 \
   chkQVStatHighlightCheatersSensitivity=1
+# 3c. Moderation: every kind of cheat the server logs ends in an announced ban (the server's
+# autopilot cheats now and then), and a name filter bans any character whose name holds
+# "Griefer" (the helper brings one in).
+"$bin/helmsman-settings" --home "$program" \
+  chkCheckCheaterLog=1 chkAutoBanShipRelatedCheaters=1 chkAutoBanShipCapacityExceededCheats=1 \
+  chkAutoBanEquipmentExceedsShipSpecsCheats=1 chkAutoBanShipOrEquipmentNotSoldOnBaseCheats=1 \
+  optPlayerWithBadNamePunishment=1
+printf 'Griefer\r\n' > "$program/HelmsmanNameFilterAutoBan.ini"
 # A player list file, even an empty one, means the console reads the character files at
 # start-up without first asking whether it may (the question of a first run).
 if [ ! -f "$program/HelmsmanPlayerList.ini" ]; then
@@ -142,14 +150,38 @@ fi
 # 4. A server left over from an interrupted run would keep the console from starting its own.
 ctl quit >/dev/null 2>&1 || true
 
-# 5. The helper: a new character, then a crash.
+# 5. The helper: a timed ban that runs out, a character the name filter bans, a new
+# character, then a crash. The timed ban is given the way an operator would, through
+# helmsman-ctl: the first banned account's ban ends this hour, so the next unban check (every
+# minute) lifts it.
+hctl() { "$bin/helmsman-ctl" --home "$program" "$@" >/dev/null 2>&1; }
+timed_ban() {
+  local name
+  name=$("$bin/helmsman-ctl" --home "$program" get lstBannedPlayers 2>/dev/null | sed -n 's/^  0: //p')
+  [ -n "$name" ] || return 0
+  hctl select lstBannedPlayers 0 && hctl check optBanDuration_1 1 &&
+    hctl set calBanUntilDate "$(date +%F)" && hctl select cmbBanUntilTime "$(date +%-H)" &&
+    hctl set txtBanReason "demo: a ban that runs out" && hctl click cmdSetBanReason &&
+    hctl click cmdSetUnbanTime &&
+    say "the ban of $name now ends this hour; the next unban check lifts it" || true
+}
 helper() {
   for _ in $(seq 300); do
     ctl status >/dev/null 2>&1 && break
     sleep 1
   done
   say "the server is up; a new character arrives in about 80 seconds, a crash 30 seconds later"
-  sleep 80
+  sleep 15
+  timed_ban
+  sleep 15
+  ctl new "Griefer Vox" >/dev/null 2>&1 &&
+    say "Griefer Vox has joined; the name filter bans it when the console scans it" || true
+  # The autopilot may send it away before the first scan: it comes back until it is banned
+  # (a banned account cannot join).
+  for _ in $(seq 10); do
+    sleep 5
+    ctl join "Griefer Vox" >/dev/null 2>&1 || true
+  done
   ctl new >/dev/null 2>&1 && say "a new character has joined the server" || true
   sleep 30
   ctl crash >/dev/null 2>&1 && say "the server has crashed; the console restarts it" || true
