@@ -159,7 +159,12 @@ class PosixFileSystem : public FileSystem {
     while (struct dirent* e = ::readdir(dir)) {
       std::string name = e->d_name;
       if (name == "." || name == "..") continue;
-      entries->push_back({name, DirectoryExists(JoinPath(path, name))});
+      // The entry's type comes with it on most file systems; only links and file systems
+      // that do not tell need a look of their own (a link to a folder is a folder).
+      const bool is_directory = e->d_type == DT_DIR ||
+                                ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) &&
+                                 DirectoryExists(JoinPath(path, name)));
+      entries->push_back({name, is_directory});
     }
     ::closedir(dir);
     std::sort(entries->begin(), entries->end(),
