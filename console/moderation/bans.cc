@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "console/logs/regional_checks.h"
+#include "console/moderation/operator_actions.h"
 #include "console/server/supervision.h"
 
 namespace helmsman::moderation {
@@ -13,18 +14,6 @@ constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
                                    "May",       "June",     "July",     "August",
                                    "September", "October",  "November", "December"};
 constexpr char kIndefinitely[] = "Player Banned Indefinitely";
-
-std::string SelectedRow(const ui::Controls& controls, const std::string& list) {
-  const ui::Control& control = controls.Get(list);
-  const int row = control.selected();
-  if (row < 0 || row >= static_cast<int>(control.rows().size())) return "";
-  return control.rows()[static_cast<size_t>(row)];
-}
-
-void ResumeTimer(ui::Controls& controls) {
-  const bool running = controls.Get("cmdToggleServer").text() == server::kStopServerCaption;
-  controls.SetEnabled("tmrMainEventTimer", running);
-}
 
 // A whole decimal number, blanks around it allowed; nullopt otherwise.
 std::optional<int> Number(const std::string& text) {

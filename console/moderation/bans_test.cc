@@ -233,8 +233,7 @@ TEST_F(BansTest, TheUnbanCheckLiftsDueBansOnly) {
   SetTimedBan("Cyra Holt", 0, 1, 1, 2001);  // past, but the server refuses
   admin_.SetAnswer("unban Cyra", {1, "unban Cyra Holt FAILED\r\n"});
   UnbanDuePlayers(BanParts{controls(), model_->status(), model_->channel(), model_->logs(),
-                           model_->players(), [] {}, model_->settings(),
-                           platform::DiskFileSystem(),
+                           model_->players(), [] {}, model_->settings(), platform::DiskFileSystem(),
                            [this]() -> ui::Frontend& { return frontend_; }, duration_});
   EXPECT_THAT(Commands(), ElementsAre("unban Ada Quill", "unban Cyra Holt"));
   EXPECT_THAT(Log(logs::LogId::kServerActivity),

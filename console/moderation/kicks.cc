@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/moderation/operator_actions.h"
 #include "console/players/working_text.h"
 #include "console/server/supervision.h"
 
@@ -19,20 +20,6 @@ constexpr const char* kOnlineLists[] = {"lstPlayersOnline", "lstPlayersOnlineSys
                                         "lstPlayersOnlineRank"};
 constexpr const char* kSelectionButtons[] = {"cmdKickPlayer", "cmdKickAndBan", "cmdViewInfo",
                                              "cmdKickAllInSystem"};
-
-std::string SelectedRow(const ui::Controls& controls, const std::string& list) {
-  const ui::Control& control = controls.Get(list);
-  const int row = control.selected();
-  if (row < 0 || row >= static_cast<int>(control.rows().size())) return "";
-  return control.rows()[static_cast<size_t>(row)];
-}
-
-// The timer runs again only while the server is still the console's: an operator who
-// stopped the server while a command waited keeps it stopped.
-void ResumeTimer(ui::Controls& controls) {
-  const bool running = controls.Get("cmdToggleServer").text() == server::kStopServerCaption;
-  controls.SetEnabled("tmrMainEventTimer", running);
-}
 
 int32_t WholeFine(const ui::Controls& controls) {
   const double value = players::ReadNumber(controls.Get("txtKickedPlayersFine").text());

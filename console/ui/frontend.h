@@ -25,6 +25,18 @@ class Frontend {
   virtual void DoEvents() = 0;
 };
 
+// Answers every question Cancel, cancels every file dialog and shows nothing: the model
+// before a view is attached, and benchmarks.
+class SilentFrontend : public Frontend {
+ public:
+  bool AskOkCancel(const std::string&, const std::string&) override { return false; }
+  void ShowMessage(const std::string&, const std::string&) override {}
+  std::string OpenFileDialog(const std::string&, const std::string&) override { return ""; }
+  std::string SaveFileDialog(const std::string&, const std::string&) override { return ""; }
+  void Repaint(const std::string&) override {}
+  void DoEvents() override {}
+};
+
 // The status line `lblStatus`: what the program is doing, and "Good to go" when idle.
 // Setting it repaints it at once, so that long work shows its progress.
 class StatusLine {

@@ -27,17 +27,6 @@ namespace {
 const char* const kQVAdminTextControls[] = {"txtQVServerWindowName",
                                             "txtQVServerCommandLineOptions"};
 
-// Answers every question Cancel and shows nothing: the model before a view is attached.
-class NoFrontend : public Frontend {
- public:
-  bool AskOkCancel(const std::string&, const std::string&) override { return false; }
-  void ShowMessage(const std::string&, const std::string&) override {}
-  std::string OpenFileDialog(const std::string&, const std::string&) override { return ""; }
-  std::string SaveFileDialog(const std::string&, const std::string&) override { return ""; }
-  void Repaint(const std::string&) override {}
-  void DoEvents() override {}
-};
-
 int32_t ChooseOwner(int32_t given) {
   if (given != 0) return given;
   std::random_device random;
@@ -131,7 +120,7 @@ MainWindow::MainWindow(const Environment& environment)
       settings_(std::make_unique<settings::Settings>()),
       players_(std::make_unique<players::PlayerList>()),
       logs_(*environment.clock, *environment.locale),
-      no_frontend_(std::make_unique<NoFrontend>()),
+      no_frontend_(std::make_unique<SilentFrontend>()),
       status_(nullptr),
       catalogue_(std::make_unique<gamedata::Catalogue>()),
       channel_(*environment.qvadmin, logs_, status_),

@@ -63,16 +63,6 @@ class NoSleep : public server::Sleeper {
   void Sleep(int) override {}
 };
 
-class NoFrontend : public ui::Frontend {
- public:
-  bool AskOkCancel(const std::string&, const std::string&) override { return false; }
-  void ShowMessage(const std::string&, const std::string&) override {}
-  std::string OpenFileDialog(const std::string&, const std::string&) override { return ""; }
-  std::string SaveFileDialog(const std::string&, const std::string&) override { return ""; }
-  void Repaint(const std::string&) override {}
-  void DoEvents() override {}
-};
-
 // The console's parts around a full list.
 struct Bench {
   Bench() : logs(clock, locale), channel(server, logs, status) {
@@ -125,7 +115,7 @@ struct Bench {
   server::CommandChannel channel;
   players::PlayerList players;
   NoSleep sleeper;
-  NoFrontend frontend;
+  ui::SilentFrontend frontend;
   int duration = 0;
 };
 

@@ -277,20 +277,10 @@ void BM_PlainReadLines(benchmark::State& state) {
   SetBytes(state);
 }
 
-class NoFrontend : public helmsman::ui::Frontend {
- public:
-  bool AskOkCancel(const std::string&, const std::string&) override { return false; }
-  void ShowMessage(const std::string&, const std::string&) override {}
-  std::string OpenFileDialog(const std::string&, const std::string&) override { return ""; }
-  std::string SaveFileDialog(const std::string&, const std::string&) override { return ""; }
-  void Repaint(const std::string&) override {}
-  void DoEvents() override {}
-};
-
 void BM_Load(benchmark::State& state) {
   Files& files = TheFiles();
   auto list = std::make_unique<PlayerList>();
-  NoFrontend frontend;
+  helmsman::ui::SilentFrontend frontend;
   for (auto _ : state) {
     helmsman::players::LoadReport report =
         helmsman::players::LoadPlayerList(DiskFileSystem(), files.folder, frontend, list.get());
