@@ -120,7 +120,9 @@ void CheatersLogScan::Run() {
     ReportOnce(": " + aside + " cannot be read (" + error + "); it is kept for the next scan");
     return;
   }
-  if (data == undeletable_) return;  // handled already; only its deletion failed
+  // Handled already; only its deletion failed. (An empty file is never held back: it would
+  // stay aside for good and keep every later log from being scanned.)
+  if (!undeletable_.empty() && data == undeletable_) return;
   parts_.status.Set("Parsing cheaters.log looking for players to auto-ban (as configured)...");
   std::vector<std::string> lines = settings::SplitLines(data);
   lines.erase(std::remove(lines.begin(), lines.end(), std::string()), lines.end());

@@ -174,6 +174,19 @@ TEST_F(CheatersLogTest, BadLinesAreMovedAndReported) {
   EXPECT_FALSE(Exists("cheaters.log"));
 }
 
+// Regression: an empty log moved aside looked like an aside file already handled, so it was
+// never deleted, and no later log was ever moved aside and scanned again.
+TEST_F(CheatersLogTest, AnEmptyLogDoesNotStopLaterScans) {
+  WriteLog("");
+  Scan().Run();
+  EXPECT_FALSE(Exists(kCheatersLogAsideName));
+  ServerCheat(qvserver::CheatKind::kShipRelated, "Ada Quill");
+  Scan().Run();
+  EXPECT_THAT(Commands(), Contains("ban Ada Quill"));
+  EXPECT_FALSE(Exists("cheaters.log"));
+  EXPECT_FALSE(Exists(kCheatersLogAsideName));
+}
+
 TEST_F(CheatersLogTest, AFolderThatCannotBeWrittenIsReportedOnceAndNothingIsBanned) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   ServerCheat(qvserver::CheatKind::kShipRelated, "Ada Quill");
