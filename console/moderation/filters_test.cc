@@ -47,6 +47,11 @@ TEST(FilterMatchTest, NamesIgnoreCaseAndEquipmentPrefersShipShieldAndGenerator) 
   EXPECT_EQ(MatchNameFilter({"bad"}, "xBADx"), "bad");
   EXPECT_EQ(MatchNameFilter({"\xe9t\xe9"}, "L'\xc9T\xc9"), "\xe9t\xe9");  // accents fold too
   EXPECT_EQ(MatchNameFilter({"", "nope"}, "Anyone"), "");                 // empty entry: no match
+  std::vector<std::string> thousand;
+  for (int i = 0; i < 1000; ++i) thousand.push_back("word" + std::to_string(i));
+  EXPECT_EQ(MatchNameFilter(thousand, "Pilot WORD999"), "word999");  // the first match decides
+  EXPECT_EQ(MatchNameFilter(thousand, "Pilot Word12x"), "word1");
+  EXPECT_EQ(MatchNameFilter(thousand, "Pilot Quiet"), "");
 
   players::PlayerRecord record;
   record.shield = "Aegis Veil";
