@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "console/banners/banners.h"
 #include "console/logs/log_actions.h"
 #include "console/logs/regional_checks.h"
 #include "console/moderation/bans.h"
@@ -60,6 +61,8 @@ class MainWindow::WindowJobs : public scheduler::Jobs {
   }
   void CheckCheatersLog() override { window_.cheaters_log_->Run(); }
   void UnbanDuePlayers() override { moderation::UnbanDuePlayers(window_.BanParts()); }
+  void ShowNextTimedBanner() override { window_.banners_->ShowNextTimedBanner(); }
+  void CheckDailyBanners() override { window_.banners_->CheckDailyBanners(); }
 
  private:
   MainWindow& window_;
@@ -232,6 +235,10 @@ void MainWindow::WireHandlers() {
   for (const char* control : kQVAdminTextControls) {
     controls_.On(control, ControlEvent::kChange, [this, control] { CheckQVAdminText(control); });
   }
+  banners_ = std::make_unique<banners::Banners>(
+      banners::BannerParts{controls_, status_, channel_, logs_, *settings_, files_, program_folder_,
+                           life_cycle_.unreadable_settings});
+  banners_->Wire();
 }
 
 void MainWindow::CheckQVAdminText(const std::string& control) {
@@ -282,6 +289,8 @@ LifeCycleParts MainWindow::Parts() {
 
 bool MainWindow::StartUp() {
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
+  // The loaded texts enable and select the timed options and arm the daily slots.
+  banners_->SettingsLoaded();
   // The loaded option values, as their scroll bars' change events would show them.
   publishing::ShowOptionCaptions(controls_);
   for (const char* control : kQVAdminTextControls) {

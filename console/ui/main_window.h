@@ -46,6 +46,10 @@
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
 
+namespace helmsman::banners {
+class Banners;
+}  // namespace helmsman::banners
+
 namespace helmsman::moderation {
 class CheatersLogScan;
 struct BanParts;
@@ -125,6 +129,7 @@ class MainWindow {
   server::ServerSupervision& supervision() { return supervision_; }
   scheduler::MainEventTimer& timer() { return timer_; }
   scheduler::OnlineTracking& tracking() { return *tracking_; }
+  banners::Banners& banners() { return *banners_; }
   const std::string& program_folder() const { return program_folder_; }
   int32_t owner() const { return owner_; }
 
@@ -178,6 +183,7 @@ class MainWindow {
   bool operating_ = false;
   int ban_duration_ = 0;  // what the "Bans" tab's duration options show
   std::unique_ptr<moderation::CheatersLogScan> cheaters_log_;
+  std::unique_ptr<banners::Banners> banners_;
 };
 
 }  // namespace helmsman::ui

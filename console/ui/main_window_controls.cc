@@ -110,7 +110,8 @@ const ControlSpec kPlainControls[] = {
     // "Banners".
     {"lblBannerDisplayInterval", K::kLabel, "Banner display interval (minutes): 30", ""},
     {"lblTimeToNextTimedBanner", K::kLabel, "", ""},
-    {"cmdDisplayTimedBannerNow", K::kButton, "Display Now", ""},
+    {"cmdDisplayTimedBannerNow", K::kButton, "Display Now",
+     "Display the next available banner now"},
     {"cmdSaveBannerConfigurationToFile", K::kButton, "Save Banner Configuration", ""},
     // "Web Output".
     {"lblStatsGenerationInterval", K::kLabel, "Stats generation interval (minutes): 30", ""},
