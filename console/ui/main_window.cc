@@ -3,8 +3,10 @@
 #include <random>
 
 #include "console/banners/banners.h"
+#include "console/editor/editor_session.h"
 #include "console/logs/log_actions.h"
 #include "console/logs/regional_checks.h"
+#include "console/maintenance/pruning.h"
 #include "console/moderation/bans.h"
 #include "console/moderation/cheaters_log.h"
 #include "console/moderation/filters.h"
@@ -228,6 +230,11 @@ void MainWindow::WireHandlers() {
       moderation::CheatersLogParts{status_, channel_, logs_, *players_, *settings_, files_,
                                    [this] { callouts_->RefreshPlayerList(); }});
   moderation::WireBans(BanParts());
+  editor_session_ = std::make_unique<editor::EditorSession>(editor::EditorParts{
+      controls_, status_, channel_, logs_, *players_, *player_reader_,
+      player_reader_->services(), [this]() -> Frontend& { return frontend(); },
+      [this] { player_database_->FillScreenLists(); }});
+  editor::WireEditorButtons(controls_, *editor_session_);
   moderation::WireFilterControls(FilterParts());
   moderation::WireKicks(moderation::KickParts{
       controls_, status_, channel_, logs_, *players_, *punishments_,
@@ -239,6 +246,8 @@ void MainWindow::WireHandlers() {
       banners::BannerParts{controls_, status_, channel_, logs_, *settings_, files_, program_folder_,
                            life_cycle_.unreadable_settings});
   banners_->Wire();
+  maintenance::AddPruneControls(controls_);
+  maintenance::WirePruning(controls_, [this] { return PruneParts(); });
 }
 
 void MainWindow::CheckQVAdminText(const std::string& control) {
@@ -281,6 +290,30 @@ moderation::FilterParts MainWindow::FilterParts() {
       *players_, *settings_, sleeper_, [this]() -> Frontend& { return frontend(); }};
 }
 
+maintenance::PruneParts MainWindow::PruneParts() {
+  return maintenance::PruneParts{
+      controls_,
+      status_,
+      logs_,
+      *settings_,
+      *players_,
+      *player_reader_,
+      files_,
+      program_folder_,
+      sleeper_,
+      [this]() -> Frontend& { return frontend(); },
+      // The server holds an online player's character in memory: deleting its file would
+      // not end it, and the server would write it back or lose it.
+      [this](const std::string& name) {
+        if (controls_.Get("cmdToggleServer").text() != server::kStopServerCaption) return false;
+        for (const std::string& online : online_names_.InUse()) {
+          if (platform::EqualsIgnoreCase(online, name)) return true;
+        }
+        return false;
+      },
+      [this] { player_database_->FillScreenLists(); }};
+}
+
 LifeCycleParts MainWindow::Parts() {
   return LifeCycleParts{program_folder_, files_,  frontend(),  controls_,        *settings_,
                         logs_,           status_, *catalogue_, *players_,        *player_database_,
@@ -291,6 +324,7 @@ bool MainWindow::StartUp() {
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
   // The loaded texts enable and select the timed options and arm the daily slots.
   banners_->SettingsLoaded();
+  maintenance::ShowLimitLabels(controls_);
   // The loaded option values, as their scroll bars' change events would show them.
   publishing::ShowOptionCaptions(controls_);
   for (const char* control : kQVAdminTextControls) {

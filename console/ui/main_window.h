@@ -50,6 +50,14 @@ namespace helmsman::banners {
 class Banners;
 }  // namespace helmsman::banners
 
+namespace helmsman::editor {
+class EditorSession;
+}  // namespace helmsman::editor
+
+namespace helmsman::maintenance {
+struct PruneParts;
+}  // namespace helmsman::maintenance
+
 namespace helmsman::moderation {
 class CheatersLogScan;
 struct BanParts;
@@ -130,6 +138,8 @@ class MainWindow {
   scheduler::MainEventTimer& timer() { return timer_; }
   scheduler::OnlineTracking& tracking() { return *tracking_; }
   banners::Banners& banners() { return *banners_; }
+  // The player editor opened by cmdEditPlayer and cmdViewPlayer.
+  editor::EditorSession& editor_session() { return *editor_session_; }
   const std::string& program_folder() const { return program_folder_; }
   int32_t owner() const { return owner_; }
 
@@ -141,6 +151,7 @@ class MainWindow {
   LifeCycleParts Parts();
   moderation::BanParts BanParts();
   moderation::FilterParts FilterParts();
+  maintenance::PruneParts PruneParts();
   void MirrorLog(logs::LogId log, logs::LogChange change, const std::string& line);
   void WireHandlers();
   void WireLogHandlers(logs::LogId log, const std::string& clear, const std::string& save);
@@ -184,6 +195,7 @@ class MainWindow {
   int ban_duration_ = 0;  // what the "Bans" tab's duration options show
   std::unique_ptr<moderation::CheatersLogScan> cheaters_log_;
   std::unique_ptr<banners::Banners> banners_;
+  std::unique_ptr<editor::EditorSession> editor_session_;
 };
 
 }  // namespace helmsman::ui
