@@ -201,9 +201,9 @@ void OnlineTracking::FillColumns() {
   if (rows.empty()) return;
   IndexRecordsByFoldedName();
   // All new characters are found before the refresh: once it has run they have records,
-  // and a second newcomer of the same update would go unannounced.
-  // Those announced at an earlier update are still without a record: their files could
-  // not be read. They are greeted once their record appears.
+  // and a second newcomer of the same update would go unannounced. Those announced at an
+  // earlier update and still without a record have files that could not be read; they are
+  // greeted once a refresh gives them one.
   std::vector<std::string> unknown;
   bool announced = false;
   for (const std::string& name : rows) {
