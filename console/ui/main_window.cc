@@ -6,6 +6,7 @@
 #include "console/editor/editor_session.h"
 #include "console/logs/log_actions.h"
 #include "console/logs/regional_checks.h"
+#include "console/maintenance/pruning.h"
 #include "console/moderation/bans.h"
 #include "console/moderation/cheaters_log.h"
 #include "console/moderation/filters.h"
@@ -245,6 +246,8 @@ void MainWindow::WireHandlers() {
       banners::BannerParts{controls_, status_, channel_, logs_, *settings_, files_, program_folder_,
                            life_cycle_.unreadable_settings});
   banners_->Wire();
+  maintenance::AddPruneControls(controls_);
+  maintenance::WirePruning(controls_, [this] { return PruneParts(); });
 }
 
 void MainWindow::CheckQVAdminText(const std::string& control) {
@@ -287,6 +290,22 @@ moderation::FilterParts MainWindow::FilterParts() {
       *players_, *settings_, sleeper_, [this]() -> Frontend& { return frontend(); }};
 }
 
+maintenance::PruneParts MainWindow::PruneParts() {
+  return maintenance::PruneParts{
+      controls_, status_, logs_, *settings_, *players_, *player_reader_, files_, program_folder_,
+      sleeper_, [this]() -> Frontend& { return frontend(); },
+      // The server holds an online player's character in memory: deleting its file would
+      // not end it, and the server would write it back or lose it.
+      [this](const std::string& name) {
+        if (controls_.Get("cmdToggleServer").text() != server::kStopServerCaption) return false;
+        for (const std::string& online : online_names_.InUse()) {
+          if (platform::EqualsIgnoreCase(online, name)) return true;
+        }
+        return false;
+      },
+      [this] { player_database_->FillScreenLists(); }};
+}
+
 LifeCycleParts MainWindow::Parts() {
   return LifeCycleParts{program_folder_, files_,  frontend(),  controls_,        *settings_,
                         logs_,           status_, *catalogue_, *players_,        *player_database_,
@@ -297,6 +316,7 @@ bool MainWindow::StartUp() {
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
   // The loaded texts enable and select the timed options and arm the daily slots.
   banners_->SettingsLoaded();
+  maintenance::ShowLimitLabels(controls_);
   // The loaded option values, as their scroll bars' change events would show them.
   publishing::ShowOptionCaptions(controls_);
   for (const char* control : kQVAdminTextControls) {

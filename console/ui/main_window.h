@@ -54,6 +54,10 @@ namespace helmsman::editor {
 class EditorSession;
 }  // namespace helmsman::editor
 
+namespace helmsman::maintenance {
+struct PruneParts;
+}  // namespace helmsman::maintenance
+
 namespace helmsman::moderation {
 class CheatersLogScan;
 struct BanParts;
@@ -147,6 +151,7 @@ class MainWindow {
   LifeCycleParts Parts();
   moderation::BanParts BanParts();
   moderation::FilterParts FilterParts();
+  maintenance::PruneParts PruneParts();
   void MirrorLog(logs::LogId log, logs::LogChange change, const std::string& line);
   void WireHandlers();
   void WireLogHandlers(logs::LogId log, const std::string& clear, const std::string& save);

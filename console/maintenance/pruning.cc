@@ -1,0 +1,290 @@
+#include "console/maintenance/pruning.h"
+
+#include "console/logs/regional_checks.h"
+#include "console/maintenance/bulk_removal.h"
+#include "console/maintenance/prune_rules.h"
+#include "console/players/player_generation.h"
+#include "console/players/player_screen_lists.h"
+#include "console/ui/main_window_controls.h"
+#include "console/ui/startup.h"
+
+namespace helmsman::maintenance {
+
+namespace {
+
+using logs::LogId;
+
+constexpr char kProgress[] = "prgProgress";
+constexpr int kConfigurationTab = 5;  // of SSTab1
+
+void SetProgress(ui::Controls& controls, int value, int maximum) {
+  ui::Control& bar = controls.Get(kProgress);
+  if (bar.maximum() != maximum) bar.set_range(0, maximum);
+  controls.SetValue(kProgress, value);
+}
+
+void EndRun(const PruneParts& p) {
+  p.status.Set(ui::kGoodToGo);
+  p.controls.SetValue(kProgress, 0);
+}
+
+std::string N(int64_t value) { return std::to_string(value); }
+
+std::string Question(const PruneOperation& op, int limit) {
+  const std::string not_banned = op.non_banned_only ? " and ARE NOT BANNED?" : "?";
+  switch (op.kind) {
+    case PruneKind::kInactive:
+      return "DELETE players who haven't played within the last " + N(limit) + " days" + not_banned;
+    case PruneKind::kUninterested:
+      return "DELETE players who have played for less than " + N(limit) + " minutes" + not_banned;
+    case PruneKind::kEmptyFolders:
+      return op.non_banned_only
+                 ? "Delete all non-banned empty player folders?"
+                 : "Are you sure you want to scan for and delete ALL empty player folders?  This "
+                   "will removed banned account ID's that don't have any players!";
+  }
+  return "";
+}
+
+// The regional check of a character kind; false (with the message and the settings tab in
+// view) when the operator's choice does not match the system's form.
+bool RegionalCheck(const PruneParts& p, PruneKind kind) {
+  const platform::CivilTime now = p.logs.clock().NowLocal();
+  std::string message;
+  if (kind == PruneKind::kInactive) {
+    if (logs::DateOrderCheck(p.logs, p.settings.optRegionalDateSetting) == 1) return true;
+    message = "Date configuration is incorrect.  Current system date is " +
+              p.logs.locale().ShortDate(now) + ". Verify your settings in the configuration tab.";
+  } else {
+    if (logs::TimeFormatCheck(p.logs, p.settings.optRegionalTimeSetting) == 1) return true;
+    message = "Time configuration is incorrect.  Current system time is " +
+              p.logs.locale().LongTime(now) + ". Verify your settings in the configuration tab.";
+  }
+  p.controls.Select("SSTab1", kConfigurationTab);
+  if (p.controls.Has("tabsConfiguration")) p.controls.Select("tabsConfiguration", 0);
+  p.frontend().ShowMessage(ui::kMessageBoxTitle, message);
+  return false;
+}
+
+// Deletes the character file; false when it exists and stays.
+bool DeleteCharacterFile(const PruneParts& p, const players::PlayerRecord& record) {
+  const std::string path = platform::JoinPath(record.account_folder, record.file_name);
+  if (!p.files.FileExists(path) || p.files.RemoveFile(path)) return true;
+  p.logs.Append(LogId::kHelmError, ": Could not delete the character file " + path + ", player " +
+                                       record.name + " was kept");
+  return false;
+}
+
+// Whether the record (read again from its file) is still a candidate; *detail gets the
+// text its log line ends with.
+bool StillCandidate(const PruneParts& p, PruneKind kind, int limit, int64_t today,
+                    const players::PlayerRecord& record, std::string* detail) {
+  if (kind == PruneKind::kInactive) {
+    std::optional<int64_t> days =
+        InactiveDays(record.last_saved, p.settings.optRegionalDateSetting, today, limit);
+    if (!days) return false;
+    *detail = ", last login " + record.last_saved + ", (" + N(*days) + " days)";
+    return true;
+  }
+  if (!IsUninterested(record.last_saved, record.time_played, limit)) return false;
+  *detail = ", time online: " + record.time_played;
+  return true;
+}
+
+bool FirstLook(const PruneParts& p, PruneKind kind, int limit, int64_t today,
+               const players::PlayerRecord& record) {
+  if (kind == PruneKind::kInactive) {
+    return InactiveDays(record.last_saved, p.settings.optRegionalDateSetting, today, limit)
+        .has_value();
+  }
+  return IsUninterested(record.last_saved, record.time_played, limit);
+}
+
+}  // namespace
+
+const std::vector<PruneOperation>& PruneOperations() {
+  static const std::vector<PruneOperation> operations = {
+      {"cmdDeleteInactivePlayers", PruneKind::kInactive, false, "Delete Inactive Players"},
+      {"cmdDeleteNonBannedInactivePlayers", PruneKind::kInactive, true,
+       "Delete Non-Banned Inactive Players"},
+      {"cmdDeleteUninterestedPlayers", PruneKind::kUninterested, false,
+       "Delete Uninterested Players"},
+      {"cmdDeleteNonBannedUninterestedPlayers", PruneKind::kUninterested, true,
+       "Delete Non-Banned Uninterested Players"},
+      {"cmdDeleteEmptyPlayerFolders", PruneKind::kEmptyFolders, false,
+       "Delete All Empty Player Folders"},
+      {"cmdDeleteNonBannedEmptyPlayerFolders", PruneKind::kEmptyFolders, true,
+       "Delete All Non-Banned Empty Player Folders"},
+  };
+  return operations;
+}
+
+PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned_only, int limit,
+                            const std::string& line_prefix) {
+  PruneResult result;
+  const int count = p.list.Count();
+  if (count == 0) return result;
+  const int64_t today = DayOf(p.logs.clock().NowLocal());
+  players::BanMarkers bans(p.files);
+  std::vector<int> doomed;
+  SetProgress(p.controls, 0, count);
+  for (int i = 0; i < count; ++i) {
+    SetProgress(p.controls, i, count);
+    players::PlayerRecord& record = *p.list.At(i);
+    if (non_banned_only && bans.IsBanned(record.account_folder)) continue;
+    if (!FirstLook(p, kind, limit, today, record)) continue;
+    if (p.is_online && p.is_online(record.name)) {
+      ++result.kept_online;
+      continue;
+    }
+    std::string detail;
+    if (record.last_saved == kNewPlayer && kind == PruneKind::kUninterested) {
+      // Never saved: no file to read again.
+      detail = ", time online: " + record.time_played;
+    } else {
+      p.status.Set("Checking last login of " + record.name + "...");
+      // Copies: the read rewrites the record that holds them.
+      const std::string folder = record.account_folder;
+      const std::string file = record.file_name;
+      if (p.reader.Read(p.list, i, folder, file) != 1) continue;
+      if (!StillCandidate(p, kind, limit, today, record, &detail)) continue;
+    }
+    if (!DeleteCharacterFile(p, record)) continue;
+    p.logs.Append(LogId::kServerActivity, line_prefix + " deleted player " + record.name + detail);
+    p.status.Set("Deleting player " + record.name + ", updating saved info");
+    doomed.push_back(i);
+  }
+  result.deleted = RemoveRecordsInBulk(p.list, doomed, p.files, p.program_folder, p.logs);
+  if (result.deleted > 0 && p.fill_screen_lists) p.fill_screen_lists();
+  return result;
+}
+
+int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderProblem& problem) {
+  std::vector<std::string> folders;
+  const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
+  if (!players::ListAccountFolders(p.files, root, &folders)) {
+    p.logs.Append(LogId::kHelmError,
+                  ": Could not list the account folders in " + root + ", no folder was removed");
+    return 0;
+  }
+  const int n = static_cast<int>(folders.size());
+  SetProgress(p.controls, 0, n);
+  int removed = 0;
+  for (int i = 0; i < n; ++i) {
+    const std::string& folder = folders[static_cast<size_t>(i)];
+    SetProgress(p.controls, i + 1, n);
+    p.status.Set("Checking folder " + N(i + 1) + " of " + N(n));
+    std::vector<platform::DirEntry> entries;
+    // A folder that cannot be read is not known to be empty.
+    if (!p.files.ListDirectory(folder, &entries)) continue;
+    std::string name_file, ban_file;
+    bool has_character = false;
+    bool holds_more = false;
+    for (const platform::DirEntry& entry : entries) {
+      if (!entry.is_directory && platform::EndsWithIgnoreCase(entry.name, ".qv")) {
+        has_character = true;
+      } else if (!entry.is_directory && platform::EqualsIgnoreCase(entry.name, kNameFile)) {
+        name_file = entry.name;
+      } else if (!entry.is_directory &&
+                 platform::EqualsIgnoreCase(entry.name, players::kBanMarkerName)) {
+        ban_file = entry.name;
+      } else {
+        holds_more = true;
+      }
+    }
+    if (has_character || (non_banned_only && !ban_file.empty())) continue;
+    // Nothing is deleted from a folder that cannot go: it would lose its name file, or
+    // worse its ban marker, and stay.
+    if (holds_more) {
+      problem("Unable to delete folder " + folder + "!  It may contain subfolders!");
+      continue;
+    }
+    const std::string name_path = platform::JoinPath(folder, name_file);
+    if (!name_file.empty()) p.files.RemoveFile(name_path);
+    if (!non_banned_only && !ban_file.empty()) {
+      p.files.RemoveFile(platform::JoinPath(folder, ban_file));
+    }
+    p.status.Set("Deleting player folder " + folder);
+    int looks = 0;
+    while (!name_file.empty() && p.files.FileExists(name_path) && ++looks < kNameFileLooks) {
+      p.sleeper.Sleep(kNameFileLookMilliseconds);
+    }
+    if (!name_file.empty() && looks >= kNameFileLooks) {
+      problem("Unable to clear folder " + folder +
+              " for delete!  It may contain a file that is currently in use!");
+      continue;
+    }
+    if (!p.files.RemoveEmptyDirectory(folder)) {
+      problem("Unable to delete folder " + folder + "!  It may contain subfolders!");
+      continue;
+    }
+    ++removed;
+  }
+  return removed;
+}
+
+void RunPruneOperation(const PruneParts& p, const PruneOperation& op) {
+  const bool characters = op.kind != PruneKind::kEmptyFolders;
+  const int limit =
+      op.kind == PruneKind::kInactive ? p.settings.vscDaysInactive : p.settings.vscMinutesInactive;
+  if (characters && !RegionalCheck(p, op.kind)) return;
+  ui::Frontend& frontend = p.frontend();
+  const char* title = characters ? kDeletePlayersTitle : kDeleteFoldersTitle;
+  if (!frontend.AskOkCancel(title, Question(op, limit))) return;
+  std::string began = ": Helmsman began maintenance process - " + std::string(op.name);
+  if (op.kind == PruneKind::kInactive) began += " (more than " + N(limit) + " days)";
+  if (op.kind == PruneKind::kUninterested) began += " (less than " + N(limit) + " minutes)";
+  p.logs.Append(LogId::kServerActivity, began);
+  if (characters) {
+    const PruneResult result =
+        PruneCharacters(p, op.kind, op.non_banned_only, limit, ": " + std::string(op.name));
+    p.logs.Append(LogId::kServerActivity,
+                  ": " + std::string(op.name) + " deleted " + N(result.deleted) + " players");
+    if (result.kept_online > 0) {
+      p.logs.Append(LogId::kServerActivity, ": " + std::string(op.name) + " kept " +
+                                                N(result.kept_online) +
+                                                " players who are online now");
+    }
+    frontend.ShowMessage(ui::kMessageBoxTitle, "Deleted " + N(result.deleted) + " players.");
+  } else {
+    p.controls.SetText("txtPlayerListFilter", "");
+    p.controls.SetValue("chkDisplayOnlyNamesForThisPlayer", 0);
+    const int removed = PruneEmptyFolders(p, op.non_banned_only, [&](const std::string& text) {
+      frontend.ShowMessage(ui::kMessageBoxTitle, text);
+    });
+    p.logs.Append(LogId::kServerActivity,
+                  ": " + std::string(op.name) + " removed " + N(removed) + " folders");
+    frontend.ShowMessage(ui::kMessageBoxTitle, "Deleted " + N(removed) + " empty player folders.");
+  }
+  EndRun(p);
+}
+
+void AddPruneControls(ui::Controls& controls) {
+  for (const PruneOperation& op : PruneOperations()) {
+    controls.Add(op.button, ui::ControlKind::kButton);
+    controls.SetText(op.button, op.name);
+  }
+  controls.Add("lblDeletePlayerDays", ui::ControlKind::kLabel);
+  controls.Add("lblDeletePlayerMinutes", ui::ControlKind::kLabel);
+}
+
+void ShowLimitLabels(ui::Controls& controls) {
+  controls.SetText("lblDeletePlayerDays", "Delete Players Inactive > " +
+                                              N(controls.Get("vscDaysInactive").value()) + " Days");
+  controls.SetText(
+      "lblDeletePlayerMinutes",
+      "Delete Players Online < " + N(controls.Get("vscMinutesInactive").value()) + " Minutes");
+}
+
+void WirePruning(ui::Controls& controls, std::function<PruneParts()> parts) {
+  for (const PruneOperation& op : PruneOperations()) {
+    controls.On(op.button, ui::ControlEvent::kClick,
+                [parts, op] { RunPruneOperation(parts(), op); });
+  }
+  for (const char* bar : {"vscDaysInactive", "vscMinutesInactive"}) {
+    controls.On(bar, ui::ControlEvent::kChange, [&controls] { ShowLimitLabels(controls); });
+  }
+  ShowLimitLabels(controls);
+}
+
+}  // namespace helmsman::maintenance

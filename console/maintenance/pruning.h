@@ -1,0 +1,102 @@
+// Pruning the server's character files: characters that have not played for a number of
+// days (inactive), characters that played only a few minutes in all (uninterested), and
+// account folders without a character file (empty folders), each for all accounts or only
+// for those not banned. The six buttons of the "Manual Maintenance" group run them after a
+// regional check and a question; the automated maintenance cycle runs the same walks.
+//
+// Safety rules that hold for every kind:
+//  - A folder is never removed recursively. Of its contents only the name file "name" and,
+//    for the all-accounts kind, the ban marker "banned" are deleted; then the folder is
+//    removed only if that left it empty. A folder holding anything else stays and is
+//    reported ("Unable to delete folder ...  It may contain subfolders!") before anything
+//    in it is touched.
+//  - A character whose player is online (the console's online list, while the server runs)
+//    is never deleted: the server holds it in memory. It is counted as kept.
+//  - Unreadable last saved or time played texts never make a candidate (prune_rules.h).
+//  - A character file that exists but cannot be deleted keeps its record (it would come
+//    back with the next refresh); the HELM error log says so.
+//
+// The records of deleted characters are removed in one go at the end of the walk
+// (bulk_removal.h), with the removal log the one-by-one removal would write.
+#ifndef HELMSMAN_CONSOLE_MAINTENANCE_PRUNING_H_
+#define HELMSMAN_CONSOLE_MAINTENANCE_PRUNING_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "console/logs/logs.h"
+#include "console/players/player_file_reader.h"
+#include "console/players/player_list.h"
+#include "console/server/sleeper.h"
+#include "console/settings/settings.h"
+#include "console/ui/controls.h"
+#include "console/ui/frontend.h"
+#include "platform/file_system.h"
+
+namespace helmsman::maintenance {
+
+inline constexpr char kDeletePlayersTitle[] = "Delete Players Confirmation";
+inline constexpr char kDeleteFoldersTitle[] = "Delete Folders Confirmation";
+inline constexpr char kNameFile[] = "name";
+// How often and how long the removal of a folder waits for its name file to go.
+inline constexpr int kNameFileLooks = 10000;
+inline constexpr int kNameFileLookMilliseconds = 10;
+
+enum class PruneKind { kInactive, kUninterested, kEmptyFolders };
+
+struct PruneOperation {
+  const char* button;
+  PruneKind kind;
+  bool non_banned_only;
+  const char* name;  // as the log lines name it
+};
+
+// The six buttons, in the order of the group.
+const std::vector<PruneOperation>& PruneOperations();
+
+struct PruneParts {
+  ui::Controls& controls;
+  ui::StatusLine& status;
+  logs::Logs& logs;  // its clock and locale give today and the system's forms
+  const settings::Settings& settings;
+  players::PlayerList& list;
+  players::PlayerFileReader& reader;
+  platform::FileSystem& files;
+  std::string program_folder;
+  server::Sleeper& sleeper;
+  std::function<ui::Frontend&()> frontend;
+  // Whether the character's player is online now; never deleted when so.
+  std::function<bool(const std::string& name)> is_online;
+  // Rebuilds the player lists on screen after records went.
+  std::function<void()> fill_screen_lists;
+};
+
+// What one walk did.
+struct PruneResult {
+  int deleted = 0;
+  int kept_online = 0;
+};
+
+// Reports a folder that could not be cleared or removed (the manual buttons show a box).
+using FolderProblem = std::function<void(const std::string& text)>;
+
+// The character walk of an inactive or uninterested kind with limit N (days or minutes).
+// Each deletion appends line_prefix + " deleted player " ... to the server activity log.
+PruneResult PruneCharacters(const PruneParts& parts, PruneKind kind, bool non_banned_only,
+                            int limit, const std::string& line_prefix);
+// The empty-folder walk; returns the number of folders removed.
+int PruneEmptyFolders(const PruneParts& parts, bool non_banned_only, const FolderProblem& problem);
+
+// Wires the six buttons and the two scroll bars' labels (`lblDeletePlayerDays`,
+// `lblDeletePlayerMinutes`), which it adds with the buttons.
+void AddPruneControls(ui::Controls& controls);
+void WirePruning(ui::Controls& controls, std::function<PruneParts()> parts);
+// One button's run: regional check, question, walk, summary.
+// Shows the two limits in their labels, as the scroll bars' change events do.
+void ShowLimitLabels(ui::Controls& controls);
+void RunPruneOperation(const PruneParts& parts, const PruneOperation& operation);
+
+}  // namespace helmsman::maintenance
+
+#endif  // HELMSMAN_CONSOLE_MAINTENANCE_PRUNING_H_

@@ -1,0 +1,322 @@
+#include "console/maintenance/pruning.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "console/players/player_files_testing.h"
+#include "console/players/player_generation.h"
+#include "console/server/testing/fake_sleeper.h"
+#include "console/ui/main_window_controls.h"
+#include "console/ui/scripted_frontend.h"
+
+namespace helmsman::maintenance {
+namespace {
+
+using players::testing::HexName;
+using players::testing::TestWorld;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// Folder faults on top of the world's disk.
+class FolderFaults : public platform::ForwardingFileSystem {
+ public:
+  explicit FolderFaults(platform::FileSystem& target) : platform::ForwardingFileSystem(target) {}
+  std::string stuck_name_file_in;  // its "name" file stays after every removal
+  std::string unremovable_folder;  // RemoveEmptyDirectory fails
+  bool FileExists(const std::string& path) override {
+    if (!stuck_name_file_in.empty() && path == platform::JoinPath(stuck_name_file_in, "name")) {
+      return true;
+    }
+    return ForwardingFileSystem::FileExists(path);
+  }
+  bool RemoveEmptyDirectory(const std::string& path) override {
+    if (path == unremovable_folder) return false;
+    return ForwardingFileSystem::RemoveEmptyDirectory(path);
+  }
+};
+
+class PruningTest : public ::testing::Test {
+ protected:
+  PruningTest() {
+    world_.locale = platform::PictureLocaleTexts("MM/dd/yyyy", "h:mm:ss tt");
+    world_.settings.optRegionalDateSetting = 0;
+    world_.settings.optRegionalTimeSetting = 0;
+    world_.settings.vscDaysInactive = 15;
+    world_.settings.vscMinutesInactive = 5;
+    ui::AddMainWindowControls(controls_, world_.settings);
+    AddPruneControls(controls_);
+    WirePruning(controls_, [this] { return Parts(); });
+  }
+  PruneParts Parts() {
+    return PruneParts{controls_,
+                      status_,
+                      world_.logs,
+                      world_.settings,
+                      list_,
+                      reader_,
+                      faults_,
+                      world_.program_folder,
+                      sleeper_,
+                      [this]() -> ui::Frontend& { return frontend_; },
+                      [this](const std::string& name) { return online_.count(name) > 0; },
+                      [this] { ++screen_fills_; }};
+  }
+  // A character file whose description says last_saved and whose time played is seconds,
+  // read into the list.
+  std::string AddCharacter(const std::string& account, const std::string& name,
+                           const std::string& last_saved, int seconds = 7200) {
+    std::vector<std::string> lines = players::testing::CharacterLines(HexName(name));
+    lines[1] = "description = " + HexName(last_saved);
+    lines.back() = "total_time_played = " + std::to_string(seconds) + ".500000";
+    const std::string folder = world_.Account(account);
+    const std::string file = name + ".qv";
+    const std::string path = world_.WriteCharacter(folder, file, lines);
+    EXPECT_EQ(reader_.Read(list_, list_.FindFirstFree(), folder, file), 1);
+    return path;
+  }
+  void Ban(const std::string& account) {
+    world_.files.WriteFile(platform::JoinPath(world_.Account(account), "banned"), "", nullptr);
+  }
+  void Click(const std::string& button, bool answer = true) {
+    frontend_.QueueAnswer(answer);
+    controls_.Fire(button, ui::ControlEvent::kClick);
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const players::PlayerRecord& r : list_.InUse()) names.push_back(r.name);
+    return names;
+  }
+  // The server activity log without its stamps.
+  std::vector<std::string> Activity() {
+    std::vector<std::string> messages;
+    for (const std::string& line : world_.Activity())
+      messages.push_back(line.substr(line.find(": ")));
+    return messages;
+  }
+  bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+  TestWorld world_;
+  FolderFaults faults_{world_.files};
+  players::PlayerList list_;
+  players::PlayerFileReader reader_{world_.Services()};
+  ui::Controls controls_;
+  ui::StatusLine status_;
+  server::FakeSleeper sleeper_;
+  ui::ScriptedFrontend frontend_;
+  std::set<std::string> online_;
+  int screen_fills_ = 0;
+};
+
+// Today is 6/1/2025.
+TEST_F(PruningTest, InactiveAllAccountsDeletesBannedOnesTooAndLogsEachStep) {
+  const std::string old_banned = AddCharacter("acct1", "Orin", "05/16/2025 1:00:00 AM");
+  const std::string just_in = AddCharacter("acct2", "Vela", "05/17/2025 11:00:00 PM");
+  const std::string old = AddCharacter("acct3", "Tamsin", "01/02/2025 3:00:00 PM");
+  Ban("acct1");
+  Click("cmdDeleteInactivePlayers");
+
+  EXPECT_THAT(frontend_.shown(),
+              ElementsAre("ask [Delete Players Confirmation] DELETE players who haven't played "
+                          "within the last 15 days? -> OK",
+                          "message [Helmsman] Deleted 2 players."));
+  EXPECT_THAT(Activity(),
+              ElementsAre(": Helmsman began maintenance process - Delete Inactive Players (more "
+                          "than 15 days)",
+                          ": Delete Inactive Players deleted player Orin, last login 05/16/2025 "
+                          "1:00:00 AM, (16 days)",
+                          ": Delete Inactive Players deleted player Tamsin, last login 01/02/2025 "
+                          "3:00:00 PM, (150 days)",
+                          ": Delete Inactive Players deleted 2 players"));
+  EXPECT_THAT(Names(), ElementsAre("Vela"));
+  EXPECT_FALSE(Exists(old_banned));
+  EXPECT_FALSE(Exists(old));
+  EXPECT_TRUE(Exists(just_in));
+  EXPECT_EQ(screen_fills_, 1);
+  EXPECT_EQ(controls_.Get("prgProgress").value(), 0);
+  // The removal log holds both, newest on top.
+  std::string log;
+  world_.files.ReadFile(platform::JoinPath(world_.program_folder, players::kRemovalLogFileName),
+                        &log, nullptr);
+  EXPECT_EQ(log.find("Player Tamsin"), 0u);
+  EXPECT_NE(log.find("Player Orin"), std::string::npos);
+}
+
+TEST_F(PruningTest, NonBannedKindKeepsBannedAccountsAndOnlinePlayersAreNeverDeleted) {
+  AddCharacter("acct1", "Orin", "01/16/2025 1:00:00 AM");
+  const std::string online = AddCharacter("acct2", "Vela", "01/17/2025 11:00:00 PM");
+  AddCharacter("acct3", "Tamsin", "01/02/2025 3:00:00 PM");
+  Ban("acct1");
+  online_.insert("Vela");
+  Click("cmdDeleteNonBannedInactivePlayers");
+  EXPECT_THAT(Names(), ElementsAre("Orin", "Vela"));
+  EXPECT_TRUE(Exists(online));
+  EXPECT_THAT(Activity(), Contains(": Delete Non-Banned Inactive Players deleted 1 players"));
+  EXPECT_THAT(Activity(),
+              Contains(": Delete Non-Banned Inactive Players kept 1 players who are online now"));
+}
+
+TEST_F(PruningTest, UnreadableLastSavedNeverMakesACandidate) {
+  for (const char* text :
+       {"13/45/2005 10:00:00", "02/29/2023 1:00:00 PM", "", "31/01/2020 1:00:00 PM"}) {
+    AddCharacter("acct" + std::to_string(list_.Count()), "P" + std::to_string(list_.Count()), text);
+  }
+  Click("cmdDeleteInactivePlayers");
+  EXPECT_EQ(list_.Count(), 4);
+  EXPECT_THAT(frontend_.shown().back(), "message [Helmsman] Deleted 0 players.");
+  EXPECT_THAT(Activity().back(), ": Delete Inactive Players deleted 0 players");
+}
+
+TEST_F(PruningTest, UninterestedGoByMinutesAndNewPlayersAtOnce) {
+  AddCharacter("a1", "Brief", "05/30/2025 1:00:00 AM", 4 * 60 + 59);  // 0 h 4 min
+  AddCharacter("a2", "Steady", "05/30/2025 1:00:00 AM", 3600);        // 1 h 0 min
+  AddCharacter("a3", "Five", "05/30/2025 1:00:00 AM", 5 * 60);        // 0 h 5 min
+  players::PlayerRecord fresh;
+  fresh.name = "Fresh";
+  fresh.account_folder = world_.Account("a4");
+  fresh.file_name = "Fresh.qv";
+  fresh.last_saved = "NEW PLAYER";
+  fresh.time_played = "";
+  list_.Add(fresh);
+  Click("cmdDeleteUninterestedPlayers");
+  EXPECT_THAT(Names(), ElementsAre("Steady", "Five"));
+  EXPECT_THAT(Activity(),
+              ElementsAre(": Helmsman began maintenance process - Delete Uninterested Players "
+                          "(less than 5 minutes)",
+                          ": Delete Uninterested Players deleted player Brief, time online: 0 "
+                          "hours, 4 minutes, 59 seconds",
+                          ": Delete Uninterested Players deleted player Fresh, time online: ",
+                          ": Delete Uninterested Players deleted 2 players"));
+}
+
+TEST_F(PruningTest, WrongRegionalSettingStopsBeforeTheQuestion) {
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");
+  world_.settings.optRegionalDateSetting = -1;
+  controls_.Fire("cmdDeleteInactivePlayers", ui::ControlEvent::kClick);
+  EXPECT_THAT(frontend_.shown(),
+              ElementsAre("message [Helmsman] Date configuration is incorrect.  Current system "
+                          "date is 06/01/2025. Verify your settings in the configuration tab."));
+  EXPECT_EQ(controls_.Get("SSTab1").selected(), 5);
+  world_.settings.optRegionalTimeSetting = 1;  // the system shows "2:05:09 PM"
+  controls_.Fire("cmdDeleteUninterestedPlayers", ui::ControlEvent::kClick);
+  EXPECT_EQ(frontend_.shown().back(),
+            "message [Helmsman] Time configuration is incorrect.  Current system time is 2:05:09 "
+            "PM. Verify your settings in the configuration tab.");
+  EXPECT_EQ(list_.Count(), 1);
+  EXPECT_THAT(Activity(), IsEmpty());
+}
+
+TEST_F(PruningTest, CancelChangesNothing) {
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");
+  Click("cmdDeleteInactivePlayers", false);
+  Click("cmdDeleteEmptyPlayerFolders", false);
+  EXPECT_EQ(list_.Count(), 1);
+  EXPECT_THAT(Activity(), IsEmpty());
+}
+
+TEST_F(PruningTest, EmptyFoldersOnlyNameAndBanMarkerAreEverDeleted) {
+  const std::string banned = world_.Account("banned_empty");
+  Ban("banned_empty");
+  world_.files.WriteFile(platform::JoinPath(banned, "name"), "x", nullptr);
+  const std::string plain = world_.Account("plain_empty");
+  world_.files.WriteFile(platform::JoinPath(plain, "NAME"), "x", nullptr);
+  const std::string with_more = world_.Account("with_more");
+  world_.files.WriteFile(platform::JoinPath(with_more, "name"), "x", nullptr);
+  world_.files.WriteFile(platform::JoinPath(with_more, "banned"), "", nullptr);
+  world_.files.WriteFile(platform::JoinPath(with_more, "notes.txt"), "keep me", nullptr);
+  std::filesystem::create_directory(platform::JoinPath(world_.Account("with_sub"), "sub"));
+  AddCharacter("has_character", "Orin", "05/30/2025 1:00:00 AM");
+
+  Click("cmdDeleteNonBannedEmptyPlayerFolders");
+  EXPECT_FALSE(Exists(plain));
+  EXPECT_TRUE(Exists(banned));
+  EXPECT_THAT(Activity().back(), ": Delete All Non-Banned Empty Player Folders removed 1 folders");
+
+  Click("cmdDeleteEmptyPlayerFolders");
+  EXPECT_FALSE(Exists(banned));
+  // Untouched, every file still there.
+  EXPECT_TRUE(Exists(platform::JoinPath(with_more, "name")));
+  EXPECT_TRUE(Exists(platform::JoinPath(with_more, "banned")));
+  EXPECT_TRUE(Exists(platform::JoinPath(world_.root, "with_sub/sub")));
+  EXPECT_TRUE(Exists(platform::JoinPath(world_.root, "has_character")));
+  EXPECT_THAT(frontend_.shown(), Contains("message [Helmsman] Unable to delete folder " +
+                                          with_more + "!  It may contain subfolders!"));
+  EXPECT_EQ(frontend_.shown().back(), "message [Helmsman] Deleted 1 empty player folders.");
+  EXPECT_THAT(Activity().back(), ": Delete All Empty Player Folders removed 1 folders");
+}
+
+TEST_F(PruningTest, NameFileThatNeverGoesIsLookedFor10000TimesThenReported) {
+  const std::string stuck = world_.Account("stuck");
+  world_.files.WriteFile(platform::JoinPath(stuck, "name"), "x", nullptr);
+  faults_.stuck_name_file_in = stuck;
+  const std::string next = world_.Account("next");
+  Click("cmdDeleteEmptyPlayerFolders");
+  EXPECT_EQ(sleeper_.pauses().size(), 9999u);
+  EXPECT_EQ(sleeper_.total_milliseconds(), 99990);
+  EXPECT_THAT(frontend_.shown(),
+              Contains("message [Helmsman] Unable to clear folder " + stuck +
+                       " for delete!  It may contain a file that is currently in use!"));
+  EXPECT_TRUE(Exists(stuck));
+  EXPECT_FALSE(Exists(next));  // the run went on
+}
+
+TEST_F(PruningTest, FolderThatCannotBeRemovedIsReportedAndTheRunGoesOn) {
+  const std::string locked = world_.Account("locked");
+  faults_.unremovable_folder = locked;
+  world_.Account("free");
+  Click("cmdDeleteEmptyPlayerFolders");
+  EXPECT_THAT(frontend_.shown(), Contains("message [Helmsman] Unable to delete folder " + locked +
+                                          "!  It may contain subfolders!"));
+  EXPECT_EQ(frontend_.shown().back(), "message [Helmsman] Deleted 1 empty player folders.");
+}
+
+// 10,000 empty account folders, listed and removed in memory (the disk's own speed at
+// removing folders is not what this checks).
+class ManyFolders : public platform::ForwardingFileSystem {
+ public:
+  explicit ManyFolders(std::string root) : root_(std::move(root)) {}
+  bool ListDirectory(const std::string& path, std::vector<platform::DirEntry>* entries) override {
+    entries->clear();
+    if (path != root_) return true;
+    for (int i = 0; i < 10000; ++i) entries->push_back({"a" + std::to_string(10000 + i), true});
+    return true;
+  }
+  bool RemoveEmptyDirectory(const std::string& path) override {
+    removed.push_back(path);
+    return true;
+  }
+  std::vector<std::string> removed;
+
+ private:
+  std::string root_;
+};
+
+TEST_F(PruningTest, TenThousandEmptyFolders) {
+  ManyFolders folders(world_.root);
+  PruneParts parts = Parts();
+  PruneParts many{parts.controls, parts.status,   parts.logs,      parts.settings,
+                  parts.list,     parts.reader,   folders,         parts.program_folder,
+                  parts.sleeper,  parts.frontend, parts.is_online, parts.fill_screen_lists};
+  frontend_.QueueAnswer(true);
+  RunPruneOperation(many, PruneOperations()[5]);
+  EXPECT_EQ(frontend_.shown().back(), "message [Helmsman] Deleted 10000 empty player folders.");
+  ASSERT_EQ(folders.removed.size(), 10000u);
+  EXPECT_EQ(folders.removed.back(), platform::JoinPath(world_.root, "a19999"));
+  EXPECT_EQ(controls_.Get("prgProgress").maximum(), 10000);
+  EXPECT_EQ(controls_.Get("prgProgress").value(), 0);
+}
+
+TEST_F(PruningTest, LimitLabelsFollowTheirScrollBars) {
+  controls_.SetValue("vscDaysInactive", 30);
+  controls_.Fire("vscDaysInactive", ui::ControlEvent::kChange);
+  controls_.SetValue("vscMinutesInactive", 7);
+  controls_.Fire("vscMinutesInactive", ui::ControlEvent::kChange);
+  EXPECT_EQ(controls_.Get("lblDeletePlayerDays").text(), "Delete Players Inactive > 30 Days");
+  EXPECT_EQ(controls_.Get("lblDeletePlayerMinutes").text(), "Delete Players Online < 7 Minutes");
+}
+
+}  // namespace
+}  // namespace helmsman::maintenance
