@@ -120,7 +120,7 @@ const std::vector<PruneOperation>& PruneOperations() {
 }
 
 PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned_only, int limit,
-                            const std::string& line_prefix) {
+                            const std::string& line_prefix, const std::string& status_prefix) {
   PruneResult result;
   const int count = p.list.Count();
   if (count == 0) return result;
@@ -142,7 +142,7 @@ PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned
       // Never saved: no file to read again.
       detail = ", time online: " + record.time_played;
     } else {
-      p.status.Set("Checking last login of " + record.name + "...");
+      p.status.Set(status_prefix + "Checking last login of " + record.name + "...");
       // Copies: the read rewrites the record that holds them.
       const std::string folder = record.account_folder;
       const std::string file = record.file_name;
@@ -151,7 +151,7 @@ PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned
     }
     if (!DeleteCharacterFile(p, record)) continue;
     p.logs.Append(LogId::kServerActivity, line_prefix + " deleted player " + record.name + detail);
-    p.status.Set("Deleting player " + record.name + ", updating saved info");
+    p.status.Set(status_prefix + "Deleting player " + record.name + ", updating saved info");
     doomed.push_back(i);
   }
   result.deleted = RemoveRecordsInBulk(p.list, doomed, p.files, p.program_folder, p.logs);
@@ -159,7 +159,8 @@ PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned
   return result;
 }
 
-int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderProblem& problem) {
+int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderProblem& problem,
+                      const std::string& status_prefix) {
   std::vector<std::string> folders;
   const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
   if (!players::ListAccountFolders(p.files, root, &folders)) {
@@ -173,7 +174,7 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
   for (int i = 0; i < n; ++i) {
     const std::string& folder = folders[static_cast<size_t>(i)];
     SetProgress(p.controls, i + 1, n);
-    p.status.Set("Checking folder " + N(i + 1) + " of " + N(n));
+    p.status.Set(status_prefix + "Checking folder " + N(i + 1) + " of " + N(n));
     std::vector<platform::DirEntry> entries;
     // A folder that cannot be read is not known to be empty.
     if (!p.files.ListDirectory(folder, &entries)) continue;
@@ -204,7 +205,7 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
     if (!non_banned_only && !ban_file.empty()) {
       p.files.RemoveFile(platform::JoinPath(folder, ban_file));
     }
-    p.status.Set("Deleting player folder " + folder);
+    p.status.Set(status_prefix + "Deleting player folder " + folder);
     int looks = 0;
     while (!name_file.empty() && p.files.FileExists(name_path) && ++looks < kNameFileLooks) {
       p.sleeper.Sleep(kNameFileLookMilliseconds);

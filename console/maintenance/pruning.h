@@ -82,11 +82,14 @@ struct PruneResult {
 using FolderProblem = std::function<void(const std::string& text)>;
 
 // The character walk of an inactive or uninterested kind with limit N (days or minutes).
-// Each deletion appends line_prefix + " deleted player " ... to the server activity log.
+// Each deletion appends line_prefix + " deleted player " ... to the server activity log;
+// status_prefix goes in front of every status text ("MAINTENANCE: " for the cycle).
 PruneResult PruneCharacters(const PruneParts& parts, PruneKind kind, bool non_banned_only,
-                            int limit, const std::string& line_prefix);
+                            int limit, const std::string& line_prefix,
+                            const std::string& status_prefix = "");
 // The empty-folder walk; returns the number of folders removed.
-int PruneEmptyFolders(const PruneParts& parts, bool non_banned_only, const FolderProblem& problem);
+int PruneEmptyFolders(const PruneParts& parts, bool non_banned_only, const FolderProblem& problem,
+                      const std::string& status_prefix = "");
 
 // Wires the six buttons and the two scroll bars' labels (`lblDeletePlayerDays`,
 // `lblDeletePlayerMinutes`), which it adds with the buttons.

@@ -6,6 +6,7 @@
 #include "console/editor/editor_session.h"
 #include "console/logs/log_actions.h"
 #include "console/logs/regional_checks.h"
+#include "console/maintenance/maintenance_cycle.h"
 #include "console/maintenance/pruning.h"
 #include "console/moderation/bans.h"
 #include "console/moderation/cheaters_log.h"
@@ -65,6 +66,16 @@ class MainWindow::WindowJobs : public scheduler::Jobs {
   void UnbanDuePlayers() override { moderation::UnbanDuePlayers(window_.BanParts()); }
   void ShowNextTimedBanner() override { window_.banners_->ShowNextTimedBanner(); }
   void CheckDailyBanners() override { window_.banners_->CheckDailyBanners(); }
+  void RunMaintenanceCycle() override {
+    MainWindow& w = window_;
+    maintenance::RunMaintenanceCycle(maintenance::CycleParts{
+        w.PruneParts(), w.channel_, w.server_windows_,
+        [&w] {
+          w.player_database_->Refresh();
+          w.player_database_->FillScreenLists();
+        },
+        [&w] { w.timer_.ResetAfterMaintenance(); }});
+  }
 
  private:
   MainWindow& window_;
@@ -121,6 +132,7 @@ MainWindow::MainWindow(const Environment& environment)
       files_(*environment.files),
       codec_(*environment.codec),
       sleeper_(*environment.sleeper),
+      server_windows_(*environment.server_windows),
       owner_(ChooseOwner(environment.owner)),
       settings_(std::make_unique<settings::Settings>()),
       players_(std::make_unique<players::PlayerList>()),
@@ -206,7 +218,14 @@ void MainWindow::WireHandlers() {
     if (controls_.Get("tmrMainEventTimer").enabled()) timer_.Tick();
   });
   for (const std::string& button : scheduler::MainEventTimer::NowRequestButtons()) {
-    controls_.On(button, ControlEvent::kClick, [this, button] { timer_.RequestNow(button); });
+    controls_.On(button, ControlEvent::kClick, [this, button] {
+      // The maintenance buttons ask first: the cycle may stop the server.
+      const std::string question = maintenance::BringForwardQuestion(button);
+      if (!question.empty() && !frontend().AskOkCancel(maintenance::kMaintenanceTitle, question)) {
+        return;
+      }
+      timer_.RequestNow(button);
+    });
   }
   for (const std::string& bar : scheduler::MainEventTimer::IntervalScrollBars()) {
     controls_.On(bar, ControlEvent::kChange, [this, bar] { timer_.IntervalChanged(bar); });

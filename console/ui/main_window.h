@@ -164,6 +164,7 @@ class MainWindow {
   platform::FileSystem& files_;
   server::CodecApi& codec_;
   server::Sleeper& sleeper_;
+  server::ServerWindows& server_windows_;
   int32_t owner_;
   std::unique_ptr<settings::Settings> settings_;
   std::unique_ptr<players::PlayerList> players_;

@@ -237,6 +237,7 @@ TEST_F(MainWindowTest, ControlsRunTheirHandlers) {
   c.Fire("vscPlayerBanCheckInterval", ControlEvent::kChange);
   EXPECT_EQ(Get("lblPlayerBanCheckInterval").text(),
             "Check for players due for unban every 15 minutes");
+  frontend_.QueueAnswer(true);  // "Preform auto-maintenance in 10 minutes?  ..."
   c.Fire("cmdExecuteAutoMaintenanceIn10Minutes", ControlEvent::kClick);
   EXPECT_EQ(window.timer().counters().maintenance, 24 * 3600 - 600);
 

@@ -1,0 +1,171 @@
+#include "console/maintenance/maintenance_cycle.h"
+
+#include "console/logs/regional_checks.h"
+#include "console/maintenance/bulk_removal.h"
+
+namespace helmsman::maintenance {
+
+namespace {
+
+using logs::LogId;
+
+constexpr char kPrefix[] = ": MAINTENANCE: ";
+constexpr char kStatusPrefix[] = "MAINTENANCE: ";
+constexpr char kInactive[] = "Delete Non-Banned Inactive Players";
+constexpr char kUninterested[] = "Delete Non-Banned Uninterested Players";
+
+std::string N(int64_t value) { return std::to_string(value); }
+
+// Stops the server and waits for its window to go; false when it is still there.
+bool StopServer(const CycleParts& c) {
+  const PruneParts& p = c.prune;
+  p.status.Set("MAINTENANCE: Shutting down QVServer...");
+  c.channel.Run(server::kStopServerCommand, server::kTrackingReplySize);
+  p.logs.Append(LogId::kServerActivity,
+                std::string(kPrefix) + "QVServer.exe stopped for maintenance");
+  const std::string& title = p.settings.txtQVServerWindowName;
+  for (int look = 1; c.windows.Find(title) != 0; ++look) {
+    if (look >= kServerWindowLooks) {
+      p.logs.Append(LogId::kHelmError, std::string(kPrefix) + "QVServer.exe window \"" + title +
+                                           "\" still open after " +
+                                           N(kServerWindowLooks * 100 / 1000) +
+                                           " seconds; nothing was deleted in this maintenance");
+      return false;
+    }
+    p.sleeper.Sleep(kServerWindowLookMilliseconds);
+  }
+  p.status.Set("MAINTENANCE: Server stopped successfully");
+  return true;
+}
+
+void RemoveMissing(const CycleParts& c) {
+  const PruneParts& p = c.prune;
+  std::vector<int> missing;
+  const int count = p.list.Count();
+  for (int i = 0; i < count; ++i) {
+    const players::PlayerRecord& r = *p.list.At(i);
+    if (p.files.FileExists(platform::JoinPath(r.account_folder, r.file_name))) continue;
+    missing.push_back(i);
+    p.status.Set("MAINTENANCE: Checking for missing .qv files (" + N(missing.size()) + " missing)");
+  }
+  if (missing.empty()) return;
+  RemoveRecordsInBulk(p.list, missing, p.files, p.program_folder, p.logs);
+  p.logs.Append(LogId::kHelmError, std::string(kPrefix) + N(missing.size()) +
+                                       " .qv files are missing from database, players were "
+                                       "removed from list");
+}
+
+void PruneKindStep(const CycleParts& c, PruneKind kind) {
+  const PruneParts& p = c.prune;
+  const bool inactive = kind == PruneKind::kInactive;
+  const char* name = inactive ? kInactive : kUninterested;
+  const int limit = inactive ? p.settings.vscDaysInactive : p.settings.vscMinutesInactive;
+  p.logs.Append(LogId::kServerActivity, std::string(kPrefix) + name +
+                                            (inactive ? " (more than " + N(limit) + " days)"
+                                                      : " (less than " + N(limit) + " minutes)"));
+  const PruneResult result =
+      PruneCharacters(p, kind, true, limit, std::string(kPrefix) + name, kStatusPrefix);
+  p.logs.Append(LogId::kServerActivity,
+                std::string(kPrefix) + name + " deleted " + N(result.deleted) + " players");
+  if (result.kept_online > 0) {
+    p.logs.Append(LogId::kServerActivity, std::string(kPrefix) + name + " kept " +
+                                              N(result.kept_online) +
+                                              " players who are online now");
+  }
+  p.controls.SetValue("prgProgress", 0);
+}
+
+void CleanUp(const CycleParts& c) {
+  const PruneParts& p = c.prune;
+  if (p.settings.chkDeleteQVServerErrorsLogfile != 0 && p.files.FileExists(c.server_error_log)) {
+    p.files.RemoveFile(c.server_error_log);
+  }
+  RemoveMissing(c);
+  c.refresh_list();
+  if (logs::DateOrderCheck(p.logs, p.settings.optRegionalDateSetting) == 1) {
+    if (p.settings.chkDeleteNonBannedInactivePlayers != 0) PruneKindStep(c, PruneKind::kInactive);
+  } else {
+    p.logs.Append(LogId::kHelmError,
+                  std::string(kPrefix) + kInactive +
+                      " did not execute as the date setting in the configuration tab may be "
+                      "incorrect");
+  }
+  if (logs::TimeFormatCheck(p.logs, p.settings.optRegionalTimeSetting) == 1) {
+    if (p.settings.chkDeleteNonBannedUninterestedPlayers != 0) {
+      PruneKindStep(c, PruneKind::kUninterested);
+      p.status.Set(ui::kGoodToGo);
+    }
+  } else {
+    p.logs.Append(LogId::kHelmError,
+                  std::string(kPrefix) + kUninterested +
+                      " did not execute as the time setting in the configuration tab may be "
+                      "incorrect");
+  }
+  if (p.settings.chkDeleteNonBannedEmptyPlayerFolders != 0) {
+    p.controls.SetText("txtPlayerListFilter", "");
+    const int removed = PruneEmptyFolders(
+        p, true,
+        [&](const std::string& text) {
+          p.logs.Append(LogId::kServerActivity, std::string(kPrefix) + text);
+        },
+        kStatusPrefix);
+    p.logs.Append(LogId::kServerActivity,
+                  std::string(kPrefix) + "Delete All Non-Banned Empty Player Folders removed " +
+                      N(removed) + " folders");
+    p.controls.SetValue("prgProgress", 0);
+    p.status.Set(ui::kGoodToGo);
+  }
+}
+
+// True when the server runs again; the cycle ends at once otherwise.
+bool StartServer(const CycleParts& c) {
+  const PruneParts& p = c.prune;
+  p.status.Set("MAINTENANCE: Starting up QVServer...");
+  const server::CommandResult result =
+      c.channel.Run(server::kStartServerCommand, server::kTrackingReplySize);
+  if (!result.went_through()) return false;
+  if (!result.successful) {
+    p.status.Set("MAINTENANCE: Error starting server!");
+    return false;
+  }
+  p.logs.Append(LogId::kServerActivity,
+                std::string(kPrefix) + "QVServer.exe started after maintenance");
+  p.sleeper.Sleep(kAfterStartMilliseconds);
+  c.reset_counters();
+  p.status.Set(ui::kGoodToGo);
+  return true;
+}
+
+}  // namespace
+
+void RunMaintenanceCycle(const CycleParts& parts) {
+  const bool restart = parts.prune.settings.chkRestartQVServer != 0;
+  if (restart && !StopServer(parts)) {
+    parts.reset_counters();
+    parts.prune.status.Set(ui::kGoodToGo);
+    return;
+  }
+  if (restart) {
+    // The server is down: nobody is online, whatever the last update of the list said.
+    CycleParts stopped = parts;
+    stopped.prune.is_online = nullptr;
+    CleanUp(stopped);
+    if (!StartServer(parts)) return;
+  } else {
+    CleanUp(parts);
+  }
+  parts.prune.status.Set(ui::kGoodToGo);
+}
+
+std::string BringForwardQuestion(const std::string& button) {
+  const char* when = nullptr;
+  if (button == "cmdExecuteAutomatedMaintenance") when = "NOW";
+  if (button == "cmdExecuteAutoMaintenanceIn1Minutes") when = "in 1 minute";
+  if (button == "cmdExecuteAutoMaintenanceIn5Minutes") when = "in 5 minutes";
+  if (button == "cmdExecuteAutoMaintenanceIn10Minutes") when = "in 10 minutes";
+  if (when == nullptr) return "";
+  return std::string("Preform auto-maintenance ") + when +
+         "?  If set, this will shut down QVServer temporarily!";
+}
+
+}  // namespace helmsman::maintenance

@@ -1,0 +1,216 @@
+#include "console/maintenance/maintenance_cycle.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "console/players/player_files_testing.h"
+#include "console/server/testing/fake_qvadmin.h"
+#include "console/server/testing/fake_server_windows.h"
+#include "console/server/testing/fake_sleeper.h"
+#include "console/ui/main_window_controls.h"
+#include "console/ui/scripted_frontend.h"
+
+namespace helmsman::maintenance {
+namespace {
+
+using players::testing::HexName;
+using players::testing::TestWorld;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+constexpr char kTitle[] = "Quorvane Control Host";
+
+class MaintenanceCycleTest : public ::testing::Test {
+ protected:
+  MaintenanceCycleTest() {
+    world_.locale = platform::PictureLocaleTexts("MM/dd/yyyy", "h:mm:ss tt");
+    auto& s = world_.settings;
+    s.optRegionalDateSetting = 0;
+    s.optRegionalTimeSetting = 0;
+    s.vscDaysInactive = 15;
+    s.vscMinutesInactive = 5;
+    s.txtQVServerWindowName = kTitle;
+    s.chkRestartQVServer = 1;
+    s.chkDeleteNonBannedInactivePlayers = 1;
+    s.chkDeleteNonBannedUninterestedPlayers = 1;
+    s.chkDeleteNonBannedEmptyPlayerFolders = 1;
+    s.chkDeleteQVServerErrorsLogfile = 1;
+    ui::AddMainWindowControls(controls_, s);
+    channel_.Initialize(7, kTitle, "/srv/QVServer.exe", "");
+    windows_.Open(kTitle);
+    error_log_ = platform::JoinPath(world_.program_folder, "qv-server-errors.log");
+    world_.files.WriteFile(error_log_, "crash\r\n", nullptr);
+  }
+  CycleParts Parts() {
+    PruneParts prune{controls_,
+                     status_,
+                     world_.logs,
+                     world_.settings,
+                     list_,
+                     reader_,
+                     world_.files,
+                     world_.program_folder,
+                     sleeper_,
+                     [this]() -> ui::Frontend& { return frontend_; },
+                     [this](const std::string& name) { return online_.count(name) > 0; },
+                     [] {}};
+    return CycleParts{
+        prune,     channel_, windows_, [this] { ++refreshes_; }, [this] { ++counter_resets_; },
+        error_log_};
+  }
+  std::string AddCharacter(const std::string& account, const std::string& name,
+                           const std::string& last_saved, int seconds = 7200) {
+    std::vector<std::string> lines = players::testing::CharacterLines(HexName(name));
+    lines[1] = "description = " + HexName(last_saved);
+    lines.back() = "total_time_played = " + std::to_string(seconds) + ".500000";
+    const std::string folder = world_.Account(account);
+    const std::string path = world_.WriteCharacter(folder, name + ".qv", lines);
+    EXPECT_EQ(reader_.Read(list_, list_.FindFirstFree(), folder, name + ".qv"), 1);
+    return path;
+  }
+  void Ban(const std::string& account) {
+    world_.files.WriteFile(platform::JoinPath(world_.Account(account), "banned"), "", nullptr);
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const players::PlayerRecord& r : list_.InUse()) names.push_back(r.name);
+    return names;
+  }
+  static std::vector<std::string> Strip(const std::vector<std::string>& lines) {
+    std::vector<std::string> messages;
+    for (const std::string& line : lines) messages.push_back(line.substr(line.find(": ")));
+    return messages;
+  }
+  std::vector<std::string> Activity() { return Strip(world_.Activity()); }
+  std::vector<std::string> Errors() { return Strip(world_.Errors()); }
+
+  TestWorld world_;
+  players::PlayerList list_;
+  players::PlayerFileReader reader_{world_.Services()};
+  ui::Controls controls_;
+  ui::StatusLine status_;
+  server::FakeSleeper sleeper_;
+  server::FakeServerWindows windows_;
+  server::FakeQVAdmin admin_{&windows_};
+  server::CommandChannel channel_{admin_, world_.logs, status_};
+  ui::ScriptedFrontend frontend_;
+  std::set<std::string> online_;
+  std::string error_log_;
+  int refreshes_ = 0;
+  int counter_resets_ = 0;
+};
+
+// Today is 06/01/2025.
+TEST_F(MaintenanceCycleTest, RestartCycleStopsCleansUpAndStartsAgain) {
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");           // inactive
+  AddCharacter("a2", "Vela", "01/16/2025 1:00:00 AM");           // inactive, banned
+  AddCharacter("a3", "Brief", "05/30/2025 1:00:00 AM", 3 * 60);  // uninterested
+  AddCharacter("a4", "Online", "01/16/2025 1:00:00 AM");         // was online before the stop
+  const std::string gone = AddCharacter("a5", "Gone", "05/30/2025 1:00:00 AM");
+  AddCharacter("a6", "Keeper", "05/30/2025 1:00:00 AM");
+  Ban("a2");
+  online_.insert("Online");
+  std::filesystem::remove(gone);
+  const std::string empty = world_.Account("empty");
+
+  RunMaintenanceCycle(Parts());
+
+  EXPECT_THAT(admin_.commands(), ElementsAre("stop qvserver", "start qvserver"));
+  EXPECT_THAT(Names(), ElementsAre("Vela", "Keeper"));
+  EXPECT_THAT(Activity(),
+              ElementsAre(": MAINTENANCE: QVServer.exe stopped for maintenance",
+                          ": MAINTENANCE: Delete Non-Banned Inactive Players (more than 15 days)",
+                          ": MAINTENANCE: Delete Non-Banned Inactive Players deleted player Orin, "
+                          "last login 01/16/2025 1:00:00 AM, (136 days)",
+                          ": MAINTENANCE: Delete Non-Banned Inactive Players deleted player "
+                          "Online, last login 01/16/2025 1:00:00 AM, (136 days)",
+                          ": MAINTENANCE: Delete Non-Banned Inactive Players deleted 2 players",
+                          ": MAINTENANCE: Delete Non-Banned Uninterested Players (less than 5 "
+                          "minutes)",
+                          ": MAINTENANCE: Delete Non-Banned Uninterested Players deleted player "
+                          "Brief, time online: 0 hours, 3 minutes, 0 seconds",
+                          ": MAINTENANCE: Delete Non-Banned Uninterested Players deleted 1 players",
+                          ": MAINTENANCE: Delete All Non-Banned Empty Player Folders removed 5 "
+                          "folders",
+                          ": MAINTENANCE: QVServer.exe started after maintenance"));
+  EXPECT_THAT(Errors(), ElementsAre(": MAINTENANCE: 1 .qv files are missing from database, "
+                                    "players were removed from list"));
+  // The folders the deleted characters left empty went too (a1, a3, a4, a5); the banned a2
+  // stays.
+  EXPECT_FALSE(std::filesystem::exists(empty));
+  EXPECT_TRUE(std::filesystem::exists(world_.Account("a2")));
+  EXPECT_FALSE(std::filesystem::exists(error_log_));
+  EXPECT_EQ(refreshes_, 1);
+  EXPECT_EQ(counter_resets_, 1);
+  EXPECT_THAT(sleeper_.pauses(), Contains(5000));
+  EXPECT_EQ(status_.text(), "Good to go");
+  EXPECT_NE(windows_.Find(kTitle), 0u);
+}
+
+TEST_F(MaintenanceCycleTest, WithoutRestartOnlinePlayersAreKept) {
+  world_.settings.chkRestartQVServer = 0;
+  AddCharacter("a1", "Online", "01/16/2025 1:00:00 AM");
+  online_.insert("Online");
+  RunMaintenanceCycle(Parts());
+  EXPECT_THAT(admin_.commands(), IsEmpty());
+  EXPECT_THAT(Names(), ElementsAre("Online"));
+  EXPECT_THAT(Activity(), Contains(": MAINTENANCE: Delete Non-Banned Inactive Players kept 1 "
+                                   "players who are online now"));
+  EXPECT_EQ(counter_resets_, 0);
+}
+
+TEST_F(MaintenanceCycleTest, ServerWindowThatStaysUpStopsTheCycleBeforeAnyDeletion) {
+  admin_.SetAnswer("stop", {1, "stop qvserver SUCCESSFUL\r\n"});  // the window stays
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");
+  world_.Account("empty");
+  RunMaintenanceCycle(Parts());
+  EXPECT_EQ(sleeper_.pauses().size(), static_cast<size_t>(kServerWindowLooks - 1));
+  EXPECT_THAT(Errors(), ElementsAre(": MAINTENANCE: QVServer.exe window \"Quorvane Control "
+                                    "Host\" still open after 120 seconds; nothing was deleted in "
+                                    "this maintenance"));
+  EXPECT_THAT(Names(), ElementsAre("Orin"));
+  EXPECT_TRUE(std::filesystem::exists(world_.Account("empty")));
+  EXPECT_TRUE(std::filesystem::exists(error_log_));
+  EXPECT_THAT(admin_.commands(), ElementsAre("stop qvserver"));
+  EXPECT_EQ(counter_resets_, 1);
+}
+
+TEST_F(MaintenanceCycleTest, WrongRegionalSettingsSkipOnlyTheirSteps) {
+  world_.settings.optRegionalDateSetting = -1;
+  world_.settings.optRegionalTimeSetting = 1;
+  world_.settings.chkDeleteNonBannedUninterestedPlayers = 0;  // reported all the same
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");
+  RunMaintenanceCycle(Parts());
+  EXPECT_THAT(Errors(),
+              ElementsAre(": MAINTENANCE: Delete Non-Banned Inactive Players did not execute as "
+                          "the date setting in the configuration tab may be incorrect",
+                          ": MAINTENANCE: Delete Non-Banned Uninterested Players did not execute "
+                          "as the time setting in the configuration tab may be incorrect"));
+  EXPECT_THAT(Names(), ElementsAre("Orin"));
+  EXPECT_THAT(Activity(), Contains(": MAINTENANCE: QVServer.exe started after maintenance"));
+}
+
+TEST_F(MaintenanceCycleTest, FailedStartLeavesTheErrorOnTheStatusLine) {
+  admin_.SetAnswer("start", {1, "start qvserver FAILED\r\n"});
+  RunMaintenanceCycle(Parts());
+  EXPECT_EQ(status_.text(), "MAINTENANCE: Error starting server!");
+  EXPECT_EQ(counter_resets_, 0);
+  EXPECT_THAT(Activity(), Not(Contains(": MAINTENANCE: QVServer.exe started after maintenance")));
+}
+
+TEST(BringForwardTest, Questions) {
+  EXPECT_EQ(BringForwardQuestion("cmdExecuteAutomatedMaintenance"),
+            "Preform auto-maintenance NOW?  If set, this will shut down QVServer temporarily!");
+  EXPECT_EQ(BringForwardQuestion("cmdExecuteAutoMaintenanceIn5Minutes"),
+            "Preform auto-maintenance in 5 minutes?  If set, this will shut down QVServer "
+            "temporarily!");
+  EXPECT_EQ(BringForwardQuestion("cmdGenerateQVStats"), "");
+}
+
+}  // namespace
+}  // namespace helmsman::maintenance
