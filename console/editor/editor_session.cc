@@ -41,10 +41,10 @@ void EditorSession::Open(EditorMode mode) {
   // Copies: the ban's list rebuild and the editor's reads must not hold on to the record.
   const std::string folder = record->account_folder;
   const std::string file = record->file_name;
-  open_ = std::make_unique<PlayerEditor>(parts_.files, frontend,
-                                         [this](CloseReason reason) { Closed(reason); });
+  open_ = std::make_unique<PlayerEditor>(
+      parts_.files, frontend, [this](CloseReason reason) { Closed(reason); }, mode);
   if (listener_) listener_(open_.get());
-  open_->Load(mode, folder, file);
+  open_->Load(folder, file);
 }
 
 bool EditorSession::BanForEdit(const players::PlayerRecord& record) {

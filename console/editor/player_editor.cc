@@ -138,8 +138,12 @@ int ClampUnits(std::string_view text) {
 }
 
 PlayerEditor::PlayerEditor(players::CharacterFileServices services, ui::Frontend& frontend,
-                           Closer closer)
-    : services_(std::move(services)), frontend_(frontend), closer_(std::move(closer)) {
+                           Closer closer, EditorMode mode)
+    : services_(std::move(services)),
+      frontend_(frontend),
+      closer_(std::move(closer)),
+      mode_(mode),
+      caption_(mode == EditorMode::kEdit ? kEditCaption : kViewCaption) {
   items_ = {
       {"lstPlayerForwardHardpoints",
        "cmbAvailableForwardHardpoints",
@@ -173,6 +177,7 @@ PlayerEditor::PlayerEditor(players::CharacterFileServices services, ui::Frontend
       {"lstPlayerCargo", "", "cmdModifyCargo", "cmdDeleteSelectedCargo", kCargoTables, false, {}},
   };
   AddControls();
+  controls_.SetEnabled("cmdSave", mode_ == EditorMode::kEdit);
   Wire();
 }
 
@@ -362,13 +367,10 @@ void PlayerEditor::Wire() {
 
 // ---- Loading ----
 
-bool PlayerEditor::Load(EditorMode mode, const std::string& account_folder,
-                        const std::string& file_name) {
+bool PlayerEditor::Load(const std::string& account_folder, const std::string& file_name) {
   loading_ = true;
   account_folder_ = account_folder;
   file_name_ = file_name;
-  caption_ = mode == EditorMode::kEdit ? kEditCaption : kViewCaption;
-  controls_.SetEnabled("cmdSave", mode == EditorMode::kEdit);
   FillCatalogueLists();
   controls_.SetText("txtPlayerFileName", platform::JoinPath(account_folder, file_name));
   Progress("Loading Playerfile...", 60);

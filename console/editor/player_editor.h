@@ -72,7 +72,9 @@ class PlayerEditor {
 
   // services: files, codec, catalogue, settings (chkDisableEditWarnings, chkServerIsModded)
   // and the program folder. All must outlive the editor.
-  PlayerEditor(players::CharacterFileServices services, ui::Frontend& frontend, Closer closer);
+  // The mode gives the caption at once, so that a window made before loading shows it.
+  PlayerEditor(players::CharacterFileServices services, ui::Frontend& frontend, Closer closer,
+               EditorMode mode);
   PlayerEditor(const PlayerEditor&) = delete;
   PlayerEditor& operator=(const PlayerEditor&) = delete;
 
@@ -83,7 +85,7 @@ class PlayerEditor {
   // Fills the catalogue lists and loads account_folder + "\" + file_name. A file that cannot
   // be decoded or read shows its messages and closes the editor (CloseReason::kNotLoaded);
   // returns false then. View mode disables cmdSave.
-  bool Load(EditorMode mode, const std::string& account_folder, const std::string& file_name);
+  bool Load(const std::string& account_folder, const std::string& file_name);
 
   // Mouse movement over the window's background, its frames or the two file lists.
   void MouseMoved() { inactivity_ = 0; }
@@ -174,6 +176,7 @@ class PlayerEditor {
   ui::Frontend& frontend_;
   Closer closer_;
   ui::Controls controls_;
+  EditorMode mode_;
   std::string caption_;
   std::string account_folder_, file_name_;
   std::vector<std::string> lines_;

@@ -38,9 +38,10 @@ class PlayerEditorTest : public ::testing::Test {
     return OpenFile(mode);
   }
   bool OpenFile(EditorMode mode = EditorMode::kEdit) {
-    editor_.emplace(world_.Services(), frontend_,
-                    [this](CloseReason reason) { closes_.push_back(reason); });
-    return editor_->Load(mode, folder_, "c1.qv");
+    editor_.emplace(
+        world_.Services(), frontend_, [this](CloseReason reason) { closes_.push_back(reason); },
+        mode);
+    return editor_->Load(folder_, "c1.qv");
   }
   ui::Controls& c() { return editor_->controls(); }
   const ui::Control& Get(const std::string& name) { return c().Get(name); }

@@ -95,8 +95,8 @@ class World {
     auto editor = std::make_unique<PlayerEditor>(
         helmsman::players::CharacterFileServices{DiskFileSystem(), codec_, catalogue_, settings_,
                                                  logs_, program_},
-        frontend_, nullptr);
-    if (!editor->Load(EditorMode::kEdit, account_, "c.qv")) return nullptr;
+        frontend_, nullptr, EditorMode::kEdit);
+    if (!editor->Load(account_, "c.qv")) return nullptr;
     return editor;
   }
 

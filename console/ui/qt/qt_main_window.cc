@@ -10,6 +10,7 @@
 #include "console/ui/main_window.h"
 #include "console/ui/qt/main_window_form.h"
 #include "console/ui/qt/qt_binding.h"
+#include "console/ui/qt/qt_editor_window.h"
 #include "console/ui/qt/qt_frontend.h"
 #include "platform/shutdown_signals.h"
 
@@ -89,6 +90,8 @@ int RunMainWindow(int argc, char** argv, ui::MainWindow& model) {
   QApplication::setApplicationName("Helmsman");
   MainWindowForm window;
   QtBinding binding(model.controls(), &window);
+  // Opens a window for each editor the model opens; deleted with this scope, before the model.
+  EditorWindows editors(model.editor_session(), &window);
   QtFrontend shown(&window, &binding);
   // Watched before start-up, which may wait a minute for the server.
   SignalEnd signal_end(&window);
