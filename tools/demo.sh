@@ -141,6 +141,19 @@ printf 'root = %s\r\n' "$root" > "$program/qvstat.ini"
   chkAutoBanEquipmentExceedsShipSpecsCheats=1 chkAutoBanShipOrEquipmentNotSoldOnBaseCheats=1 \
   optPlayerWithBadNamePunishment=1
 printf 'Griefer\r\n' > "$program/HelmsmanNameFilterAutoBan.ini"
+# 3d. Banners and maintenance: two timed banners in rotation every 5 minutes (the shortest
+# interval; the helper has the first shown at once with "Display Now"), and a maintenance
+# cycle that restarts the server, prunes non-banned inactive (600 days) and uninterested
+# characters and empty account folders; the helper brings it forward to "in 1 minute".
+"$bin/helmsman-settings" --home "$program" \
+  chkEnableTimedBanners=1 vscBannerDisplayInterval=5 \
+  "txtTimedBanner_0=Welcome to the demo universe: trade fair at every ring station today" \
+  "txtTimedBanner_1=Pilots: the Tarsis drift is full of rocks, fly with care" \
+  chkEnableAutomatedMaintenance=1 chkRestartQVServer=1 \
+  optRegionalDateSetting=0 optRegionalTimeSetting=1 \
+  chkDeleteNonBannedInactivePlayers=1 vscDaysInactive=600 \
+  chkDeleteNonBannedUninterestedPlayers=1 vscMinutesInactive=1 \
+  chkDeleteNonBannedEmptyPlayerFolders=1
 # A player list file, even an empty one, means the console reads the character files at
 # start-up without first asking whether it may (the question of a first run).
 if [ ! -f "$program/HelmsmanPlayerList.ini" ]; then
@@ -171,7 +184,10 @@ helper() {
     sleep 1
   done
   say "the server is up; a new character arrives in about 80 seconds, a crash 30 seconds later"
-  sleep 15
+  sleep 5
+  hctl click cmdDisplayTimedBannerNow &&
+    say "Display Now: the first timed banner goes to the server's chat (then one every 5 minutes)" || true
+  sleep 10
   timed_ban
   sleep 15
   ctl new "Griefer Vox" >/dev/null 2>&1 &&
@@ -185,6 +201,11 @@ helper() {
   ctl new >/dev/null 2>&1 && say "a new character has joined the server" || true
   sleep 30
   ctl crash >/dev/null 2>&1 && say "the server has crashed; the console restarts it" || true
+  sleep 40
+  # An account folder without characters, for the cycle's empty-folder step.
+  mkdir -p "$root/zz-empty-demo-account" && printf 'nobody\r\n' > "$root/zz-empty-demo-account/name"
+  hctl click cmdExecuteAutoMaintenanceIn1Minutes --answer ok &&
+    say "maintenance brought forward: the 1-minute warning now, then stop, pruning and restart (\": MAINTENANCE: \" lines)" || true
 }
 helper &
 helper_pid=$!
