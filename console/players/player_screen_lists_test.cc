@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/players/player_files_testing.h"
+#include "console/players/players_tab.h"
 #include "console/players/test_records.h"
 #include "console/ui/main_window_controls.h"
 
@@ -176,6 +177,26 @@ TEST_F(ScreenListsTest, TheBanMarkerIsAFileOfAnyLetterCase) {
   world_.files.WriteFile(platform::JoinPath(folder, "Banned"), "", nullptr);
   EXPECT_TRUE(IsBannedAccount(world_.files, folder));
   EXPECT_FALSE(IsBannedAccount(world_.files, platform::JoinPath(folder, "gone")));
+}
+
+TEST_F(ScreenListsTest, TheFolderBrowserListsAccountsAndTheirCharacterFiles) {
+  world_.WriteCharacter(world_.Account("a"), "one.qv", "x");
+  world_.WriteCharacter(world_.Account("a"), "TWO.QV", "x");
+  world_.files.WriteFile(platform::JoinPath(world_.Account("a"), "notes.txt"), "", nullptr);
+  WireFolderBrowser(controls_, world_.files, [this] { return world_.root; });
+  ShowAccountFolders(controls_, world_.files, world_.root);
+  EXPECT_EQ(C("Dir1").rows(), (Rows{"a", "b", "c"}));
+  Select("Dir1", "a");
+  controls_.Fire("Dir1", ui::ControlEvent::kClick);
+  EXPECT_EQ(C("File1").rows(), (Rows{"TWO.QV", "one.qv"}));
+
+  // A folder removed after the listing: no files, and it leaves the folder list.
+  std::filesystem::remove_all(world_.Account("c"));
+  Select("Dir1", "c");
+  controls_.Fire("Dir1", ui::ControlEvent::kClick);
+  EXPECT_EQ(C("File1").rows(), Rows{});
+  EXPECT_EQ(C("Dir1").rows(), (Rows{"a", "b"}));
+  EXPECT_EQ(C("Dir1").selected(), -1);
 }
 
 }  // namespace

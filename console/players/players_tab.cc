@@ -24,4 +24,35 @@ void WirePlayersTab(ui::Controls& controls, PlayerDatabase& database) {
               [c, db] { DisplayOnlyNamesForThisBannedPlayer(*c, db->list(), db->files()); });
 }
 
+void ShowAccountFolders(ui::Controls& controls, platform::FileSystem& files,
+                        const std::string& root) {
+  std::vector<std::string> folders;
+  ListAccountFolders(files, root, &folders);  // an unreadable root lists nothing
+  for (std::string& folder : folders) folder = folder.substr(folder.find_last_of("/\\") + 1);
+  controls.SetRows("Dir1", std::move(folders));
+  controls.Select("Dir1", -1);
+  controls.ClearRows("File1");
+}
+
+void AccountFolderChosen(ui::Controls& controls, platform::FileSystem& files,
+                         const std::string& root) {
+  const ui::Control& dir = controls.Get("Dir1");
+  const int row = dir.selected();
+  if (row < 0 || row >= static_cast<int>(dir.rows().size())) return;
+  std::vector<std::string> names;
+  if (!ListCharacterFiles(files, platform::JoinPath(root, dir.rows()[row]), &names)) {
+    ShowAccountFolders(controls, files, root);
+    return;
+  }
+  controls.SetRows("File1", std::move(names));
+}
+
+void WireFolderBrowser(ui::Controls& controls, platform::FileSystem& files,
+                       std::function<std::string()> root) {
+  for (ui::ControlEvent event : {ui::ControlEvent::kClick, ui::ControlEvent::kChange}) {
+    controls.On("Dir1", event,
+                [&controls, &files, root] { AccountFolderChosen(controls, files, root()); });
+  }
+}
+
 }  // namespace helmsman::players

@@ -3,6 +3,9 @@
 #ifndef HELMSMAN_CONSOLE_PLAYERS_PLAYERS_TAB_H_
 #define HELMSMAN_CONSOLE_PLAYERS_PLAYERS_TAB_H_
 
+#include <functional>
+#include <string>
+
 #include "console/players/player_generation.h"
 #include "console/ui/controls.h"
 
@@ -19,6 +22,19 @@ namespace helmsman::players {
 //   chkDisplayOnlyNamesForThisPlayer click, chkDisplayOnlyNamesForThisBannedPlayer click
 // The database must outlive the handlers.
 void WirePlayersTab(ui::Controls& controls, PlayerDatabase& database);
+
+// The folder browser above the tabs: `Dir1` lists the account folders of the account root
+// (the folder of QVServer.cfg) by name; choosing one lists its ".qv" files (letter case
+// ignored) in `File1`. A chosen folder that cannot be read any more (removed since the
+// listing) empties `File1` and lists the folders again, without it.
+void ShowAccountFolders(ui::Controls& controls, platform::FileSystem& files,
+                        const std::string& root);
+void AccountFolderChosen(ui::Controls& controls, platform::FileSystem& files,
+                         const std::string& root);
+// Registers AccountFolderChosen on `Dir1` click and change; root is asked at each choice
+// (the operator may change the configuration path). files must outlive the handlers.
+void WireFolderBrowser(ui::Controls& controls, platform::FileSystem& files,
+                       std::function<std::string()> root);
 
 }  // namespace helmsman::players
 

@@ -242,6 +242,8 @@ void MainWindow::WireHandlers() {
                   "cmdSavePlayerActivityLog");
   WireLogHandlers(logs::LogId::kHelmError, "cmdClearHELMErrorLog", "cmdSaveHELMErrorLog");
   players::WirePlayersTab(controls_, *player_database_);
+  players::WireFolderBrowser(
+      controls_, files_, [this] { return players::AccountRoot(settings_->txtQVServercfgPath); });
   tracking_->WireListHandlers();
   players::WireKickSettings(controls_, [this]() -> Frontend& { return frontend(); });
   publishing::WireWebOutputTab(controls_, [this]() -> Frontend& { return frontend(); });
@@ -338,6 +340,9 @@ bool MainWindow::StartUp() {
   maintenance::ShowLimitLabels(controls_);
   // The loaded option values, as their scroll bars' change events would show them.
   publishing::ShowOptionCaptions(controls_);
+  // The settings name the account root only now.
+  players::ShowAccountFolders(controls_, files_,
+                              players::AccountRoot(settings_->txtQVServercfgPath));
   for (const char* control : kQVAdminTextControls) {
     accepted_qvadmin_texts_[control] = controls_.Get(control).text();
   }
