@@ -190,5 +190,19 @@ TEST_F(EditorSessionTest, AFileThatCannotBeDecodedRunsTheClosingSteps) {
   EXPECT_TRUE(model_->operating());
 }
 
+TEST_F(EditorSessionTest, ShutDownClosesAnOpenEditorWhileTheServerIsStillBound) {
+  SelectAda();
+  Decoded("Helmsman.tmp", "1");
+  frontend_.QueueAnswer(true);
+  frontend_.QueueAnswer(true);
+  Click("cmdEditPlayer");
+  ASSERT_NE(Editor(), nullptr);
+  frontend_.QueueAnswer(true);
+  model_->ShutDown();
+  EXPECT_EQ(Editor(), nullptr);
+  EXPECT_THAT(Commands(), Contains("unban Ada Quill"));
+  EXPECT_THAT(Log(), Contains(": Player Ada Quill unbanned by helmsman after edit"));
+}
+
 }  // namespace
 }  // namespace helmsman::editor

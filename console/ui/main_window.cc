@@ -351,6 +351,11 @@ bool MainWindow::StartUp() {
 }
 
 void MainWindow::ShutDown() {
+  // An editor still open closes first, while QVAdmin is bound: its edit ban is offered for
+  // lifting and the record is read again before the player list is saved.
+  if (editor::PlayerEditor* open = editor_session_->editor()) {
+    open->Close(editor::CloseReason::kOperator);
+  }
   operating_ = false;
   RunShutDown(Parts(), &life_cycle_);
 }
