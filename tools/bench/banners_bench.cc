@@ -15,6 +15,7 @@
 #include "console/banners/banners.h"
 #include "console/logs/logs.h"
 #include "console/server/command_channel.h"
+#include "console/server/testing/compliant_qvadmin.h"
 #include "console/settings/settings.h"
 #include "console/ui/main_window_controls.h"
 #include "platform/clock.h"
@@ -24,23 +25,6 @@
 namespace {
 
 using namespace helmsman;
-
-class AgreeingServer : public server::QVAdminApi {
- public:
-  int32_t Initialize(int32_t, const std::string&, const std::string&, const std::string&,
-                     std::string*) override {
-    return 1;
-  }
-  int32_t DoCommand(const std::string& command, char* result_text, uint32_t result_size,
-                    std::string*) override {
-    const std::string reply = command + " SUCCESSFUL\r\n";
-    const size_t n = std::min<size_t>(reply.size(), result_size - 1);
-    std::memcpy(result_text, reply.data(), n);
-    result_text[n] = '\0';
-    return 1;
-  }
-  int32_t Release(int32_t, std::string*) override { return 1; }
-};
 
 struct Bench {
   Bench()
@@ -66,7 +50,7 @@ struct Bench {
   platform::PictureLocaleTexts locale{"M/d/yyyy", "h:mm:ss tt"};
   logs::Logs logs;
   ui::StatusLine status{nullptr};
-  AgreeingServer server;
+  server::CompliantQVAdmin server;
   server::CommandChannel channel;
   ui::Controls controls;
   settings::Settings settings;

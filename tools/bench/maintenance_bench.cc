@@ -24,6 +24,7 @@
 #include "console/players/player_files_testing.h"
 #include "console/players/player_generation.h"
 #include "console/server/command_channel.h"
+#include "console/server/testing/compliant_qvadmin.h"
 #include "console/ui/main_window_controls.h"
 
 namespace {
@@ -35,23 +36,6 @@ constexpr int kAccounts = 4000;
 constexpr int kPerAccount = 5;
 constexpr int kEmptyFolders = 500;
 constexpr char kTitle[] = "Quorvane Bench Host";
-
-class AgreeingServer : public server::QVAdminApi {
- public:
-  int32_t Initialize(int32_t, const std::string&, const std::string&, const std::string&,
-                     std::string*) override {
-    return 1;
-  }
-  int32_t DoCommand(const std::string& command, char* result_text, uint32_t result_size,
-                    std::string*) override {
-    const std::string reply = command + " SUCCESSFUL\r\n";
-    const size_t n = std::min<size_t>(reply.size(), result_size - 1);
-    std::memcpy(result_text, reply.data(), n);
-    result_text[n] = '\0';
-    return 1;
-  }
-  int32_t Release(int32_t, std::string*) override { return 1; }
-};
 
 class NoWindows : public server::ServerWindows {
  public:
@@ -156,7 +140,7 @@ struct Bench {
   platform::PictureLocaleTexts locale{"MM/dd/yyyy", "h:mm:ss tt"};
   logs::Logs logs;
   ui::StatusLine status;
-  AgreeingServer server;
+  server::CompliantQVAdmin server;
   server::CommandChannel channel;
   NoWindows windows;
   NoSleep sleeper;

@@ -28,6 +28,7 @@
 #include "console/moderation/filters.h"
 #include "console/players/player_list.h"
 #include "console/server/command_channel.h"
+#include "console/server/testing/compliant_qvadmin.h"
 #include "console/settings/settings.h"
 #include "console/ui/main_window_controls.h"
 #include "platform/clock.h"
@@ -40,23 +41,6 @@ namespace fs = std::filesystem;
 using namespace helmsman;
 
 constexpr int kRecords = 20000;
-
-class AgreeingServer : public server::QVAdminApi {
- public:
-  int32_t Initialize(int32_t, const std::string&, const std::string&, const std::string&,
-                     std::string*) override {
-    return 1;
-  }
-  int32_t DoCommand(const std::string& command, char* result_text, uint32_t result_size,
-                    std::string*) override {
-    const std::string reply = command + " SUCCESSFUL\r\n";
-    const size_t n = std::min<size_t>(reply.size(), result_size - 1);
-    std::memcpy(result_text, reply.data(), n);
-    result_text[n] = '\0';
-    return 1;
-  }
-  int32_t Release(int32_t, std::string*) override { return 1; }
-};
 
 class NoSleep : public server::Sleeper {
  public:
@@ -111,7 +95,7 @@ struct Bench {
   ui::Controls controls;
   ui::StatusLine status;
   settings::Settings settings;
-  AgreeingServer server;
+  server::CompliantQVAdmin server;
   server::CommandChannel channel;
   players::PlayerList players;
   NoSleep sleeper;

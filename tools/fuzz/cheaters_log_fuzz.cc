@@ -14,6 +14,7 @@
 #include "console/players/player_list.h"
 #include "console/server/command_channel.h"
 #include "console/server/qvadmin_api.h"
+#include "console/server/testing/compliant_qvadmin.h"
 #include "console/settings/settings.h"
 #include "console/settings/text_lines.h"
 #include "console/ui/frontend.h"
@@ -30,24 +31,6 @@ constexpr char kRoot[] = "/fuzz/server/Accts/MultiPlayer";
 const char* const kPilots[][2] = {
     {"Kess Orrin", "0A-1234ABCD"}, {"Vael Dun", "0B-00C0FFEE"}, {"Brune Tael", "0C-0BADF00D"}};
 
-// Carries out every command: "<command> SUCCESSFUL" in as much of the buffer as there is.
-class CompliantLibrary : public helmsman::server::QVAdminApi {
- public:
-  int32_t Initialize(int32_t, const std::string&, const std::string&, const std::string&,
-                     std::string*) override {
-    return 1;
-  }
-  int32_t DoCommand(const std::string& command, char* result_text, uint32_t result_size,
-                    std::string*) override {
-    const std::string reply = command + " SUCCESSFUL\r\n";
-    if (result_text != nullptr && reply.size() < result_size) {
-      std::memcpy(result_text, reply.c_str(), reply.size() + 1);
-    }
-    return 1;
-  }
-  int32_t Release(int32_t, std::string*) override { return 1; }
-};
-
 struct World {
   World() {
     settings.txtQVServercfgPath = std::string(kRoot) + "/QVServer.cfg";
@@ -59,7 +42,7 @@ struct World {
   helmsman::platform::FakeClock clock;
   helmsman::platform::PictureLocaleTexts locale{"M/d/yyyy", "h:mm:ss tt"};
   helmsman::ui::StatusLine status;
-  CompliantLibrary library;
+  helmsman::server::CompliantQVAdmin library;
   helmsman::settings::Settings settings;
   players::PlayerList list;
 };
