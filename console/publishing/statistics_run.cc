@@ -7,13 +7,13 @@ namespace helmsman::publishing {
 
 namespace {
 
-struct OptionSpec {
+struct StatOption {
   int settings::Settings::*checked;
   int settings::Settings::*value;  // nullptr: an option without a value
   const char* option;
 };
 
-const OptionSpec kOptions[] = {
+const StatOption kOptions[] = {
     {&settings::Settings::chkQVStatShowTopNPlayers, &settings::Settings::vscQVStatShowTopNPlayers,
      " -top "},
     {&settings::Settings::chkQVStatShowPlayersAtRankN,
@@ -65,12 +65,12 @@ std::vector<std::string> ShellLines(const settings::Settings& s,
 
 std::string QVStatOptions(const settings::Settings& s, ScriptForm form) {
   std::string options;
-  for (const OptionSpec& spec : kOptions) {
-    if (s.*spec.checked == 0) continue;
-    if (spec.value != nullptr) {
-      options += spec.option + Value16(s.*spec.value);
+  for (const StatOption& stat : kOptions) {
+    if (s.*stat.checked == 0) continue;
+    if (stat.value != nullptr) {
+      options += stat.option + Value16(s.*stat.value);
     } else {
-      options += form == ScriptForm::kBatch ? spec.option : " -pos";
+      options += form == ScriptForm::kBatch ? stat.option : " -pos";
     }
   }
   return options;

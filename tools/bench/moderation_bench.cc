@@ -64,7 +64,7 @@ struct Bench {
     }
     for (int f = 0; f < 200; ++f) {
       settings.lstNameScanFilters.push_back("forbidden" + std::to_string(f));
-      settings.lstEquipmentScanFilters.push_back("Banned Part " + std::to_string(f));
+      settings.lstEquipmentScanFilters.push_back("Banned Module " + std::to_string(f));
     }
     settings.chkAutoBanPlayersWithSpecifiedEquipment = 1;
     settings.chkAutoBanPlayersWithUnknownEquipment = 1;
@@ -126,7 +126,7 @@ void BM_FilterTickActing(benchmark::State& state) {
   for (int step = 0; step < 3; ++step) {
     players::PlayerRecord& r = *bench.players.At(kRecords - 1 - step);
     r.name = "forbidden199 pilot " + std::to_string(step);
-    r.weapons[7] = "Banned Part 199";
+    r.weapons[7] = "Banned Module 199";
     r.unknown_equipment_code = "0x7e57";
   }
   bench.settings.vscPlayerCharacterNumberLimit = 1;
