@@ -25,22 +25,11 @@ class BannersMaintenanceEndToEndTest : public ConsoleFixture {
     stored->optRegionalDateSetting = logs::kMonthFirst;
     stored->optRegionalTimeSetting = logs::kTwelveHour;
   }
-  void Start() {
-    frontend_.QueueAnswer(true);  // the first run's generation
-    ASSERT_TRUE(window_->StartUp());
-    ASSERT_EQ(window_->start_up_outcome(), ui::StartUpOutcome::kRunning)
-        << controls().Get("lblStatus").text();
-    ASSERT_EQ(window_->players().Count(), 6);
-  }
-  void Tick() { controls().Fire("tmrMainEventTimer", ui::ControlEvent::kTimer); }
   void Type(const std::string& box, const std::string& text) {
     controls().SetText(box, text);
     controls().Fire(box, ui::ControlEvent::kChange);
   }
-  std::string ChatLog() {
-    std::ifstream in(server_ + "/chat.log");
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  std::string ChatLog() { return ServerFile("chat.log"); }
   size_t Count(const std::string& text, const std::string& what) {
     size_t count = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
@@ -48,14 +37,10 @@ class BannersMaintenanceEndToEndTest : public ConsoleFixture {
     }
     return count;
   }
-  bool Logged(logs::LogId log, const std::string& message) {
-    const std::vector<std::string> messages = Messages(log);
-    return std::find(messages.begin(), messages.end(), message) != messages.end();
-  }
 };
 
 TEST_F(BannersMaintenanceEndToEndTest, TimedBannersRotateAndADailyBannerFiresOnce) {
-  Start();
+  StartWithSixCharacters();
   settings::Settings& s = window_->settings();
   s.chkEnableTimedBanners = 1;
   s.vscBannerDisplayInterval = 5;
@@ -91,7 +76,7 @@ TEST_F(BannersMaintenanceEndToEndTest, TimedBannersRotateAndADailyBannerFiresOnc
 }
 
 TEST_F(BannersMaintenanceEndToEndTest, CycleWithRestartWarnsStopsPrunesAndStartsAgain) {
-  Start();
+  StartWithSixCharacters();
   settings::Settings& s = window_->settings();
   s.chkEnableAutomatedMaintenance = 1;
   s.chkRestartQVServer = 1;
@@ -153,7 +138,7 @@ TEST_F(BannersMaintenanceEndToEndTest, CycleWithRestartWarnsStopsPrunesAndStarts
 }
 
 TEST_F(BannersMaintenanceEndToEndTest, ManualPruningRemovesAnEmptyFolderAndKeepsABannedOne) {
-  Start();
+  StartWithSixCharacters();
   const std::string root =
       fs::path(window_->players().At(0)->account_folder).parent_path().string();
   fs::create_directories(root + "/zz_plain");

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -221,6 +222,25 @@ class ConsoleFixture : public ::testing::Test {
       messages.push_back(at == std::string::npos ? lines[i] : lines[i].substr(at));
     }
     return messages;
+  }
+  // Start-up over the fixture's six characters, answering the first run's generation OK.
+  void StartWithSixCharacters() {
+    frontend_.QueueAnswer(true);
+    ASSERT_TRUE(window_->StartUp());
+    ASSERT_EQ(window_->start_up_outcome(), ui::StartUpOutcome::kRunning)
+        << controls().Get("lblStatus").text();
+    ASSERT_EQ(window_->players().Count(), 6);
+  }
+  // One tick of the main event timer.
+  void Tick() { controls().Fire("tmrMainEventTimer", ui::ControlEvent::kTimer); }
+  bool Logged(logs::LogId log, const std::string& message) {
+    const std::vector<std::string> messages = Messages(log);
+    return std::find(messages.begin(), messages.end(), message) != messages.end();
+  }
+  // A file of the server's folder ("chat.log" ...), "" when there is none.
+  std::string ServerFile(const std::string& name) {
+    std::ifstream in(server_ + "/" + name);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   // The pid of the running (not crashed) server; 0 when there is none.
   pid_t RunningServer() {

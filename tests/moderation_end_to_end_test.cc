@@ -21,13 +21,6 @@ class ModerationEndToEndTest : public ConsoleFixture {
     stored->chkAutoBanShipRelatedCheaters = 1;
     stored->lblPlayerCharacterNumberLimit = 0;
   }
-  void Start() {
-    frontend_.QueueAnswer(true);  // the first run's generation
-    ASSERT_TRUE(window_->StartUp());
-    ASSERT_EQ(window_->start_up_outcome(), ui::StartUpOutcome::kRunning)
-        << controls().Get("lblStatus").text();
-    ASSERT_EQ(window_->players().Count(), 6);
-  }
   const players::PlayerRecord& Record(int index) { return *window_->players().At(index); }
   players::PlayerRecord& Record(const std::string& name) {
     return *window_->players().At(window_->players().FindByName(name));
@@ -35,7 +28,6 @@ class ModerationEndToEndTest : public ConsoleFixture {
   bool Banned(const std::string& name) {
     return fs::exists(Record(name).account_folder + "/banned");
   }
-  void Tick() { controls().Fire("tmrMainEventTimer", ui::ControlEvent::kTimer); }
   void UpdateNow() {
     controls().Fire("cmdUpdatePlayersOnline", ui::ControlEvent::kClick);
     Tick();
@@ -54,18 +46,10 @@ class ModerationEndToEndTest : public ConsoleFixture {
   bool Online(const std::string& name) {
     return Ctl({"online"}).out.find(name) != std::string::npos;
   }
-  bool Logged(logs::LogId log, const std::string& message) {
-    const std::vector<std::string> messages = Messages(log);
-    return std::find(messages.begin(), messages.end(), message) != messages.end();
-  }
-  std::string ServerFile(const std::string& name) {
-    std::ifstream in(server_ + "/" + name);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
 };
 
 TEST_F(ModerationEndToEndTest, KicksBansAndUnbansReachTheServer) {
-  Start();
+  StartWithSixCharacters();
   const std::string ann = Record(0).name, bob = Record(2).name, cy = Record(4).name;
   ASSERT_EQ(Ctl({"join", ann}).code, 0);
   ASSERT_EQ(Ctl({"join", bob}).code, 0);
@@ -100,7 +84,7 @@ TEST_F(ModerationEndToEndTest, KicksBansAndUnbansReachTheServer) {
 }
 
 TEST_F(ModerationEndToEndTest, ACheatEndsInAnAnnouncedBanWithinOneUpdate) {
-  Start();
+  StartWithSixCharacters();
   const std::string ann = Record(0).name;
   ASSERT_EQ(Ctl({"join", ann}).code, 0);
   ASSERT_EQ(Ctl({"cheat", "ship", ann}).code, 0);
@@ -123,7 +107,7 @@ TEST_F(ModerationEndToEndTest, ACheatEndsInAnAnnouncedBanWithinOneUpdate) {
 }
 
 TEST_F(ModerationEndToEndTest, ANameFilterBansTheScannedPlayer) {
-  Start();
+  StartWithSixCharacters();
   const std::string ann = Record(0).name;
   window_->settings().lstNameScanFilters = {ann.substr(1, 3)};
   window_->settings().optPlayerWithBadNamePunishment = 1;
@@ -138,7 +122,7 @@ TEST_F(ModerationEndToEndTest, ANameFilterBansTheScannedPlayer) {
 }
 
 TEST_F(ModerationEndToEndTest, ATimedBanThatHasRunOutIsLiftedAtTheNextCheck) {
-  Start();
+  StartWithSixCharacters();
   const std::string bob = Record(2).name;
   Select("lstPlayers", bob);
   ClickOk("cmdBanToggle");

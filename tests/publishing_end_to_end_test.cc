@@ -54,7 +54,6 @@ class PublishingEndToEndTest : public ConsoleFixture {
     platform::DiskFileSystem().WriteFile(Path(name), text, nullptr);
     return Path(name);
   }
-  void Tick() { controls().Fire("tmrMainEventTimer", ui::ControlEvent::kTimer); }
 };
 
 TEST_F(PublishingEndToEndTest, OnlinePageListsExactlyThePlayersTheServerReports) {

@@ -48,19 +48,6 @@ class EditorSessionTest : public ui::testing::StartedConsole {
     controls().Select("lstPlayers", 0);
     controls().Fire("lstPlayers", ui::ControlEvent::kClick);
   }
-  void Click(const std::string& name) { controls().Fire(name, ui::ControlEvent::kClick); }
-  Rows Commands() {
-    Rows sent = admin_.commands();
-    sent.erase(sent.begin());  // "start qvserver"
-    return sent;
-  }
-  Rows Log() {
-    Rows messages;
-    for (const std::string& line : model_->logs().lines(logs::LogId::kServerActivity)) {
-      messages.push_back(line.substr(line.find(": ")));
-    }
-    return messages;
-  }
   PlayerEditor* Editor() { return model_->editor_session().editor(); }
   const players::PlayerRecord& Ada() { return *model_->players().At(0); }
 
@@ -81,7 +68,7 @@ TEST_F(EditorSessionTest, EditBansForTheEditAndClosingUnbansAndRereads) {
                           "duration of the edit.  If they are online, they will be kicked.  "
                           "Proceed? -> OK"));
   EXPECT_THAT(Commands(), ElementsAre("ban Ada Quill"));
-  EXPECT_THAT(Log(), Contains(": Player Ada Quill banned by helmsman for edit"));
+  EXPECT_THAT(ServerLog(), Contains(": Player Ada Quill banned by helmsman for edit"));
   EXPECT_EQ(controls().Get("cmdBanToggle").text(), "Unban Player");
   ASSERT_NE(Editor(), nullptr);
   EXPECT_EQ(Editor()->caption(), "Helmsman -- Edit Player");
@@ -99,7 +86,7 @@ TEST_F(EditorSessionTest, EditBansForTheEditAndClosingUnbansAndRereads) {
   EXPECT_THAT(frontend_.shown(),
               ElementsAre("ask [Unban Confirmation] Unban player Ada Quill? -> OK"));
   EXPECT_THAT(Commands(), ElementsAre("ban Ada Quill", "unban Ada Quill"));
-  EXPECT_THAT(Log(), Contains(": Player Ada Quill unbanned by helmsman after edit"));
+  EXPECT_THAT(ServerLog(), Contains(": Player Ada Quill unbanned by helmsman after edit"));
   EXPECT_EQ(controls().Get("cmdBanToggle").text(), "Ban Player");
   EXPECT_EQ(controls().Get("lblStatus").text(), "Good to go");
   EXPECT_EQ(Ada().money, "777");  // read again at close
@@ -201,7 +188,7 @@ TEST_F(EditorSessionTest, ShutDownClosesAnOpenEditorWhileTheServerIsStillBound) 
   model_->ShutDown();
   EXPECT_EQ(Editor(), nullptr);
   EXPECT_THAT(Commands(), Contains("unban Ada Quill"));
-  EXPECT_THAT(Log(), Contains(": Player Ada Quill unbanned by helmsman after edit"));
+  EXPECT_THAT(ServerLog(), Contains(": Player Ada Quill unbanned by helmsman after edit"));
 }
 
 }  // namespace

@@ -13,6 +13,15 @@ namespace helmsman::editor {
 namespace {
 
 using gamedata::Table;
+using players::kBaseKey;
+using players::kCargoKey;
+using players::kEquipKey;
+using players::kLastBaseKey;
+using players::kMoneyKey;
+using players::kNameKey;
+using players::kPosKey;
+using players::kShipKey;
+using players::kSystemKey;
 using players::NumberText;
 using players::ReadNumber;
 using players::StartsWith;
@@ -20,16 +29,7 @@ using players::ValueOf;
 using ui::ControlEvent;
 using ui::ControlKind;
 
-constexpr std::string_view kNameKey = "name = ";
 constexpr std::string_view kHouseKey = "house = ";
-constexpr std::string_view kMoneyKey = "money = ";
-constexpr std::string_view kSystemKey = "system = ";
-constexpr std::string_view kBaseKey = "base = ";
-constexpr std::string_view kPosKey = "pos = ";
-constexpr std::string_view kLastBaseKey = "last_base = ";
-constexpr std::string_view kShipKey = "ship_archetype = ";
-constexpr std::string_view kEquipKey = "equip = ";
-constexpr std::string_view kCargoKey = "cargo = ";
 constexpr std::string_view kVisitKey = "visit = ";
 constexpr std::string_view kLockedGateKey = "locked_gate = ";
 constexpr size_t kHashLength = 10;

@@ -37,10 +37,6 @@ class BansTest : public ui::testing::StartedConsole {
     platform::DiskFileSystem().WriteFile(folder + "/banned", "", &error);
     model_->player_database().FillScreenLists();
   }
-  players::PlayerRecord& Record(const std::string& name) {
-    return *model_->players().At(model_->players().FindByName(name));
-  }
-  void Click(const std::string& name) { controls().Fire(name, ui::ControlEvent::kClick); }
   void SelectRow(const std::string& list, const std::string& row) {
     const std::vector<std::string>& rows = controls().Get(list).rows();
     const auto it = std::find(rows.begin(), rows.end(), row);
@@ -48,19 +44,6 @@ class BansTest : public ui::testing::StartedConsole {
     controls().Select(list, static_cast<int>(it - rows.begin()));
     Click(list);
   }
-  std::vector<std::string> Commands() {
-    std::vector<std::string> sent = admin_.commands();
-    sent.erase(sent.begin());  // "start qvserver"
-    return sent;
-  }
-  std::vector<std::string> Log(logs::LogId log) {
-    std::vector<std::string> messages;
-    for (const std::string& line : model_->logs().lines(log)) {
-      messages.push_back(line.substr(line.find(": ")));
-    }
-    return messages;
-  }
-  const ui::Control& Get(const std::string& name) { return controls().Get(name); }
   void SetTimedBan(const std::string& name, int hour, int month, int day, int year) {
     players::PlayerRecord& r = Record(name);
     r.ban_until_hour = std::to_string(hour);
@@ -81,7 +64,8 @@ TEST_F(BansTest, BanToggleBansAndTheCaptionTurns) {
   Click("cmdBanToggle");
   EXPECT_THAT(frontend_.shown(), ElementsAre("ask [Ban Confirmation] Ban player Ada Quill? -> OK"));
   EXPECT_THAT(Commands(), ElementsAre("ban Ada Quill"));
-  EXPECT_THAT(Log(logs::LogId::kServerActivity), Contains(": Player Ada Quill banned by helmsman"));
+  EXPECT_THAT(Messages(logs::LogId::kServerActivity),
+              Contains(": Player Ada Quill banned by helmsman"));
   EXPECT_EQ(Get("cmdBanToggle").text(), "Unban Player");
   EXPECT_EQ(Get("lblStatus").text(), "Good to go");
   EXPECT_TRUE(Get("tmrMainEventTimer").enabled());
@@ -97,7 +81,7 @@ TEST_F(BansTest, UnbanFromEitherListEmptiesTheBanData) {
   EXPECT_THAT(frontend_.shown(),
               ElementsAre("ask [Unban Confirmation] Unban player Ada Quill? -> OK"));
   EXPECT_THAT(Commands(), ElementsAre("unban Ada Quill"));
-  EXPECT_THAT(Log(logs::LogId::kServerActivity),
+  EXPECT_THAT(Messages(logs::LogId::kServerActivity),
               Contains(": Player Ada Quill unbanned by helmsman"));
   EXPECT_EQ(Record("Ada Quill").ban_until_hour, "");
   EXPECT_EQ(Record("Ada Quill").ban_reason, "");
@@ -119,9 +103,9 @@ TEST_F(BansTest, ACommandThatDidNotGoThroughSaysSoInsteadOfLookingBusy) {
   Click("cmdUnbanPlayer");
   EXPECT_EQ(Get("lblStatus").text(), "Unable to unban player!");
   EXPECT_THAT(
-      Log(logs::LogId::kHelmError),
+      Messages(logs::LogId::kHelmError),
       Contains(HasSubstr("The unban of player Ada Quill did not go through: QVAdmin is busy")));
-  EXPECT_THAT(Log(logs::LogId::kServerActivity),
+  EXPECT_THAT(Messages(logs::LogId::kServerActivity),
               ::testing::Not(Contains(HasSubstr("unbanned by helmsman"))));
   EXPECT_TRUE(Get("tmrMainEventTimer").enabled());
 }
@@ -236,7 +220,7 @@ TEST_F(BansTest, TheUnbanCheckLiftsDueBansOnly) {
                            model_->players(), [] {}, model_->settings(), platform::DiskFileSystem(),
                            [this]() -> ui::Frontend& { return frontend_; }, duration_});
   EXPECT_THAT(Commands(), ElementsAre("unban Ada Quill", "unban Cyra Holt"));
-  EXPECT_THAT(Log(logs::LogId::kServerActivity),
+  EXPECT_THAT(Messages(logs::LogId::kServerActivity),
               Contains(": Player Ada Quill unbanned by automated unban check"));
   EXPECT_EQ(Record("Ada Quill").ban_until_year, "");
   EXPECT_EQ(Record("Ada Quill").ban_reason, "");

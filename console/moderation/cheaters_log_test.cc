@@ -59,20 +59,6 @@ class CheatersLogTest : public ui::testing::StartedConsole {
     return data;
   }
   bool Exists(const std::string& name) { return std::filesystem::exists(root_ + "/" + name); }
-  std::vector<std::string> Commands() {
-    std::vector<std::string> sent = admin_.commands();
-    sent.erase(sent.begin());
-    return sent;
-  }
-  std::vector<std::string> Log(logs::LogId log) {
-    std::vector<std::string> messages;
-    for (const std::string& line : model_->logs().lines(log))
-      messages.push_back(line.substr(line.find(": ")));
-    return messages;
-  }
-  players::PlayerRecord& Record(const std::string& name) {
-    return *model_->players().At(model_->players().FindByName(name));
-  }
 
   std::string root_;
   std::unique_ptr<CheatersLogScan> scan_;
@@ -104,9 +90,9 @@ TEST_F(CheatersLogTest, BansTheChosenKindsAndMovesEveryLine) {
               ElementsAre("message KALDERON AutoBan - Player Ada Quill automatically banned for a "
                           "Ship Related cheat!",
                           "ban Ada Quill"));
-  EXPECT_THAT(Log(logs::LogId::kServerActivity),
+  EXPECT_THAT(Messages(logs::LogId::kServerActivity),
               Contains(": Player Ada Quill autobanned for a Ship Related cheat!"));
-  EXPECT_THAT(Log(logs::LogId::kServerActivity),
+  EXPECT_THAT(Messages(logs::LogId::kServerActivity),
               Contains(": Player Nobody Here is listed in the cheaters.log file, but no longer "
                        "exists in the database to be banned."));
   EXPECT_EQ(Record("Ada Quill").ban_reason, "Autobanned by KALDERON for a Ship Related cheat!");
@@ -159,7 +145,7 @@ TEST_F(CheatersLogTest, BadLinesAreMovedAndReported) {
            " on 2026-12-08 20:51:00 acct 0000ABCD\r\n");
   Scan().Run();
   EXPECT_THAT(Commands(), IsEmpty());
-  const std::vector<std::string> errors = Log(logs::LogId::kHelmError);
+  const std::vector<std::string> errors = Messages(logs::LogId::kHelmError);
   EXPECT_EQ(std::count_if(errors.begin(), errors.end(),
                           [](const std::string& m) {
                             return m.find("names no character") != std::string::npos;
@@ -195,7 +181,7 @@ TEST_F(CheatersLogTest, AFolderThatCannotBeWrittenIsReportedOnceAndNothingIsBann
   Scan().Run();
   ::chmod(root_.c_str(), 0755);
   EXPECT_THAT(Commands(), IsEmpty());
-  EXPECT_EQ(Log(logs::LogId::kHelmError).size(), 1u);
+  EXPECT_EQ(Messages(logs::LogId::kHelmError).size(), 1u);
   EXPECT_TRUE(Exists("cheaters.log"));
 }
 
@@ -215,8 +201,8 @@ TEST_F(CheatersLogTest, ALogThatCannotBeMovedAsideIsReportedOnceAndLeftAlone) {
   scan.Run();
   scan.Run();
   EXPECT_THAT(Commands(), IsEmpty());
-  ASSERT_EQ(Log(logs::LogId::kHelmError).size(), 1u);
-  EXPECT_THAT(Log(logs::LogId::kHelmError)[0], HasSubstr("cannot be moved aside"));
+  ASSERT_EQ(Messages(logs::LogId::kHelmError).size(), 1u);
+  EXPECT_THAT(Messages(logs::LogId::kHelmError)[0], HasSubstr("cannot be moved aside"));
   EXPECT_TRUE(Exists("cheaters.log"));
 }
 

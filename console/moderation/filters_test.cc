@@ -27,19 +27,6 @@ class FiltersTest : public ui::testing::StartedConsole {
                        sleeper_,          [this]() -> ui::Frontend& { return frontend_; }};
   }
   settings::Settings& S() { return model_->settings(); }
-  std::vector<std::string> Commands() {
-    std::vector<std::string> sent = admin_.commands();
-    sent.erase(sent.begin());
-    return sent;
-  }
-  std::vector<std::string> ServerLog() {
-    std::vector<std::string> messages;
-    for (const std::string& line : model_->logs().lines(logs::LogId::kServerActivity)) {
-      messages.push_back(line.substr(line.find(": ")));
-    }
-    return messages;
-  }
-  void Click(const std::string& name) { controls().Fire(name, ui::ControlEvent::kClick); }
 };
 
 TEST(FilterMatchTest, NamesIgnoreCaseAndEquipmentPrefersShipShieldAndGenerator) {

@@ -32,25 +32,10 @@ class KicksTest : public ui::testing::StartedConsole {
     record.system = system;
     model_->players().Add(record);
   }
-  void Click(const std::string& name) { controls().Fire(name, ui::ControlEvent::kClick); }
   void SelectOnline(const std::string& list, int row) {
     controls().Select(list, row);
     Click(list);
   }
-  // The commands sent after start-up.
-  std::vector<std::string> Commands() {
-    std::vector<std::string> sent = admin_.commands();
-    sent.erase(sent.begin());  // "start qvserver"
-    return sent;
-  }
-  std::vector<std::string> ServerLog() {
-    std::vector<std::string> messages;
-    for (const std::string& line : model_->logs().lines(logs::LogId::kServerActivity)) {
-      messages.push_back(line.substr(line.find(": ")));
-    }
-    return messages;
-  }
-  const ui::Control& Get(const std::string& name) { return controls().Get(name); }
 
   std::vector<bool> timer_during_;
   std::vector<std::string> status_during_;

@@ -1,9 +1,9 @@
 #include "console/players/player_file_reader.h"
-
 #include <cmath>
 #include <utility>
 
 #include "console/players/default_name.h"
+#include "console/players/working_text.h"
 
 namespace helmsman::players {
 
@@ -13,15 +13,7 @@ using gamedata::Table;
 using logs::LogId;
 
 constexpr std::string_view kDescriptionKey = "description = ";
-constexpr std::string_view kNameKey = "name = ";
 constexpr std::string_view kRankKey = "rank = ";
-constexpr std::string_view kMoneyKey = "money = ";
-constexpr std::string_view kSystemKey = "system = ";
-constexpr std::string_view kBaseKey = "base = ";
-constexpr std::string_view kPosKey = "pos = ";
-constexpr std::string_view kShipKey = "ship_archetype = ";
-constexpr std::string_view kEquipKey = "equip = ";
-constexpr std::string_view kCargoKey = "cargo = ";
 constexpr std::string_view kKillsKey = "ship_type_killed = ";
 constexpr std::string_view kTimeKey = "total_time_played = ";
 constexpr std::string_view kEquipmentEnd = "last_base";

@@ -1,20 +1,15 @@
 #include "console/players/punishments.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "console/players/working_text.h"
 
 namespace helmsman::players {
 
 namespace {
 
 using logs::LogId;
-
-constexpr std::string_view kMoneyKey = "money = ";
-constexpr std::string_view kBaseKey = "base = ";
-constexpr std::string_view kPosKey = "pos = ";
-constexpr std::string_view kLastBaseKey = "last_base = ";
-constexpr std::string_view kSystemKey = "system = ";
 
 std::string PleaseReport() {
   return std::string("!  Please report bug (and send this .qv file) to ") + kBugReportAddress + "!";

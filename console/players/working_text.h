@@ -21,6 +21,18 @@
 
 namespace helmsman::players {
 
+// The keys of the character file's lines that the reader, the punishments and the player
+// editor all look for (a line starts with its key).
+inline constexpr std::string_view kNameKey = "name = ";
+inline constexpr std::string_view kMoneyKey = "money = ";
+inline constexpr std::string_view kSystemKey = "system = ";
+inline constexpr std::string_view kBaseKey = "base = ";
+inline constexpr std::string_view kPosKey = "pos = ";
+inline constexpr std::string_view kLastBaseKey = "last_base = ";
+inline constexpr std::string_view kShipKey = "ship_archetype = ";
+inline constexpr std::string_view kEquipKey = "equip = ";
+inline constexpr std::string_view kCargoKey = "cargo = ";
+
 inline constexpr char kEndMarker[] = "VOXBRINEFILEEND";
 // Lines 0..kMaxWorkingLines: line 0 stays empty and the end marker needs a line of its own,
 // so a file holds at most kMaxWorkingLines - 1 non-empty lines.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "console/server/testing/fake_codec.h"
 #include "console/server/testing/fake_qvadmin.h"
@@ -62,6 +63,27 @@ class StartedConsole : public ::testing::Test {
   }
 
   Controls& controls() { return model_->controls(); }
+  const Control& Get(const std::string& name) { return controls().Get(name); }
+  void Click(const std::string& name) { controls().Fire(name, ControlEvent::kClick); }
+  // The commands sent after start-up's "start qvserver".
+  std::vector<std::string> Commands() {
+    std::vector<std::string> sent = admin_.commands();
+    if (!sent.empty()) sent.erase(sent.begin());
+    return sent;
+  }
+  // The log's messages, each from the ": " after its stamp.
+  std::vector<std::string> Messages(logs::LogId log) {
+    std::vector<std::string> messages;
+    for (const std::string& line : model_->logs().lines(log)) {
+      messages.push_back(line.substr(line.find(": ")));
+    }
+    return messages;
+  }
+  std::vector<std::string> ServerLog() { return Messages(logs::LogId::kServerActivity); }
+  // The first record of that name (it must exist).
+  players::PlayerRecord& Record(const std::string& name) {
+    return *model_->players().At(model_->players().FindByName(name));
+  }
 
   std::string folder_;
   platform::FakeClock clock_;
