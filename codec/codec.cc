@@ -5,6 +5,9 @@
 #include <string>
 
 #include "codec/scramble.h"
+#ifdef _WIN32
+#include "platform/process.h"
+#endif
 
 namespace helmsman::codec {
 
@@ -73,10 +76,16 @@ const char* ResultMeaning(int32_t code) {
 
 bool ToShortPath(platform::FileSystem& files, const char* path,
                  char (&buffer)[kShortPathCapacity]) {
-  size_t length = std::strlen(path);
-  if (length >= kShortPathCapacity) return false;
+  if (std::strlen(path) >= kShortPathCapacity) return false;
   if (!files.FileExists(path) && !files.DirectoryExists(path)) return false;
-  std::memcpy(buffer, path, length + 1);
+#ifdef _WIN32
+  // The short form, as the library has always opened its source by.
+  const std::string short_path = platform::ShortPath(path);
+#else
+  const std::string short_path = path;  // POSIX has no short form
+#endif
+  if (short_path.size() >= kShortPathCapacity) return false;
+  std::memcpy(buffer, short_path.c_str(), short_path.size() + 1);
   return true;
 }
 

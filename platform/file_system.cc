@@ -1,23 +1,46 @@
 #include "platform/file_system.h"
 
+#include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace helmsman::platform {
 
+namespace {
+
+// Windows takes both slashes in a path; POSIX only its own.
+#ifdef _WIN32
+constexpr char kSeparators[] = "\\/";
+#else
+constexpr char kSeparators[] = "/";
+#endif
+
+}  // namespace
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  if (folder.back() == kPathSeparator) return folder + name;
+  if (std::string_view(kSeparators).find(folder.back()) != std::string_view::npos)
+    return folder + name;
   return folder + kPathSeparator + name;
 }
 
 std::string BaseName(const std::string& path) {
-  size_t at = path.find_last_of(kPathSeparator);
+  size_t at = path.find_last_of(kSeparators);
   return at == std::string::npos ? path : path.substr(at + 1);
 }
 
 std::string DirName(const std::string& path) {
-  size_t at = path.find_last_of(kPathSeparator);
+  size_t at = path.find_last_of(kSeparators);
   return at == std::string::npos ? std::string() : path.substr(0, at);
+}
+
+bool IsDurableWriteLeftover(const std::string& target_name, const std::string& name) {
+  const std::string prefix = target_name + kDurableWriteInfix;
+  if (target_name.empty() || name.size() <= prefix.size() ||
+      name.compare(0, prefix.size(), prefix) != 0)
+    return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::vector<std::string> RemoveDurableWriteLeftovers(FileSystem& fs, const std::string& folder,

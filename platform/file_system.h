@@ -108,6 +108,10 @@ class ForwardingFileSystem : public FileSystem {
   FileSystem& target_;
 };
 
+// The temporary file of a durable write is named after its target: the target's name, this
+// infix and the writer's process id, so that two processes never write the same one.
+inline constexpr char kDurableWriteInfix[] = ".new";
+
 // True when name is that of a temporary file WriteFileDurably writes before it renames it
 // over the file target_name in the same folder (the backend chooses the form).
 bool IsDurableWriteLeftover(const std::string& target_name, const std::string& name);

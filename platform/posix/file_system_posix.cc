@@ -48,8 +48,6 @@ bool WriteWithFlags(const std::string& path, const std::string& data, int flags,
   return ok;
 }
 
-constexpr char kDurableWriteInfix[] = ".new";
-
 // The temporary file of a durable write: the target's name, ".new" and the writer's
 // process id, so that two processes never write the same temporary file.
 std::string DurableWriteTemporaryPath(const std::string& path) {
@@ -174,15 +172,6 @@ class PosixFileSystem : public FileSystem {
 };
 
 }  // namespace
-
-bool IsDurableWriteLeftover(const std::string& target_name, const std::string& name) {
-  const std::string prefix = target_name + kDurableWriteInfix;
-  if (target_name.empty() || name.size() <= prefix.size() ||
-      name.compare(0, prefix.size(), prefix) != 0)
-    return false;
-  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                     [](char c) { return c >= '0' && c <= '9'; });
-}
 
 FileSystem& DiskFileSystem() {
   static PosixFileSystem file_system;

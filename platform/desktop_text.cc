@@ -1,5 +1,5 @@
-// The system's 8-bit code page on POSIX is Windows-1252, so that files and the library
-// boundary carry the same bytes as on a Windows installation.
+// The system's 8-bit code page is Windows-1252 on both platforms, so that files and the library
+// boundary carry the same bytes whichever system wrote them.
 #include "platform/code_page.h"
 #include "platform/desktop.h"
 

@@ -1,0 +1,225 @@
+// The Windows file system through kernel32's 8-bit ("A") calls: paths are in the system's
+// code page, as the console keeps them. Durable writes go to a temporary file that is flushed
+// and then moved over the target in one step (MoveFileEx with MOVEFILE_REPLACE_EXISTING and
+// MOVEFILE_WRITE_THROUGH).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/file_system.h"
+#include "platform/process.h"
+
+namespace helmsman::platform {
+
+namespace {
+
+std::string LastErrorText() {
+  const DWORD code = ::GetLastError();
+  char buffer[512] = {};
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, buffer, sizeof buffer, nullptr);
+  while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) --n;
+  if (n == 0) return "error " + std::to_string(code);
+  return std::string(buffer, n);
+}
+
+std::string ErrorText(const std::string& what, const std::string& path) {
+  return what + " " + path + ": " + LastErrorText();
+}
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() { Close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  bool Close() {
+    if (!valid()) return true;
+    const bool ok = ::CloseHandle(h_) != 0;
+    h_ = INVALID_HANDLE_VALUE;
+    return ok;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+bool WriteAll(HANDLE file, const std::string& data) {
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(left, 1 << 20));
+    DWORD written = 0;
+    if (!::WriteFile(file, p, chunk, &written, nullptr) || written == 0) return false;
+    p += written;
+    left -= written;
+  }
+  return true;
+}
+
+bool WriteWithDisposition(const std::string& path, const std::string& data, bool append,
+                          std::string* error) {
+  Handle file(::CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                            FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    if (error) *error = ErrorText("cannot open", path);
+    return false;
+  }
+  bool ok = WriteAll(file.get(), data);
+  if (!ok && error) *error = ErrorText("cannot write", path);
+  if (!file.Close() && ok) {
+    ok = false;
+    if (error) *error = ErrorText("cannot close", path);
+  }
+  return ok;
+}
+
+std::string DurableWriteTemporaryPath(const std::string& path) {
+  return path + kDurableWriteInfix + std::to_string(::GetCurrentProcessId());
+}
+
+bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* data) {
+  return ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, data) != 0;
+}
+
+class Win32FileSystem : public FileSystem {
+ public:
+  bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
+    Handle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+      if (error) *error = ErrorText("cannot open", path);
+      return false;
+    }
+    // Only a file on disk is read: a pipe or a device may never end.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+      if (error) *error = "cannot read " + path + ": not a regular file";
+      return false;
+    }
+    LARGE_INTEGER size;
+    data->clear();
+    if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
+      data->reserve(static_cast<size_t>(size.QuadPart));
+    char buffer[65536];
+    for (;;) {
+      DWORD n = 0;
+      if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
+        if (error) *error = ErrorText("cannot read", path);
+        return false;
+      }
+      if (n == 0) break;
+      data->append(buffer, n);
+    }
+    return true;
+  }
+
+  bool WriteFile(const std::string& path, const std::string& data, std::string* error) override {
+    return WriteWithDisposition(path, data, false, error);
+  }
+
+  bool WriteFileDurably(const std::string& path, const std::string& data,
+                        std::string* error) override {
+    const std::string temp = DurableWriteTemporaryPath(path);
+    Handle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+      if (error) *error = ErrorText("cannot create", temp);
+      return false;
+    }
+    bool ok = WriteAll(file.get(), data) && ::FlushFileBuffers(file.get());
+    if (!ok && error) *error = ErrorText("cannot write", temp);
+    if (!file.Close() && ok) {
+      ok = false;
+      if (error) *error = ErrorText("cannot close", temp);
+    }
+    if (ok && !::MoveFileExA(temp.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      ok = false;
+      if (error) *error = ErrorText("cannot replace", path);
+    }
+    if (!ok) ::DeleteFileA(temp.c_str());
+    return ok;
+  }
+
+  bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
+    return WriteWithDisposition(path, data, true, error);
+  }
+
+  bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
+    std::string data;
+    return ReadFile(from, &data, error) && WriteFileDurably(to, data, error);
+  }
+
+  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
+    // rename() replaces an existing target on POSIX; MoveFileEx is told to do the same.
+    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    if (error) *error = ErrorText("cannot rename", from);
+    return false;
+  }
+
+  bool RemoveFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != 0; }
+  bool RemoveEmptyDirectory(const std::string& path) override {
+    return ::RemoveDirectoryA(path.c_str()) != 0;
+  }
+  bool MakeDirectory(const std::string& path) override {
+    return ::CreateDirectoryA(path.c_str(), nullptr) != 0 ||
+           (::GetLastError() == ERROR_ALREADY_EXISTS && DirectoryExists(path));
+  }
+
+  bool FileExists(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return Attributes(path, &data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  bool DirectoryExists(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return Attributes(path, &data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  int64_t FileSize(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!Attributes(path, &data)) return -1;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+
+  bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) override {
+    entries->clear();
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA(JoinPath(path, "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+      // An empty folder still has "." and ".."; nothing found means no such folder.
+      return false;
+    }
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      entries->push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    std::sort(entries->begin(), entries->end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    return true;
+  }
+};
+
+}  // namespace
+
+// Here rather than beside the launcher: QVCodec takes the short form of its source path and
+// links only the files part of the platform layer.
+std::string ShortPath(const std::string& path) {
+  char buffer[MAX_PATH * 4];
+  const DWORD n = ::GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+  // A path that does not exist (or a file system without short names) keeps its long form.
+  if (n == 0 || n >= sizeof buffer) return path;
+  return std::string(buffer, n);
+}
+
+FileSystem& DiskFileSystem() {
+  static Win32FileSystem file_system;
+  return file_system;
+}
+
+}  // namespace helmsman::platform
