@@ -1,10 +1,12 @@
 // The exported C functions: a thin shell over one QvAdmin per process. No exception leaves
 // them; an unexpected one counts as failure (0).
 //
-// The shared fields live in the desktop's shared section "qvadmin" (see platform/desktop.h):
-// it is opened when the library is loaded and held until it is unloaded or the process ends,
-// so the fields exist while at least one process has the library loaded and are zero when
-// the first process loads it. A library that could not open the section refuses to bind.
+// The shared fields exist while at least one process has the library loaded and are zero
+// when the first process loads it. On Windows they are the library's own shared data section
+// ".QVAdmin": the loader maps one copy of it into every process that loads the DLL. On POSIX
+// they live in the desktop's shared section "qvadmin" (see platform/desktop.h), opened when
+// the library is loaded and held until it is unloaded or the process ends; a library that
+// could not open it refuses to bind.
 #define QVADMIN_BUILDING
 #include <memory>
 #include <string>
@@ -19,6 +21,12 @@ namespace {
 
 using helmsman::admin::QvAdmin;
 
+#if defined(_WIN32)
+// Initialised, so that it is data of the section and not left to the zero-filled .bss.
+alignas(4) uint32_t g_shared_words[helmsman::admin::kSharedWordCount]
+    __attribute__((section(".QVAdmin"), shared)) = {0, 0, 0};
+#endif
+
 struct Loaded {
   std::unique_ptr<helmsman::platform::SharedSection> section;
   std::unique_ptr<QvAdmin> admin;
@@ -27,13 +35,17 @@ struct Loaded {
 Loaded* Load() {
   try {
     auto loaded = std::make_unique<Loaded>();
-    std::string error;
-    loaded->section = helmsman::platform::SharedSection::Open(
-        "qvadmin", helmsman::admin::kSharedWordCount, &error);
     helmsman::admin::Environment environment;
     environment.desktop = &helmsman::platform::SystemDesktop();
     environment.launcher = &helmsman::platform::SystemProcessLauncher();
+#if defined(_WIN32)
+    environment.shared_words = g_shared_words;
+#else
+    std::string error;
+    loaded->section = helmsman::platform::SharedSection::Open(
+        "qvadmin", helmsman::admin::kSharedWordCount, &error);
     environment.shared_words = loaded->section ? loaded->section->words() : nullptr;
+#endif
     loaded->admin = std::make_unique<QvAdmin>(environment);
     return loaded.release();
   } catch (...) {

@@ -21,7 +21,9 @@
 #define QVADMIN_CALL
 #endif
 #if defined(QVADMIN_BUILDING)
-#define QVADMIN_EXPORT __declspec(dllexport)
+/* The library's .def file names the exports: a dllexport here would add the decorated
+ * names of 32-bit x86 (QVAdmin_Initialize@16) beside them. */
+#define QVADMIN_EXPORT
 #else
 #define QVADMIN_EXPORT __declspec(dllimport)
 #endif
