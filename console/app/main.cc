@@ -11,14 +11,16 @@
 #include "console/server/desktop_server_windows.h"
 #include "console/server/qvadmin_api.h"
 #include "console/server/sleeper.h"
-#include "console/ui/control/control_protocol.h"
-#include "console/ui/control/control_server.h"
 #include "console/ui/headless/headless_loop.h"
 #include "console/ui/main_window.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
+#if defined(HELMSMAN_WITH_CONTROL)
+#include "console/ui/control/control_protocol.h"
+#include "console/ui/control/control_server.h"
+#endif
 #if defined(HELMSMAN_WITH_QT)
 #include "console/ui/qt/qt_main_window.h"
 #endif
@@ -27,20 +29,27 @@ namespace {
 
 using namespace helmsman;
 
+// Whether a window can be shown: on Windows always; elsewhere an X or Wayland display, or a
+// Qt platform chosen explicitly (offscreen, for instance).
+#if defined(_WIN32)
+bool HaveDisplay() { return true; }
+#else
 bool Set(const char* variable) {
   const char* value = std::getenv(variable);
   return value != nullptr && *value != '\0';
 }
 
-// Whether a window can be shown: an X or Wayland display, or a Qt platform chosen
-// explicitly (offscreen, for instance).
 bool HaveDisplay() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
+#endif
+
+#if defined(HELMSMAN_WITH_CONTROL)
+using Control = std::unique_ptr<ui::control::ControlServer>;
 
 // The control socket for helmsman-ctl. False when another console already runs on the same
 // program folder: this one must not start. A socket that cannot be made for another reason
 // only costs the control: the console runs on without it.
 bool StartControl(ui::MainWindow& model, const std::string& folder, bool window,
-                  std::unique_ptr<ui::control::ControlServer>* control) {
+                  Control* control) {
   platform::ListenError why = platform::ListenError::kNone;
   std::string error;
   *control = ui::control::ControlServer::Start(
@@ -55,6 +64,16 @@ bool StartControl(ui::MainWindow& model, const std::string& folder, bool window,
   std::cerr << "helmsman: " << error << ": helmsman-ctl cannot reach this console\n";
   return true;
 }
+#else
+// The control socket is a Unix-domain socket: a build without it runs without control.
+struct Control {};
+
+bool StartControl(ui::MainWindow&, const std::string&, bool, Control*) {
+  std::cerr << "helmsman: this build has no control socket: helmsman-ctl cannot reach this "
+               "console\n";
+  return true;
+}
+#endif
 
 int Run(int argc, char** argv, const app::Options& options) {
   const std::string executable_folder = app::ExecutableFolder(argc > 0 ? argv[0] : "");
@@ -93,7 +112,7 @@ int Run(int argc, char** argv, const app::Options& options) {
     headless = true;
   }
 #endif
-  std::unique_ptr<ui::control::ControlServer> control;
+  Control control;
   if (!StartControl(model, folder, !headless, &control)) return 1;
 #if defined(HELMSMAN_WITH_QT)
   if (!headless) return ui::qt::RunMainWindow(argc, argv, model);

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_system.h"
+
 namespace helmsman::app {
 
 namespace {
@@ -92,7 +94,8 @@ std::string Usage() {
 std::string ExecutableFolder(const std::string& argument0) {
   namespace fs = std::filesystem;
   std::error_code code;
-  if (argument0.find('/') != std::string::npos) {
+  // Windows takes either separator.
+  if (argument0.find_first_of(std::string("/") + platform::kPathSeparator) != std::string::npos) {
     fs::path path = fs::absolute(argument0, code);
     if (!code) return path.parent_path().string();
   }

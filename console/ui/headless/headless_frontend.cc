@@ -1,8 +1,7 @@
 #include "console/ui/headless/headless_frontend.h"
 
-#include <glib.h>
-
 #include "console/ui/code_page.h"
+#include "platform/event_loop.h"
 
 namespace helmsman::ui {
 
@@ -74,9 +73,6 @@ std::string HeadlessFrontend::SaveFileDialog(const std::string& title, const std
   return CancelDialog(title);
 }
 
-void HeadlessFrontend::DoEvents() {
-  for (int i = 0; i < kMaxEventsPerDoEvents && g_main_context_iteration(nullptr, FALSE); ++i) {
-  }
-}
+void HeadlessFrontend::DoEvents() { platform::DispatchPendingEvents(kMaxEventsPerDoEvents); }
 
 }  // namespace helmsman::ui

@@ -44,7 +44,7 @@ class HeadlessFrontend : public Frontend {
   std::string SaveFileDialog(const std::string& title, const std::string& filter) override;
   // Nothing to repaint.
   void Repaint(const std::string& /*control*/) override {}
-  // Runs the events of the GLib default main context that are ready, without waiting.
+  // Runs the thread's events that are ready, without waiting.
   void DoEvents() override;
 
  private:

@@ -1,10 +1,10 @@
 #include "console/ui/headless/headless_loop.h"
 
-#include <glib-unix.h>
-#include <glib.h>
-
-#include <csignal>
+#include <memory>
 #include <string>
+
+#include "platform/event_loop.h"
+#include "platform/shutdown_signals.h"
 
 namespace helmsman::ui {
 
@@ -12,45 +12,45 @@ namespace {
 
 struct Loop {
   MainWindow* model = nullptr;
-  GMainLoop* loop = nullptr;
+  platform::EventLoop* events = nullptr;
   std::string stop_reason;  // empty while running
-  guint run_for = 0;        // the run-for source while it is attached
 };
 
-void Stop(Loop* state, const char* reason) {
+void Stop(Loop* state, const std::string& reason) {
   if (state->stop_reason.empty()) state->stop_reason = reason;
-  g_main_loop_quit(state->loop);
+  state->events->Quit();
 }
 
-gboolean OnTimer(gpointer data) {
-  auto* state = static_cast<Loop*>(data);
+void OnTick(Loop* state) {
   Controls& controls = state->model->controls();
   if (state->stop_reason.empty() && controls.Get("tmrMainEventTimer").enabled()) {
     controls.Fire("tmrMainEventTimer", ControlEvent::kTimer);
   }
-  return G_SOURCE_CONTINUE;
 }
 
-gboolean OnInterrupt(gpointer data) {
-  Stop(static_cast<Loop*>(data), "SIGINT");
-  return G_SOURCE_CONTINUE;
-}
-
-gboolean OnTerminate(gpointer data) {
-  Stop(static_cast<Loop*>(data), "SIGTERM");
-  return G_SOURCE_CONTINUE;
-}
-
-gboolean OnRunForEnd(gpointer data) {
-  auto* state = static_cast<Loop*>(data);
-  state->run_for = 0;
-  Stop(state, "--run-for time is up");
-  return G_SOURCE_REMOVE;
+// The requests are taken over before start-up, which may wait a minute for the server: a
+// request then still ends the program through the normal shut-down. Without them the
+// console runs on; only the run-for time or killing it ends it.
+void WatchShutdownRequests(Loop* state, std::ostream& out) {
+  std::string error;
+  std::unique_ptr<platform::ShutdownSignals> requests = platform::ShutdownSignals::Watch(&error);
+  if (!requests) {
+    out << "[helmsman] shut-down requests are not watched: " << error << std::endl;
+    return;
+  }
+  state->events->WatchShutdownRequests(std::move(requests),
+                                       [state](const std::string& name) { Stop(state, name); });
 }
 
 }  // namespace
 
 int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream& out) {
+  std::string error;
+  std::unique_ptr<platform::EventLoop> events = platform::EventLoop::Create(&error);
+  if (!events) {
+    out << "[helmsman] no event loop: " << error << std::endl;
+    return 1;
+  }
   HeadlessFrontend frontend(out, options.answers, model.settings());
   model.set_frontend(&frontend);
   model.set_log_listener([&out](logs::LogId log, logs::LogChange change, const std::string& line) {
@@ -59,14 +59,12 @@ int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream&
 
   Loop state;
   state.model = &model;
-  state.loop = g_main_loop_new(nullptr, FALSE);
-  // The signals are caught before start-up, which may wait a minute for the server: a
-  // signal then still ends the program through the normal shut-down.
-  guint interrupt = g_unix_signal_add(SIGINT, OnInterrupt, &state);
-  guint terminate = g_unix_signal_add(SIGTERM, OnTerminate, &state);
+  state.events = events.get();
+  WatchShutdownRequests(&state, out);
+  platform::EventLoop::TimerId run_for = 0;
   if (options.run_for_seconds > 0) {
-    state.run_for =
-        g_timeout_add(static_cast<guint>(options.run_for_seconds) * 1000u, OnRunForEnd, &state);
+    run_for = events->AddTimer(options.run_for_seconds * 1000,
+                               [&state] { Stop(&state, "--run-for time is up"); });
   }
 
   int result = 0;
@@ -76,18 +74,16 @@ int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream&
   }
   if (state.stop_reason.empty()) {
     int interval = model.controls().Get("tmrMainEventTimer").value();
-    guint timer =
-        g_timeout_add(static_cast<guint>(interval > 0 ? interval : 1000), OnTimer, &state);
-    g_main_loop_run(state.loop);
-    g_source_remove(timer);
+    platform::EventLoop::TimerId tick =
+        events->AddTimer(interval > 0 ? interval : 1000, [&state] { OnTick(&state); });
+    events->Run();
+    events->RemoveTimer(tick);
+    if (state.stop_reason.empty()) state.stop_reason = "the event loop ended";
   }
+  events->RemoveTimer(run_for);
   out << "[helmsman] shutting down: " << state.stop_reason << std::endl;
   model.ShutDown();
 
-  if (state.run_for != 0) g_source_remove(state.run_for);
-  g_source_remove(interrupt);
-  g_source_remove(terminate);
-  g_main_loop_unref(state.loop);
   model.set_log_listener(nullptr);
   model.set_frontend(nullptr);
   return result;

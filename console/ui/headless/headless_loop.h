@@ -1,6 +1,7 @@
-// The console without a window: the main window's model run on the GLib default main
-// context, the loop that QVAdmin's waits iterate too, so that the one-second ticks, the
-// simulated desktop's messages and the signals all arrive on this one thread.
+// The console without a window: the main window's model run on the platform's event loop,
+// whose events QVAdmin's waits dispatch too (the GLib default main context on POSIX, the
+// thread's message queue on Windows), so that the one-second ticks, the desktop's messages
+// and the shut-down requests all arrive on this one thread.
 #ifndef HELMSMAN_CONSOLE_UI_HEADLESS_HEADLESS_LOOP_H_
 #define HELMSMAN_CONSOLE_UI_HEADLESS_HEADLESS_LOOP_H_
 
@@ -13,15 +14,16 @@ namespace helmsman::ui {
 
 struct HeadlessOptions {
   HeadlessAnswers answers = HeadlessAnswers::kUnattended;
-  // Shut down by itself after this many seconds; 0 = run until SIGINT or SIGTERM.
+  // Shut down by itself after this many seconds; 0 = run until a shut-down request (SIGINT
+  // or SIGTERM; on Windows Ctrl+C, Ctrl+Break or the console window closed).
   int run_for_seconds = 0;
 };
 
 // Attaches a HeadlessFrontend, prints every appended log line to out, runs StartUp, then
-// fires `tmrMainEventTimer` at its interval while the control is enabled, until SIGINT,
-// SIGTERM or the run-for time ends the loop; then runs ShutDown. A signal that arrives while
-// a tick runs ends the loop once the tick is done. Returns 0, or 1 when StartUp failed (the
-// shut-down has run then too).
+// fires `tmrMainEventTimer` at its interval while the control is enabled, until a shut-down
+// request or the run-for time ends the loop; then runs ShutDown. A request that arrives while
+// a tick runs ends the loop once the tick is done. Returns 0; 1 when StartUp failed (the
+// shut-down has run then too) or when the platform gave no event loop (then nothing has run).
 int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream& out);
 
 }  // namespace helmsman::ui
