@@ -16,6 +16,7 @@
 #include "platform/file_system.h"
 #include "qvserver/server.h"
 #include "qvserver/server_options.h"
+#include "qvserver/startup.h"
 #include "simdesk/socket_desktop.h"
 #include "simdesk/window_system.h"
 #include "tools/demo_universe/catalogue.h"
@@ -40,48 +41,10 @@ std::string CurrentDirectory() {
   return ::getcwd(path, sizeof path) ? path : ".";
 }
 
-// Command line over the settings file of the server directory; the directory comes first,
-// as it says where the settings file is.
-bool ReadOptions(const std::vector<std::string>& arguments, ServerOptions* options,
-                 std::string* error) {
-  if (!qvserver::ParseArguments(arguments, options, error)) return false;
-  if (!options->server_directory.empty() && ::chdir(options->server_directory.c_str()) != 0) {
-    *error = "cannot enter the server directory " + options->server_directory;
-    return false;
-  }
-  std::string text, ignored;
-  if (!platform::DiskFileSystem().ReadFile(qvserver::kSettingsFileName, &text, &ignored))
-    return true;
-  ServerOptions merged;
-  if (!qvserver::ApplySettingsText(text, &merged, error)) return false;
-  if (!qvserver::ParseArguments(arguments, &merged, error)) return false;
-  *options = merged;
-  return true;
-}
-
-// Lines of the server's own log, "YYYY-MM-DD HH:MM:SS text" with CR LF.
-void AppendLog(const std::string& path, const std::string& line) {
-  platform::CivilTime now = platform::SystemClock().NowLocal();
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d ", now.year % 10000,
-                now.month % 100, now.day % 100, now.hour % 100, now.minute % 100, now.second % 100);
-  std::string ignored;
-  platform::DiskFileSystem().AppendFile(path, stamp + line + "\r\n", &ignored);
-}
-
 void Block(int seconds) {
   struct timespec left = {seconds, 0};
   while (::nanosleep(&left, &left) != 0) {
   }
-}
-
-bool LoadCatalogue(const ServerOptions& options, demo::DemoCatalogue* catalogue,
-                   std::string* error) {
-  if (options.gamedata_folder.empty()) {
-    *catalogue = demo::MakeCatalogue(options.catalogue_seed);
-    return true;
-  }
-  return demo::ReadGamedata(options.gamedata_folder, platform::DiskFileSystem(), catalogue, error);
 }
 
 }  // namespace
@@ -94,21 +57,17 @@ int main(int argc, char** argv) {
   }
   ServerOptions options;
   std::string error;
-  if (!ReadOptions(arguments, &options, &error)) {
+  auto enter = [](const std::string& folder) { return ::chdir(folder.c_str()) == 0; };
+  if (!qvserver::ReadOptions(arguments, enter, &options, &error)) {
     std::fputs(qvserver::UsageText().c_str(), stderr);
     return Fail(error, 2);
   }
-  qvserver::ServerSetup setup;
-  setup.options = options;
-  setup.server_directory = CurrentDirectory();
-  std::string root =
-      options.account_root.empty() ? qvserver::kDefaultAccountFolder : options.account_root;
-  setup.account_root = root[0] == '/' ? root : platform::JoinPath(setup.server_directory, root);
-  const char* error_log = std::getenv("QVSERVER_ERROR_LOG");
-  setup.error_log_path = error_log && *error_log ? error_log : kDefaultErrorLog;
-  setup.pid = ::getpid();
+  auto is_absolute = [](const std::string& path) { return !path.empty() && path[0] == '/'; };
+  qvserver::ServerSetup setup =
+      qvserver::MakeSetup(options, CurrentDirectory(), is_absolute,
+                          std::getenv("QVSERVER_ERROR_LOG"), kDefaultErrorLog, ::getpid());
   std::string log_path = platform::JoinPath(setup.server_directory, qvserver::kServerLogName);
-  auto log = [log_path](const std::string& line) { AppendLog(log_path, line); };
+  auto log = [log_path](const std::string& line) { qvserver::AppendServerLog(log_path, line); };
 
   std::string folder;
   if (!simdesk::EnsureDesktopFolder(&folder, &error))
@@ -121,7 +80,7 @@ int main(int argc, char** argv) {
   simdesk::SetTransportLog([log](const std::string& line) { log("desktop: " + line); });
 
   demo::DemoCatalogue catalogue;
-  if (!LoadCatalogue(options, &catalogue, &error)) return Fail(error);
+  if (!qvserver::LoadCatalogue(options, &catalogue, &error)) return Fail(error);
 
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   int exit_code = 0;

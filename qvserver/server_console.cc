@@ -1,7 +1,6 @@
 #include "qvserver/server_console.h"
 
-#include <cstdio>
-
+#include "qvserver/console_layout.h"
 #include "tools/demo_universe/character_sheet.h"
 
 namespace helmsman::qvserver {
@@ -12,27 +11,15 @@ using simdesk::Handle;
 
 namespace {
 
-// Menu command ids.
-constexpr uint32_t kExitCommand = 1003;
-constexpr uint32_t kSaveNowCommand = 1102;
-constexpr uint32_t kManageCommand = 1108;
-constexpr uint32_t kChatCommand = 1300;
-constexpr uint32_t kChooseCommand = 1302;
-
-// Control ids.
-constexpr int kCancel = 2;
-constexpr int kAccountList = 2001;
-constexpr int kEditButton = 2002;
-constexpr int kBannedBox = 2101;
-constexpr int kKickButton = 2102;
-constexpr int kChatInput = 2201;
-constexpr int kSendButton = 2202;
-constexpr int kPlayerList = 2301;
-
-std::vector<simdesk::MenuEntry> Entries(std::vector<std::string> texts, uint32_t first_id) {
-  std::vector<simdesk::MenuEntry> entries;
-  for (const std::string& text : texts) entries.push_back({text, first_id++});
-  return entries;
+std::vector<simdesk::MenuBarItem> MenuBar() {
+  std::vector<simdesk::MenuBarItem> bar;
+  for (const ConsoleMenu& item : ConsoleMenuBar()) {
+    std::vector<simdesk::MenuEntry> entries;
+    uint32_t id = item.first_id;
+    for (const std::string& text : item.entries) entries.push_back({text, id++});
+    bar.push_back({item.text, entries});
+  }
+  return bar;
 }
 
 std::vector<std::string> HexRows(const std::vector<std::string>& names) {
@@ -44,16 +31,6 @@ std::vector<std::string> HexRows(const std::vector<std::string>& names) {
 int ControlIdOf(const Call& call) { return static_cast<int>(simdesk::LowWord(call.wparam)); }
 
 }  // namespace
-
-std::string ChatLogLine(const platform::CivilTime& now, const std::string& text) {
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", now.year % 10000,
-                now.month % 100, now.day % 100, now.hour % 100, now.minute % 100, now.second % 100);
-  std::string line = std::string(stamp) + " Universe: " + text;
-  for (char& c : line)
-    if (c == '\r' || c == '\n') c = ' ';
-  return line;
-}
 
 ServerConsole::ServerConsole(simdesk::WindowSystem& desk, Universe& universe,
                              platform::FileSystem& files, platform::Clock& clock, std::string title,
@@ -73,17 +50,9 @@ ServerConsole::~ServerConsole() {
 
 void ServerConsole::Show() {
   app_ = desk_.CreateApp([this] { EndOnQuit(); });
-  window_ = desk_.CreateTopLevel(app_, title_, "QVServerConsole");
+  window_ = desk_.CreateTopLevel(app_, title_, kConsoleClass);
   desk_.SetWindowProc(window_, [this](const Call& call) { return ConsoleProc(call); });
-  desk_.SetMenuBar(
-      window_,
-      {{"File", Entries({"Start Universe", "Pause Universe", "-", "Exit"}, 1000)},
-       {"Server", Entries({"Settings...", "Network...", "Save Now", "-", "Message Of The Day...",
-                           "Banned Addresses...", "Rules...", "-", "Manage Accounts & Characters",
-                           "Reload Accounts"},
-                          1100)},
-       {"View", Entries({"Statistics", "Server Log"}, 1200)},
-       {"Players", Entries({"Universe Chat", "Private Message", "Choose A Player"}, 1300)}});
+  desk_.SetMenuBar(window_, MenuBar());
 }
 
 void ServerConsole::EndOnQuit() {
@@ -103,8 +72,7 @@ void ServerConsole::Crash() {
   };
   failure_app_ = desk_.CreateApp(close);
   Handle dialog = desk_.CreateTopLevel(failure_app_, kFailureTitle, "#32770");
-  desk_.AddControl(dialog, ControlKind::kStatic,
-                   "Quorvane-Server has stopped working. Close the program.", -1, false);
+  desk_.AddControl(dialog, ControlKind::kStatic, kFailureText, -1, false);
   desk_.AddControl(dialog, ControlKind::kButton, "Close", simdesk::IDOK);
   desk_.SetWindowProc(dialog, [this, dialog](const Call& call) -> std::optional<int64_t> {
     if (call.message != simdesk::WM_COMMAND || ControlIdOf(call) != simdesk::IDOK)
@@ -167,7 +135,7 @@ void ServerConsole::BuildManageAccounts(Handle dialog) {
 std::optional<int64_t> ServerConsole::ManageProc(const Call& call) {
   if (call.message != simdesk::WM_COMMAND) return std::nullopt;
   int id = ControlIdOf(call);
-  if (id == simdesk::IDOK || id == kCancel) {
+  if (id == simdesk::IDOK || id == kCancelId) {
     desk_.DestroyWindow(call.window);
   } else if (id == kEditButton && simdesk::HighWord(call.wparam) == simdesk::BN_CLICKED) {
     int row = desk_.CurSelOf(desk_.GetDlgItem(call.window, kAccountList));
@@ -187,7 +155,7 @@ void ServerConsole::BuildEditAccount(Handle dialog, const Character& character) 
   desk_.SetChecked(box, universe_.IsBanned(character.account));
   desk_.AddControl(dialog, ControlKind::kButton, "Kick Account From Server", kKickButton);
   desk_.AddControl(dialog, ControlKind::kButton, "OK", simdesk::IDOK);
-  desk_.AddControl(dialog, ControlKind::kButton, "Cancel", kCancel);
+  desk_.AddControl(dialog, ControlKind::kButton, "Cancel", kCancelId);
   desk_.SetWindowProc(dialog,
                       [this, character](const Call& call) { return EditProc(call, character); });
 }
@@ -195,8 +163,8 @@ void ServerConsole::BuildEditAccount(Handle dialog, const Character& character) 
 std::optional<int64_t> ServerConsole::EditProc(const Call& call, const Character& character) {
   if (call.message != simdesk::WM_COMMAND) return std::nullopt;
   int id = ControlIdOf(call);
-  if (id != kKickButton && id != simdesk::IDOK && id != kCancel) return 0;
-  if (id != kCancel) {
+  if (id != kKickButton && id != simdesk::IDOK && id != kCancelId) return 0;
+  if (id != kCancelId) {
     bool banned = desk_.IsChecked(desk_.GetDlgItem(call.window, kBannedBox));
     if (banned != universe_.IsBanned(character.account))
       universe_.SetBanned(character.account, banned);
@@ -223,15 +191,13 @@ void ServerConsole::BuildUniverseChat(Handle dialog) {
     if (call.message != simdesk::WM_COMMAND) return std::nullopt;
     int id = ControlIdOf(call);
     if (id == kSendButton) SendChatLine(input);
-    if (id == simdesk::IDOK || id == kCancel) desk_.DestroyWindow(call.window);
+    if (id == simdesk::IDOK || id == kCancelId) desk_.DestroyWindow(call.window);
     return 0;
   });
 }
 
 void ServerConsole::SendChatLine(Handle input) {
-  std::string line = ChatLogLine(clock_.NowLocal(), desk_.TextOf(input)) + "\r\n", error;
-  if (!files_.AppendFile(chat_log_path_, line, &error))
-    universe_.ReportError("cannot write the chat log: " + error);
+  AppendChatLine(files_, clock_, universe_, chat_log_path_, desk_.TextOf(input));
   desk_.SetText(input, "");
 }
 
@@ -242,11 +208,11 @@ void ServerConsole::BuildChooseAPlayer(Handle dialog) {
   Handle list = desk_.AddControl(dialog, ControlKind::kListBox, "", kPlayerList);
   desk_.SetRows(list, HexRows(universe_.OnlineNames()));
   desk_.AddControl(dialog, ControlKind::kButton, "OK", simdesk::IDOK);
-  desk_.AddControl(dialog, ControlKind::kButton, "Cancel", kCancel);
+  desk_.AddControl(dialog, ControlKind::kButton, "Cancel", kCancelId);
   desk_.SetWindowProc(dialog, [this](const Call& call) -> std::optional<int64_t> {
     if (call.message != simdesk::WM_COMMAND) return std::nullopt;
     int id = ControlIdOf(call);
-    if (id == simdesk::IDOK || id == kCancel) desk_.DestroyWindow(call.window);
+    if (id == simdesk::IDOK || id == kCancelId) desk_.DestroyWindow(call.window);
     return 0;
   });
 }

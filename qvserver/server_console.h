@@ -1,7 +1,7 @@
 // The substitute server's console on the simulated desktop: the window an operator (or
 // QVAdmin) works, with its menu bar and four dialogs.
 //
-// Console window: top-level, titled as configured, class "QVServerConsole". Menu bar:
+// Console window: top-level, titled as configured, class kConsoleClass. Menu bar:
 //   0 "File"     ... entry 3 "Exit" (ends the server as the quit message does)
 //   1 "Server"   ... entry 2 "Save Now", entry 8 "Manage Accounts & Characters"
 //   2 "View"
@@ -35,21 +35,11 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "qvserver/server_core.h"
 #include "qvserver/universe.h"
 #include "simdesk/window_system.h"
 
 namespace helmsman::qvserver {
-
-inline constexpr char kDefaultTitle[] = "QVServer - Version 1.0 Build 11 - QVServer";
-inline constexpr char kFailureTitle[] = "Quorvane-Server";
-inline constexpr char kManageAccountsTitle[] = "Manage Accounts & Characters";
-inline constexpr char kEditAccountTitle[] = "Edit Account";
-inline constexpr char kUniverseChatTitle[] = "Universe Chat";
-inline constexpr char kChooseAPlayerTitle[] = "Choose A Player";
-
-// A chat log line: "YYYY-MM-DD HH:MM:SS Universe: " + text, with any line break in text
-// turned into a blank so that one chat line stays one line.
-std::string ChatLogLine(const platform::CivilTime& now, const std::string& text);
 
 class ServerConsole {
  public:

@@ -1,0 +1,104 @@
+// qvserver-ctl.exe: sends one control command to the running substitute server on Windows
+// and prints its answer; the commands and exit codes of the POSIX program
+// (qvserver_ctl_main.cc).
+//
+//   qvserver-ctl [--title TITLE] COMMAND [ARGUMENT...]
+//
+// The server is found by its control window's title (server_win32.h). The command goes as
+// WM_COPYDATA, bounded by kControlTimeoutMillis so that a hung server does not hang the
+// client; the answer's text comes back to a message-only window of this program while it
+// waits. Exit status: 0 done, 1 refused, 2 usage, 3 no server reachable.
+//
+// This folder is the Windows console of the substitute server, a Windows GUI program: the one
+// place outside platform/ that includes <windows.h>.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "qvserver/server_core.h"
+#include "qvserver/win32/server_win32.h"
+
+namespace {
+
+namespace platform = helmsman::platform;
+namespace qvserver = helmsman::qvserver;
+
+std::string answer;
+bool answered = false;
+
+int Usage() {
+  std::fputs(
+      "usage: qvserver-ctl [--title TITLE] COMMAND [ARGUMENT...]\n"
+      "commands: status | online | join [NAME] | leave [NAME] | new [NAME] | save [NAME]\n"
+      "          | cheat ship|capacity|equipment|notsold [NAME] | crash | hang SECONDS | quit\n",
+      stderr);
+  return 2;
+}
+
+int Unreachable(const std::string& message) {
+  std::fprintf(stderr, "qvserver-ctl: %s\n", message.c_str());
+  return 3;
+}
+
+LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COPYDATA && lparam) {
+    const auto& data = *reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    if (data.dwData == qvserver::kControlReplyCopyData) {
+      answer.assign(static_cast<const char*>(data.lpData), data.cbData);
+      answered = true;
+      return 1;
+    }
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+HWND ReplyWindow() {
+  WNDCLASSW reply_class = {};
+  reply_class.lpfnWndProc = ReplyProc;
+  reply_class.hInstance = GetModuleHandleW(nullptr);
+  reply_class.lpszClassName = L"QVServerControlReply";
+  if (!RegisterClassW(&reply_class)) return nullptr;
+  return CreateWindowExW(0, reply_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         reply_class.hInstance, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  std::string title = qvserver::kDefaultTitle;
+  size_t next = 0;
+  if (next + 1 < arguments.size() && arguments[next] == "--title") {
+    title = arguments[next + 1];
+    next += 2;
+  }
+  if (next >= arguments.size() || arguments[next].rfind("--", 0) == 0) return Usage();
+  std::string command;
+  for (; next < arguments.size(); ++next) command += (command.empty() ? "" : " ") + arguments[next];
+
+  HWND server = reinterpret_cast<HWND>(
+      platform::SystemDesktop().FindTopLevelWindow(qvserver::ControlWindowTitle(title)));
+  if (!server) return Unreachable("no server titled \"" + title + "\" runs on this desktop");
+  HWND reply = ReplyWindow();
+  if (!reply) return Unreachable("cannot make a window for the answer");
+  COPYDATASTRUCT data = {qvserver::kControlCopyData, static_cast<DWORD>(command.size()),
+                         command.data()};
+  DWORD_PTR result = 0;
+  SetLastError(0);
+  if (!SendMessageTimeoutW(server, WM_COPYDATA, reinterpret_cast<WPARAM>(reply),
+                           reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                           qvserver::kControlTimeoutMillis, &result)) {
+    DestroyWindow(reply);
+    if (IsWindow(server))
+      return Unreachable("the server did not answer within " +
+                         std::to_string(qvserver::kControlTimeoutMillis / 1000) + " seconds");
+    return Unreachable("the server went away");
+  }
+  DestroyWindow(reply);
+  if (!answered) return Unreachable("the server's answer did not arrive");
+  std::fputs(answer.c_str(), stdout);
+  return result == 1 ? 0 : 1;
+}

@@ -1,0 +1,82 @@
+// qvserver.exe: the substitute game server on Windows, with the options, files and behaviour
+// of the POSIX program (see qvserver/README.md) behind a Win32 console window
+// (server_win32.h). A GUI program: errors go to the standard error stream when there is one,
+// and every event to qvserver.log in the server directory.
+//
+// This folder is the Windows console of the substitute server, a Windows GUI program: the one
+// place outside platform/ that includes <windows.h>.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/file_system.h"
+#include "qvserver/server_core.h"
+#include "qvserver/startup.h"
+#include "qvserver/win32/server_win32.h"
+
+namespace {
+
+namespace demo = helmsman::demo;
+namespace platform = helmsman::platform;
+namespace qvserver = helmsman::qvserver;
+
+constexpr char kDefaultErrorLog[] = "C:\\qv-server-errors.log";
+
+int Fail(const std::string& message, int code = 1) {
+  std::fprintf(stderr, "qvserver: %s\n", message.c_str());
+  return code;
+}
+
+std::string CurrentDirectory() {
+  char path[MAX_PATH + 1] = {};
+  DWORD length = GetCurrentDirectoryA(sizeof path, path);
+  return length > 0 && length < sizeof path ? std::string(path, length) : ".";
+}
+
+// "C:\..." or "C:/...", "\\server\share\..." or "\..." (the current drive's root).
+bool IsAbsolute(const std::string& path) {
+  if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
+  return !path.empty() && (path[0] == '\\' || path[0] == '/');
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+    std::fputs(qvserver::UsageText().c_str(), stdout);
+    return 0;
+  }
+  qvserver::ServerOptions options;
+  std::string error;
+  auto enter = [](const std::string& folder) { return SetCurrentDirectoryA(folder.c_str()) != 0; };
+  if (!qvserver::ReadOptions(arguments, enter, &options, &error)) {
+    std::fputs(qvserver::UsageText().c_str(), stderr);
+    return Fail(error, 2);
+  }
+  qvserver::ServerSetup setup =
+      qvserver::MakeSetup(options, CurrentDirectory(), IsAbsolute,
+                          std::getenv("QVSERVER_ERROR_LOG"), kDefaultErrorLog,
+                          static_cast<int64_t>(GetCurrentProcessId()));
+  std::string log_path = platform::JoinPath(setup.server_directory, qvserver::kServerLogName);
+  auto log = [log_path](const std::string& line) { qvserver::AppendServerLog(log_path, line); };
+
+  std::string title = options.title.empty() ? qvserver::kDefaultTitle : options.title;
+  if (platform::SystemDesktop().FindTopLevelWindow(title))
+    return Fail("a server titled \"" + title + "\" runs already on this desktop");
+  demo::DemoCatalogue catalogue;
+  if (!qvserver::LoadCatalogue(options, &catalogue, &error)) return Fail(error);
+
+  qvserver::ServerHooks hooks;
+  hooks.log = log;
+  hooks.block = [](int seconds) { Sleep(static_cast<DWORD>(seconds) * 1000); };
+  qvserver::Win32Server server(platform::DiskFileSystem(), platform::SystemClock(), catalogue,
+                               setup, hooks);
+  if (!server.Start(&error)) return Fail(error);
+  return server.Run();
+}
