@@ -13,6 +13,9 @@ class SharedLibrary {
   virtual ~SharedLibrary() = default;
   // The address of the export, or nullptr (and *error set) when the library lacks it.
   virtual void* Symbol(const std::string& name, std::string* error) = 0;
+  // The full path of the file the library was loaded from, as the loader found it; "" when
+  // the backend cannot tell.
+  virtual std::string Path() const { return ""; }
 };
 
 // The platform's file name of a library named as on Windows: "QVAdmin.dll" is

@@ -35,6 +35,11 @@ class CodecApi {
   // kCodecNotBound with *error set.
   virtual int32_t Convert(int32_t type, const std::string& source_path,
                           const std::string& target_path, std::string* error) = 0;
+  // As QVAdminApi::LibraryPath.
+  virtual std::string LibraryPath(std::string* error) {
+    if (error) *error = "not loaded from a file";
+    return "";
+  }
 };
 
 class QVCodecLibrary : public CodecApi {
@@ -45,8 +50,10 @@ class QVCodecLibrary : public CodecApi {
 
   int32_t Convert(int32_t type, const std::string& source_path, const std::string& target_path,
                   std::string* error) override;
+  std::string LibraryPath(std::string* error) override;
 
  private:
+  bool Load(std::string* error);
   std::vector<std::string> folders_;
   std::string library_name_;
   std::unique_ptr<platform::SharedLibrary> library_;

@@ -9,16 +9,25 @@ QVCodecLibrary::QVCodecLibrary(std::vector<std::string> folders, std::string lib
 
 QVCodecLibrary::~QVCodecLibrary() = default;
 
+bool QVCodecLibrary::Load(std::string* error) {
+  if (library_) return true;
+  std::string reason;
+  library_ = LoadLibraryByName(folders_, library_name_, &reason);
+  if (!library_ && error) *error = library_name_ + " cannot be loaded: " + reason;
+  return library_ != nullptr;
+}
+
+std::string QVCodecLibrary::LibraryPath(std::string* error) {
+  if (!Load(error)) return "";
+  std::string path = library_->Path();
+  if (path.empty() && error) *error = "the platform does not tell where it was loaded from";
+  return path;
+}
+
 int32_t QVCodecLibrary::Convert(int32_t type, const std::string& source_path,
                                 const std::string& target_path, std::string* error) {
+  if (!Load(error)) return kCodecNotBound;
   std::string reason;
-  if (!library_) {
-    library_ = LoadLibraryByName(folders_, library_name_, &reason);
-    if (!library_) {
-      if (error) *error = library_name_ + " cannot be loaded: " + reason;
-      return kCodecNotBound;
-    }
-  }
   if (qvcodec_ == nullptr) {
     qvcodec_ = library_->Symbol("qvcodec", &reason);
     if (qvcodec_ == nullptr) {

@@ -90,5 +90,22 @@ TEST(LoadLibraryByNameTest, TakesTheFirstFolderThatHoldsTheFile) {
   EXPECT_NE(library->Symbol("qvcodec", &error), nullptr);
 }
 
+// The version window names the file each library was loaded from, before or after its first
+// call, and why it has none when the library is missing.
+TEST(LibraryPathTest, IsTheFullPathOfTheLoadedFile) {
+  const std::string folder = std::filesystem::canonical(kLibraryFolder).string();
+  std::string error;
+  QVCodecLibrary codec({kLibraryFolder});
+  EXPECT_EQ(codec.LibraryPath(&error), folder + "/libqvcodec.so");
+  EXPECT_EQ(codec.Convert(3, "/a", "/b", &error), 261);  // the library loaded for the path serves
+  QVAdminLibrary admin({kLibraryFolder});
+  EXPECT_EQ(admin.LibraryPath(&error), folder + "/libqvadmin.so");
+  EXPECT_EQ(error, "");
+
+  QVAdminLibrary missing({"/nonexistent/folder"}, "QVAdminMissing.dll");
+  EXPECT_EQ(missing.LibraryPath(&error), "");
+  EXPECT_THAT(error, StartsWith("QVAdminMissing.dll cannot be loaded: "));
+}
+
 }  // namespace
 }  // namespace helmsman::server

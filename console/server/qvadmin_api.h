@@ -42,6 +42,13 @@ class QVAdminApi {
                             std::string* error) = 0;
   // QVAdmin_Release(owner): 1 released, 0 not.
   virtual int32_t Release(int32_t owner, std::string* error) = 0;
+  // Where the library was loaded from (the version window shows it): loads it when that has
+  // not happened yet, calling none of its exports, and returns the full path of its file.
+  // "" and *error when it cannot be loaded or the path is not known (a fake has no file).
+  virtual std::string LibraryPath(std::string* error) {
+    if (error) *error = "not loaded from a file";
+    return "";
+  }
 };
 
 // The library bound by file name at first use.
@@ -59,8 +66,11 @@ class QVAdminLibrary : public QVAdminApi {
   int32_t DoCommand(const std::string& command, char* result_text, uint32_t result_size,
                     std::string* error) override;
   int32_t Release(int32_t owner, std::string* error) override;
+  std::string LibraryPath(std::string* error) override;
 
  private:
+  // Loads the library unless it is loaded; false and *error when it cannot be.
+  bool Load(std::string* error);
   // The export's address, loading the library first when needed; nullptr and *error when
   // either is missing.
   void* Bind(const char* export_name, void** slot, std::string* error);

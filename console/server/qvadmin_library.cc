@@ -23,16 +23,25 @@ QVAdminLibrary::QVAdminLibrary(std::vector<std::string> folders, std::string lib
 
 QVAdminLibrary::~QVAdminLibrary() = default;
 
+bool QVAdminLibrary::Load(std::string* error) {
+  if (library_) return true;
+  std::string reason;
+  library_ = LoadLibraryByName(folders_, library_name_, &reason);
+  if (!library_ && error) *error = library_name_ + " cannot be loaded: " + reason;
+  return library_ != nullptr;
+}
+
+std::string QVAdminLibrary::LibraryPath(std::string* error) {
+  if (!Load(error)) return "";
+  std::string path = library_->Path();
+  if (path.empty() && error) *error = "the platform does not tell where it was loaded from";
+  return path;
+}
+
 void* QVAdminLibrary::Bind(const char* export_name, void** slot, std::string* error) {
   if (*slot != nullptr) return *slot;
+  if (!Load(error)) return nullptr;
   std::string reason;
-  if (!library_) {
-    library_ = LoadLibraryByName(folders_, library_name_, &reason);
-    if (!library_) {
-      if (error) *error = library_name_ + " cannot be loaded: " + reason;
-      return nullptr;
-    }
-  }
   *slot = library_->Symbol(export_name, &reason);
   if (*slot == nullptr && error) {
     *error = library_name_ + " has no export " + export_name + ": " + reason;

@@ -37,8 +37,8 @@ enum class ControlKind {
 
 // The events a view reports and the model handles.
 // kTimer: a timer control fired (the view runs the timer while it is enabled, with its
-// value as the interval in milliseconds).
-enum class ControlEvent { kClick, kChange, kDoubleClick, kTimer };
+// value as the interval in milliseconds). kEnter: the Enter key was pressed in a text box.
+enum class ControlEvent { kClick, kChange, kDoubleClick, kTimer, kEnter };
 
 class Control {
  public:

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace helmsman::ui {
 
@@ -23,6 +24,9 @@ class Frontend {
   virtual void Repaint(const std::string& control) = 0;
   // Lets pending events (timers, clicks, repaints) run.
   virtual void DoEvents() = 0;
+  // The version window: the lines in a window of their own that the operator closes. By
+  // default a message box with the lines.
+  virtual void ShowVersionWindow(const std::string& title, const std::vector<std::string>& lines);
 };
 
 // Answers every question Cancel, cancels every file dialog and shows nothing: the model

@@ -20,6 +20,7 @@
 #include "console/server/chat_box.h"
 #include "console/settings/settings_files.h"
 #include "console/ui/main_window_controls.h"
+#include "console/ui/version_window.h"
 #include "platform/documents_folder.h"
 #include "platform/process.h"
 
@@ -130,6 +131,7 @@ MainWindow::MainWindow(const Environment& environment)
     : program_folder_(environment.program_folder),
       clock_(*environment.clock),
       files_(*environment.files),
+      qvadmin_(*environment.qvadmin),
       codec_(*environment.codec),
       sleeper_(*environment.sleeper),
       server_windows_(*environment.server_windows),
@@ -213,6 +215,11 @@ void MainWindow::WireHandlers() {
   controls_.On("cmdSend", ControlEvent::kClick, [this] { server::SendChat(controls_, channel_); });
   controls_.On("txtChatText", ControlEvent::kChange,
                [this] { server::UpdateSendEnabled(controls_); });
+  // Enter in the chat box is the Send button, under the same rule for when it may send.
+  controls_.On("txtChatText", ControlEvent::kEnter, [this] {
+    if (controls_.Get("cmdSend").enabled()) server::SendChat(controls_, channel_);
+  });
+  controls_.On("cmdVersionInformation", ControlEvent::kClick, [this] { ShowVersionWindow(); });
   controls_.On("tmrMainEventTimer", ControlEvent::kTimer, [this] {
     // A timer event that was already queued when the timer was switched off is dropped.
     if (controls_.Get("tmrMainEventTimer").enabled()) timer_.Tick();
@@ -269,6 +276,17 @@ void MainWindow::WireHandlers() {
   banners_->Wire();
   maintenance::AddPruneControls(controls_);
   maintenance::WirePruning(controls_, [this] { return PruneParts(); });
+}
+
+void MainWindow::ShowVersionWindow() {
+  std::vector<LibraryFile> libraries;
+  std::string problem;
+  std::string path = qvadmin_.LibraryPath(&problem);
+  libraries.push_back(DescribeLibrary(server::kQVAdminLibraryName, path, problem, files_));
+  problem.clear();
+  path = codec_.LibraryPath(&problem);
+  libraries.push_back(DescribeLibrary(server::kQVCodecLibraryName, path, problem, files_));
+  frontend().ShowVersionWindow(kVersionWindowTitle, VersionLines(ThisBuild(), toolkit_, libraries));
 }
 
 void MainWindow::CheckQVAdminText(const std::string& control) {

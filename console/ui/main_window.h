@@ -141,6 +141,11 @@ class MainWindow {
   // The player editor opened by cmdEditPlayer and cmdViewPlayer.
   editor::EditorSession& editor_session() { return *editor_session_; }
   const std::string& program_folder() const { return program_folder_; }
+  // The window toolkit the view shows the window with ("Qt 6.4.2"), for the version window;
+  // "" (the default) when there is none.
+  void set_toolkit(std::string toolkit) { toolkit_ = std::move(toolkit); }
+  // cmdVersionInformation: the version window, with both libraries loaded if they were not.
+  void ShowVersionWindow();
   int32_t owner() const { return owner_; }
 
  private:
@@ -162,6 +167,7 @@ class MainWindow {
   std::string program_folder_;
   platform::Clock& clock_;
   platform::FileSystem& files_;
+  server::QVAdminApi& qvadmin_;
   server::CodecApi& codec_;
   server::Sleeper& sleeper_;
   server::ServerWindows& server_windows_;
@@ -193,6 +199,7 @@ class MainWindow {
   // The last accepted texts of the two QVAdmin settings, by control name.
   std::map<std::string, std::string> accepted_qvadmin_texts_;
   bool operating_ = false;
+  std::string toolkit_;
   int ban_duration_ = 0;  // what the "Bans" tab's duration options show
   std::unique_ptr<moderation::CheatersLogScan> cheaters_log_;
   std::unique_ptr<banners::Banners> banners_;

@@ -228,6 +228,10 @@ TEST_F(MainWindowTest, ControlsRunTheirHandlers) {
   c.Fire("cmdSend", ControlEvent::kClick);
   EXPECT_THAT(admin_.chat_lines(), ElementsAre("Shields up"));
   EXPECT_EQ(Get("lblStatus").text(), "Message sent successfully");
+  c.SetText("txtChatText", "Red alert");
+  c.Fire("txtChatText", ControlEvent::kChange);
+  c.Fire("txtChatText", ControlEvent::kEnter);
+  EXPECT_THAT(admin_.chat_lines(), ElementsAre("Shields up", "Red alert"));
 
   clock_.Advance(30 * 60);
   c.Fire("tmrMainEventTimer", ControlEvent::kTimer);
@@ -258,6 +262,9 @@ TEST_F(MainWindowTest, ControlsRunTheirHandlers) {
   c.Fire("cmdToggleServer", ControlEvent::kClick);
   EXPECT_EQ(Get("cmdToggleServer").text(), "Start Server");
   EXPECT_FALSE(Get("cmdSend").enabled());
+  // Enter in the chat box sends only while Send may: not with the server stopped.
+  c.Fire("txtChatText", ControlEvent::kEnter);
+  EXPECT_THAT(admin_.chat_lines(), ElementsAre("Shields up", "Red alert"));
   const size_t ticks_before = admin_.calls().size();
   c.Fire("tmrMainEventTimer", ControlEvent::kTimer);  // a late event of a stopped timer
   EXPECT_EQ(admin_.calls().size(), ticks_before);
@@ -292,6 +299,45 @@ TEST_F(MainWindowTest, PlayersTabAndKickSettingsRunTheirHandlers) {
   c.Fire("txtKickedPlayersFine", ControlEvent::kChange);
   EXPECT_EQ(Get("txtKickedPlayersFine").text(), "250");
   EXPECT_THAT(c.missing(), IsEmpty());
+}
+
+// A codec "loaded" from a file of the test's folder.
+class CodecFromFile : public server::FakeCodec {
+ public:
+  explicit CodecFromFile(std::string path) : path_(std::move(path)) {}
+  std::string LibraryPath(std::string*) override { return path_; }
+
+ private:
+  std::string path_;
+};
+
+TEST_F(MainWindowTest, VersionInfoShowsTheVersionWindowWithBothLibraries) {
+  MainWindow& window = Open();
+  const std::string library = folder_ + "/libqvcodec.so";
+  ASSERT_TRUE(files_->WriteFile(library, "0123456789", nullptr));
+  CodecFromFile codec(library);
+  Environment environment;
+  environment.program_folder = folder_;
+  environment.clock = &clock_;
+  environment.locale = &locale_;
+  environment.files = files_;
+  environment.qvadmin = &admin_;
+  environment.codec = &codec;
+  environment.server_windows = &windows_;
+  environment.sleeper = &sleeper_;
+  MainWindow with_codec(environment);
+  with_codec.set_frontend(&frontend_);
+  with_codec.set_toolkit("Qt 6.4.2");
+  window.set_frontend(nullptr);
+
+  with_codec.controls().Fire("cmdVersionInformation", ControlEvent::kClick);
+  ASSERT_EQ(frontend_.shown().size(), 1u);
+  const std::string& shown = frontend_.shown()[0];
+  EXPECT_THAT(shown, StartsWith("message [Helmsman -- Version Information] Helmsman mk.V, version "));
+  EXPECT_THAT(shown, ::testing::HasSubstr("\nWindow toolkit: Qt 6.4.2\n"
+                                          "QVAdmin.dll: not loaded (not loaded from a file)\n"
+                                          "QVCodec.dll: loaded from " +
+                                          library + "\n    10 bytes"));
 }
 
 TEST_F(MainWindowTest, ServerChecksFromTheTimerRestartAServerClosedByHand) {

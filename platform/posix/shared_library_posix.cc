@@ -1,4 +1,8 @@
 #include <dlfcn.h>
+#include <link.h>
+
+#include <climits>
+#include <cstdlib>
 
 #include <cctype>
 
@@ -21,6 +25,15 @@ class PosixSharedLibrary : public SharedLibrary {
       *error = text ? text : "export " + name + " not found";
     }
     return address;
+  }
+  std::string Path() const override {
+    // The loader's own record: right also for a library it found in its usual places.
+    link_map* map = nullptr;
+    if (::dlinfo(handle_, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr)
+      return "";
+    char resolved[PATH_MAX];
+    if (::realpath(map->l_name, resolved) == nullptr) return map->l_name;
+    return resolved;
   }
 
  private:

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <type_traits>
 
@@ -134,6 +135,9 @@ void QtBinding::Bind(const Control& control) {
     // Rows are single lines of text: with one height for all, adding a row to a long log
     // lays out that row instead of measuring every row again.
     if (auto* list = qobject_cast<QListWidget*>(widget)) list->setUniformItemSizes(true);
+    // A scroll bar here is a setting (an interval, a limit): reached with Tab like the other
+    // settings and moved with the arrow keys, where Qt's own would take the mouse only.
+    if (auto* bar = qobject_cast<QScrollBar*>(widget)) bar->setFocusPolicy(Qt::StrongFocus);
     widgets_[name] = widget;
     Connect(name, widget);
   }
@@ -180,6 +184,8 @@ void QtBinding::Connect(const std::string& name, QWidget* widget) {
         controls_.Fire(name, E::kChange);
       });
     });
+    connect(edit, &QLineEdit::returnPressed, this,
+            [this, name] { FromWidget([&] { controls_.Fire(name, E::kEnter); }); });
   } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
     connect(list, &QListWidget::currentRowChanged, this, [this, name](int row) {
       FromWidget([&] {

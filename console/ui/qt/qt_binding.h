@@ -11,6 +11,7 @@
 //   button, check box, option button (when it becomes selected), list row chosen -> kClick
 //   text edited, scroll bar moved, combo box or tab chosen, calendar date chosen  -> kChange
 //   list row double-clicked                                                     -> kDoubleClick
+//   Enter pressed in a text box                                                 -> kEnter
 //   timer ran out (while its control is enabled)                                -> kTimer
 // Widget signals caused by the binding's own updates are ignored, so showing a change never
 // runs a handler.

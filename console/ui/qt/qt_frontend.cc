@@ -1,10 +1,14 @@
 #include "console/ui/qt/qt_frontend.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
+#include <QVBoxLayout>
 
 #include "console/ui/qt/qt_binding.h"
 #include "console/ui/qt/qt_text.h"
@@ -54,5 +58,28 @@ void QtFrontend::Repaint(const std::string& control) {
 }
 
 void QtFrontend::DoEvents() { QCoreApplication::processEvents(); }
+
+}  // namespace helmsman::ui::qt
+
+namespace helmsman::ui::qt {
+
+void QtFrontend::ShowVersionWindow(const std::string& title,
+                                   const std::vector<std::string>& lines) {
+  QDialog dialog(window_);
+  dialog.setObjectName("frmVersion");
+  dialog.setWindowTitle(ToQt(title));
+  auto* layout = new QVBoxLayout(&dialog);
+  QStringList text;
+  for (const std::string& line : lines) text << ToQt(line);
+  auto* label = new QLabel(text.join('\n'), &dialog);
+  label->setObjectName("lblVersionInformation");
+  label->setTextFormat(Qt::PlainText);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  layout->addWidget(label);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  dialog.exec();
+}
 
 }  // namespace helmsman::ui::qt

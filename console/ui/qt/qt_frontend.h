@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <string>
+#include <vector>
 
 #include "console/ui/frontend.h"
 
@@ -28,6 +29,9 @@ class QtFrontend : public Frontend {
   std::string SaveFileDialog(const std::string& title, const std::string& filter) override;
   void Repaint(const std::string& control) override;
   void DoEvents() override;
+  // A dialog `frmVersion` with the lines as selectable text (to be copied into a report) and
+  // a Close button.
+  void ShowVersionWindow(const std::string& title, const std::vector<std::string>& lines) override;
 
  private:
   QWidget* window_;

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console/ui/main_window.h"
 #include "console/ui/qt/main_window_form.h"
@@ -37,6 +38,9 @@ class EndingFrontend : public Frontend {
   }
   void Repaint(const std::string& control) override { shown_.Repaint(control); }
   void DoEvents() override { shown_.DoEvents(); }
+  void ShowVersionWindow(const std::string& title, const std::vector<std::string>& lines) override {
+    if (!ending_) shown_.ShowVersionWindow(title, lines);
+  }
 
  private:
   Frontend& shown_;
@@ -88,6 +92,7 @@ class SignalEnd {
 int RunMainWindow(int argc, char** argv, ui::MainWindow& model) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Helmsman");
+  model.set_toolkit(std::string("Qt ") + qVersion());
   MainWindowForm window;
   QtBinding binding(model.controls(), &window);
   // Opens a window for each editor the model opens; deleted with this scope, before the model.

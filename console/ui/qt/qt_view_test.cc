@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -379,6 +381,96 @@ TEST_F(QtViewTest, FrontendAsksWithTitleAndTextAndRepaints) {
   frontend.Repaint("lblStatus");
   frontend.Repaint("no such control");  // nothing to repaint, no failure
   EXPECT_EQ(Widget<QLabel>("lblStatus")->text(), "Saving Server log to file...");
+}
+
+// The widgets Tab visits from cmdToggleServer until it comes back, as the focus chain holds
+// them (disabled ones included: they are skipped only while disabled).
+QStringList TabChain(QWidget* window) {
+  QStringList names;
+  auto* start = window->findChild<QWidget*>("cmdToggleServer");
+  QWidget* w = start;
+  do {
+    if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty() &&
+        !w->objectName().startsWith("qt_")) {
+      names << w->objectName();
+    }
+    w = w->nextInFocusChain();
+  } while (w != start);
+  return names;
+}
+
+TEST_F(QtViewTest, TabFollowsTheLayoutAndEndsInTheFolderBrowser) {
+  form_.tabs()->setCurrentIndex(0);
+  QApplication::processEvents();
+  EXPECT_EQ(TabChain(&form_).join(",").toStdString(),
+            "cmdToggleServer,cmdVersionInformation,SSTab1,lstPlayersOnline,lstPlayersOnlineRank,"
+            "lstPlayersOnlineSystems,cmdKickPlayer,cmdKickAndBan,cmdKickAllInSystem,cmdViewInfo,"
+            "cmdUpdatePlayersOnline,chkAutoUpdatePlayersOnline,vscAutoUpdateInterval,"
+            "chkFineKickedPlayers,txtKickedPlayersFine,chkSendKickedPlayersToBase,"
+            "cmbAvailableBases,chkEnableKickChatNotice,txtKickMessagePart2,txtChatText,cmdSend,"
+            "chkClearChatAfterSend,Dir1,File1");
+  form_.tabs()->setCurrentIndex(1);
+  QApplication::processEvents();
+  EXPECT_EQ(TabChain(&form_).join(",").toStdString(),
+            "cmdToggleServer,cmdVersionInformation,SSTab1,lstPlayers,txtPlayerListFilter,"
+            "chkDisplayOnlyNamesForThisPlayer,cmdRegeneratePlayerList,"
+            "cmdUpdateAllPlayerInformation,cmdDeletePlayer,lstPlayerGuns,cmdBanToggle,"
+            "cmdUpdatePlayerInfo,cmdEditPlayer,cmdViewPlayer,Dir1,File1");
+}
+
+// The header's "Rank" stands over the rank list, whatever the font makes of the blanks.
+TEST_F(QtViewTest, TheOnlineHeaderNamesEachListAboveIt) {
+  form_.tabs()->setCurrentIndex(0);
+  QApplication::processEvents();
+  auto* header = Widget<QLabel>("lblPlayersOnlineHeader");
+  auto* ranks = Widget<QListWidget>("lstPlayersOnlineRank");
+  const QString text = header->text();
+  const int rank_x = header->mapTo(&form_, QPoint(0, 0)).x() +
+                     header->fontMetrics().horizontalAdvance(text.left(text.lastIndexOf(' ') + 1));
+  EXPECT_NEAR(rank_x, ranks->mapTo(&form_, QPoint(0, 0)).x(), 3);
+}
+
+TEST_F(QtViewTest, EnterInATextBoxFiresItsEnterEvent) {
+  CountEvents("txtChatText", ControlEvent::kEnter, "enter");
+  CountEvents("txtChatText", ControlEvent::kChange, "change");
+  auto* chat = Widget<QLineEdit>("txtChatText");
+  QTest::keyClicks(chat, "hi");
+  QTest::keyClick(chat, Qt::Key_Return);
+  QTest::keyClick(chat, Qt::Key_Enter);  // the keypad's
+  EXPECT_EQ(fired_, (std::map<std::string, int>{{"txtChatText change", 2},
+                                                {"txtChatText enter", 2}}));
+}
+
+// With HELMSMAN_SCREENSHOT set, the dialog is saved as window_version.png.
+TEST_F(QtViewTest, TheVersionWindowShowsItsLinesAsSelectableText) {
+  QtFrontend frontend(&form_, binding_.get());
+  QString title, text;
+  bool selectable = false;
+  const QString shot = qEnvironmentVariable("HELMSMAN_SCREENSHOT");
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    title = dialog->windowTitle();
+    auto* label = dialog->findChild<QLabel*>("lblVersionInformation");
+    ASSERT_NE(label, nullptr);
+    text = label->text();
+    selectable = label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse);
+    if (!shot.isEmpty()) {
+      QApplication::processEvents();
+      dialog->grab().save((shot.endsWith(".png") ? shot.chopped(4) : shot) + "_version.png");
+    }
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->click();
+  });
+  frontend.ShowVersionWindow("Helmsman -- Version Information",
+                             {"Helmsman mk.V, version 0.1", "Window toolkit: Qt 6.4.2",
+                              "QVCodec.dll: loaded from /opt/helmsman/libqvcodec.so",
+                              "    48,112 bytes, build id 5f0c9e2a"});
+  EXPECT_EQ(title, "Helmsman -- Version Information");
+  EXPECT_EQ(text,
+            "Helmsman mk.V, version 0.1\nWindow toolkit: Qt 6.4.2\n"
+            "QVCodec.dll: loaded from /opt/helmsman/libqvcodec.so\n"
+            "    48,112 bytes, build id 5f0c9e2a");
+  EXPECT_TRUE(selectable);
 }
 
 TEST(QtFileFilterTest, BarSeparatedPairsBecomeQtFilters) {
