@@ -1,5 +1,9 @@
 #include "console/ui/qt/main_window_form.h"
 
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
 #include <QTabWidget>
 
 #include "console/ui/main_window_controls.h"
@@ -14,6 +18,40 @@
 #include "ui_page_web_output.h"
 
 namespace helmsman::ui::qt {
+
+namespace {
+
+// The header over the online lists reads "Name", blanks, "Rank": the name list is as wide as
+// the text before "Rank" in the header's font, so that each word stands over its own list.
+void AlignOnlineListsUnderTheirHeader(QWidget* page) {
+  auto* header = page->findChild<QLabel*>("lblPlayersOnlineHeader");
+  auto* names = page->findChild<QListWidget*>("lstPlayersOnline");
+  if (header == nullptr || names == nullptr || names->parentWidget() == nullptr) return;
+  const QString text = header->text();
+  const qsizetype rank = text.lastIndexOf(' ') + 1;
+  if (rank <= 0) return;
+  auto* grid = qobject_cast<QGridLayout*>(names->parentWidget()->layout());
+  const int spacing =
+      grid != nullptr && grid->horizontalSpacing() >= 0 ? grid->horizontalSpacing() : 6;
+  const int before_rank = QFontMetrics(header->font()).horizontalAdvance(text.left(rank));
+  names->setFixedWidth(before_rank - spacing + header->contentsMargins().left());
+}
+
+// Tab goes through the controls above the tabs, the page shown and then the folder
+// browser beside the tabs (the pages are built after the browser, so it would come first).
+void BrowserLastInTabOrder(QWidget* window, QTabWidget* tabs) {
+  auto* dir = window->findChild<QWidget*>("Dir1");
+  auto* file = window->findChild<QWidget*>("File1");
+  if (dir == nullptr || file == nullptr) return;
+  QWidget* last = tabs;
+  for (QWidget* w = tabs->nextInFocusChain(); w != tabs && w != window; w = w->nextInFocusChain()) {
+    if (tabs->isAncestorOf(w)) last = w;
+  }
+  QWidget::setTabOrder(last, dir);
+  QWidget::setTabOrder(dir, file);
+}
+
+}  // namespace
 
 MainWindowForm::MainWindowForm(QWidget* parent) : QWidget(parent) {
   // The generated classes only create widgets, all owned by this window, so they need not
@@ -35,6 +73,8 @@ MainWindowForm::MainWindowForm(QWidget* parent) : QWidget(parent) {
     frame.SSTab1->setTabText(i, ToQt(captions[i]));
   }
   frame.SSTab1->setCurrentIndex(0);
+  AlignOnlineListsUnderTheirHeader(frame.pageOperation);
+  BrowserLastInTabOrder(this, frame.SSTab1);
 }
 
 MainWindowForm::~MainWindowForm() = default;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QTabWidget>
 #include <QTimer>
 #include <optional>
 #include <regex>
@@ -95,6 +96,53 @@ TEST_F(EditorWindowTest, TheCloseBoxRunsTheClosingSteps) {
   EXPECT_TRUE(editor_->closed());
   ASSERT_EQ(closes_.size(), 1u);
   EXPECT_EQ(closes_[0], editor::CloseReason::kOperator);
+}
+
+// Not a check: a picture of every tab of the editor for a person to look at. With
+// HELMSMAN_SCREENSHOT=/path/window.png set, the tabs are saved as window_editor_0.png ...
+TEST(EditorWindowScreenshotTest, SavesEveryTabWhenAsked) {
+  const QString path = qEnvironmentVariable("HELMSMAN_SCREENSHOT");
+  if (path.isEmpty()) GTEST_SKIP() << "HELMSMAN_SCREENSHOT not set";
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "qt_test";
+  static char* argv[] = {name, nullptr};
+  std::unique_ptr<QApplication> app;
+  if (!QApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
+  {
+    players::testing::TestWorld world;
+    world.catalogue.LoadTable(gamedata::Table::kFactions,
+                              "fc_tollkeepers=Tollkeepers Guild\r\nfc_ashen=Ashen Compact\r\n"
+                              "fc_drift=Drift Wardens\r\n",
+                              world.logs);
+    std::vector<std::string> lines =
+        players::testing::CharacterLines(players::testing::HexName("Kessa Vorn"));
+    lines.insert(lines.begin() + 6, "house = -0.250000, fc_ashen");
+    lines.insert(lines.begin() + 7, "house = 0.900000, fc_drift");
+    lines.insert(lines.begin() + 8, "house = 0.100000, fc_lost_order");
+    lines.insert(lines.begin() + 18, "equip = PRJ0000001, HpGun02, 1");
+    lines.insert(lines.begin() + 19, "equip = MSC0000001, HpLight01, 1");
+    lines.insert(lines.begin() + 20, "equip = SCN0000001, , 1");
+    lines.insert(lines.begin() + 22, "cargo = GUN0000002, 2");
+    lines.insert(lines.begin() + 23, "cargo = XXX0000009, 1");
+    const std::string folder = world.Account("kessa_v");
+    world.WriteCharacter(folder, "Kessa Vorn.qv", lines);
+    ScriptedFrontend frontend;
+    editor::PlayerEditor editor(world.Services(), frontend, [](editor::CloseReason) {},
+                                editor::EditorMode::kEdit);
+    EditorWindow window(editor, nullptr);
+    ASSERT_TRUE(editor.Load(folder, "Kessa Vorn.qv"));
+    window.show();
+    auto* tabs = window.findChild<QTabWidget*>("tabEditor");
+    ASSERT_NE(tabs, nullptr);
+    const QString stem = path.endsWith(".png") ? path.chopped(4) : path;
+    for (int i = 0; i < tabs->count(); ++i) {
+      tabs->setCurrentIndex(i);
+      QApplication::processEvents();
+      const QString file = stem + "_editor_" + QString::number(i) + ".png";
+      EXPECT_TRUE(window.grab().save(file)) << file.toStdString();
+    }
+  }
 }
 
 }  // namespace
