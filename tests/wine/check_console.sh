@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# helmsman.exe --headless under Wine on a small generated universe: start-up through the
+# first-run generation of the player list, the start of the Win32 substitute server, "good to
+# go", a few ticks and the shut-down at the end of --run-for. Then the POSIX helmsman runs on
+# an identical copy of the same input, in the same folder, against the POSIX substitute
+# server, and what the two consoles wrote is compared.
+#
+# Compared byte for byte: every file the console writes in its program folder (the six
+# settings files, the player list and its backup), and the printed log lines, with these
+# exceptions, each the platform's own form or the run's own clock rather than the console's
+# work:
+# - paths: the Windows side names the same folders as Z:\... with "\", mapped to the POSIX
+#   form before comparing (only lines that hold such a path are touched);
+# - the two times the console writes of its own reading of a character file (player list
+#   block lines 4 "last read" and 40 "first seen") and the time stamps of the log lines: the
+#   clock of each run, compared by their form only (every run of digits counts the same).
+#   Their form is the system's regional one; for the run, Wine's user settings get the short
+#   date and time forms of the POSIX side's C locale (MM/dd/yyyy, HH:mm:ss), given back after;
+# - standard output's line ends (CR LF from a Windows console program's text stream);
+# - the folder of the POSIX console's control socket, which a Windows console has not.
+# The character files are checked unchanged on both sides, and both consoles must leave no
+# temporary decoded file behind.
+set -euo pipefail
+
+title="QVServer - Version 1.0 Build 11 - QVServer"
+run_for=12
+seed=16
+
+win() {  # the Windows form of an absolute POSIX path (Wine's drive Z: is the root)
+  local p=${1//\//\\}
+  echo "Z:$p"
+}
+fail() {
+  echo "console: $*"
+  exit 1
+}
+
+# The input: the game data files in the program folder, an account root of 8 accounts in
+# the server folder, and the settings an operator would give: where the server and its
+# configuration file are, run unattended (no question), the server checked every tick.
+input=$WORK/input
+"$POSIX_BIN/qvdemo" gamedata --seed $seed --out "$input/prog" >/dev/null
+"$POSIX_BIN/qvdemo" accounts --seed $seed --accounts 8 --root "$input/server/Accts/MultiPlayer" \
+  --gamedata "$input/prog" --now 2026-03-01 >/dev/null
+characters=$(find "$input/server/Accts/MultiPlayer" -name '*.qv' | wc -l)
+
+run=$WORK/run
+# prepare PATH_FORM SERVER_PROGRAM: a fresh copy of the input in $run, set up for one side.
+prepare() {
+  local form=$1 server_program=$2
+  rm -rf "$run"
+  cp -a "$input" "$run"
+  cp "$server_program" "$run/server/QVServer.exe"
+  printf 'gamedata = %s\r\n' "$($form "$run/prog")" >"$run/server/qvserver.ini"
+  "$POSIX_BIN/helmsman-settings" --home "$run/prog" \
+    "txtQVServerexePath=$($form "$run/server/QVServer.exe")" \
+    "txtQVServercfgPath=$($form "$run/server/Accts/MultiPlayer/QVServer.cfg")" \
+    "txtQVServerWindowName=$title" \
+    chkRunHELMUnattended=1 chkServerCheckDelay=1 vscServerCheckInterval=1 >/dev/null
+}
+posix_form() { echo "$1"; }
+
+# The regional forms of both sides the same for the run (see above).
+intl='HKCU\Control Panel\International'
+regional() {  # the value of the user's regional setting $1
+  wine reg query "$intl" /v "$1" 2>/dev/null | tr -d '\r' |
+    awk -v name="$1" '$1 == name { sub(/^ *[^ ]+ +REG_SZ +/, ""); print }'
+}
+set_regional() { wine reg add "$intl" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1; }
+short_date=$(regional sShortDate)
+time_format=$(regional sTimeFormat)
+restore_regional() {
+  [ -z "$short_date" ] || set_regional sShortDate "$short_date"
+  [ -z "$time_format" ] || set_regional sTimeFormat "$time_format"
+}
+# A POSIX server left running by a failed run is stopped (Wine's processes end with the
+# driver's wineserver -k).
+cleanup() {
+  restore_regional
+  if [ -n "${HELMSMAN_DESKTOP:-}" ]; then
+    "$POSIX_BIN/qvserver-ctl" --title "$title" quit >/dev/null 2>&1 || true
+  fi
+}
+trap cleanup EXIT
+set_regional sShortDate MM/dd/yyyy
+set_regional sTimeFormat HH:mm:ss
+export LC_ALL=C
+
+# 1. Windows: helmsman.exe with QVAdmin.dll and QVCodec.dll beside it in its bin folder.
+prepare win "$WIN64_BIN/qvserver.exe"
+started=$SECONDS
+wine "$WIN64_BIN/helmsman.exe" --headless --home "$(win "$run/prog")" --run-for $run_for \
+  >"$WORK/wine.out" 2>"$WORK/wine.err" || fail "helmsman.exe ended with status $?: $(cat "$WORK/wine.err")"
+wine_seconds=$((SECONDS - started))
+wine "$WIN64_BIN/qvserver-ctl.exe" --title "$title" quit >/dev/null 2>&1 ||
+  fail "the Win32 server was not running after the console's shut-down"
+wineserver -w
+mv "$run" "$WORK/wine"
+
+# 2. POSIX: the same input in the same folder, on a simulated desktop of its own.
+export HELMSMAN_DESKTOP=$WORK/desktop
+prepare posix_form "$POSIX_BIN/qvserver"
+"$POSIX_BIN/helmsman" --headless --home "$run/prog" --run-for $run_for \
+  >"$WORK/posix.out" 2>"$WORK/posix.err" || fail "POSIX helmsman ended with status $?"
+"$POSIX_BIN/qvserver-ctl" --title "$title" quit >/dev/null 2>&1 ||
+  fail "the POSIX server was not running after the console's shut-down"
+mv "$run" "$WORK/posix"
+
+# 3. Both ran the whole way.
+for side in wine posix; do
+  out=$WORK/$side.out
+  tr -d '\r' <"$out" >"$out.lf"
+  grep -q ': Playerlist generation complete$' "$out.lf" || fail "$side: no player list generation"
+  grep -q ': Helmsman loaded successfully and good to go!$' "$out.lf" ||
+    fail "$side: start-up did not reach good to go: $(tail -n 5 "$out.lf")"
+  grep -q '^\[helmsman\] shutting down: --run-for time is up$' "$out.lf" ||
+    fail "$side: no shut-down at the end of --run-for"
+  diff -r "$input/server/Accts" "$WORK/$side/server/Accts" >/dev/null ||
+    fail "$side: the character files changed"
+done
+
+# 4. The comparison, after the mappings above.
+to_posix() {  # Windows paths under the root to the POSIX form, on the lines that hold one
+  sed '/Z:\\/{s/Z:\\/\\/g; s/\\/\//g}'
+}
+digits() {  # every run of digits the same
+  sed 's/[0-9][0-9]*/N/g'
+}
+player_list() {  # blocks of 40 lines after the version line; 4 and 40 are the run's times
+  awk 'NR > 1 && ((NR - 2) % 40 == 3 || (NR - 2) % 40 == 39) { gsub(/[0-9]+/, "N") } { print }'
+}
+log_lines() {  # the time stamp of a log line (up to the message's ": ") by its form only
+  awk '/^\[(Server Activity|Player Activity|HELM Error) Log\] / {
+         i = index($0, "] "); rest = substr($0, i + 2); j = index(rest, ": ")
+         stamp = substr(rest, 1, j - 1); gsub(/[0-9]+/, "N", stamp)
+         $0 = substr($0, 1, i + 1) stamp substr(rest, j) }
+       { print }'
+}
+
+# The POSIX console's control socket lives in a folder of its own there; Windows has none.
+files=$(cd "$WORK/posix/prog" && ls | grep -vx helmsman-control)
+[ "$files" = "$(cd "$WORK/wine/prog" && ls)" ] ||
+  fail "the program folders differ: $(diff <(echo "$files") <(cd "$WORK/wine/prog" && ls) | tr '\n' ' ')"
+compared=0
+for name in $files; do
+  posix=$WORK/posix/prog/$name
+  wine=$WORK/wine/prog/$name
+  case $name in
+    GAMEDATA_*) continue ;;  # the input, read only
+    HelmsmanPlayerList.ini | HelmsmanPlayerList.ini.bak)
+      cmp -s <(player_list <"$posix") <(to_posix <"$wine" | player_list) ||
+        fail "$name differs: $(diff <(player_list <"$posix") <(to_posix <"$wine" | player_list) | head -n 6)" ;;
+    *)
+      cmp -s "$posix" <(to_posix <"$wine") ||
+        fail "$name differs: $(diff "$posix" <(to_posix <"$wine") | head -n 6)" ;;
+  esac
+  compared=$((compared + 1))
+done
+log_lines <"$WORK/posix.out.lf" >"$WORK/posix.norm"
+to_posix <"$WORK/wine.out.lf" | log_lines >"$WORK/wine.norm"
+cmp -s "$WORK/posix.norm" "$WORK/wine.norm" ||
+  fail "the printed lines differ: $(diff "$WORK/posix.norm" "$WORK/wine.norm" | head -n 8)"
+records=$(( ($(wc -l <"$WORK/posix/prog/HelmsmanPlayerList.ini") - 1) / 40 ))
+[ "$records" -eq "$characters" ] || fail "$records player records for $characters character files"
+
+echo "console: helmsman.exe under Wine ran start-up ($characters character files decoded into" \
+  "the player list), started the Win32 server, good to go, shut down after ${run_for} s" \
+  "(${wine_seconds} s in all); $compared files of its program folder and" \
+  "$(wc -l <"$WORK/posix.norm") printed lines as the POSIX console wrote them"
