@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # helmsman.exe --headless under Wine on a small generated universe: start-up through the
 # first-run generation of the player list, the start of the Win32 substitute server, "good to
-# go", a few ticks and the shut-down at the end of --run-for. Then the POSIX helmsman runs on
-# an identical copy of the same input, in the same folder, against the POSIX substitute
-# server, and what the two consoles wrote is compared.
+# go", a server crash that the one-second timer's server check notices and repairs (failure
+# dialog closed, server started again), and the shut-down at the end of --run-for. Then the
+# POSIX helmsman does the same on an identical copy of the same input, in the same folder,
+# against the POSIX substitute server, and what the two consoles wrote is compared.
 #
 # Compared byte for byte: every file the console writes in its program folder (the six
 # settings files, the player list and its backup), and the printed log lines, with these
@@ -23,7 +24,7 @@
 set -euo pipefail
 
 title="QVServer - Version 1.0 Build 11 - QVServer"
-run_for=12
+run_for=20
 seed=16
 
 win() {  # the Windows form of an absolute POSIX path (Wine's drive Z: is the root)
@@ -86,24 +87,49 @@ set_regional sShortDate MM/dd/yyyy
 set_regional sTimeFormat HH:mm:ss
 export LC_ALL=C
 
+# run_console SIDE SERVER_CONTROL... -- HELMSMAN...: runs the console in the background and,
+# once it is good to go, crashes the server: the console's next server check, on the
+# one-second timer, finds the failure dialog and restarts the server. Then waits for the
+# console's end at the end of --run-for and stops the server, which the console leaves
+# running.
+run_console() {
+  local side=$1 control=() console=() status=0
+  shift
+  while [ "$1" != -- ]; do control+=("$1"); shift; done
+  shift
+  console=("$@")
+  "${console[@]}" >"$WORK/$side.out" 2>"$WORK/$side.err" &
+  local pid=$!
+  for _ in $(seq 600); do
+    grep -q 'good to go!' "$WORK/$side.out" && break
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.1
+  done
+  if ! "${control[@]}" crash >/dev/null 2>&1; then
+    kill $pid 2>/dev/null || true
+    fail "$side: the server could not be crashed: $(tail -n 3 "$WORK/$side.out")"
+  fi
+  wait $pid || status=$?
+  [ $status -eq 0 ] || fail "$side: the console ended with status $status: $(tail -n 3 "$WORK/$side.err")"
+  "${control[@]}" quit >/dev/null 2>&1 || fail "$side: the server was not running after the console's end"
+}
+
 # 1. Windows: helmsman.exe with QVAdmin.dll and QVCodec.dll beside it in its bin folder.
 prepare win "$WIN64_BIN/qvserver.exe"
 started=$SECONDS
-wine "$WIN64_BIN/helmsman.exe" --headless --home "$(win "$run/prog")" --run-for $run_for \
-  >"$WORK/wine.out" 2>"$WORK/wine.err" || fail "helmsman.exe ended with status $?: $(cat "$WORK/wine.err")"
-wine_seconds=$((SECONDS - started))
-wine "$WIN64_BIN/qvserver-ctl.exe" --title "$title" quit >/dev/null 2>&1 ||
-  fail "the Win32 server was not running after the console's shut-down"
+QVSERVER_ERROR_LOG=$(win "$WORK/wine-server-errors.log") \
+  run_console wine wine "$WIN64_BIN/qvserver-ctl.exe" --title "$title" -- \
+  wine "$WIN64_BIN/helmsman.exe" --headless --home "$(win "$run/prog")" --run-for $run_for
 wineserver -w
+wine_seconds=$((SECONDS - started))
 mv "$run" "$WORK/wine"
 
 # 2. POSIX: the same input in the same folder, on a simulated desktop of its own.
 export HELMSMAN_DESKTOP=$WORK/desktop
 prepare posix_form "$POSIX_BIN/qvserver"
-"$POSIX_BIN/helmsman" --headless --home "$run/prog" --run-for $run_for \
-  >"$WORK/posix.out" 2>"$WORK/posix.err" || fail "POSIX helmsman ended with status $?"
-"$POSIX_BIN/qvserver-ctl" --title "$title" quit >/dev/null 2>&1 ||
-  fail "the POSIX server was not running after the console's shut-down"
+QVSERVER_ERROR_LOG=$WORK/posix-server-errors.log \
+  run_console posix "$POSIX_BIN/qvserver-ctl" --title "$title" -- \
+  "$POSIX_BIN/helmsman" --headless --home "$run/prog" --run-for $run_for
 mv "$run" "$WORK/posix"
 
 # 3. Both ran the whole way.
@@ -113,6 +139,8 @@ for side in wine posix; do
   grep -q ': Playerlist generation complete$' "$out.lf" || fail "$side: no player list generation"
   grep -q ': Helmsman loaded successfully and good to go!$' "$out.lf" ||
     fail "$side: start-up did not reach good to go: $(tail -n 5 "$out.lf")"
+  grep -q ': Server started successfully$' "$out.lf" ||
+    fail "$side: no restart after the crash: $(tail -n 5 "$out.lf")"
   grep -q '^\[helmsman\] shutting down: --run-for time is up$' "$out.lf" ||
     fail "$side: no shut-down at the end of --run-for"
   diff -r "$input/server/Accts" "$WORK/$side/server/Accts" >/dev/null ||
@@ -164,6 +192,7 @@ records=$(( ($(wc -l <"$WORK/posix/prog/HelmsmanPlayerList.ini") - 1) / 40 ))
 [ "$records" -eq "$characters" ] || fail "$records player records for $characters character files"
 
 echo "console: helmsman.exe under Wine ran start-up ($characters character files decoded into" \
-  "the player list), started the Win32 server, good to go, shut down after ${run_for} s" \
+  "the player list), started the Win32 server, good to go, restarted it after a crash, shut" \
+  "down after ${run_for} s" \
   "(${wine_seconds} s in all); $compared files of its program folder and" \
   "$(wc -l <"$WORK/posix.norm") printed lines as the POSIX console wrote them"
