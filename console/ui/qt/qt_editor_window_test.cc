@@ -79,6 +79,12 @@ TEST_F(EditorWindowTest, ShowsTheLoadedCharacterAndRunsItsTimer) {
   EXPECT_EQ(timer->interval(), 1000);
 }
 
+TEST_F(EditorWindowTest, TheWindowHoldsEveryTabAtItsDesignedSize) {
+  EXPECT_EQ(window_->size(), QSize(820, 640));
+  EXPECT_LE(window_->minimumSizeHint().width(), 820);
+  EXPECT_LE(window_->minimumSizeHint().height(), 640);
+}
+
 TEST_F(EditorWindowTest, MouseMovementOverTheFileViewResetsTheInactivityCounter) {
   for (int i = 0; i < 5; ++i) {
     editor_->controls().Fire("tmrInactivityTimer", ControlEvent::kTimer);

@@ -430,6 +430,16 @@ TEST_F(QtViewTest, TheOnlineHeaderNamesEachListAboveIt) {
   EXPECT_NEAR(rank_x, ranks->mapTo(&form_, QPoint(0, 0)).x(), 3);
 }
 
+// The form's own size (frm_main.ui) holds every tab: a page wider or taller than that would
+// make the window grow beyond it, off small screens.
+TEST_F(QtViewTest, EveryTabFitsTheWindowsDefaultSize) {
+  MainWindowForm fresh;
+  const QSize designed = fresh.size();
+  EXPECT_EQ(designed, QSize(1180, 760));
+  EXPECT_LE(fresh.minimumSizeHint().width(), designed.width());
+  EXPECT_LE(fresh.minimumSizeHint().height(), designed.height());
+}
+
 TEST_F(QtViewTest, EnterInATextBoxFiresItsEnterEvent) {
   CountEvents("txtChatText", ControlEvent::kEnter, "enter");
   CountEvents("txtChatText", ControlEvent::kChange, "change");
@@ -502,6 +512,51 @@ TEST_F(QtViewTest, SavesScreenshotsWhenAsked) {
   controls_.SetRows("lstPlayers",
                     {"Aurel Alt", "Aurel Vantis", "Ilse Brandt", "Mira Solbeck", "Tomo Quell"});
   controls_.SetText("fraPlayerList", "Player List (5 players) ");
+  controls_.Select("lstPlayers", 1);
+  const std::pair<const char*, const char*> summary[] = {
+      {"lblPlayerName", "Aurel Vantis"},
+      {"lblPlayerRank", "12"},
+      {"lblPlayerMoney", "48250"},
+      {"lblPlayerLocation", "Tessary Ring Station, Tessary"},
+      {"lblPlayerKills", "37"},
+      {"lblPlayerTimePlayed", "14 hrs 6 mins"},
+      {"lblPlayerLastOnline", "9/29/2024 11:42:10 PM"},
+      {"lblPlayerShip", "Wren Skiff"},
+      {"lblPlayerShield", "Aegis Field"},
+      {"lblPlayerGenerator", "Helion Core"},
+      {"lblPlayerCreated", "3/14/2024 9:12:44 PM"},
+      {"lblPlayerLastUpdate", "9/30/2024 1:19:55 AM"}};
+  for (const auto& [label, text] : summary) controls_.SetText(label, text);
+  controls_.SetRows("lstPlayerGuns", {"Ion Lance", "Ion Lance", "Tern Missile Rack"});
+  for (const char* button : {"cmdBanToggle", "cmdUpdatePlayerInfo", "cmdEditPlayer",
+                             "cmdViewPlayer", "cmdDeletePlayer"}) {
+    controls_.SetEnabled(button, true);
+  }
+  controls_.SetRows("lstBannedPlayers", {"Drael Moss", "Vesk Orlo"});
+  controls_.SetText("fraBannedPlayers", "Banned Players (2 players)");
+  controls_.Select("lstBannedPlayers", 0);
+  controls_.SetText("lblPlayerBannedUntil", "Banned until 10/2/2024 6PM");
+  controls_.SetText("txtBanReason", "Ship capacity exceeded");
+  controls_.Select("cmbBanUntilTime", 18);
+  controls_.SetText("txtTimedBanner_0", "Welcome to the Tessary frontier. Be kind to new pilots.");
+  controls_.SetText("txtTimedBanner_1", "Maintenance runs every night at 4AM server time.");
+  controls_.SetText("txtDailyBanner_0", "Friday race night: meet at Vell Foundry.");
+  controls_.Select("cmbDailyBannerDay_0", 5);
+  controls_.Select("cmbDailyBannerTime_0", 20);
+  controls_.SetText("lblTimeToNextTimedBanner", "Next banner in 1412 seconds");
+  controls_.SetRows("lstNameScanFilters", {"admin", "moderator"});
+  controls_.SetRows("cmdAllEquippableEquipment", {"Ion Lance", "Gravlock Turret"});
+  controls_.SetRows("lstEquipmentScanFilters", {"Gravlock Turret"});
+  controls_.SetRows("cmbAvailableBases", {"Tessary Ring Station", "Vell Foundry"});
+  controls_.Select("cmbAvailableBases", 0);
+  controls_.SetText("txtKickedPlayersFine", "500");
+  controls_.SetText("txtChatText", "Server restart in 10 minutes");
+  controls_.SetEnabled("cmdSend", true);
+  controls_.SetValue("prgProgress", 40);
+  controls_.AddRow("lstPlayerActivityLog", "9/30/2024 1:20:31 AM: Aurel Vantis joined the server");
+  controls_.AddRow("lstHELMErrorLog",
+                   "9/30/2024 1:21:07 AM: Unable to find ship [SHP9999999], was it added to "
+                   "GAMEDATA_ships.txt?");
   controls_.AddRow("lstServerActivityLog", "9/30/2024 1:19:48 AM: QVServer.exe started");
   controls_.AddRow("lstServerActivityLog",
                    "9/30/2024 1:20:02 AM: Message [Welcome, pilots] broadcast to universe");
