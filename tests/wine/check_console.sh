@@ -20,7 +20,8 @@
 # - standard output's line ends (CR LF from a Windows console program's text stream);
 # - the folder of the POSIX console's control socket, which a Windows console has not.
 # The character files are checked unchanged on both sides, and both consoles must leave no
-# temporary decoded file behind.
+# temporary decoded file behind. Last, Ctrl+C typed in helmsman.exe's terminal ends an
+# offline run through the normal shut-down.
 set -euo pipefail
 
 title="QVServer - Version 1.0 Build 11 - QVServer"
@@ -191,8 +192,34 @@ cmp -s "$WORK/posix.norm" "$WORK/wine.norm" ||
 records=$(( ($(wc -l <"$WORK/posix/prog/HelmsmanPlayerList.ini") - 1) / 40 ))
 [ "$records" -eq "$characters" ] || fail "$records player records for $characters character files"
 
+# 5. Ctrl+C in the console's terminal: Wine's console on a terminal (a pseudo-terminal made by
+# script) turns the typed ^C into the console's Ctrl+C event. Offline (not unattended,
+# --no), the console waits on its loop until then, and shuts down as always: the settings
+# files are written again.
+mv "$WORK/wine" "$run"
+"$POSIX_BIN/helmsman-settings" --home "$run/prog" chkRunHELMUnattended=0 >/dev/null
+rm "$run/prog/HelmsmanBanners.ini"
+type_ctrl_c() {  # once the console has asked its question; then until the console has ended
+  for _ in $(seq 300); do
+    grep -q '^\[question\]' "$WORK/ctrl-c.out" 2>/dev/null && break
+    sleep 0.1
+  done
+  printf '\003'
+  for _ in $(seq 300); do
+    grep -q '^\[helmsman\] shutting down' "$WORK/ctrl-c.out" && break
+    sleep 0.1
+  done
+}
+type_ctrl_c | script -qfec "wine '$WIN64_BIN/helmsman.exe' --headless --no --run-for 60 \
+  --home '$(win "$run/prog")' >'$WORK/ctrl-c.out' 2>'$WORK/ctrl-c.err'" /dev/null >/dev/null ||
+  fail "Ctrl+C: helmsman.exe ended with status $?"
+tr -d '\r' <"$WORK/ctrl-c.out" | grep -q '^\[helmsman\] shutting down: SIGINT$' ||
+  fail "Ctrl+C did not end the run: $(tail -n 2 "$WORK/ctrl-c.out")"
+[ -f "$run/prog/HelmsmanBanners.ini" ] || fail "Ctrl+C: the shut-down did not write the settings"
+
 echo "console: helmsman.exe under Wine ran start-up ($characters character files decoded into" \
   "the player list), started the Win32 server, good to go, restarted it after a crash, shut" \
   "down after ${run_for} s" \
   "(${wine_seconds} s in all); $compared files of its program folder and" \
-  "$(wc -l <"$WORK/posix.norm") printed lines as the POSIX console wrote them"
+  "$(wc -l <"$WORK/posix.norm") printed lines as the POSIX console wrote them; Ctrl+C in its" \
+  "terminal ended an offline run through the shut-down"
