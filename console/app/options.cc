@@ -1,6 +1,7 @@
 #include "console/app/options.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -100,8 +101,14 @@ std::string ExecutableFolder(const std::string& argument0) {
     if (!code) return path.parent_path().string();
   }
   // Started through the search path: the system names the executable.
+#if defined(_WIN32)
+  // The C runtime's copy of the module file name of the executable.
+  const char* self = _pgmptr;
+  if (self != nullptr && *self != '\0') return fs::path(self).parent_path().string();
+#else
   fs::path self = fs::read_symlink("/proc/self/exe", code);
   if (!code) return self.parent_path().string();
+#endif
   fs::path here = fs::current_path(code);
   return code ? std::string(".") : here.string();
 }

@@ -192,7 +192,33 @@ cmp -s "$WORK/posix.norm" "$WORK/wine.norm" ||
 records=$(( ($(wc -l <"$WORK/posix/prog/HelmsmanPlayerList.ini") - 1) / 40 ))
 [ "$records" -eq "$characters" ] || fail "$records player records for $characters character files"
 
-# 5. Ctrl+C in the console's terminal: Wine's console on a terminal (a pseudo-terminal made by
+# 5. The first run of a console copied into an empty folder with the game data files, started
+# by its bare name from that folder, without --home: the program folder is the executable's.
+# Start-up finds no settings and no server, and gives up after the file dialog (cancelled
+# without a display); the shut-down still writes the settings files there, all but
+# "Helmsman.ini". The same on POSIX, and both compared.
+bare_run() {  # bare_run SIDE FILE...: the files copied in, the console run from there
+  local side=$1 status=0
+  shift
+  mkdir -p "$WORK/bare-$side"
+  cp "$input"/prog/GAMEDATA_* "$@" "$WORK/bare-$side"
+  (cd "$WORK/bare-$side" && exec $bare_command --headless --run-for 60) \
+    >"$WORK/bare-$side.out" 2>/dev/null || status=$?
+  [ $status -eq 1 ] || fail "bare $side: status $status instead of 1 for a start-up that gave up"
+  [ ! -e "$WORK/bare-$side/Helmsman.ini" ] || fail "bare $side: Helmsman.ini written without a server path"
+  [ -f "$WORK/bare-$side/HelmsmanBanners.ini" ] || fail "bare $side: no settings written in the executable's folder"
+}
+bare_command="wine helmsman.exe" bare_run wine "$WIN64_BIN"/{helmsman.exe,QVAdmin.dll,QVCodec.dll}
+bare_command="./helmsman" bare_run posix "$POSIX_BIN"/{helmsman,libqvadmin.so,libqvcodec.so,libsimdesk.so}
+grep -q '^\[message\] .*: Program will not run until it knows where qvserver.exe is located!' \
+  "$WORK/bare-posix.out" || fail "bare posix: start-up did not give up as expected"
+cmp -s "$WORK/bare-posix.out" <(tr -d '\r' <"$WORK/bare-wine.out") ||
+  fail "bare: the printed lines differ: $(diff "$WORK/bare-posix.out" <(tr -d '\r' <"$WORK/bare-wine.out") | head -n 6)"
+for name in $(cd "$WORK/bare-posix" && ls Helmsman*); do
+  cmp -s "$WORK/bare-posix/$name" "$WORK/bare-wine/$name" || fail "bare: $name differs"
+done
+
+# 6. Ctrl+C in the console's terminal: Wine's console on a terminal (a pseudo-terminal made by
 # script) turns the typed ^C into the console's Ctrl+C event. Offline (not unattended,
 # --no), the console waits on its loop until then, and shuts down as always: the settings
 # files are written again.
@@ -221,5 +247,6 @@ echo "console: helmsman.exe under Wine ran start-up ($characters character files
   "the player list), started the Win32 server, good to go, restarted it after a crash, shut" \
   "down after ${run_for} s" \
   "(${wine_seconds} s in all); $compared files of its program folder and" \
-  "$(wc -l <"$WORK/posix.norm") printed lines as the POSIX console wrote them; Ctrl+C in its" \
+  "$(wc -l <"$WORK/posix.norm") printed lines as the POSIX console wrote them; a first run in" \
+  "the executable's folder gave up and wrote the same settings files as POSIX; Ctrl+C in its" \
   "terminal ended an offline run through the shut-down"
