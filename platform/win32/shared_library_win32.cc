@@ -27,7 +27,7 @@ class Win32SharedLibrary : public SharedLibrary {
     if (address == nullptr && error) *error = "export " + name + " not found";
     return reinterpret_cast<void*>(address);
   }
-  std::string Path() const {  // overrides SharedLibrary::Path where the interface has it
+  std::string Path() const override {
     char path[MAX_PATH * 4];
     const DWORD n = ::GetModuleFileNameA(module_, path, sizeof path);
     return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
