@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
       qvserver::MakeSetup(options, CurrentDirectory(), IsAbsolute,
                           std::getenv("QVSERVER_ERROR_LOG"), kDefaultErrorLog,
                           static_cast<int64_t>(GetCurrentProcessId()));
+  // The default root is written with "/"; Windows takes either, its own texts use "\".
+  for (char& c : setup.account_root)
+    if (c == '/') c = '\\';
   std::string log_path = platform::JoinPath(setup.server_directory, qvserver::kServerLogName);
   auto log = [log_path](const std::string& line) { qvserver::AppendServerLog(log_path, line); };
 

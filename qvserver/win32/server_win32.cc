@@ -180,11 +180,14 @@ void Win32Server::ShowConsole() {
   console_ = CreateWindowExW(0, Wide(kConsoleClass).c_str(), Wide(core_.title()).c_str(),
                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 520,
                              320, nullptr, menu, instance, nullptr);
+  if (!console_)
+    core_.universe().ReportError("cannot create the console window: error " +
+                                 std::to_string(GetLastError()));
   control_ = CreateWindowExW(0, Wide(kControlClass).c_str(),
                              Wide(ControlWindowTitle(core_.title())).c_str(), WS_OVERLAPPED, 0, 0,
                              0, 0, nullptr, nullptr, instance, nullptr);
-  if (!console_ || !control_)
-    core_.universe().ReportError("cannot create the console windows: error " +
+  if (!control_)
+    core_.universe().ReportError("cannot create the control window: error " +
                                  std::to_string(GetLastError()));
 }
 
