@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStringList>
 #include <QTabWidget>
 #include <type_traits>
 
@@ -56,7 +57,12 @@ void ReplaceTail(Widget* widget, int same, const std::vector<std::string>& rows)
       }
     }
   }
-  for (size_t i = same; i < rows.size(); ++i) widget->addItem(ToQt(rows[i]));
+  // All at once: the view lays out and announces one insertion instead of one per row,
+  // which keeps a filtered list of 20,000 names quick to show.
+  QStringList added;
+  added.reserve(static_cast<qsizetype>(rows.size() - same));
+  for (size_t i = same; i < rows.size(); ++i) added << ToQt(rows[i]);
+  widget->addItems(added);
 }
 
 void ShowListSelection(QListWidget* list, int selected) {
