@@ -40,8 +40,9 @@ ctl_status() {
     status=$?
   echo "$status"
 }
+# start_server [OPTION...]
 start_server() {
-  (cd "$server" && exec wine qvserver.exe --title $title --seed 3 /c) &
+  (cd "$server" && exec wine qvserver.exe --title $title --seed 3 "$@" /c) &
   server_pid=$!
   for _ in $(seq 1 40); do
     [ "$(ctl_status status)" = 0 ] && return 0
@@ -62,7 +63,7 @@ wait_end() {
   fail "the server did not end"
 }
 
-start_server
+start_server --save-interval 2
 status=$(ctl status)
 grep -qx "state running" <<<"$status" || fail "status: $status"
 grep -qx "characters 12" <<<"$status" || fail "status: $status"
@@ -78,9 +79,11 @@ wine "$WIN64_BIN/qvserver_wine_probe.exe" console "$title" "$name" "$(winpath "$
 sed 's/^/  /' "$WORK/probe.txt"
 [ -z "$(ctl online)" ] || fail "$name is online after the ban"
 [ "$(ctl_status join "$name")" = 1 ] || fail "$name could join after the ban"
+saves=$(tr -d '\r' <"$server/qvserver.log" | grep -c " saved $name: " || true)
+[ "$saves" -ge 3 ] || fail "$name was saved $saves times while online, every 2 s"
 grep -q " Universe: wine line one"$'\r'"$" "$server/chat.log" &&
   grep -q " Universe: wine line two"$'\r'"$" "$server/chat.log" || fail "chat.log: $(cat "$server/chat.log")"
-echo "ban and chat: $name kicked and refused, two chat lines in chat.log"
+echo "ban and chat: $name kicked and refused, two chat lines in chat.log; saved $saves times"
 
 [ "$(ctl crash)" = crashed ] || fail "crash"
 grep -qx "state crashed" <<<"$(ctl status)" || fail "status after the crash"
