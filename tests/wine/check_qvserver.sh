@@ -11,11 +11,6 @@ title="QVServer Wine Check"
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 export QVSERVER_ERROR_LOG=$(winpath "$WORK/qv-server-errors.log")
 
-# Xvfb runs no window manager, and Wine's X11 driver waits up to 2 s for one whenever it hides
-# a window it leaves to the manager: every dialog the console closes would linger 2 s, past
-# QVAdmin's one-second wait. Wine then places the windows itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-
 mkdir -p "$server"
 cp "$WIN64_BIN/qvserver.exe" "$server/qvserver.exe"
 "$POSIX_BIN/qvdemo" accounts --seed 2026 --accounts 6 --characters 2 --root "$root" >/dev/null
