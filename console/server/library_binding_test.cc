@@ -93,6 +93,11 @@ TEST(LoadLibraryByNameTest, TakesTheFirstFolderThatHoldsTheFile) {
 // The version window names the file each library was loaded from, before or after its first
 // call, and why it has none when the library is missing.
 TEST(LibraryPathTest, IsTheFullPathOfTheLoadedFile) {
+  // Loading QVAdmin opens its shared section in the desktop folder: one of this test's own.
+  const std::string desktop = (std::filesystem::temp_directory_path() /
+                               ("helmsman-path-" + std::to_string(std::random_device{}())))
+                                  .string();
+  ::setenv("HELMSMAN_DESKTOP", desktop.c_str(), 1);
   const std::string folder = std::filesystem::canonical(kLibraryFolder).string();
   std::string error;
   QVCodecLibrary codec({kLibraryFolder});
@@ -105,6 +110,7 @@ TEST(LibraryPathTest, IsTheFullPathOfTheLoadedFile) {
   QVAdminLibrary missing({"/nonexistent/folder"}, "QVAdminMissing.dll");
   EXPECT_EQ(missing.LibraryPath(&error), "");
   EXPECT_THAT(error, StartsWith("QVAdminMissing.dll cannot be loaded: "));
+  std::filesystem::remove_all(desktop);
 }
 
 }  // namespace

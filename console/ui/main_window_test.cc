@@ -312,7 +312,6 @@ class CodecFromFile : public server::FakeCodec {
 };
 
 TEST_F(MainWindowTest, VersionInfoShowsTheVersionWindowWithBothLibraries) {
-  MainWindow& window = Open();
   const std::string library = folder_ + "/libqvcodec.so";
   ASSERT_TRUE(files_->WriteFile(library, "0123456789", nullptr));
   CodecFromFile codec(library);
@@ -328,7 +327,6 @@ TEST_F(MainWindowTest, VersionInfoShowsTheVersionWindowWithBothLibraries) {
   MainWindow with_codec(environment);
   with_codec.set_frontend(&frontend_);
   with_codec.set_toolkit("Qt 6.4.2");
-  window.set_frontend(nullptr);
 
   with_codec.controls().Fire("cmdVersionInformation", ControlEvent::kClick);
   ASSERT_EQ(frontend_.shown().size(), 1u);
