@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <vector>
 
@@ -41,6 +43,28 @@ TEST(EventLoopTest, QuitBeforeRunMakesRunReturnAtOnce) {
   loop->Quit();
   loop->Run();
   EXPECT_FALSE(fired);
+}
+
+// A server command's wait dispatches the thread's events from inside a timer's callback: the
+// other timers fire then, the waiting one is not entered again.
+TEST(EventLoopTest, WhileACallbackPumpsOtherTimersFireButItsOwnDoesNotReenter) {
+  std::unique_ptr<EventLoop> loop = NewLoop();
+  int depth = 0;
+  int deepest = 0;
+  int others = 0;
+  EventLoop::TimerId waiting = 0;
+  waiting = loop->AddTimer(1, [&] {
+    deepest = std::max(deepest, ++depth);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(60);
+    while (std::chrono::steady_clock::now() < end) DispatchPendingEvents(100);
+    --depth;
+    loop->RemoveTimer(waiting);
+    loop->Quit();
+  });
+  loop->AddTimer(5, [&] { ++others; });
+  loop->Run();
+  EXPECT_EQ(deepest, 1);
+  EXPECT_GE(others, 2);
 }
 
 TEST(EventLoopTest, AShutDownRequestReachesTheCallbackByNameAndIsGivenBackWithTheLoop) {
