@@ -85,6 +85,23 @@ TEST_F(EditorWindowTest, TheWindowHoldsEveryTabAtItsDesignedSize) {
   EXPECT_LE(window_->minimumSizeHint().height(), 640);
 }
 
+// Tab goes down the "Player" tab as it reads, then to the save options and buttons below.
+TEST_F(EditorWindowTest, TabFollowsTheLayout) {
+  QStringList names;
+  auto* start = window_->findChild<QWidget*>("tabEditor");
+  QWidget* w = start;
+  do {
+    if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && w->objectName().size() > 3 &&
+        !w->objectName().startsWith("qt_")) {
+      names << w->objectName();
+    }
+    w = w->nextInFocusChain();
+  } while (w != start);
+  EXPECT_EQ(names.join(",").toStdString(),
+            "tabEditor,txtPlayerFileName,txtPlayerMoney,txtPlayerName,lstSystems,lstBases,"
+            "chkRevealEntireMap,chkUnlockJumpgates,cmdSave,cmdClose");
+}
+
 TEST_F(EditorWindowTest, MouseMovementOverTheFileViewResetsTheInactivityCounter) {
   for (int i = 0; i < 5; ++i) {
     editor_->controls().Fire("tmrInactivityTimer", ControlEvent::kTimer);

@@ -2,7 +2,8 @@
 // changes travel both ways, and showing a change never runs a handler.
 // With HELMSMAN_SCREENSHOT=/path/window.png set, the test also saves the window (one picture
 // per tab: window.png is "Operation", window_1.png "Players" and so on; window_3_1.png is the
-// second page of the inner tabs of "Banners").
+// second page of the inner tabs of "Banners"), and the version window as window_version.png;
+// the editor's tabs are window_editor_0.png and on (qt_editor_window_test.cc).
 #include <gtest/gtest.h>
 
 #include <QApplication>
