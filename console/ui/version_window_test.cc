@@ -20,7 +20,7 @@ std::string Note(uint32_t type, const std::string& descriptor) {
 
 TEST(BuildIdTest, IsTheDescriptorOfTheBuildIdNoteOnly) {
   const std::string id = "\x01\x23\x45\x67\x89\xab\xcd\xef\xfe\xdc";
-  const std::string elf = std::string("\x7f" "ELF", 4) + std::string(60, '\0');
+  const std::string elf = std::string("\x7f") + "ELF" + std::string(60, '\0');
   // The ABI note (type 1) comes first in a real file and is not the build id.
   EXPECT_EQ(BuildIdOf(elf + Note(1, std::string("\0\0\0\0\3\0\0\0", 8)) + Note(3, id) + "tail"),
             "0123456789abcdeffedc");
@@ -48,9 +48,9 @@ TEST(VersionLinesTest, NameTheBuildTheToolkitAndWhereEachLibraryCameFrom) {
                                       "QVCodec.dll: not loaded (QVCodec.dll cannot be loaded: no "
                                       "such file)"}));
   const std::vector<std::string> bare = VersionLines(BuildInfo{}, "", {});
-  EXPECT_EQ(bare, (std::vector<std::string>{"Helmsman mk.V, version unknown",
-                                            "Build: no build type",
-                                            "Window toolkit: none (headless)"}));
+  EXPECT_EQ(bare,
+            (std::vector<std::string>{"Helmsman mk.V, version unknown", "Build: no build type",
+                                      "Window toolkit: none (headless)"}));
 }
 
 TEST(DescribeLibraryTest, ReadsSizeAndBuildIdOrSaysWhyNot) {
@@ -58,7 +58,8 @@ TEST(DescribeLibraryTest, ReadsSizeAndBuildIdOrSaysWhyNot) {
                             ("helmsman_version_" + std::to_string(std::random_device{}())))
                                .string();
   platform::FileSystem& files = platform::DiskFileSystem();
-  const std::string bytes = "\x7f" "ELF" + std::string(30, 'x') + Note(3, "\xbe\xef");
+  const std::string bytes =
+      std::string("\x7f") + "ELF" + std::string(30, 'x') + Note(3, "\xbe\xef");
   ASSERT_TRUE(files.WriteFile(path, bytes, nullptr));
   LibraryFile found = DescribeLibrary("QVCodec.dll", path, "", files);
   EXPECT_EQ(found.size, static_cast<int64_t>(bytes.size()));

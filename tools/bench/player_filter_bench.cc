@@ -35,18 +35,17 @@ constexpr int kNames = 20000;
 
 // Invented given names and family names; with a number after every 1,000th combination
 // the 20,000 names are all different.
-const char* const kGiven[] = {"Aurel", "Mira",  "Tomo",  "Ilse",  "Kessa", "Drael", "Vesk",
-                              "Orlo",  "Tarn",  "Sabet", "Quill", "Neve",  "Brannoc", "Yselt",
+const char* const kGiven[] = {"Aurel",  "Mira",  "Tomo",  "Ilse",  "Kessa", "Drael",   "Vesk",
+                              "Orlo",   "Tarn",  "Sabet", "Quill", "Neve",  "Brannoc", "Yselt",
                               "Corvin", "Halde", "Jorun", "Pell",  "Ravik", "Ondine"};
-const char* const kFamily[] = {"Vantis", "Solbeck", "Quell", "Brandt", "Vorn",   "Moss",
-                               "Ferrow", "Lindqvar", "Ashgrove", "Tellur", "Marrow", "Kestrel",
-                               "Dunmere", "Ostrava", "Pike",  "Harrowgate", "Sable", "Wyck",
-                               "Caddoc", "Embry",  "Gorse", "Ivel",   "Jessup", "Kilnor",
-                               "Lusk",   "Mordaunt", "Nettle", "Orrin", "Pryde", "Rookwood",
-                               "Stroud", "Thane",  "Umber", "Vail",   "Wren",   "Yarrow",
-                               "Zell",   "Balfour", "Crane", "Dray",   "Elbe",   "Fenn",
-                               "Gale",   "Hollis", "Irons", "Jory",   "Kell",   "Lark",
-                               "Mace",   "Nox"};
+const char* const kFamily[] = {
+    "Vantis",   "Solbeck",  "Quell",  "Brandt",  "Vorn",    "Moss",     "Ferrow", "Lindqvar",
+    "Ashgrove", "Tellur",   "Marrow", "Kestrel", "Dunmere", "Ostrava",  "Pike",   "Harrowgate",
+    "Sable",    "Wyck",     "Caddoc", "Embry",   "Gorse",   "Ivel",     "Jessup", "Kilnor",
+    "Lusk",     "Mordaunt", "Nettle", "Orrin",   "Pryde",   "Rookwood", "Stroud", "Thane",
+    "Umber",    "Vail",     "Wren",   "Yarrow",  "Zell",    "Balfour",  "Crane",  "Dray",
+    "Elbe",     "Fenn",     "Gale",   "Hollis",  "Irons",   "Jory",     "Kell",   "Lark",
+    "Mace",     "Nox"};
 
 std::string NameOf(int i) {
   const int given = i % 20;

@@ -151,8 +151,8 @@ TEST(EditorWindowScreenshotTest, SavesEveryTabWhenAsked) {
     const std::string folder = world.Account("kessa_v");
     world.WriteCharacter(folder, "Kessa Vorn.qv", lines);
     ScriptedFrontend frontend;
-    editor::PlayerEditor editor(world.Services(), frontend, [](editor::CloseReason) {},
-                                editor::EditorMode::kEdit);
+    editor::PlayerEditor editor(
+        world.Services(), frontend, [](editor::CloseReason) {}, editor::EditorMode::kEdit);
     EditorWindow window(editor, nullptr);
     ASSERT_TRUE(editor.Load(folder, "Kessa Vorn.qv"));
     window.show();

@@ -448,8 +448,8 @@ TEST_F(QtViewTest, EnterInATextBoxFiresItsEnterEvent) {
   QTest::keyClicks(chat, "hi");
   QTest::keyClick(chat, Qt::Key_Return);
   QTest::keyClick(chat, Qt::Key_Enter);  // the keypad's
-  EXPECT_EQ(fired_, (std::map<std::string, int>{{"txtChatText change", 2},
-                                                {"txtChatText enter", 2}}));
+  EXPECT_EQ(fired_,
+            (std::map<std::string, int>{{"txtChatText change", 2}, {"txtChatText enter", 2}}));
 }
 
 // With HELMSMAN_SCREENSHOT set, the dialog is saved as window_version.png.
