@@ -111,8 +111,10 @@ run_console() {
     fail "$side: the server could not be crashed: $(tail -n 3 "$WORK/$side.out")"
   fi
   wait $pid || status=$?
-  [ $status -eq 0 ] || fail "$side: the console ended with status $status: $(tail -n 3 "$WORK/$side.err")"
-  "${control[@]}" quit >/dev/null 2>&1 || fail "$side: the server was not running after the console's end"
+  [ $status -eq 0 ] ||
+    fail "$side: the console ended with status $status: $(tail -n 3 "$WORK/$side.err")"
+  "${control[@]}" quit >/dev/null 2>&1 ||
+    fail "$side: the server was not running after the console's end"
 }
 
 # 1. Windows: helmsman.exe with QVAdmin.dll and QVCodec.dll beside it in its bin folder.
@@ -152,9 +154,6 @@ done
 to_posix() {  # Windows paths under the root to the POSIX form, on the lines that hold one
   sed '/Z:\\/{s/Z:\\/\\/g; s/\\/\//g}'
 }
-digits() {  # every run of digits the same
-  sed 's/[0-9][0-9]*/N/g'
-}
 player_list() {  # blocks of 40 lines after the version line; 4 and 40 are the run's times
   awk 'NR > 1 && ((NR - 2) % 40 == 3 || (NR - 2) % 40 == 39) { gsub(/[0-9]+/, "N") } { print }'
 }
@@ -169,7 +168,12 @@ log_lines() {  # the time stamp of a log line (up to the message's ": ") by its 
 # The POSIX console's control socket lives in a folder of its own there; Windows has none.
 files=$(cd "$WORK/posix/prog" && ls | grep -vx helmsman-control)
 [ "$files" = "$(cd "$WORK/wine/prog" && ls)" ] ||
-  fail "the program folders differ: $(diff <(echo "$files") <(cd "$WORK/wine/prog" && ls) | tr '\n' ' ')"
+  fail "the program folders differ:" \
+    "$(diff <(echo "$files") <(cd "$WORK/wine/prog" && ls) | tr '\n' ' ')"
+# Nothing but the input and the console's own files: no decoded character file left behind.
+leftovers=$(echo "$files" | grep -v -e '^GAMEDATA_' -e '^Helmsman[A-Za-z]*\.ini$' \
+  -e '^HelmsmanPlayerList\.ini\.bak$' || true)
+[ -z "$leftovers" ] || fail "files left in the program folder: $leftovers"
 compared=0
 for name in $files; do
   posix=$WORK/posix/prog/$name
@@ -178,7 +182,8 @@ for name in $files; do
     GAMEDATA_*) continue ;;  # the input, read only
     HelmsmanPlayerList.ini | HelmsmanPlayerList.ini.bak)
       cmp -s <(player_list <"$posix") <(to_posix <"$wine" | player_list) ||
-        fail "$name differs: $(diff <(player_list <"$posix") <(to_posix <"$wine" | player_list) | head -n 6)" ;;
+        fail "$name differs:" \
+          "$(diff <(player_list <"$posix") <(to_posix <"$wine" | player_list) | head -n 6)" ;;
     *)
       cmp -s "$posix" <(to_posix <"$wine") ||
         fail "$name differs: $(diff "$posix" <(to_posix <"$wine") | head -n 6)" ;;
@@ -205,15 +210,20 @@ bare_run() {  # bare_run SIDE FILE...: the files copied in, the console run from
   (cd "$WORK/bare-$side" && exec $bare_command --headless --run-for 60) \
     >"$WORK/bare-$side.out" 2>/dev/null || status=$?
   [ $status -eq 1 ] || fail "bare $side: status $status instead of 1 for a start-up that gave up"
-  [ ! -e "$WORK/bare-$side/Helmsman.ini" ] || fail "bare $side: Helmsman.ini written without a server path"
-  [ -f "$WORK/bare-$side/HelmsmanBanners.ini" ] || fail "bare $side: no settings written in the executable's folder"
+  [ ! -e "$WORK/bare-$side/Helmsman.ini" ] ||
+    fail "bare $side: Helmsman.ini written without a server path"
+  [ -f "$WORK/bare-$side/HelmsmanBanners.ini" ] ||
+    fail "bare $side: no settings written in the executable's folder"
 }
 bare_command="wine helmsman.exe" bare_run wine "$WIN64_BIN"/{helmsman.exe,QVAdmin.dll,QVCodec.dll}
-bare_command="./helmsman" bare_run posix "$POSIX_BIN"/{helmsman,libqvadmin.so,libqvcodec.so,libsimdesk.so}
+bare_command="./helmsman" bare_run posix \
+  "$POSIX_BIN"/{helmsman,libqvadmin.so,libqvcodec.so,libsimdesk.so}
 grep -q '^\[message\] .*: Program will not run until it knows where qvserver.exe is located!' \
   "$WORK/bare-posix.out" || fail "bare posix: start-up did not give up as expected"
-cmp -s "$WORK/bare-posix.out" <(tr -d '\r' <"$WORK/bare-wine.out") ||
-  fail "bare: the printed lines differ: $(diff "$WORK/bare-posix.out" <(tr -d '\r' <"$WORK/bare-wine.out") | head -n 6)"
+tr -d '\r' <"$WORK/bare-wine.out" >"$WORK/bare-wine.out.lf"
+cmp -s "$WORK/bare-posix.out" "$WORK/bare-wine.out.lf" ||
+  fail "bare: the printed lines differ:" \
+    "$(diff "$WORK/bare-posix.out" "$WORK/bare-wine.out.lf" | head -n 6)"
 for name in $(cd "$WORK/bare-posix" && ls Helmsman*); do
   cmp -s "$WORK/bare-posix/$name" "$WORK/bare-wine/$name" || fail "bare: $name differs"
 done

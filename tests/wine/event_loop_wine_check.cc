@@ -73,7 +73,9 @@ void PumpFromACallback() {
   waiting = loop->AddTimer(1, [&] {
     deepest = std::max(deepest, ++depth);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-    while (std::chrono::steady_clock::now() < end) dispatched += platform::DispatchPendingEvents(100);
+    while (std::chrono::steady_clock::now() < end) {
+      dispatched += platform::DispatchPendingEvents(100);
+    }
     --depth;
     loop->RemoveTimer(waiting);
     loop->Quit();
