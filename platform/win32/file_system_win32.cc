@@ -9,23 +9,14 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/win32/system_error_win32.h"
 
 namespace helmsman::platform {
 
 namespace {
 
-std::string LastErrorText() {
-  const DWORD code = ::GetLastError();
-  char buffer[512] = {};
-  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             code, 0, buffer, sizeof buffer, nullptr);
-  while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) --n;
-  if (n == 0) return "error " + std::to_string(code);
-  return std::string(buffer, n);
-}
-
 std::string ErrorText(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + LastErrorText();
+  return LastErrorText(what + " " + path);
 }
 
 class Handle {

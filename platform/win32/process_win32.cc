@@ -7,19 +7,11 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/win32/system_error_win32.h"
 
 namespace helmsman::platform {
 
 namespace {
-
-std::string LastErrorText(const std::string& what) {
-  const DWORD code = ::GetLastError();
-  char buffer[512] = {};
-  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             code, 0, buffer, sizeof buffer, nullptr);
-  while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) --n;
-  return what + ": " + (n > 0 ? std::string(buffer, n) : "error " + std::to_string(code));
-}
 
 // Starts command_line (CreateProcessA may write into its copy) and lets go of the child.
 bool Start(const std::string& program, const std::string& command_line,
@@ -31,9 +23,9 @@ bool Start(const std::string& program, const std::string& command_line,
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = show;
   PROCESS_INFORMATION info = {};
-  if (!::CreateProcessA(program.empty() ? nullptr : program.c_str(), line.data(), nullptr,
-                        nullptr, FALSE, flags, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
+  if (!::CreateProcessA(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr,
+                        FALSE, flags, nullptr, directory.empty() ? nullptr : directory.c_str(),
+                        &startup, &info)) {
     if (error) *error = LastErrorText("cannot start " + (program.empty() ? command_line : program));
     return false;
   }
@@ -49,8 +41,7 @@ class Win32ProcessLauncher : public ProcessLauncher {
       if (error) *error = "cannot start " + request.program + ": no folder " + request.directory;
       return false;
     }
-    return Start(request.program, request.command_line, request.directory, SW_SHOWNORMAL, 0,
-                 error);
+    return Start(request.program, request.command_line, request.directory, SW_SHOWNORMAL, 0, error);
   }
 };
 

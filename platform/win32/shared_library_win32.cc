@@ -4,19 +4,11 @@
 
 #include "platform/file_system.h"
 #include "platform/shared_library.h"
+#include "platform/win32/system_error_win32.h"
 
 namespace helmsman::platform {
 
 namespace {
-
-std::string LoadErrorText(const std::string& what) {
-  const DWORD code = ::GetLastError();
-  char buffer[512] = {};
-  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             code, 0, buffer, sizeof buffer, nullptr);
-  while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == '.')) --n;
-  return what + ": " + (n > 0 ? std::string(buffer, n) : "error " + std::to_string(code));
-}
 
 class Win32SharedLibrary : public SharedLibrary {
  public:
@@ -42,21 +34,20 @@ class Win32SharedLibrary : public SharedLibrary {
 std::string PlatformLibraryName(const std::string& windows_name) { return windows_name; }
 
 std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& folder,
-                                                 const std::string& file_name,
-                                                 std::string* error) {
+                                                 const std::string& file_name, std::string* error) {
   const std::string local = JoinPath(folder, file_name);
   HMODULE module = nullptr;
   if (!folder.empty() && DiskFileSystem().FileExists(local)) {
     // The folder's copy with its own dependencies beside it, as the program folder is meant.
     module = ::LoadLibraryExA(local.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module == nullptr) {
-      if (error) *error = LoadErrorText("cannot load " + local);
+      if (error) *error = LastErrorText("cannot load " + local);
       return nullptr;
     }
   } else {
     module = ::LoadLibraryA(file_name.c_str());
     if (module == nullptr) {
-      if (error) *error = LoadErrorText("cannot load " + file_name);
+      if (error) *error = LastErrorText("cannot load " + file_name);
       return nullptr;
     }
   }

@@ -77,8 +77,9 @@ std::unique_ptr<ShutdownSignals> ShutdownSignals::Watch(std::string* error) {
   if (!::SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
     if (g_unwatched != nullptr) ::SetEvent(g_unwatched);
     g_watched.store(false);
-    if (error) *error = "the console's control events not taken over: error " +
-                        std::to_string(::GetLastError());
+    if (error)
+      *error =
+          "the console's control events not taken over: error " + std::to_string(::GetLastError());
     return nullptr;
   }
   return std::make_unique<Win32ShutdownSignals>();

@@ -4,10 +4,7 @@
 # encoded again by both and the scrambled files compared, and the refusals' result codes.
 set -euo pipefail
 
-win() {  # the Windows form of an absolute POSIX path (Wine's drive Z: is the root)
-  local p=${1//\//\\}
-  echo "Z:$p"
-}
+source "$(dirname "$0")/common.sh"
 
 "$POSIX_BIN/qvdemo" accounts --seed 16 --accounts 6 --root "$WORK/root" >/dev/null
 mapfile -t files < <(find "$WORK/root" -name '*.qv' | sort)
@@ -17,19 +14,19 @@ for f in "${files[@]}"; do
   n=$(basename "$(dirname "$f")")-$(basename "$f" .qv)
   "$POSIX_BIN/qvcodec" decode "$f" "$WORK/posix/$n.txt"
   "$POSIX_BIN/qvcodec" encode "$WORK/posix/$n.txt" "$WORK/posix/$n.qv"
-  args+=(1 "$(win "$f")" "$(win "$WORK/wine/$n.txt")")
+  args+=(1 "$(winpath "$f")" "$(winpath "$WORK/wine/$n.txt")")
 done
 # The Windows side encodes the texts the POSIX side decoded, so that a decode fault does not
 # hide an encode fault.
 for f in "${files[@]}"; do
   n=$(basename "$(dirname "$f")")-$(basename "$f" .qv)
-  args+=(2 "$(win "$WORK/posix/$n.txt")" "$(win "$WORK/wine/$n.qv")")
+  args+=(2 "$(winpath "$WORK/posix/$n.txt")" "$(winpath "$WORK/wine/$n.qv")")
 done
 printf 'plain text, not scrambled\r\n' >"$WORK/plain.txt"
-args+=(1 "$(win "$WORK/missing.qv")" "$(win "$WORK/out1")"
-       3 "$(win "$WORK/plain.txt")" "$(win "$WORK/out2")"
-       1 - "$(win "$WORK/out3")"
-       1 "$(win "$WORK/plain.txt")" "$(win "$WORK/out4")")
+args+=(1 "$(winpath "$WORK/missing.qv")" "$(winpath "$WORK/out1")"
+       3 "$(winpath "$WORK/plain.txt")" "$(winpath "$WORK/out2")"
+       1 - "$(winpath "$WORK/out3")"
+       1 "$(winpath "$WORK/plain.txt")" "$(winpath "$WORK/out4")")
 
 codes=$(wine "$WIN64_BIN/codec_wine_check.exe" "${args[@]}" | tr -d '\r')
 count=${#files[@]}

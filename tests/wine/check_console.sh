@@ -28,10 +28,7 @@ title="QVServer - Version 1.0 Build 11 - QVServer"
 run_for=20
 seed=16
 
-win() {  # the Windows form of an absolute POSIX path (Wine's drive Z: is the root)
-  local p=${1//\//\\}
-  echo "Z:$p"
-}
+source "$(dirname "$0")/common.sh"
 fail() {
   echo "console: $*"
   exit 1
@@ -118,11 +115,11 @@ run_console() {
 }
 
 # 1. Windows: helmsman.exe with QVAdmin.dll and QVCodec.dll beside it in its bin folder.
-prepare win "$WIN64_BIN/qvserver.exe"
+prepare winpath "$WIN64_BIN/qvserver.exe"
 started=$SECONDS
-QVSERVER_ERROR_LOG=$(win "$WORK/wine-server-errors.log") \
+QVSERVER_ERROR_LOG=$(winpath "$WORK/wine-server-errors.log") \
   run_console wine wine "$WIN64_BIN/qvserver-ctl.exe" --title "$title" -- \
-  wine "$WIN64_BIN/helmsman.exe" --headless --home "$(win "$run/prog")" --run-for $run_for
+  wine "$WIN64_BIN/helmsman.exe" --headless --home "$(winpath "$run/prog")" --run-for $run_for
 wineserver -w
 wine_seconds=$((SECONDS - started))
 mv "$run" "$WORK/wine"
@@ -247,7 +244,7 @@ type_ctrl_c() {  # once the console has asked its question; then until the conso
   done
 }
 type_ctrl_c | script -qfec "wine '$WIN64_BIN/helmsman.exe' --headless --no --run-for 60 \
-  --home '$(win "$run/prog")' >'$WORK/ctrl-c.out' 2>'$WORK/ctrl-c.err'" /dev/null >/dev/null ||
+  --home '$(winpath "$run/prog")' >'$WORK/ctrl-c.out' 2>'$WORK/ctrl-c.err'" /dev/null >/dev/null ||
   fail "Ctrl+C: helmsman.exe ended with status $?"
 tr -d '\r' <"$WORK/ctrl-c.out" | grep -q '^\[helmsman\] shutting down: SIGINT$' ||
   fail "Ctrl+C did not end the run: $(tail -n 2 "$WORK/ctrl-c.out")"

@@ -5,23 +5,9 @@
 # desktop (qvserver_wine_probe.exe: console class, menu bar, list, chat, ban).
 set -euo pipefail
 
-server=$WORK/server
-root=$server/Accts/MultiPlayer
 title="QVServer Wine Check"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-export QVSERVER_ERROR_LOG=$(winpath "$WORK/qv-server-errors.log")
-
-mkdir -p "$server"
-cp "$WIN64_BIN/qvserver.exe" "$server/qvserver.exe"
-"$POSIX_BIN/qvdemo" accounts --seed 2026 --accounts 6 --characters 2 --root "$root" >/dev/null
-# A character of an account that is not banned, and its folder.
-for folder in "$root"/*/; do
-  if ! ls "$folder" | grep -qi '^banned$'; then
-    name=$(tr -d '\r\n' <"$folder/name")
-    account=${folder%/}
-    break
-  fi
-done
+source "$(dirname "$0")/common.sh"
+make_server_folder 6 2
 
 fail() {
   echo "qvserver: $*" >&2

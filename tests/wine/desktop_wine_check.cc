@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/desktop.h"
+#include "tests/wine/expect.h"
 
 namespace {
 
@@ -32,16 +33,6 @@ constexpr int kList = 100, kKick = 7, kEdit = 8;
 // "Zoë € 1": ë and € are one byte each in the code page (0xEB, 0x80).
 constexpr wchar_t kWideRow[] = L"Zo\u00EB \u20AC 1";
 constexpr char kRowBytes[] = "Zo\xEB \x80 1";
-
-int failures = 0;
-
-#define EXPECT(condition)                                                  \
-  do {                                                                     \
-    if (!(condition)) {                                                    \
-      std::printf("desktop: line %d: failed: %s\n", __LINE__, #condition); \
-      ++failures;                                                          \
-    }                                                                      \
-  } while (0)
 
 // --- The second process ---
 
@@ -62,8 +53,8 @@ LRESULT CALLBACK ServerProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 HWND Child(HWND parent, const wchar_t* window_class, const wchar_t* text, DWORD style, int id,
            int top) {
-  return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 10,
-                         top, 360, 24, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 10, top,
+                         360, 24, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                          GetModuleHandleW(nullptr), nullptr);
 }
 
@@ -79,12 +70,12 @@ int ShowWindows() {
   dialog_class.lpszClassName = L"DesktopCheckDialog";
   RegisterClassW(&dialog_class);
 
-  HWND server = CreateWindowW(L"DesktopCheckServer", kServerTitle, WS_OVERLAPPEDWINDOW, 0, 0,
-                              400, 200, nullptr, LoadMenuW(instance, MAKEINTRESOURCEW(1)),
-                              instance, nullptr);
+  HWND server =
+      CreateWindowW(L"DesktopCheckServer", kServerTitle, WS_OVERLAPPEDWINDOW, 0, 0, 400, 200,
+                    nullptr, LoadMenuW(instance, MAKEINTRESOURCEW(1)), instance, nullptr);
   HWND dialog = CreateWindowW(L"DesktopCheckDialog", L"Desktop Check Dialog",
-                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 220, 400, 300, nullptr,
-                              nullptr, instance, nullptr);
+                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 220, 400, 300, nullptr, nullptr,
+                              instance, nullptr);
   HWND list = Child(dialog, L"LISTBOX", L"", LBS_HASSTRINGS | WS_BORDER, kList, 10);
   SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"0041004200430044"));
   SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kWideRow));
@@ -125,8 +116,7 @@ bool Await(platform::Desktop& desktop, double seconds, Done done) {
 
 std::string RowText(platform::Desktop& desktop, WindowHandle list, int row, bool* ok) {
   std::string text;
-  *ok = desktop.SendForText(list, platform::kLbGetText, static_cast<uintptr_t>(row), 512, &text)
-            .ok;
+  *ok = desktop.SendForText(list, platform::kLbGetText, static_cast<uintptr_t>(row), 512, &text).ok;
   return text;
 }
 
@@ -160,13 +150,18 @@ void CheckOtherProcessWindows(platform::Desktop& desktop, WindowHandle server,
   EXPECT(RowText(desktop, list, 1, &ok) == kRowBytes && ok);
   EXPECT(RowText(desktop, list, 2, &ok).empty() && !ok);  // 600 characters: refused
   std::string none;
-  platform::SendResult missing_row =
-      desktop.SendForText(list, platform::kLbGetText, 7, 512, &none);
+  platform::SendResult missing_row = desktop.SendForText(list, platform::kLbGetText, 7, 512, &none);
   EXPECT(missing_row.ok && missing_row.value == LB_ERR);
 
   // Edit text both ways, in the code page.
-  EXPECT(desktop.SendWithText(edit, platform::kWmSetText, 0, "Gr\xFC\xDF" "e|\x80").ok);
-  EXPECT(desktop.ControlTextById(dialog, kEdit, 512) == "Gr\xFC\xDF" "e|\x80");
+  EXPECT(desktop
+             .SendWithText(edit, platform::kWmSetText, 0,
+                           "Gr\xFC\xDF"
+                           "e|\x80")
+             .ok);
+  EXPECT(desktop.ControlTextById(dialog, kEdit, 512) ==
+         "Gr\xFC\xDF"
+         "e|\x80");
   EXPECT(desktop.ControlTextById(dialog, kEdit, 3) == "Gr");
 
   // The menu bar and a posted menu command.
@@ -178,9 +173,8 @@ void CheckOtherProcessWindows(platform::Desktop& desktop, WindowHandle server,
   EXPECT(desktop.MenuCommandId(players, 3) == std::nullopt);
   EXPECT(desktop.DropDown(bar, 5) == 0);
   EXPECT(desktop.Post(server, platform::kWmCommand, 4202, 0));
-  EXPECT(Await(desktop, 3, [&] {
-    return desktop.ControlTextById(dialog, kEdit, 512) == "command 4202";
-  }));
+  EXPECT(Await(desktop, 3,
+               [&] { return desktop.ControlTextById(dialog, kEdit, 512) == "command 4202"; }));
 
   // Minimise and restore another process's window.
   EXPECT(desktop.Show(server, platform::ShowCommand::kMinimize));
@@ -236,8 +230,8 @@ void CheckOwnThread(platform::Desktop& desktop) {
   HMENU drop_down = CreatePopupMenu();
   AppendMenuW(drop_down, MF_STRING, 77, L"Only");
   AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(drop_down), L"Menu");
-  HWND own = CreateWindowW(L"DesktopCheckOwn", L"Desktop Check Own", WS_OVERLAPPEDWINDOW, 0, 0,
-                           200, 100, nullptr, bar, recording.hInstance, nullptr);
+  HWND own = CreateWindowW(L"DesktopCheckOwn", L"Desktop Check Own", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                           100, nullptr, bar, recording.hInstance, nullptr);
   WindowHandle handle = reinterpret_cast<WindowHandle>(own);
   EXPECT(desktop.FindTopLevelWindow("Desktop Check Own") == handle);
   EXPECT(desktop.MenuCommandId(desktop.DropDown(desktop.MenuBar(handle), 0), 0) == 77u);
@@ -263,9 +257,7 @@ void CheckOwnThread(platform::Desktop& desktop) {
   DestroyWindow(own);
 }
 
-void SetDesktopFolder(const std::string& folder) {
-  _putenv_s("HELMSMAN_DESKTOP", folder.c_str());
-}
+void SetDesktopFolder(const std::string& folder) { _putenv_s("HELMSMAN_DESKTOP", folder.c_str()); }
 
 void CheckSharedSections(const std::string& work) {
   std::string error;
@@ -302,8 +294,8 @@ int RunChecks(const std::string& work) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process)) {
+  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
     std::printf("desktop: cannot start the window program\n");
     return 1;
   }
@@ -330,8 +322,8 @@ int RunChecks(const std::string& work) {
 
   CheckOwnThread(desktop);
   CheckSharedSections(work);
-  std::printf("desktop: %s\n", failures ? "FAILED" : "all checks held");
-  return failures ? 1 : 0;
+  std::printf("desktop: %s\n", helmsman::wine_check::Failures() ? "FAILED" : "all checks held");
+  return helmsman::wine_check::Failures() ? 1 : 0;
 }
 
 }  // namespace

@@ -11,22 +11,12 @@
 #include <string>
 
 #include "platform/event_loop.h"
+#include "tests/wine/expect.h"
 
 namespace {
 
 namespace platform = helmsman::platform;
 using platform::EventLoop;
-
-int g_failures = 0;
-
-#define EXPECT(condition, detail)                                                          \
-  do {                                                                                     \
-    if (!(condition)) {                                                                    \
-      ++g_failures;                                                                        \
-      std::printf("%s:%d: expected %s (%s)\n", __FILE__, __LINE__, #condition,             \
-                  std::string(detail).c_str());                                            \
-    }                                                                                      \
-  } while (0)
 
 std::unique_ptr<EventLoop> NewLoop() {
   std::string error;
@@ -93,5 +83,5 @@ int main() {
   RepeatUntilRemoved();
   QuitBeforeRun();
   PumpFromACallback();
-  return g_failures == 0 ? 0 : 1;
+  return helmsman::wine_check::Failures() == 0 ? 0 : 1;
 }

@@ -17,21 +17,11 @@
 #include "platform/process.h"
 #include "platform/shared_library.h"
 #include "platform/shutdown_signals.h"
+#include "tests/wine/expect.h"
 
 namespace {
 
 namespace platform = helmsman::platform;
-
-int g_failures = 0;
-
-#define EXPECT(condition, detail)                                                          \
-  do {                                                                                     \
-    if (!(condition)) {                                                                    \
-      ++g_failures;                                                                        \
-      std::printf("%s:%d: expected %s (%s)\n", __FILE__, __LINE__, #condition,             \
-                  std::string(detail).c_str());                                            \
-    }                                                                                      \
-  } while (0)
 
 bool WaitForFile(platform::FileSystem& fs, const std::string& path) {
   for (int i = 0; i < 200 && !fs.FileExists(path); ++i)
@@ -143,8 +133,7 @@ void Libraries(const std::string& program_folder) {
     EXPECT(path.size() > 11 && path.compare(path.size() - 11, 11, "QVCodec.dll") == 0, path);
   }
   error.clear();
-  EXPECT(platform::LoadSharedLibrary(program_folder, "NoSuchLibrary.dll", &error) == nullptr,
-         "");
+  EXPECT(platform::LoadSharedLibrary(program_folder, "NoSuchLibrary.dll", &error) == nullptr, "");
   EXPECT(error.find("NoSuchLibrary.dll") != std::string::npos, error);
 }
 
@@ -211,6 +200,6 @@ int main(int argc, char** argv) {
   Libraries(platform::DirName(argv[0]));
   Processes(dir);
   ControlEvents();
-  std::printf("%s\n", g_failures == 0 ? "all passed" : "FAILED");
-  return g_failures == 0 ? 0 : 1;
+  std::printf("%s\n", helmsman::wine_check::Failures() == 0 ? "all passed" : "FAILED");
+  return helmsman::wine_check::Failures() == 0 ? 0 : 1;
 }

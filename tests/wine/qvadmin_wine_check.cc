@@ -21,18 +21,9 @@
 #include <vector>
 
 #include "admin/qvadmin_exports.h"
+#include "tests/wine/expect.h"
 
 namespace {
-
-int failures = 0;
-
-#define EXPECT(condition)                                                  \
-  do {                                                                     \
-    if (!(condition)) {                                                    \
-      std::printf("qvadmin: line %d: failed: %s\n", __LINE__, #condition); \
-      ++failures;                                                          \
-    }                                                                      \
-  } while (0)
 
 constexpr int32_t kOwner = 99;
 constexpr int32_t kOtherOwner = 77;
@@ -64,8 +55,7 @@ struct QvAdminDll {
   template <typename Function>
   static Function Bind(HMODULE library, const char* name) {
     // Through the generic function type, which converts to any other without a warning.
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
   }
 
   // The command's result; *reply holds its reply text.
@@ -211,8 +201,8 @@ void Check::SharedBinding() {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION holder = {};
-  EXPECT(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &holder));
+  EXPECT(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &holder));
   EXPECT(WaitForSingleObject(bound, 20000) == WAIT_OBJECT_0);
   std::string reply = "untouched";
   EXPECT(dll_.release(kOwner) == 0);
@@ -229,8 +219,9 @@ void Check::SharedBinding() {
   CloseHandle(release);
   // Unbound again: commands are refused untouched until this process binds.
   EXPECT(dll_.do_command("list online", reply.data(), 0) == 0 && reply == "untouched");
-  std::printf("qvadmin: the binding of another process is this one's: Initialize 1 without "
-              "storing, Release refused until that process released\n");
+  std::printf(
+      "qvadmin: the binding of another process is this one's: Initialize 1 without "
+      "storing, Release refused until that process released\n");
 }
 
 // While "list online" runs here, another process's commands get the busy reply.
@@ -240,8 +231,8 @@ void Check::ListOnlineWhileAnotherProcessTries() {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION other = {};
-  EXPECT(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &other));
+  EXPECT(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &other));
   HANDLE listing = CreateEventA(nullptr, TRUE, FALSE, kListingEvent);
   Sleep(1500);  // the other process is up and waiting
   SetEvent(listing);
@@ -254,8 +245,10 @@ void Check::ListOnlineWhileAnotherProcessTries() {
   CloseHandle(other.hProcess);
   CloseHandle(other.hThread);
   CloseHandle(listing);
-  std::printf("qvadmin: list online (%.1f s): %s as its row; another process got the busy "
-              "reply meanwhile\n", took, row.c_str());
+  std::printf(
+      "qvadmin: list online (%.1f s): %s as its row; another process got the busy "
+      "reply meanwhile\n",
+      took, row.c_str());
 }
 
 void Check::KickBanUnban() {
@@ -269,14 +262,15 @@ void Check::KickBanUnban() {
   EXPECT(Online().empty());
   EXPECT(Banned());
   EXPECT(Ctl({"join", name_}) == 1);  // refused
-  std::printf("qvadmin: ban %s (%.1f s): offline, \"banned\" in the account folder, joining "
-              "refused\n", name_.c_str(), took);
+  std::printf(
+      "qvadmin: ban %s (%.1f s): offline, \"banned\" in the account folder, joining "
+      "refused\n",
+      name_.c_str(), took);
 
   took = Expect("unban " + name_, 1, "");
   EXPECT(!Banned());
   EXPECT(Ctl({"join", name_}) == 0);
-  std::printf("qvadmin: unban %s (%.1f s): \"banned\" gone, joining again\n", name_.c_str(),
-              took);
+  std::printf("qvadmin: unban %s (%.1f s): \"banned\" gone, joining again\n", name_.c_str(), took);
 }
 
 // A crashed server: the failure dialog makes every console command fail at once.
@@ -294,8 +288,10 @@ void Check::Crash() {
   // No server window any more: a stop has nothing to do.
   Expect("stop qvserver", 1, "");
   EXPECT(Ctl({"quit"}) == 0);
-  std::printf("qvadmin: crashed server: list online, kick and message FAILED at once (%lu ms), "
-              "stop has nothing to stop\n", static_cast<unsigned long>(took));
+  std::printf(
+      "qvadmin: crashed server: list online, kick and message FAILED at once (%lu ms), "
+      "stop has nothing to stop\n",
+      static_cast<unsigned long>(took));
 }
 
 void Check::Run() {
@@ -372,7 +368,8 @@ int main(int argc, char** argv) {
   }
   DWORD started = GetTickCount();
   Check(dll, argv[1], argv[2], argv[3], argv[4]).Run();
-  std::printf("qvadmin: %s in %lu s\n", failures ? "FAILED" : "all checks held",
+  std::printf("qvadmin: %s in %lu s\n",
+              helmsman::wine_check::Failures() ? "FAILED" : "all checks held",
               static_cast<unsigned long>((GetTickCount() - started) / 1000));
-  return failures ? 1 : 0;
+  return helmsman::wine_check::Failures() ? 1 : 0;
 }
