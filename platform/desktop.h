@@ -111,11 +111,13 @@ class Desktop {
   // The first control of the dialog with this id, or 0.
   virtual WindowHandle ControlById(WindowHandle dialog, int id) = 0;
   // The text of the dialog's control with this id, cut to capacity - 1 bytes; nothing when
-  // the control does not exist or does not answer.
+  // the control does not exist or does not answer. (Both backends: ControlById, then
+  // WM_GETTEXT through SendForText.)
   virtual std::optional<std::string> ControlTextById(WindowHandle dialog, int id,
-                                                     size_t capacity) = 0;
-  // The number of rows of a list box; nothing when it cannot be read.
-  virtual std::optional<int> ListRowCount(WindowHandle list) = 0;
+                                                     size_t capacity);
+  // The number of rows of a list box; nothing when it cannot be read. (Both backends:
+  // LB_GETCOUNT through Send.)
+  virtual std::optional<int> ListRowCount(WindowHandle list);
 
   // Takes one pending event of the calling thread, if there is one, and dispatches it.
   // True when something was dispatched. Never blocks.

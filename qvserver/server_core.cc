@@ -20,6 +20,21 @@ std::string Joined(const std::vector<std::string>& names, const char* separator)
 
 }  // namespace
 
+bool ParseControlArguments(const std::vector<std::string>& arguments, std::string* title,
+                           std::string* command) {
+  *title = kDefaultTitle;
+  size_t next = 0;
+  if (next + 1 < arguments.size() && arguments[next] == "--title") {
+    *title = arguments[next + 1];
+    next += 2;
+  }
+  if (next >= arguments.size() || arguments[next].rfind("--", 0) == 0) return false;
+  command->clear();
+  for (; next < arguments.size(); ++next)
+    *command += (command->empty() ? "" : " ") + arguments[next];
+  return true;
+}
+
 std::string ControlWindowTitle(const std::string& console_title) {
   return "qvserver control: " + console_title;
 }
@@ -130,8 +145,7 @@ bool ServerCore::Control(const std::string& command, std::string* reply) {
   return done;
 }
 
-bool ServerCore::Run(const std::string& keyword, const std::string& argument,
-                     std::string* reply) {
+bool ServerCore::Run(const std::string& keyword, const std::string& argument, std::string* reply) {
   if (keyword == "status") {
     *reply = Status();
     return true;

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -49,6 +50,17 @@ inline constexpr char kChooseAPlayerTitle[] = "Choose A Player";
 
 // The title of the hidden window through which qvserver-ctl reaches the server.
 std::string ControlWindowTitle(const std::string& console_title);
+
+// qvserver-ctl's command line (without the program name): [--title TITLE] COMMAND
+// [ARGUMENT...]. Sets *title (kDefaultTitle without --title) and *command (the command and its
+// arguments joined by one blank); false for a usage error: no command, or one that starts
+// with "--".
+bool ParseControlArguments(const std::vector<std::string>& arguments, std::string* title,
+                           std::string* command);
+inline constexpr char kControlUsage[] =
+    "usage: qvserver-ctl [--title TITLE] COMMAND [ARGUMENT...]\n"
+    "commands: status | online | join [NAME] | leave [NAME] | new [NAME] | save [NAME]\n"
+    "          | cheat ship|capacity|equipment|notsold [NAME] | crash | hang SECONDS | quit\n";
 
 // A chat log line: "YYYY-MM-DD HH:MM:SS Universe: " + text, with any line break in text
 // turned into a blank so that one chat line stays one line.

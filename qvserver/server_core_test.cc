@@ -140,6 +140,20 @@ TEST_F(ServerCoreTest, TheHangRunsAfterItsAnswerAndSavesComeAgain) {
   EXPECT_TRUE(shell_.timers.empty());
 }
 
+TEST(ControlArgumentsTest, TitleCommandAndUsageErrors) {
+  std::string title, command;
+  ASSERT_TRUE(
+      ParseControlArguments({"--title", "Deep Reach", "join", "Ona", "Vel"}, &title, &command));
+  EXPECT_EQ(title, "Deep Reach");
+  EXPECT_EQ(command, "join Ona Vel");
+  ASSERT_TRUE(ParseControlArguments({"status"}, &title, &command));
+  EXPECT_EQ(title, kDefaultTitle);
+  EXPECT_EQ(command, "status");
+  EXPECT_FALSE(ParseControlArguments({}, &title, &command));
+  EXPECT_FALSE(ParseControlArguments({"--title", "Deep Reach"}, &title, &command));
+  EXPECT_FALSE(ParseControlArguments({"--seed", "4", "status"}, &title, &command));
+}
+
 TEST(StartupTest, TheCommandLineWinsOverTheSettingsFileOfTheServerDirectory) {
   char pattern[] = "/tmp/qvserver_startup_XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);

@@ -165,21 +165,6 @@ class Win32Desktop : public Desktop {
     return dialog ? reinterpret_cast<WindowHandle>(GetDlgItem(ToWindow(dialog), id)) : 0;
   }
 
-  std::optional<std::string> ControlTextById(WindowHandle dialog, int id,
-                                             size_t capacity) override {
-    WindowHandle control = ControlById(dialog, id);
-    if (!control) return std::nullopt;
-    std::string text;
-    if (!SendForText(control, kWmGetText, capacity, capacity, &text).ok) return std::nullopt;
-    return text;
-  }
-
-  std::optional<int> ListRowCount(WindowHandle list) override {
-    SendResult count = Send(list, kLbGetCount, 0, 0);
-    if (!count.ok || count.value < 0) return std::nullopt;
-    return static_cast<int>(count.value);
-  }
-
   bool PumpOneMessage() override { return PumpOneEvent(); }
   void IdleWait() override { WaitForEvent(10); }
   Clock& clock() override { return SystemClock(); }

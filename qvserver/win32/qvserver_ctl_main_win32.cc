@@ -30,11 +30,7 @@ std::string answer;
 bool answered = false;
 
 int Usage() {
-  std::fputs(
-      "usage: qvserver-ctl [--title TITLE] COMMAND [ARGUMENT...]\n"
-      "commands: status | online | join [NAME] | leave [NAME] | new [NAME] | save [NAME]\n"
-      "          | cheat ship|capacity|equipment|notsold [NAME] | crash | hang SECONDS | quit\n",
-      stderr);
+  std::fputs(qvserver::kControlUsage, stderr);
   return 2;
 }
 
@@ -68,16 +64,10 @@ HWND ReplyWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments(argv + 1, argv + argc);
-  std::string title = qvserver::kDefaultTitle;
-  size_t next = 0;
-  if (next + 1 < arguments.size() && arguments[next] == "--title") {
-    title = arguments[next + 1];
-    next += 2;
-  }
-  if (next >= arguments.size() || arguments[next].rfind("--", 0) == 0) return Usage();
-  std::string command;
-  for (; next < arguments.size(); ++next) command += (command.empty() ? "" : " ") + arguments[next];
+  std::string title, command;
+  if (!qvserver::ParseControlArguments(std::vector<std::string>(argv + 1, argv + argc), &title,
+                                       &command))
+    return Usage();
 
   HWND server = reinterpret_cast<HWND>(
       platform::SystemDesktop().FindTopLevelWindow(qvserver::ControlWindowTitle(title)));
