@@ -7,6 +7,7 @@
 // A shared section is a named file mapping backed by the paging file. Windows zeroes it when
 // the first holder creates it and frees it when the last handle to it closes, including the
 // handles of processes that ended, however they ended.
+#include <shlobj.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -93,29 +94,14 @@ std::string DesktopFolder() {
 // nothing of the desktop's security rests on them, as no window is reached through it.
 bool EnsureDesktopFolder(std::string* folder, std::string* error) {
   *folder = DesktopFolder();
-  auto separator = [](char c) { return c == '\\' || c == '/'; };
-  // The share of a network path (\\server\share) is a root, never made.
-  size_t root = 0;
-  if (folder->size() > 2 && separator((*folder)[0]) && separator((*folder)[1])) {
-    size_t server_end = folder->find_first_of("\\/", 2);
-    root = server_end == std::string::npos ? folder->size()
-                                           : folder->find_first_of("\\/", server_end + 1);
-    if (root == std::string::npos) root = folder->size();
-  }
-  for (size_t at = root + 1; at <= folder->size(); ++at) {
-    if (at < folder->size() && !separator((*folder)[at])) continue;
-    std::string part = folder->substr(0, at);
-    if (part.back() == ':' || separator(part.back())) continue;  // a drive, or the root of one
-    if (CreateDirectoryA(part.c_str(), nullptr)) continue;
-    DWORD failure = GetLastError();
-    DWORD there = GetFileAttributesA(part.c_str());
-    // A part that is there already (as a file, it fails below); a folder may also refuse
-    // being made again with "access denied".
-    if (failure == ERROR_ALREADY_EXISTS ||
-        (there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)))
-      continue;
-    *error = "cannot create the desktop folder " + *folder + " (error " +
-             std::to_string(failure) + ")";
+  // The shell makes every missing folder of a full path (never the root of a drive or share).
+  char full[MAX_PATH * 4];
+  const DWORD length = GetFullPathNameA(folder->c_str(), sizeof full, full, nullptr);
+  const int made = length > 0 && length < sizeof full ? SHCreateDirectoryExA(nullptr, full, nullptr)
+                                                      : static_cast<int>(ERROR_BAD_PATHNAME);
+  if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
+    *error =
+        "cannot create the desktop folder " + *folder + " (error " + std::to_string(made) + ")";
     return false;
   }
   DWORD attributes = GetFileAttributesA(folder->c_str());

@@ -13,25 +13,14 @@
 #include <regex>
 
 #include "console/players/player_files_testing.h"
+#include "console/ui/qt/offscreen_testing.h"
 #include "console/ui/scripted_frontend.h"
 
 namespace helmsman::ui::qt {
 namespace {
 
-class EditorWindowTest : public ::testing::Test {
+class EditorWindowTest : public OffscreenQtTest {
  protected:
-  static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "qt_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    delete app_;
-    app_ = nullptr;
-  }
-
   EditorWindowTest() {
     const std::string folder = world_.Account("acct");
     world_.WriteCharacter(
@@ -46,15 +35,12 @@ class EditorWindowTest : public ::testing::Test {
   }
   ~EditorWindowTest() override { window_.reset(); }
 
-  static QApplication* app_;
   players::testing::TestWorld world_;
   ScriptedFrontend frontend_;
   std::vector<editor::CloseReason> closes_;
   std::optional<editor::PlayerEditor> editor_;
   std::unique_ptr<EditorWindow> window_;
 };
-
-QApplication* EditorWindowTest::app_ = nullptr;
 
 TEST_F(EditorWindowTest, EveryControlHasItsWidgetAndEveryNamedWidgetIsAControl) {
   EXPECT_TRUE(window_->binding().unbound().empty()) << window_->binding().unbound().front();

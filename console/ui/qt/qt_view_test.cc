@@ -29,26 +29,15 @@
 
 #include "console/ui/main_window_controls.h"
 #include "console/ui/qt/main_window_form.h"
+#include "console/ui/qt/offscreen_testing.h"
 #include "console/ui/qt/qt_binding.h"
 #include "console/ui/qt/qt_frontend.h"
 
 namespace helmsman::ui::qt {
 namespace {
 
-class QtViewTest : public ::testing::Test {
+class QtViewTest : public OffscreenQtTest {
  protected:
-  static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "qt_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    delete app_;
-    app_ = nullptr;
-  }
-
   QtViewTest() {
     AddMainWindowControls(controls_, settings_);
     binding_ = std::make_unique<QtBinding>(controls_, &form_);
@@ -68,15 +57,12 @@ class QtViewTest : public ::testing::Test {
     controls_.On(name, event, [this, name, label] { ++fired_[name + " " + label]; });
   }
 
-  static QApplication* app_;
   settings::Settings settings_;
   Controls controls_;
   MainWindowForm form_;
   std::unique_ptr<QtBinding> binding_;
   std::map<std::string, int> fired_;
 };
-
-QApplication* QtViewTest::app_ = nullptr;
 
 // Types text the way a keyboard layout delivers it, whatever its letters.
 void Type(QWidget* widget, const QString& text) {
