@@ -225,10 +225,13 @@ for name in $(cd "$WORK/bare-posix" && ls Helmsman*); do
   cmp -s "$WORK/bare-posix/$name" "$WORK/bare-wine/$name" || fail "bare: $name differs"
 done
 
-# 6. Ctrl+C in the console's terminal: Wine's console on a terminal (a pseudo-terminal made by
-# script) turns the typed ^C into the console's Ctrl+C event. Offline (not unattended,
-# --no), the console waits on its loop until then, and shuts down as always: the settings
-# files are written again.
+# 6. Ctrl+C in the console's terminal (a pseudo-terminal made by script): the terminal sends
+# SIGINT to its foreground processes, and Wine turns it into the console's Ctrl+C event.
+# Offline (not unattended, --no), the console waits on its loop until then, and shuts down as
+# always: the settings files are written again. script runs the command through $SHELL, or
+# /bin/sh when that is unset; the shell execs Wine, so that it is not among the processes the
+# ^C reaches: a dash waiting for its child dies of it and hangs the terminal up under the
+# console in the middle of its shut-down.
 mv "$WORK/wine" "$run"
 "$POSIX_BIN/helmsman-settings" --home "$run/prog" chkRunHELMUnattended=0 >/dev/null
 rm "$run/prog/HelmsmanBanners.ini"
@@ -243,9 +246,9 @@ type_ctrl_c() {  # once the console has asked its question; then until the conso
     sleep 0.1
   done
 }
-type_ctrl_c | script -qfec "wine '$WIN64_BIN/helmsman.exe' --headless --no --run-for 60 \
+type_ctrl_c | script -qfec "exec wine '$WIN64_BIN/helmsman.exe' --headless --no --run-for 60 \
   --home '$(winpath "$run/prog")' >'$WORK/ctrl-c.out' 2>'$WORK/ctrl-c.err'" /dev/null >/dev/null ||
-  fail "Ctrl+C: helmsman.exe ended with status $?"
+  fail "Ctrl+C: helmsman.exe ended with status $?: $(tr -d '\r' <"$WORK/ctrl-c.out" | tail -n 2)"
 tr -d '\r' <"$WORK/ctrl-c.out" | grep -q '^\[helmsman\] shutting down: SIGINT$' ||
   fail "Ctrl+C did not end the run: $(tail -n 2 "$WORK/ctrl-c.out")"
 [ -f "$run/prog/HelmsmanBanners.ini" ] || fail "Ctrl+C: the shut-down did not write the settings"
