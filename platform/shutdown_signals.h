@@ -1,5 +1,6 @@
-// Requests from outside to end the program: SIGINT and SIGTERM on POSIX (Ctrl+C in its
-// terminal, kill, a service manager's stop). While a ShutdownSignals object lives they no
+// Requests from outside to end the program: SIGINT, SIGTERM and SIGHUP on POSIX (Ctrl+C in
+// its terminal, kill, a service manager's stop, the terminal gone; a hang-up that was
+// ignored when the object came, as under nohup, stays ignored). While a ShutdownSignals object lives they no
 // longer end the process on the spot: each one makes descriptor() readable, so that the
 // program's event loop notices it and ends through its normal shut-down. When the object
 // goes, the signals get back the handling they had before. One object at a time.
@@ -22,7 +23,7 @@ class ShutdownSignals {
   // descriptor watch).
   virtual int descriptor() const = 0;
   // Takes what has come since the last call: the name of the last signal ("SIGINT",
-  // "SIGTERM"), "" when none came. Never blocks.
+  // "SIGTERM", "SIGHUP"), "" when none came. Never blocks.
   virtual std::string Take() = 0;
 };
 

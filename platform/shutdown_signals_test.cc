@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 
 #include <csignal>
 
@@ -17,6 +18,7 @@ volatile std::sig_atomic_t g_earlier_handler_calls = 0;
 extern "C" void CountCall(int) { g_earlier_handler_calls = g_earlier_handler_calls + 1; }
 
 TEST(ShutdownSignalsTest, ASignalWakesTheLoopInsteadOfEndingTheProcess) {
+  std::signal(SIGHUP, SIG_DFL);  // as in a terminal, whatever ran the test
   std::string error;
   std::unique_ptr<ShutdownSignals> signals = ShutdownSignals::Watch(&error);
   ASSERT_TRUE(signals) << error;
@@ -34,6 +36,28 @@ TEST(ShutdownSignalsTest, ASignalWakesTheLoopInsteadOfEndingTheProcess) {
   std::raise(SIGINT);
   EXPECT_EQ(signals->Take(), "SIGINT");
   EXPECT_EQ(signals->Take(), "");
+
+  std::raise(SIGHUP);  // the terminal gone
+  EXPECT_EQ(signals->Take(), "SIGHUP");
+}
+
+// Under nohup the hang-up is ignored from the start: the program runs on when its terminal
+// goes, and gets it back ignored.
+TEST(ShutdownSignalsTest, AHangUpIgnoredBeforeStaysIgnored) {
+  std::signal(SIGHUP, SIG_IGN);
+  {
+    std::string error;
+    std::unique_ptr<ShutdownSignals> signals = ShutdownSignals::Watch(&error);
+    ASSERT_TRUE(signals) << error;
+    std::raise(SIGHUP);
+    EXPECT_FALSE(Readable(signals->descriptor()));
+    std::raise(SIGTERM);
+    EXPECT_EQ(signals->Take(), "SIGTERM");
+  }
+  struct sigaction now = {};
+  ASSERT_EQ(::sigaction(SIGHUP, nullptr, &now), 0);
+  EXPECT_EQ(now.sa_handler, SIG_IGN);
+  std::signal(SIGHUP, SIG_DFL);
 }
 
 TEST(ShutdownSignalsTest, OneWatchAtATimeAndTheEarlierHandlingComesBack) {
@@ -44,7 +68,7 @@ TEST(ShutdownSignalsTest, OneWatchAtATimeAndTheEarlierHandlingComesBack) {
     std::unique_ptr<ShutdownSignals> first = ShutdownSignals::Watch(&error);
     ASSERT_TRUE(first) << error;
     EXPECT_EQ(ShutdownSignals::Watch(&error), nullptr);
-    EXPECT_EQ(error, "SIGINT and SIGTERM are watched already");
+    EXPECT_EQ(error, "SIGINT, SIGTERM and SIGHUP are watched already");
     std::raise(SIGINT);
     EXPECT_EQ(g_earlier_handler_calls, 0);
     EXPECT_EQ(first->Take(), "SIGINT");

@@ -3,7 +3,8 @@
 //   helmsman [--headless] [--home DIR] [--run-for SECONDS] [--yes | --no]
 //
 //   --headless         no window: the same console for a machine without a display; every
-//                      log line is printed to standard output, SIGINT and SIGTERM shut down
+//                      log line is printed to standard output, SIGINT, SIGTERM and
+//                      SIGHUP shut down
 //   --home DIR         the program folder (settings, player list, libraries first); by
 //                      default the executable's folder
 //   --run-for SECONDS  shut down by itself after that time (headless; for scripted checks)

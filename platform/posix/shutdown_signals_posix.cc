@@ -1,6 +1,10 @@
 // The self-pipe: the handler writes the signal's number into a non-blocking pipe (a full
 // pipe already says enough) and does nothing else, as only async-signal-safe calls may run
 // there; the event loop reads the other end.
+//
+// SIGHUP, the terminal gone (a closed terminal window, a dropped remote session), ends the
+// program like the others, as closing its console window does on Windows; a program started
+// with the hang-up ignored (nohup) keeps it ignored and runs on.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -15,8 +19,8 @@ namespace helmsman::platform {
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
-constexpr int kSignalCount = 2;
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignalCount = 3;
 
 // The pipe's write end while an object lives, else -1.
 volatile sig_atomic_t g_write_end = -1;
@@ -31,6 +35,7 @@ extern "C" void OnShutdownSignal(int signal_number) {
 std::string SignalName(unsigned char number) {
   if (number == SIGINT) return "SIGINT";
   if (number == SIGTERM) return "SIGTERM";
+  if (number == SIGHUP) return "SIGHUP";
   return "signal " + std::to_string(number);
 }
 
@@ -41,6 +46,7 @@ class PosixShutdownSignals : public ShutdownSignals {
     for (int i = 0; i < kSignalCount; ++i) previous_[i] = previous[i];
   }
   ~PosixShutdownSignals() override {
+    // A signal left ignored was never taken: giving back its handling is giving back SIG_IGN.
     for (int i = 0; i < kSignalCount; ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
     g_write_end = -1;
     ::close(read_end_);
@@ -72,7 +78,7 @@ class PosixShutdownSignals : public ShutdownSignals {
 
 std::unique_ptr<ShutdownSignals> ShutdownSignals::Watch(std::string* error) {
   if (g_write_end != -1) {
-    if (error) *error = "SIGINT and SIGTERM are watched already";
+    if (error) *error = "SIGINT, SIGTERM and SIGHUP are watched already";
     return nullptr;
   }
   int ends[2];
@@ -87,8 +93,13 @@ std::unique_ptr<ShutdownSignals> ShutdownSignals::Watch(std::string* error) {
   action.sa_flags = SA_RESTART;
   struct sigaction previous[kSignalCount] = {};
   for (int i = 0; i < kSignalCount; ++i) {
-    if (::sigaction(kSignals[i], &action, &previous[i]) != 0) {
-      if (error) *error = std::string("SIGINT and SIGTERM not taken over: ") + ::strerror(errno);
+    bool failed = ::sigaction(kSignals[i], nullptr, &previous[i]) != 0;
+    if (!failed && kSignals[i] == SIGHUP && previous[i].sa_handler == SIG_IGN) continue;
+    failed = failed || ::sigaction(kSignals[i], &action, nullptr) != 0;
+    if (failed) {
+      if (error) {
+        *error = std::string("SIGINT, SIGTERM and SIGHUP not taken over: ") + ::strerror(errno);
+      }
       for (int j = 0; j < i; ++j) ::sigaction(kSignals[j], &previous[j], nullptr);
       g_write_end = -1;
       ::close(ends[0]);

@@ -14,8 +14,8 @@ namespace helmsman::ui {
 
 struct HeadlessOptions {
   HeadlessAnswers answers = HeadlessAnswers::kUnattended;
-  // Shut down by itself after this many seconds; 0 = run until a shut-down request (SIGINT
-  // or SIGTERM; on Windows Ctrl+C, Ctrl+Break or the console window closed).
+  // Shut down by itself after this many seconds; 0 = run until a shut-down request (SIGINT,
+  // SIGTERM or SIGHUP; on Windows Ctrl+C, Ctrl+Break or the console window closed).
   int run_for_seconds = 0;
 };
 

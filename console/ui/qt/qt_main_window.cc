@@ -47,7 +47,8 @@ class EndingFrontend : public Frontend {
   const bool& ending_;
 };
 
-// SIGINT and SIGTERM end the program as closing its window does: through the shut-down.
+// SIGINT, SIGTERM and SIGHUP end the program as closing its window does: through the
+// shut-down.
 // The signal is seen by the event loop wherever it runs: in the main loop, in a dialog's
 // loop, or in QVAdmin's waits during start-up or a tick (they run the same GLib main
 // context that Qt's loop runs on). A dialog on the screen is cancelled, the window closed,
@@ -58,7 +59,7 @@ class SignalEnd {
     std::string error;
     signals_ = platform::ShutdownSignals::Watch(&error);
     if (!signals_) {
-      qWarning("helmsman: %s; SIGINT and SIGTERM end the program without its shut-down",
+      qWarning("helmsman: %s; these signals end the program without its shut-down",
                error.c_str());
       return;
     }
