@@ -21,26 +21,11 @@ namespace {
 namespace qvserver = helmsman::qvserver;
 namespace simdesk = helmsman::simdesk;
 
-int Usage() {
-  std::fputs(qvserver::kControlUsage, stderr);
-  return 2;
-}
-
-int Unreachable(const std::string& message) {
-  std::fprintf(stderr, "qvserver-ctl: %s\n", message.c_str());
-  return 3;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string title, command;
-  if (!qvserver::ParseControlArguments(std::vector<std::string>(argv + 1, argv + argc), &title,
-                                       &command))
-    return Usage();
-
-  std::string folder, error;
-  if (!simdesk::EnsureDesktopFolder(&folder, &error)) return Unreachable(error);
+// The command goes to the server's hidden control window on the simulated desktop.
+qvserver::ControlAnswer Send(const std::string& title, const std::string& command) {
+  qvserver::ControlAnswer answer;
+  std::string folder;
+  if (!simdesk::EnsureDesktopFolder(&folder, &answer.error)) return answer;
   simdesk::SetTransportLog(
       [](const std::string& line) { std::fprintf(stderr, "qvserver-ctl: %s\n", line.c_str()); });
   simdesk::SocketPeerDirectory& peers = simdesk::SystemPeers();
@@ -55,13 +40,24 @@ int main(int argc, char** argv) {
     request.text_out_capacity = simdesk::wire::kMaxAnswerText;
     simdesk::SendReply reply = peer->SendMessage(request);
     if (!reply.ok) {
-      return Unreachable(reply.timed_out
-                             ? "the server did not answer within " +
-                                   std::to_string(simdesk::kSendTimeoutMillis / 1000) + " seconds"
-                             : "the server went away");
+      answer.error = reply.timed_out
+                         ? "the server did not answer within " +
+                               std::to_string(simdesk::kSendTimeoutMillis / 1000) + " seconds"
+                         : "the server went away";
+      return answer;
     }
-    std::fputs(reply.text_out.c_str(), stdout);
-    return reply.result == 1 ? 0 : 1;
+    answer.reached = true;
+    answer.text = reply.text_out;
+    answer.done = reply.result == 1;
+    return answer;
   }
-  return Unreachable("no server titled \"" + title + "\" runs on the desktop " + folder);
+  answer.error = "no server titled \"" + title + "\" runs on the desktop " + folder;
+  return answer;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return qvserver::RunControlClient(std::vector<std::string>(argv + 1, argv + argc), Send, stdout,
+                                    stderr);
 }

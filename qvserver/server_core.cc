@@ -35,6 +35,22 @@ bool ParseControlArguments(const std::vector<std::string>& arguments, std::strin
   return true;
 }
 
+int RunControlClient(const std::vector<std::string>& arguments, const ControlSend& send,
+                     std::FILE* out, std::FILE* err) {
+  std::string title, command;
+  if (!ParseControlArguments(arguments, &title, &command)) {
+    std::fputs(kControlUsage, err);
+    return 2;
+  }
+  ControlAnswer answer = send(title, command);
+  if (!answer.reached) {
+    std::fprintf(err, "qvserver-ctl: %s\n", answer.error.c_str());
+    return 3;
+  }
+  std::fputs(answer.text.c_str(), out);
+  return answer.done ? 0 : 1;
+}
+
 std::string ControlWindowTitle(const std::string& console_title) {
   return "qvserver control: " + console_title;
 }

@@ -22,6 +22,7 @@
 #define HELMSMAN_QVSERVER_SERVER_CORE_H_
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -61,6 +62,21 @@ inline constexpr char kControlUsage[] =
     "usage: qvserver-ctl [--title TITLE] COMMAND [ARGUMENT...]\n"
     "commands: status | online | join [NAME] | leave [NAME] | new [NAME] | save [NAME]\n"
     "          | cheat ship|capacity|equipment|notsold [NAME] | crash | hang SECONDS | quit\n";
+
+// What a qvserver-ctl transport brought back from the server's control window.
+struct ControlAnswer {
+  bool reached = false;  // false: unreachable, error says why
+  std::string error;
+  std::string text;   // the server's reply, printed as it came
+  bool done = false;  // the server carried the command out
+};
+using ControlSend =
+    std::function<ControlAnswer(const std::string& title, const std::string& command)>;
+// qvserver-ctl on any desktop: the command line (without the program name), the command sent
+// through send, the reply on out and the exit code: 0 done, 1 refused, 2 usage error (the
+// usage on err), 3 server not reached ("qvserver-ctl: " and why on err).
+int RunControlClient(const std::vector<std::string>& arguments, const ControlSend& send,
+                     std::FILE* out, std::FILE* err);
 
 // A chat log line: "YYYY-MM-DD HH:MM:SS Universe: " + text, with any line break in text
 // turned into a blank so that one chat line stays one line.

@@ -154,6 +154,55 @@ TEST(ControlArgumentsTest, TitleCommandAndUsageErrors) {
   EXPECT_FALSE(ParseControlArguments({"--seed", "4", "status"}, &title, &command));
 }
 
+// What a FILE* received, read back from the start.
+std::string Written(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+// The exit codes are what scripts go by: 0 done, 1 refused, 2 usage, 3 not reached.
+TEST(ControlArgumentsTest, TheClientsExitCodesAndWhatItPrints) {
+  struct Case {
+    std::vector<std::string> arguments;
+    ControlAnswer answer;
+    int code;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {{"join", "Ona"}, {true, "", "Ona joined\n", true}, 0, "Ona joined\n", ""},
+      {{"join", "Ona"}, {true, "", "Ona is banned\n", false}, 1, "Ona is banned\n", ""},
+      {{"--title", "X"}, {true, "", "never sent", true}, 2, "", kControlUsage},
+      {{"status"},
+       {false, "the server went away", "", false},
+       3,
+       "",
+       "qvserver-ctl: the server went away\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ASSERT_TRUE(out && err);
+    std::vector<std::string> sent;
+    auto send = [&](const std::string& title, const std::string& command) {
+      sent = {title, command};
+      return c.answer;
+    };
+    EXPECT_EQ(RunControlClient(c.arguments, send, out, err), c.code);
+    EXPECT_EQ(Written(out), c.out);
+    EXPECT_EQ(Written(err), c.err);
+    if (c.code == 2) {
+      EXPECT_TRUE(sent.empty());
+    } else if (c.code == 0) {
+      EXPECT_EQ(sent, (std::vector<std::string>{kDefaultTitle, "join Ona"}));
+    }
+    std::fclose(out);
+    std::fclose(err);
+  }
+}
+
 TEST(StartupTest, TheCommandLineWinsOverTheSettingsFileOfTheServerDirectory) {
   char pattern[] = "/tmp/qvserver_startup_XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);

@@ -26,24 +26,14 @@ namespace {
 namespace platform = helmsman::platform;
 namespace qvserver = helmsman::qvserver;
 
-std::string answer;
+std::string reply_text;
 bool answered = false;
-
-int Usage() {
-  std::fputs(qvserver::kControlUsage, stderr);
-  return 2;
-}
-
-int Unreachable(const std::string& message) {
-  std::fprintf(stderr, "qvserver-ctl: %s\n", message.c_str());
-  return 3;
-}
 
 LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_COPYDATA && lparam) {
     const auto& data = *reinterpret_cast<const COPYDATASTRUCT*>(lparam);
     if (data.dwData == qvserver::kControlReplyCopyData) {
-      answer.assign(static_cast<const char*>(data.lpData), data.cbData);
+      reply_text.assign(static_cast<const char*>(data.lpData), data.cbData);
       answered = true;
       return 1;
     }
@@ -61,34 +51,47 @@ HWND ReplyWindow() {
                          reply_class.hInstance, nullptr);
 }
 
+qvserver::ControlAnswer Send(const std::string& title, const std::string& command) {
+  qvserver::ControlAnswer answer;
+  HWND server = reinterpret_cast<HWND>(
+      platform::SystemDesktop().FindTopLevelWindow(qvserver::ControlWindowTitle(title)));
+  if (!server) {
+    answer.error = "no server titled \"" + title + "\" runs on this desktop";
+    return answer;
+  }
+  HWND reply = ReplyWindow();
+  if (!reply) {
+    answer.error = "cannot make a window for the answer";
+    return answer;
+  }
+  std::string sent_text = command;  // WM_COPYDATA takes a pointer to writable data
+  COPYDATASTRUCT data = {qvserver::kControlCopyData, static_cast<DWORD>(sent_text.size()),
+                         sent_text.data()};
+  DWORD_PTR result = 0;
+  SetLastError(0);
+  const bool sent =
+      SendMessageTimeoutW(server, WM_COPYDATA, reinterpret_cast<WPARAM>(reply),
+                          reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                          qvserver::kControlTimeoutMillis, &result) != 0;
+  DestroyWindow(reply);
+  if (!sent) {
+    answer.error = IsWindow(server)
+                       ? "the server did not answer within " +
+                             std::to_string(qvserver::kControlTimeoutMillis / 1000) + " seconds"
+                       : "the server went away";
+  } else if (!answered) {
+    answer.error = "the server's answer did not arrive";
+  } else {
+    answer.reached = true;
+    answer.text = reply_text;
+    answer.done = result == 1;
+  }
+  return answer;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string title, command;
-  if (!qvserver::ParseControlArguments(std::vector<std::string>(argv + 1, argv + argc), &title,
-                                       &command))
-    return Usage();
-
-  HWND server = reinterpret_cast<HWND>(
-      platform::SystemDesktop().FindTopLevelWindow(qvserver::ControlWindowTitle(title)));
-  if (!server) return Unreachable("no server titled \"" + title + "\" runs on this desktop");
-  HWND reply = ReplyWindow();
-  if (!reply) return Unreachable("cannot make a window for the answer");
-  COPYDATASTRUCT data = {qvserver::kControlCopyData, static_cast<DWORD>(command.size()),
-                         command.data()};
-  DWORD_PTR result = 0;
-  SetLastError(0);
-  if (!SendMessageTimeoutW(server, WM_COPYDATA, reinterpret_cast<WPARAM>(reply),
-                           reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                           qvserver::kControlTimeoutMillis, &result)) {
-    DestroyWindow(reply);
-    if (IsWindow(server))
-      return Unreachable("the server did not answer within " +
-                         std::to_string(qvserver::kControlTimeoutMillis / 1000) + " seconds");
-    return Unreachable("the server went away");
-  }
-  DestroyWindow(reply);
-  if (!answered) return Unreachable("the server's answer did not arrive");
-  std::fputs(answer.c_str(), stdout);
-  return result == 1 ? 0 : 1;
+  return qvserver::RunControlClient(std::vector<std::string>(argv + 1, argv + argc), Send, stdout,
+                                    stderr);
 }
