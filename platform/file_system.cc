@@ -24,6 +24,15 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + kPathSeparator + name;
 }
 
+bool IsAbsolutePath(const std::string& path) {
+#ifdef _WIN32
+  if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
+  return !path.empty() && (path[0] == '\\' || path[0] == '/');
+#else
+  return !path.empty() && path[0] == '/';
+#endif
+}
+
 std::string BaseName(const std::string& path) {
   size_t at = path.find_last_of(kSeparators);
   return at == std::string::npos ? path : path.substr(at + 1);

@@ -24,6 +24,13 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 std::string BaseName(const std::string& path);
 // The part before the last separator ("" when there is none).
 std::string DirName(const std::string& path);
+// Whether path names its place without the current folder: "/..." on POSIX; "C:\...",
+// "C:/...", "\\server\share\..." or "\..." (the current drive's root) on Windows.
+bool IsAbsolutePath(const std::string& path);
+// The process's current folder ("." when it cannot be read), and entering another one (false
+// when there is no such folder or it cannot be entered).
+std::string CurrentFolder();
+bool EnterFolder(const std::string& folder);
 
 struct DirEntry {
   std::string name;

@@ -144,6 +144,16 @@ TEST_F(FileSystemTest, LeftoversOfInterruptedDurableWritesAreRemoved) {
   EXPECT_EQ(names, expected);
 }
 
+TEST_F(FileSystemTest, TheCurrentFolderIsEnteredAndComesBack) {
+  const std::string before = CurrentFolder();
+  ASSERT_TRUE(EnterFolder(dir_));
+  EXPECT_EQ(CurrentFolder(), std::filesystem::canonical(dir_).string());
+  EXPECT_FALSE(EnterFolder(JoinPath(dir_, "missing")));
+  EXPECT_EQ(CurrentFolder(), std::filesystem::canonical(dir_).string());
+  EXPECT_TRUE(EnterFolder(before));
+  EXPECT_EQ(CurrentFolder(), before);
+}
+
 TEST(PathTest, JoinAndSplit) {
   EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
   EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
@@ -152,6 +162,9 @@ TEST(PathTest, JoinAndSplit) {
   EXPECT_TRUE(EqualsIgnoreCase("BANNED", "banned"));
   EXPECT_TRUE(EndsWithIgnoreCase("X.QV", ".qv"));
   EXPECT_FALSE(EndsWithIgnoreCase("qv", ".qv"));
+  EXPECT_TRUE(IsAbsolutePath("/srv/qv"));
+  EXPECT_FALSE(IsAbsolutePath("Accts/MultiPlayer"));
+  EXPECT_FALSE(IsAbsolutePath(""));
 }
 
 }  // namespace

@@ -43,11 +43,6 @@ std::string OwnFolder() {
   return platform::DirName(path);
 }
 
-std::string CurrentDirectory() {
-  char path[4096];
-  return ::getcwd(path, sizeof path) ? path : ".";
-}
-
 bool Parse(int argc, char** argv, Arguments* arguments) {
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
@@ -78,7 +73,7 @@ int main(int argc, char** argv) {
         stderr);
     return 2;
   }
-  if (arguments.server_directory.empty()) arguments.server_directory = CurrentDirectory();
+  if (arguments.server_directory.empty()) arguments.server_directory = platform::CurrentFolder();
   if (arguments.library_directory.empty()) arguments.library_directory = OwnFolder();
   std::string error;
   std::unique_ptr<platform::SharedLibrary> library = platform::LoadSharedLibrary(

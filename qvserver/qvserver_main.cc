@@ -1,7 +1,6 @@
 // qvserver: the substitute game server. See README.md beside this file.
 #include <glib-unix.h>
 #include <glib.h>
-#include <limits.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -36,11 +35,6 @@ int Fail(const std::string& message, int code = 1) {
   return code;
 }
 
-std::string CurrentDirectory() {
-  char path[PATH_MAX];
-  return ::getcwd(path, sizeof path) ? path : ".";
-}
-
 void Block(int seconds) {
   struct timespec left = {seconds, 0};
   while (::nanosleep(&left, &left) != 0) {
@@ -57,14 +51,12 @@ int main(int argc, char** argv) {
   }
   ServerOptions options;
   std::string error;
-  auto enter = [](const std::string& folder) { return ::chdir(folder.c_str()) == 0; };
-  if (!qvserver::ReadOptions(arguments, enter, &options, &error)) {
+  if (!qvserver::ReadOptions(arguments, platform::EnterFolder, &options, &error)) {
     std::fputs(qvserver::UsageText().c_str(), stderr);
     return Fail(error, 2);
   }
-  auto is_absolute = [](const std::string& path) { return !path.empty() && path[0] == '/'; };
   qvserver::ServerSetup setup =
-      qvserver::MakeSetup(options, CurrentDirectory(), is_absolute,
+      qvserver::MakeSetup(options, platform::CurrentFolder(), platform::IsAbsolutePath,
                           std::getenv("QVSERVER_ERROR_LOG"), kDefaultErrorLog, ::getpid());
   std::string log_path = platform::JoinPath(setup.server_directory, qvserver::kServerLogName);
   auto log = [log_path](const std::string& line) { qvserver::AppendServerLog(log_path, line); };

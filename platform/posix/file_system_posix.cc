@@ -1,6 +1,7 @@
 // The POSIX file system: plain open/read/write with fsync and rename for durable writes.
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,5 +178,12 @@ FileSystem& DiskFileSystem() {
   static PosixFileSystem file_system;
   return file_system;
 }
+
+std::string CurrentFolder() {
+  char path[PATH_MAX];
+  return ::getcwd(path, sizeof path) ? path : ".";
+}
+
+bool EnterFolder(const std::string& folder) { return ::chdir(folder.c_str()) == 0; }
 
 }  // namespace helmsman::platform

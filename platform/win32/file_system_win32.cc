@@ -213,4 +213,12 @@ FileSystem& DiskFileSystem() {
   return file_system;
 }
 
+std::string CurrentFolder() {
+  char path[MAX_PATH + 1] = {};
+  const DWORD length = ::GetCurrentDirectoryA(sizeof path, path);
+  return length > 0 && length < sizeof path ? std::string(path, length) : ".";
+}
+
+bool EnterFolder(const std::string& folder) { return ::SetCurrentDirectoryA(folder.c_str()) != 0; }
+
 }  // namespace helmsman::platform

@@ -32,18 +32,6 @@ int Fail(const std::string& message, int code = 1) {
   return code;
 }
 
-std::string CurrentDirectory() {
-  char path[MAX_PATH + 1] = {};
-  DWORD length = GetCurrentDirectoryA(sizeof path, path);
-  return length > 0 && length < sizeof path ? std::string(path, length) : ".";
-}
-
-// "C:\..." or "C:/...", "\\server\share\..." or "\..." (the current drive's root).
-bool IsAbsolute(const std::string& path) {
-  if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
-  return !path.empty() && (path[0] == '\\' || path[0] == '/');
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,13 +42,12 @@ int main(int argc, char** argv) {
   }
   qvserver::ServerOptions options;
   std::string error;
-  auto enter = [](const std::string& folder) { return SetCurrentDirectoryA(folder.c_str()) != 0; };
-  if (!qvserver::ReadOptions(arguments, enter, &options, &error)) {
+  if (!qvserver::ReadOptions(arguments, platform::EnterFolder, &options, &error)) {
     std::fputs(qvserver::UsageText().c_str(), stderr);
     return Fail(error, 2);
   }
   qvserver::ServerSetup setup =
-      qvserver::MakeSetup(options, CurrentDirectory(), IsAbsolute,
+      qvserver::MakeSetup(options, platform::CurrentFolder(), platform::IsAbsolutePath,
                           std::getenv("QVSERVER_ERROR_LOG"), kDefaultErrorLog,
                           static_cast<int64_t>(GetCurrentProcessId()));
   // The default root is written with "/"; Windows takes either, its own texts use "\".

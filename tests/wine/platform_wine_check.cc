@@ -95,6 +95,17 @@ void Paths(const std::string& dir) {
   const std::string missing = platform::JoinPath(dir, "Not There At All");
   EXPECT(platform::ShortPath(missing) == missing, platform::ShortPath(missing));
 
+  // The current folder, and which paths stand without it.
+  const std::string before = platform::CurrentFolder();
+  EXPECT(platform::EnterFolder(folder), folder);
+  EXPECT(platform::EqualsIgnoreCase(platform::CurrentFolder(), folder), platform::CurrentFolder());
+  EXPECT(!platform::EnterFolder(missing), missing);
+  EXPECT(platform::EnterFolder(before), before);
+  for (const char* path : {"C:\\qv", "c:/qv", "\\\\host\\share\\qv", "\\qv", "/qv"})
+    EXPECT(platform::IsAbsolutePath(path), path);
+  for (const char* path : {"qv", "C:qv", "Accts\\MultiPlayer", ""})
+    EXPECT(!platform::IsAbsolutePath(path), path);
+
   auto documents = platform::DocumentsFolder();
   EXPECT(documents.has_value() && !documents->empty(), documents.value_or("none"));
 }
