@@ -22,6 +22,7 @@
 
 #include "admin/qvadmin_exports.h"
 #include "tests/wine/expect.h"
+#include "tools/demo_universe/character_sheet.h"
 
 namespace {
 
@@ -108,18 +109,6 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
-}
-
-std::string Hex(const std::string& name) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (char c : name) {
-    auto byte = static_cast<unsigned char>(c);
-    hex += "00";
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0xF];
-  }
-  return hex;
 }
 
 // The player ID of a list row: the bytes' sum as signed 8-bit values, in 32-bit arithmetic.
@@ -236,7 +225,7 @@ void Check::ListOnlineWhileAnotherProcessTries() {
   HANDLE listing = CreateEventA(nullptr, TRUE, FALSE, kListingEvent);
   Sleep(1500);  // the other process is up and waiting
   SetEvent(listing);
-  std::string row = Hex(name_);
+  std::string row = helmsman::demo::HexEncodeText(name_);
   double took = Expect("list online", 1, std::to_string(PlayerId(row)) + ": " + row + "\r\n");
   EXPECT(WaitForSingleObject(other.hProcess, 20000) == WAIT_OBJECT_0);
   DWORD status = 1;
