@@ -57,7 +57,7 @@ class MainWindowTest : public ::testing::Test {
   ~MainWindowTest() override { std::filesystem::remove_all(folder_); }
 
   // Writes the settings files from stored_ and opens the window on them.
-  MainWindow& Open(server::QVAdminApi* qvadmin = nullptr) {
+  MainWindow& Open(server::QVAdminApi* qvadmin = nullptr, server::CodecApi* codec = nullptr) {
     std::string error;
     for (auto file : {settings::SettingsFile::kProgram, settings::SettingsFile::kBanners,
                       settings::SettingsFile::kQVStat, settings::SettingsFile::kWebOutput}) {
@@ -69,7 +69,7 @@ class MainWindowTest : public ::testing::Test {
     environment.locale = &locale_;
     environment.files = files_;
     environment.qvadmin = qvadmin ? qvadmin : &admin_;
-    environment.codec = &codec_;
+    environment.codec = codec ? codec : &codec_;
     environment.server_windows = &windows_;
     environment.sleeper = &sleeper_;
     environment.owner = 4711;
@@ -315,23 +315,14 @@ TEST_F(MainWindowTest, VersionInfoShowsTheVersionWindowWithBothLibraries) {
   const std::string library = folder_ + "/libqvcodec.so";
   ASSERT_TRUE(files_->WriteFile(library, "0123456789", nullptr));
   CodecFromFile codec(library);
-  Environment environment;
-  environment.program_folder = folder_;
-  environment.clock = &clock_;
-  environment.locale = &locale_;
-  environment.files = files_;
-  environment.qvadmin = &admin_;
-  environment.codec = &codec;
-  environment.server_windows = &windows_;
-  environment.sleeper = &sleeper_;
-  MainWindow with_codec(environment);
-  with_codec.set_frontend(&frontend_);
-  with_codec.set_toolkit("Qt 6.4.2");
+  MainWindow& window = Open(nullptr, &codec);
+  window.set_toolkit("Qt 6.4.2");
 
-  with_codec.controls().Fire("cmdVersionInformation", ControlEvent::kClick);
+  window.controls().Fire("cmdVersionInformation", ControlEvent::kClick);
   ASSERT_EQ(frontend_.shown().size(), 1u);
   const std::string& shown = frontend_.shown()[0];
-  EXPECT_THAT(shown, StartsWith("message [Helmsman -- Version Information] Helmsman mk.V, version "));
+  EXPECT_THAT(shown,
+              StartsWith("message [Helmsman -- Version Information] Helmsman mk.V, version "));
   EXPECT_THAT(shown, ::testing::HasSubstr("\nWindow toolkit: Qt 6.4.2\n"
                                           "QVAdmin.dll: not loaded (not loaded from a file)\n"
                                           "QVCodec.dll: loaded from " +
