@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string_view>
 
+#include "platform/random.h"
+
 namespace helmsman::platform {
 
 namespace {
@@ -43,13 +45,26 @@ std::string DirName(const std::string& path) {
   return at == std::string::npos ? std::string() : path.substr(0, at);
 }
 
+std::string DurableWriteTemporaryName(const std::string& target_name, unsigned long process_id) {
+  return target_name + kDurableWriteInfix + std::to_string(process_id) + "." +
+         RandomHex(8);
+}
+
 bool IsDurableWriteLeftover(const std::string& target_name, const std::string& name) {
   const std::string prefix = target_name + kDurableWriteInfix;
   if (target_name.empty() || name.size() <= prefix.size() ||
       name.compare(0, prefix.size(), prefix) != 0)
     return false;
-  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                     [](char c) { return c >= '0' && c <= '9'; });
+  // The process id, then (since the names became unguessable) a dot and hexadecimal digits.
+  const std::string_view rest(name.data() + prefix.size(), name.size() - prefix.size());
+  const size_t dot = rest.find('.');
+  const std::string_view pid = rest.substr(0, dot);
+  auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  auto is_hex = [&](char c) { return is_digit(c) || (c >= 'a' && c <= 'f'); };
+  if (pid.empty() || !std::all_of(pid.begin(), pid.end(), is_digit)) return false;
+  if (dot == std::string_view::npos) return true;
+  const std::string_view random = rest.substr(dot + 1);
+  return !random.empty() && std::all_of(random.begin(), random.end(), is_hex);
 }
 
 std::vector<std::string> RemoveDurableWriteLeftovers(FileSystem& fs, const std::string& folder,
@@ -58,10 +73,10 @@ std::vector<std::string> RemoveDurableWriteLeftovers(FileSystem& fs, const std::
   std::vector<DirEntry> entries;
   if (!fs.ListDirectory(folder, &entries)) return removed;
   for (const DirEntry& entry : entries) {
-    if (entry.is_directory) continue;
+    if (entry.is_directory || entry.is_link) continue;  // not ours
     for (const std::string& target : target_names) {
       if (!IsDurableWriteLeftover(target, entry.name)) continue;
-      if (fs.RemoveFile(JoinPath(folder, entry.name))) removed.push_back(entry.name);
+      if (fs.RemoveFileInFolder(folder, entry.name, nullptr)) removed.push_back(entry.name);
       break;
     }
   }

@@ -34,7 +34,11 @@ bool EnterFolder(const std::string& folder);
 
 struct DirEntry {
   std::string name;
+  // A folder of its own. A link to a folder is not one: links are never followed.
   bool is_directory = false;
+  // A symbolic link (on Windows also a junction or any other reparse point), whatever it
+  // points at.
+  bool is_link = false;
 };
 
 class FileSystem {
@@ -48,9 +52,13 @@ class FileSystem {
   // Creates or replaces the file with data, in place.
   virtual bool WriteFile(const std::string& path, const std::string& data, std::string* error) = 0;
   // Replaces the file with data durably: the bytes go to a temporary file in the same
-  // folder, which is flushed to disk and renamed over the target. On failure the target is
-  // untouched and the temporary file is gone. A process killed before the rename leaves
-  // the temporary file behind (see RemoveDurableWriteLeftovers).
+  // folder, which is flushed to disk and renamed over the target; on POSIX the folder is
+  // flushed after the rename. The temporary file is created exclusively, never through a
+  // link, under a name that cannot be guessed (see kDurableWriteInfix), so a link planted
+  // beside the target cannot redirect the write. A link at the target itself is replaced,
+  // not followed. On failure the target is untouched and the temporary file is gone. A
+  // process killed before the rename leaves the temporary file behind (see
+  // RemoveDurableWriteLeftovers).
   virtual bool WriteFileDurably(const std::string& path, const std::string& data,
                                 std::string* error) = 0;
   // Appends data to the file, creating it when it does not exist.
@@ -59,11 +67,20 @@ class FileSystem {
   virtual bool CopyFile(const std::string& from, const std::string& to, std::string* error) = 0;
   virtual bool RenameFile(const std::string& from, const std::string& to, std::string* error) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Removes the file `name` from `folder` without ever following a link: the folder is
+  // opened without following a link in its own place (one swapped for a link between a
+  // check and this call fails), and the entry is removed only when it is a file of its own,
+  // not a link and not a folder. On failure returns false and sets *error; nothing changed.
+  virtual bool RemoveFileInFolder(const std::string& folder, const std::string& name,
+                                  std::string* error) = 0;
+  // Removes an empty folder; a link in its place is not removed and not followed.
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;
 
   virtual bool FileExists(const std::string& path) = 0;       // a file, not a folder
   virtual bool DirectoryExists(const std::string& path) = 0;  // a folder
+  // Whether the path itself is a link (see DirEntry::is_link); its target is not looked at.
+  virtual bool IsLink(const std::string& path) = 0;
   // Size in bytes, or -1 when the file cannot be examined.
   virtual int64_t FileSize(const std::string& path) = 0;
   // The entries of a folder (without "." and ".."), sorted by name byte for byte.
@@ -100,12 +117,17 @@ class ForwardingFileSystem : public FileSystem {
     return target_.RenameFile(from, to, error);
   }
   bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  bool RemoveFileInFolder(const std::string& folder, const std::string& name,
+                          std::string* error) override {
+    return target_.RemoveFileInFolder(folder, name, error);
+  }
   bool RemoveEmptyDirectory(const std::string& path) override {
     return target_.RemoveEmptyDirectory(path);
   }
   bool MakeDirectory(const std::string& path) override { return target_.MakeDirectory(path); }
   bool FileExists(const std::string& path) override { return target_.FileExists(path); }
   bool DirectoryExists(const std::string& path) override { return target_.DirectoryExists(path); }
+  bool IsLink(const std::string& path) override { return target_.IsLink(path); }
   int64_t FileSize(const std::string& path) override { return target_.FileSize(path); }
   bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) override {
     return target_.ListDirectory(path, entries);
@@ -116,17 +138,23 @@ class ForwardingFileSystem : public FileSystem {
 };
 
 // The temporary file of a durable write is named after its target: the target's name, this
-// infix and the writer's process id, so that two processes never write the same one.
+// infix, the writer's process id, a dot and 16 random hexadecimal digits, so that two
+// processes never write the same one and nobody can guess it in advance.
 inline constexpr char kDurableWriteInfix[] = ".new";
 
 // True when name is that of a temporary file WriteFileDurably writes before it renames it
-// over the file target_name in the same folder (the backend chooses the form).
+// over the file target_name in the same folder (also the form of earlier versions, without
+// the random part).
 bool IsDurableWriteLeftover(const std::string& target_name, const std::string& name);
 // Removes from folder the temporary files that durable writes of the named files left when
 // they were interrupted (the process killed mid-save), and nothing else; returns the names
 // removed, sorted. Call it only while no durable write of those files is under way.
 std::vector<std::string> RemoveDurableWriteLeftovers(FileSystem& fs, const std::string& folder,
                                                      const std::vector<std::string>& target_names);
+
+// The name of a durable write's temporary file for the target name, written by the process
+// process_id (see kDurableWriteInfix); every call gives another random part.
+std::string DurableWriteTemporaryName(const std::string& target_name, unsigned long process_id);
 
 // Case-insensitive comparison of ASCII letters, as Windows compares file names.
 bool EqualsIgnoreCase(const std::string& a, const std::string& b);

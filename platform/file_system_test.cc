@@ -124,14 +124,17 @@ TEST_F(FileSystemTest, CopyReplacesTheTargetWithoutWritingItInPlace) {
 // file behind; only such files of the named targets are removed, nothing else.
 TEST_F(FileSystemTest, LeftoversOfInterruptedDurableWritesAreRemoved) {
   std::string error;
-  const std::vector<std::string> leftovers = {"a.ini.new123", "a.ini.new9", "b.ini.new4567"};
+  const std::vector<std::string> leftovers = {"a.ini.new123", "a.ini.new9", "a.ini.new9.0f3a",
+                                              "b.ini.new4567"};
   const std::vector<std::string> others = {
-      "a.ini", "a.ini.new", "a.ini.new12x", "a.ini.newx", "c.ini.new1", "xa.ini.new1", "b.ini.bak"};
+      "a.ini", "a.ini.new", "a.ini.new12x", "a.ini.new12.", "a.ini.new12.XY", "a.ini.new.ab",
+      "a.ini.newx", "c.ini.new1", "xa.ini.new1", "b.ini.bak"};
   for (const std::string& name : leftovers)
     ASSERT_TRUE(fs_.WriteFile(JoinPath(dir_, name), "", &error));
   for (const std::string& name : others)
     ASSERT_TRUE(fs_.WriteFile(JoinPath(dir_, name), "", &error));
   ASSERT_TRUE(fs_.MakeDirectory(JoinPath(dir_, "b.ini.new77")));  // a folder is not ours
+  ASSERT_EQ(::symlink("a.ini", JoinPath(dir_, "b.ini.new78").c_str()), 0);  // nor a link
   std::vector<std::string> removed = RemoveDurableWriteLeftovers(fs_, dir_, {"a.ini", "b.ini"});
   EXPECT_EQ(removed, leftovers);
   std::vector<DirEntry> entries;
@@ -140,8 +143,90 @@ TEST_F(FileSystemTest, LeftoversOfInterruptedDurableWritesAreRemoved) {
   for (const DirEntry& entry : entries) names.push_back(entry.name);
   std::vector<std::string> expected = others;
   expected.push_back("b.ini.new77");
+  expected.push_back("b.ini.new78");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(names, expected);
+}
+
+// Links are listed as links, whatever they point at, and never as the folder they lead to.
+TEST_F(FileSystemTest, ListingMarksLinksAndNeverCallsThemFolders) {
+  std::string error;
+  ASSERT_TRUE(fs_.MakeDirectory(JoinPath(dir_, "real")));
+  ASSERT_TRUE(fs_.WriteFile(JoinPath(dir_, "file"), "x", &error));
+  ASSERT_EQ(::symlink(JoinPath(dir_, "real").c_str(), JoinPath(dir_, "to_folder").c_str()), 0);
+  ASSERT_EQ(::symlink(JoinPath(dir_, "file").c_str(), JoinPath(dir_, "to_file").c_str()), 0);
+  ASSERT_EQ(::symlink("/nowhere/at/all", JoinPath(dir_, "dangling").c_str()), 0);
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(fs_.ListDirectory(dir_, &entries));
+  ASSERT_EQ(entries.size(), 5u);
+  for (const DirEntry& entry : entries) {
+    const bool link = entry.name != "real" && entry.name != "file";
+    EXPECT_EQ(entry.is_link, link) << entry.name;
+    EXPECT_EQ(entry.is_directory, entry.name == "real") << entry.name;
+    EXPECT_EQ(fs_.IsLink(JoinPath(dir_, entry.name)), link) << entry.name;
+  }
+}
+
+// A removal inside a folder never reaches through a link: neither a link in the folder's
+// own place nor a link in the file's place leads it elsewhere.
+TEST_F(FileSystemTest, RemovalInAFolderNeverFollowsALink) {
+  std::string error;
+  const std::string outside = JoinPath(dir_, "outside");
+  const std::string account = JoinPath(dir_, "account");
+  ASSERT_TRUE(fs_.MakeDirectory(outside));
+  ASSERT_TRUE(fs_.MakeDirectory(account));
+  ASSERT_TRUE(fs_.WriteFile(JoinPath(outside, "keep.qv"), "x", &error));
+  ASSERT_TRUE(fs_.WriteFile(JoinPath(account, "mine.qv"), "x", &error));
+  ASSERT_EQ(::symlink(JoinPath(outside, "keep.qv").c_str(), JoinPath(account, "link.qv").c_str()),
+            0);
+  ASSERT_EQ(::symlink(outside.c_str(), JoinPath(dir_, "linked").c_str()), 0);
+  ASSERT_EQ(::mkfifo(JoinPath(account, "pipe").c_str(), 0600), 0);
+
+  EXPECT_TRUE(fs_.RemoveFileInFolder(account, "mine.qv", &error)) << error;
+  EXPECT_FALSE(fs_.FileExists(JoinPath(account, "mine.qv")));
+
+  error.clear();
+  EXPECT_FALSE(fs_.RemoveFileInFolder(JoinPath(dir_, "linked"), "keep.qv", &error));
+  EXPECT_NE(error.find("cannot open the folder"), std::string::npos) << error;
+  EXPECT_FALSE(fs_.RemoveFileInFolder(account, "link.qv", &error));
+  EXPECT_NE(error.find("not a file of its own"), std::string::npos) << error;
+  EXPECT_FALSE(fs_.RemoveFileInFolder(account, "pipe", &error));
+  EXPECT_FALSE(fs_.RemoveFileInFolder(account, "../outside/keep.qv", &error));
+  EXPECT_FALSE(fs_.RemoveFileInFolder(account, "..", &error));
+  EXPECT_FALSE(fs_.RemoveFileInFolder(account, "missing.qv", &error));
+  EXPECT_TRUE(fs_.FileExists(JoinPath(outside, "keep.qv")));
+  EXPECT_TRUE(fs_.IsLink(JoinPath(account, "link.qv")));
+}
+
+// The temporary file of a durable write is made anew under a random name: a link planted
+// at the name an earlier version used, or at any other name, is never written through.
+TEST_F(FileSystemTest, DurableWriteNeverWritesThroughAPlantedLink) {
+  std::string error;
+  const std::string victim = JoinPath(dir_, "victim.txt");
+  const std::string page = JoinPath(dir_, "online.html");
+  ASSERT_TRUE(fs_.WriteFile(victim, "precious", &error));
+  const std::string old_name = page + ".new" + std::to_string(::getpid());
+  ASSERT_EQ(::symlink(victim.c_str(), old_name.c_str()), 0);
+  ASSERT_TRUE(fs_.WriteFileDurably(page, "<html>", &error)) << error;
+  std::string data;
+  ASSERT_TRUE(fs_.ReadFile(victim, &data, &error));
+  EXPECT_EQ(data, "precious");
+  ASSERT_TRUE(fs_.ReadFile(page, &data, &error));
+  EXPECT_EQ(data, "<html>");
+
+  // A link at the target itself is replaced by the file, its target left alone.
+  const std::string linked_page = JoinPath(dir_, "banned.html");
+  ASSERT_EQ(::symlink(victim.c_str(), linked_page.c_str()), 0);
+  ASSERT_TRUE(fs_.WriteFileDurably(linked_page, "<table>", &error)) << error;
+  EXPECT_FALSE(fs_.IsLink(linked_page));
+  ASSERT_TRUE(fs_.ReadFile(victim, &data, &error));
+  EXPECT_EQ(data, "precious");
+
+  const std::string first = DurableWriteTemporaryName("a.ini", 42);
+  const std::string second = DurableWriteTemporaryName("a.ini", 42);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(first.size(), std::string("a.ini.new42.").size() + 16);
+  EXPECT_TRUE(IsDurableWriteLeftover("a.ini", first)) << first;
 }
 
 TEST_F(FileSystemTest, TheCurrentFolderIsEnteredAndComesBack) {

@@ -1,4 +1,5 @@
-// The POSIX file system: plain open/read/write with fsync and rename for durable writes.
+// The POSIX file system: plain open/read/write with fsync and rename for durable writes, and
+// removals relative to an open folder (openat/unlinkat) that never follow a link.
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -49,10 +50,35 @@ bool WriteWithFlags(const std::string& path, const std::string& data, int flags,
   return ok;
 }
 
-// The temporary file of a durable write: the target's name, ".new" and the writer's
-// process id, so that two processes never write the same temporary file.
-std::string DurableWriteTemporaryPath(const std::string& path) {
-  return path + kDurableWriteInfix + std::to_string(::getpid());
+// A durable write's temporary file beside path, created exclusively and not through a link
+// (O_EXCL also refuses a link, even a dangling one, in its place). A name that is taken
+// (left by a killed writer, or planted) is passed over for another random one.
+int CreateTemporaryBeside(const std::string& path, std::string* temp, std::string* error) {
+  const std::string name = BaseName(path);
+  const std::string folder_part = path.substr(0, path.size() - name.size());
+  errno = EIO;  // when the system gives no random bytes
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string candidate =
+        DurableWriteTemporaryName(name, static_cast<unsigned long>(::getpid()));
+    if (candidate.back() == '.') break;  // no random part: the name could be guessed
+    *temp = folder_part + candidate;
+    int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  if (error) *error = ErrorText("cannot create a temporary file for", path);
+  return -1;
+}
+
+// Flushes the folder that holds path, so that a rename into it survives a power loss.
+bool SyncFolderOf(const std::string& path) {
+  std::string folder = DirName(path);
+  if (folder.empty()) folder = path.find('/') == 0 ? "/" : ".";
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot
+  ::close(fd);
+  return ok;
 }
 
 class PosixFileSystem : public FileSystem {
@@ -96,12 +122,9 @@ class PosixFileSystem : public FileSystem {
 
   bool WriteFileDurably(const std::string& path, const std::string& data,
                         std::string* error) override {
-    std::string temp = DurableWriteTemporaryPath(path);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      if (error) *error = ErrorText("cannot create", temp);
-      return false;
-    }
+    std::string temp;
+    int fd = CreateTemporaryBeside(path, &temp, error);
+    if (fd < 0) return false;
     bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
     if (!ok && error) *error = ErrorText("cannot write", temp);
     if (::close(fd) != 0 && ok) {
@@ -112,8 +135,15 @@ class PosixFileSystem : public FileSystem {
       ok = false;
       if (error) *error = ErrorText("cannot replace", path);
     }
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    if (!ok) {
+      ::unlink(temp.c_str());
+      return false;
+    }
+    if (!SyncFolderOf(path)) {
+      if (error) *error = ErrorText("cannot flush the folder of", path);
+      return false;
+    }
+    return true;
   }
 
   bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
@@ -132,6 +162,35 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+  bool RemoveFileInFolder(const std::string& folder, const std::string& name,
+                          std::string* error) override {
+    const std::string path = JoinPath(folder, name);
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+      if (error) *error = "cannot remove " + path + ": not a name in its folder";
+      return false;
+    }
+    // O_NOFOLLOW: a folder swapped for a link since it was looked at fails here (ELOOP or
+    // ENOTDIR) instead of leading the removal elsewhere.
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+      if (error) *error = ErrorText("cannot open the folder", folder);
+      return false;
+    }
+    struct stat st;
+    bool ok = ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!ok) {
+      if (error) *error = ErrorText("cannot examine", path);
+    } else if (!S_ISREG(st.st_mode)) {
+      ok = false;
+      if (error) *error = "cannot remove " + path + ": not a file of its own (a link or a folder)";
+    } else if (::unlinkat(dir, name.c_str(), 0) != 0) {
+      ok = false;
+      if (error) *error = ErrorText("cannot remove", path);
+    }
+    ::close(dir);
+    return ok;
+  }
   bool RemoveEmptyDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }
   bool MakeDirectory(const std::string& path) override {
     return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && DirectoryExists(path));
@@ -144,6 +203,10 @@ class PosixFileSystem : public FileSystem {
   bool DirectoryExists(const std::string& path) override {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  bool IsLink(const std::string& path) override {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
   }
   int64_t FileSize(const std::string& path) override {
     struct stat st;
@@ -158,12 +221,17 @@ class PosixFileSystem : public FileSystem {
     while (struct dirent* e = ::readdir(dir)) {
       std::string name = e->d_name;
       if (name == "." || name == "..") continue;
-      // The entry's type comes with it on most file systems; only links and file systems
-      // that do not tell need a look of their own (a link to a folder is a folder).
-      const bool is_directory = e->d_type == DT_DIR ||
-                                ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) &&
-                                 DirectoryExists(JoinPath(path, name)));
-      entries->push_back({name, is_directory});
+      // The entry's type comes with it on most file systems; only those that do not tell
+      // need a look of their own. A link is reported as one and never followed.
+      DirEntry entry{name, e->d_type == DT_DIR, e->d_type == DT_LNK};
+      if (e->d_type == DT_UNKNOWN) {
+        struct stat st;
+        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+          entry.is_directory = S_ISDIR(st.st_mode);
+          entry.is_link = S_ISLNK(st.st_mode);
+        }
+      }
+      entries->push_back(std::move(entry));
     }
     ::closedir(dir);
     std::sort(entries->begin(), entries->end(),

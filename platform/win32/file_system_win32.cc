@@ -1,7 +1,9 @@
 // The Windows file system through kernel32's 8-bit ("A") calls: paths are in the system's
 // code page, as the console keeps them. Durable writes go to a temporary file that is flushed
 // and then moved over the target in one step (MoveFileEx with MOVEFILE_REPLACE_EXISTING and
-// MOVEFILE_WRITE_THROUGH).
+// MOVEFILE_WRITE_THROUGH). Removals inside a folder hold that folder open, refusing a
+// reparse point in its place, so that it cannot be swapped for a junction meanwhile, and
+// never follow a reparse point (FILE_FLAG_OPEN_REPARSE_POINT).
 #include <windows.h>
 
 #include <algorithm>
@@ -69,8 +71,23 @@ bool WriteWithDisposition(const std::string& path, const std::string& data, bool
   return ok;
 }
 
-std::string DurableWriteTemporaryPath(const std::string& path) {
-  return path + kDurableWriteInfix + std::to_string(::GetCurrentProcessId());
+// A durable write's temporary file beside path: CREATE_NEW fails on any existing entry, a
+// link included, so a planted one is never written through; a taken name is passed over.
+HANDLE CreateTemporaryBeside(const std::string& path, std::string* temp, std::string* error) {
+  const std::string name = BaseName(path);
+  const std::string folder_part = path.substr(0, path.size() - name.size());
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string candidate =
+        DurableWriteTemporaryName(name, static_cast<unsigned long>(::GetCurrentProcessId()));
+    if (candidate.back() == '.') break;  // no random part: the name could be guessed
+    *temp = folder_part + candidate;
+    HANDLE file = ::CreateFileA(temp->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  if (error) *error = ErrorText("cannot create a temporary file for", path);
+  return INVALID_HANDLE_VALUE;
 }
 
 bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* data) {
@@ -115,13 +132,9 @@ class Win32FileSystem : public FileSystem {
 
   bool WriteFileDurably(const std::string& path, const std::string& data,
                         std::string* error) override {
-    const std::string temp = DurableWriteTemporaryPath(path);
-    Handle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-      if (error) *error = ErrorText("cannot create", temp);
-      return false;
-    }
+    std::string temp;
+    Handle file(CreateTemporaryBeside(path, &temp, error));
+    if (!file.valid()) return false;
     bool ok = WriteAll(file.get(), data) && ::FlushFileBuffers(file.get());
     if (!ok && error) *error = ErrorText("cannot write", temp);
     if (!file.Close() && ok) {
@@ -154,6 +167,50 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool RemoveFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != 0; }
+
+  bool RemoveFileInFolder(const std::string& folder, const std::string& name,
+                          std::string* error) override {
+    const std::string path = JoinPath(folder, name);
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of("\\/:") != std::string::npos) {
+      if (error) *error = "cannot remove " + path + ": not a name in its folder";
+      return false;
+    }
+    // The folder stays open without FILE_SHARE_DELETE until the file is gone: nobody can
+    // rename it away and put a junction in its place meanwhile.
+    Handle dir(::CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!dir.valid() || !::GetFileInformationByHandle(dir.get(), &info)) {
+      if (error) *error = ErrorText("cannot open the folder", folder);
+      return false;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (error) *error = "cannot remove " + path + ": its folder is a link";
+      return false;
+    }
+    Handle file(::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+      if (error) *error = ErrorText("cannot open", path);
+      return false;
+    }
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+      if (error) *error = "cannot remove " + path + ": not a file of its own (a link or a folder)";
+      return false;
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                      sizeof disposition)) {
+      if (error) *error = ErrorText("cannot remove", path);
+      return false;
+    }
+    return true;
+  }
   bool RemoveEmptyDirectory(const std::string& path) override {
     return ::RemoveDirectoryA(path.c_str()) != 0;
   }
@@ -169,6 +226,10 @@ class Win32FileSystem : public FileSystem {
   bool DirectoryExists(const std::string& path) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
     return Attributes(path, &data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  bool IsLink(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return Attributes(path, &data) && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
   }
   int64_t FileSize(const std::string& path) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -187,7 +248,11 @@ class Win32FileSystem : public FileSystem {
     do {
       std::string name = found.cFileName;
       if (name == "." || name == "..") continue;
-      entries->push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+      // A junction or symbolic link carries FILE_ATTRIBUTE_DIRECTORY when it points at a
+      // folder; it is a link all the same, and never followed.
+      const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      entries->push_back(
+          {name, !link && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, link});
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
     std::sort(entries->begin(), entries->end(),

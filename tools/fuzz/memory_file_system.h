@@ -57,10 +57,16 @@ class MemoryFileSystem : public platform::FileSystem {
     return true;
   }
   bool RemoveFile(const std::string& path) override { return files_.erase(path) > 0; }
+  bool RemoveFileInFolder(const std::string& folder, const std::string& name,
+                          std::string* error) override {
+    if (!folders_.count(folder)) return Fail("no folder " + folder, error);
+    return RemoveFile(platform::JoinPath(folder, name)) || Fail("no file " + name, error);
+  }
   bool RemoveEmptyDirectory(const std::string& path) override { return folders_.erase(path) > 0; }
   bool MakeDirectory(const std::string& path) override { return folders_.insert(path).second; }
   bool FileExists(const std::string& path) override { return files_.count(path) > 0; }
   bool DirectoryExists(const std::string& path) override { return folders_.count(path) > 0; }
+  bool IsLink(const std::string&) override { return false; }  // it holds no links
   int64_t FileSize(const std::string& path) override {
     auto it = files_.find(path);
     return it == files_.end() ? -1 : static_cast<int64_t>(it->second.size());
