@@ -24,6 +24,12 @@ void Logs::Append(LogId log, const std::string& message) {
   if (observer_) observer_(log, LogChange::kAppended, list.lines.back());
 }
 
+bool Logs::AppendOnce(LogId log, const std::string& key, const std::string& message) {
+  if (!reported_once_.insert(key).second) return false;
+  Append(log, message);
+  return true;
+}
+
 void Logs::Erase(LogId log) {
   LogList& list = At(log);
   list.lines.clear();

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ class Logs {
 
   // Appends stamp + message as the newest line and selects it.
   void Append(LogId log, const std::string& message);
+  // Appends the message only the first time this key is given in this run (a link in the
+  // account root, an unreadable date): a condition that stays is reported once, not at
+  // every pass. Returns whether the line was appended.
+  bool AppendOnce(LogId log, const std::string& key, const std::string& message);
   // Empties the log without asking (the question is log_actions.h's business).
   void Erase(LogId log);
   // The operator clicked a row; -1 selects nothing. Out-of-range rows select nothing.
@@ -64,6 +69,7 @@ class Logs {
   platform::Clock& clock_;
   platform::LocaleTexts& locale_;
   std::array<LogList, kLogCount> logs_;
+  std::set<std::string> reported_once_;
   LogObserver observer_;
 };
 

@@ -68,8 +68,6 @@ int RemoveRecordsInBulk(players::PlayerList& list, const std::vector<int>& indic
   const std::vector<std::string> entries = Entries(list, removed, players::NowText(logs));
 
   const std::string log_path = platform::JoinPath(program_folder, players::kRemovalLogFileName);
-  const std::string temp_path =
-      platform::JoinPath(program_folder, players::kRemovalLogTempFileName);
   size_t size = 0;
   for (const std::string& entry : entries) size += entry.size();
   std::string old_log, error;
@@ -86,10 +84,10 @@ int RemoveRecordsInBulk(players::PlayerList& list, const std::vector<int>& indic
     for (const std::string& line : settings::SplitLines(*entry)) text += line + "\r\n";
   }
   for (const std::string& line : settings::SplitLines(old_log)) text += line + "\r\n";
-  const bool written = error.empty() && files.WriteFile(temp_path, text, &error) &&
-                       files.RenameFile(temp_path, log_path, &error);
+  // A durable write: its temporary file is made exclusively under a name nobody can plant
+  // a link at, and renamed over the log.
+  const bool written = error.empty() && files.WriteFileDurably(log_path, text, &error);
   if (!written) {
-    files.RemoveFile(temp_path);
     for (int index : removed) {
       logs.Append(logs::LogId::kHelmError, ": Could not write the removal log " +
                                                std::string(players::kRemovalLogFileName) + " (" +

@@ -73,7 +73,7 @@ TEST(BulkRemovalTest, ListAndLogAreTheSameAsOneByOne) {
 
 TEST(BulkRemovalTest, UnwritableLogIsReportedPerRecordAndTheRecordsStillGo) {
   Twin bulk(2, 2, "");
-  bulk.world.files.fail_writes_of = players::kRemovalLogTempFileName;
+  bulk.world.files.fail_writes_of = players::kRemovalLogFileName;
   EXPECT_EQ(RemoveRecordsInBulk(bulk.list, {0, 3}, bulk.world.files, bulk.world.program_folder,
                                 bulk.world.logs),
             2);

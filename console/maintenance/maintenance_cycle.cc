@@ -2,6 +2,7 @@
 
 #include "console/logs/regional_checks.h"
 #include "console/maintenance/bulk_removal.h"
+#include "console/players/player_generation.h"
 
 namespace helmsman::maintenance {
 
@@ -40,11 +41,20 @@ bool StopServer(const CycleParts& c) {
 
 void RemoveMissing(const CycleParts& c) {
   const PruneParts& p = c.prune;
+  // Behind an account root that cannot be read (moved away, a share not mounted yet) every
+  // file looks gone; removing them all would lose every ban end, reason and first seen.
+  const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
+  if (!players::AccountRootCanTellMissing(p.files, root, p.list)) {
+    p.logs.Append(LogId::kHelmError, std::string(kPrefix) + "The account folders in " + root +
+                                         " cannot be read; no player was removed from the list "
+                                         "as missing");
+    return;
+  }
   std::vector<int> missing;
   const int count = p.list.Count();
   for (int i = 0; i < count; ++i) {
     const players::PlayerRecord& r = *p.list.At(i);
-    if (p.files.FileExists(platform::JoinPath(r.account_folder, r.file_name))) continue;
+    if (players::CharacterFileExists(p.files, r.account_folder, r.file_name)) continue;
     missing.push_back(i);
     p.status.Set("MAINTENANCE: Checking for missing .qv files (" + N(missing.size()) + " missing)");
   }

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "console/players/player_files_testing.h"
+#include "console/players/player_generation.h"
 #include "console/server/testing/fake_qvadmin.h"
 #include "console/server/testing/fake_server_windows.h"
 #include "console/server/testing/fake_sleeper.h"
@@ -150,6 +151,32 @@ TEST_F(MaintenanceCycleTest, RestartCycleStopsCleansUpAndStartsAgain) {
   EXPECT_THAT(sleeper_.pauses(), Contains(5000));
   EXPECT_EQ(status_.text(), "Good to go");
   EXPECT_NE(windows_.Find(kTitle), 0u);
+}
+
+// An account root moved away, or one that lists no account folder at all (a share not
+// mounted yet) while the list holds records: every file would look gone. The cycle keeps
+// every record, with its ban end and reason, and says why.
+TEST_F(MaintenanceCycleTest, AnAccountRootThatCannotBeReadLosesNoRecord) {
+  AddCharacter("a1", "Orin", "05/30/2025 1:00:00 AM");
+  AddCharacter("a2", "Vela", "05/30/2025 1:00:00 AM");
+  list_.At(1)->ban_reason = "griefing";
+  const std::string moved = world_.root + ".moved";
+  std::filesystem::rename(world_.root, moved);
+  RunMaintenanceCycle(Parts());
+  EXPECT_THAT(Names(), ElementsAre("Orin", "Vela"));
+  EXPECT_EQ(list_.At(1)->ban_reason, "griefing");
+  EXPECT_THAT(Errors(), Contains(": MAINTENANCE: The account folders in " + world_.root +
+                                 " cannot be read; no player was removed from the list as "
+                                 "missing"));
+  EXPECT_FALSE(world_.files.FileExists(
+      platform::JoinPath(world_.program_folder, players::kRemovalLogFileName)));
+
+  // Back, but with its account folders gone: an empty mount point.
+  std::filesystem::create_directories(world_.root);
+  RunMaintenanceCycle(Parts());
+  EXPECT_THAT(Names(), ElementsAre("Orin", "Vela"));
+  std::filesystem::remove_all(world_.root);
+  std::filesystem::rename(moved, world_.root);
 }
 
 TEST_F(MaintenanceCycleTest, WithoutRestartOnlinePlayersAreKept) {

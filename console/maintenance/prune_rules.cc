@@ -66,8 +66,11 @@ std::optional<int64_t> LastSavedDay(const std::string& last_saved, int date_orde
   if (!first || pos >= last_saved.size() || last_saved[pos++] != '/') return std::nullopt;
   std::optional<int64_t> second = Digits(last_saved, &pos, 2);
   if (!second || pos >= last_saved.size() || last_saved[pos++] != '/') return std::nullopt;
+  const size_t year_at = pos;
   std::optional<int64_t> year = Digits(last_saved, &pos, 4);
-  if (!year || (pos < last_saved.size() && last_saved[pos] != ' ')) return std::nullopt;
+  if (!year || pos - year_at != 4 || (pos < last_saved.size() && last_saved[pos] != ' ')) {
+    return std::nullopt;
+  }
   const int64_t month = date_order == 0 ? *first : *second;
   const int64_t day = date_order == 0 ? *second : *first;
   if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(*year, month)) return std::nullopt;
@@ -92,10 +95,16 @@ std::optional<int64_t> InactiveDays(const std::string& last_saved, int date_orde
                                     int days_limit) {
   if (last_saved == kNewPlayer) return std::nullopt;
   std::optional<int64_t> saved = LastSavedDay(last_saved, date_order);
-  if (!saved) return std::nullopt;
+  if (!saved || *saved > today) return std::nullopt;
   const int64_t days = today - *saved;
   if (days <= days_limit) return std::nullopt;
   return days;
+}
+
+bool IsUnreadableLastSaved(const std::string& last_saved, int date_order, int64_t today) {
+  if (last_saved == kNewPlayer) return false;
+  std::optional<int64_t> saved = LastSavedDay(last_saved, date_order);
+  return !saved || *saved > today;
 }
 
 bool IsUninterested(const std::string& last_saved, const std::string& time_played,

@@ -6,8 +6,9 @@
 // saved), or its time played has 0 hours or less and fewer than N minutes.
 //
 // Unreadable data is never a reason to delete: a last saved text that is not a real date in
-// the operator's date order (`optRegionalDateSetting`), and a time played without a number
-// before "hours" and one between "hours" and "minutes", make no candidate.
+// the operator's date order (`optRegionalDateSetting`) with a four-digit year, a date after
+// today, and a time played without a number before "hours" and one between "hours" and
+// "minutes", make no candidate.
 #ifndef HELMSMAN_CONSOLE_MAINTENANCE_PRUNE_RULES_H_
 #define HELMSMAN_CONSOLE_MAINTENANCE_PRUNE_RULES_H_
 
@@ -24,8 +25,9 @@ inline constexpr char kNewPlayer[] = "NEW PLAYER";
 // The day number (days since 1970-01-01) of the date at the start of a last saved text:
 // "first/second/year", then the end of the text or a blank and anything (the time). The
 // first number is the month when date_order is 0 ("MM/DD/YYYY"), the day when it is 1; any
-// other order reads nothing. Years have one to four digits and are taken as written. None
-// when it is not a date of the calendar ("13/45/2005", "2/29/2023").
+// other order reads nothing. The year has exactly four digits: "12/01/26" could be any
+// century, and read as the year 26 it would make a recent character 2,000 years inactive.
+// None when it is not a date of the calendar ("13/45/2005", "2/29/2023").
 std::optional<int64_t> LastSavedDay(const std::string& last_saved, int date_order);
 // The day number of a local date.
 int64_t DayOf(const platform::CivilTime& t);
@@ -43,6 +45,9 @@ std::optional<TimePlayed> ParseTimePlayed(const std::string& time_played);
 // when it is not (new player, unreadable date, N days or fewer).
 std::optional<int64_t> InactiveDays(const std::string& last_saved, int date_order, int64_t today,
                                     int days_limit);
+// Whether a last saved text other than "NEW PLAYER" gives no usable date against today: not
+// a date as LastSavedDay reads it, or a day after today (a clock that was set wrong).
+bool IsUnreadableLastSaved(const std::string& last_saved, int date_order, int64_t today);
 bool IsUninterested(const std::string& last_saved, const std::string& time_played,
                     int minutes_limit);
 

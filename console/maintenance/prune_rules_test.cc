@@ -37,6 +37,10 @@ TEST(PruneRulesTest, LastSavedDatesInEitherOrder) {
       {"003/14/2025", kMonthFirst, std::nullopt},
       {"3/14/20255", kMonthFirst, std::nullopt},
       {"3/14/2025", -1, std::nullopt},  // no date order chosen
+      // A year of fewer than four digits could be any century: never a date.
+      {"12/01/26 1:00:00 PM", kMonthFirst, std::nullopt},
+      {"12/01/026 1:00:00 PM", kMonthFirst, std::nullopt},
+      {"12/01/6", kDayFirst, std::nullopt},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(LastSavedDay(row.text, row.order), row.day) << row.text << " order " << row.order;
@@ -77,6 +81,20 @@ TEST(PruneRulesTest, InactiveAfterMoreThanNDayBoundaries) {
   EXPECT_FALSE(InactiveDays("2/29/2023 1:00:00 PM", kMonthFirst, today, 15));
   EXPECT_FALSE(InactiveDays("16/5/2025", kMonthFirst, today, 15));  // other order: unread
   EXPECT_EQ(InactiveDays("16/5/2025", kDayFirst, today, 15), 16);
+}
+
+// A two-digit year once made a character saved last week 730,494 days inactive; a date
+// after today (a clock set ahead) is no reason to delete either. Both are unreadable.
+TEST(PruneRulesTest, TwoDigitYearsAndFutureDatesAreUnreadableNeverInactive) {
+  const int64_t today = Day(2026, 12, 10);
+  for (const char* text : {"12/01/26 1:00:00 PM", "12/01/2027 1:00:00 PM", "12/11/2026"}) {
+    EXPECT_FALSE(InactiveDays(text, kMonthFirst, today, 5)) << text;
+    EXPECT_TRUE(IsUnreadableLastSaved(text, kMonthFirst, today)) << text;
+  }
+  EXPECT_FALSE(IsUnreadableLastSaved("12/10/2026 1:00:00 PM", kMonthFirst, today));
+  EXPECT_FALSE(IsUnreadableLastSaved("1/01/2020", kMonthFirst, today));
+  EXPECT_FALSE(IsUnreadableLastSaved("NEW PLAYER", kMonthFirst, today));
+  EXPECT_EQ(InactiveDays("1/01/2020", kMonthFirst, today, 5), today - Day(2020, 1, 1));
 }
 
 TEST(PruneRulesTest, UninterestedBelowNMinutesWithoutHours) {

@@ -66,14 +66,44 @@ bool RegionalCheck(const PruneParts& p, PruneKind kind) {
   return false;
 }
 
-// Deletes the character file; false when it exists and stays.
+// Deletes the character file relative to its account folder, never through a link; false
+// when it exists and stays.
 bool DeleteCharacterFile(const PruneParts& p, const players::PlayerRecord& record) {
-  const std::string path = platform::JoinPath(record.account_folder, record.file_name);
-  if (!p.files.FileExists(path) || p.files.RemoveFile(path)) return true;
-  p.logs.Append(LogId::kHelmError, ": Could not delete the character file " + path + ", player " +
-                                       record.name + " was kept");
+  std::string error;
+  if (players::DeleteCharacterFile(p.files, record.account_folder, record.file_name, &error)) {
+    return true;
+  }
+  p.logs.Append(LogId::kHelmError, ": Could not delete the character file " +
+                                       platform::JoinPath(record.account_folder,
+                                                          record.file_name) +
+                                       " (" + error + "), player " + record.name + " was kept");
   return false;
 }
+
+// Characters whose last saved date cannot be read (or lies after today), summarised in one
+// HELM line per run: a server whose dates all went wrong must not flood the log.
+class UnreadableDates {
+ public:
+  void Add(const players::PlayerRecord& record) {
+    if (++count_ <= 3) {
+      std::string example = record.name + " (" + record.last_saved + ")";
+      if (example.size() > 200) example.resize(200);
+      examples_ += (examples_.empty() ? "" : ", ") + example;
+    }
+  }
+  void Report(logs::Logs& logs, const std::string& operation) const {
+    if (count_ == 0) return;
+    logs.Append(LogId::kHelmError,
+                operation + ": " + std::to_string(count_) +
+                    " players have a last saved date that cannot be read or lies in the future "
+                    "and were not deleted for inactivity, the first: " +
+                    examples_);
+  }
+
+ private:
+  int count_ = 0;
+  std::string examples_;
+};
 
 // Whether the record (read again from its file) is still a candidate; *detail gets the
 // text its log line ends with.
@@ -127,33 +157,42 @@ PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned
   const int64_t today = DayOf(p.logs.clock().NowLocal());
   players::BanMarkers bans(p.files);
   std::vector<int> doomed;
+  UnreadableDates unreadable;
   SetProgress(p.controls, 0, count);
   for (int i = 0; i < count; ++i) {
     SetProgress(p.controls, i, count);
     players::PlayerRecord& record = *p.list.At(i);
     if (non_banned_only && bans.IsBanned(record.account_folder)) continue;
+    if (kind == PruneKind::kInactive &&
+        IsUnreadableLastSaved(record.last_saved, p.settings.optRegionalDateSetting, today)) {
+      unreadable.Add(record);
+      continue;
+    }
     if (!FirstLook(p, kind, limit, today, record)) continue;
+    // An account folder that became a link is never followed, not even to read.
+    if (p.files.IsLink(record.account_folder)) {
+      players::ReportLinkInAccountRoot(p.logs, record.account_folder);
+      continue;
+    }
     if (p.is_online && p.is_online(record.name)) {
       ++result.kept_online;
       continue;
     }
+    // Every candidate is read again first, a "NEW PLAYER" too: it may have played and been
+    // saved since the list last read it.
     std::string detail;
-    if (record.last_saved == kNewPlayer && kind == PruneKind::kUninterested) {
-      // Never saved: no file to read again.
-      detail = ", time online: " + record.time_played;
-    } else {
-      p.status.Set(status_prefix + "Checking last login of " + record.name + "...");
-      // Copies: the read rewrites the record that holds them.
-      const std::string folder = record.account_folder;
-      const std::string file = record.file_name;
-      if (p.reader.Read(p.list, i, folder, file) != 1) continue;
-      if (!StillCandidate(p, kind, limit, today, record, &detail)) continue;
-    }
+    p.status.Set(status_prefix + "Checking last login of " + record.name + "...");
+    // Copies: the read rewrites the record that holds them.
+    const std::string folder = record.account_folder;
+    const std::string file = record.file_name;
+    if (p.reader.Read(p.list, i, folder, file) != 1) continue;
+    if (!StillCandidate(p, kind, limit, today, record, &detail)) continue;
     if (!DeleteCharacterFile(p, record)) continue;
     p.logs.Append(LogId::kServerActivity, line_prefix + " deleted player " + record.name + detail);
     p.status.Set(status_prefix + "Deleting player " + record.name + ", updating saved info");
     doomed.push_back(i);
   }
+  unreadable.Report(p.logs, line_prefix);
   result.deleted = RemoveRecordsInBulk(p.list, doomed, p.files, p.program_folder, p.logs);
   if (result.deleted > 0 && p.fill_screen_lists) p.fill_screen_lists();
   return result;
@@ -163,7 +202,7 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
                       const std::string& status_prefix) {
   std::vector<std::string> folders;
   const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
-  if (!players::ListAccountFolders(p.files, root, &folders)) {
+  if (!players::ListAccountFolders(p.files, root, &folders, &p.logs)) {
     p.logs.Append(LogId::kHelmError,
                   ": Could not list the account folders in " + root + ", no folder was removed");
     return 0;
@@ -182,7 +221,9 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
     bool has_character = false;
     bool holds_more = false;
     for (const platform::DirEntry& entry : entries) {
-      if (!entry.is_directory && platform::EndsWithIgnoreCase(entry.name, ".qv")) {
+      if (entry.is_link) {
+        holds_more = true;  // never ours to delete, and never followed
+      } else if (!entry.is_directory && platform::EndsWithIgnoreCase(entry.name, ".qv")) {
         has_character = true;
       } else if (!entry.is_directory && platform::EqualsIgnoreCase(entry.name, kNameFile)) {
         name_file = entry.name;
@@ -200,10 +241,20 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
       problem("Unable to delete folder " + folder + "!  It may contain subfolders!");
       continue;
     }
+    // Relative to the open folder and never through a link: a folder swapped for a link
+    // since it was listed keeps everything, here and where the link leads.
     const std::string name_path = platform::JoinPath(folder, name_file);
-    if (!name_file.empty()) p.files.RemoveFile(name_path);
-    if (!non_banned_only && !ban_file.empty()) {
-      p.files.RemoveFile(platform::JoinPath(folder, ban_file));
+    std::string error;
+    bool cleared = name_file.empty() || p.files.RemoveFileInFolder(folder, name_file, &error);
+    if (cleared && !non_banned_only && !ban_file.empty()) {
+      cleared = p.files.RemoveFileInFolder(folder, ban_file, &error);
+    }
+    if (!cleared) {
+      p.logs.Append(LogId::kHelmError,
+                    ": Could not clear the player folder " + folder + " (" + error + ")");
+      problem("Unable to clear folder " + folder +
+              " for delete!  It may contain a file that is currently in use!");
+      continue;
     }
     p.status.Set(status_prefix + "Deleting player folder " + folder);
     int looks = 0;

@@ -27,11 +27,27 @@ class FolderFaults : public platform::ForwardingFileSystem {
   explicit FolderFaults(platform::FileSystem& target) : platform::ForwardingFileSystem(target) {}
   std::string stuck_name_file_in;  // its "name" file stays after every removal
   std::string unremovable_folder;  // RemoveEmptyDirectory fails
+  // Swapped for a link to swap_target right after the console has looked into it (listed
+  // it, or asked whether a file in it exists), before it deletes anything there.
+  std::string swap_folder;
+  std::string swap_target;
   bool FileExists(const std::string& path) override {
     if (!stuck_name_file_in.empty() && path == platform::JoinPath(stuck_name_file_in, "name")) {
       return true;
     }
-    return ForwardingFileSystem::FileExists(path);
+    const bool exists = ForwardingFileSystem::FileExists(path);
+    if (!swap_folder.empty() && platform::DirName(path) == swap_folder) SwapNow();
+    return exists;
+  }
+  bool ListDirectory(const std::string& path, std::vector<platform::DirEntry>* entries) override {
+    const bool listed = ForwardingFileSystem::ListDirectory(path, entries);
+    if (path == swap_folder) SwapNow();
+    return listed;
+  }
+  void SwapNow() {
+    std::filesystem::rename(swap_folder, swap_folder + ".moved");
+    std::filesystem::create_directory_symlink(swap_target, swap_folder);
+    swap_folder.clear();
   }
   bool RemoveEmptyDirectory(const std::string& path) override {
     if (path == unremovable_folder) return false;
@@ -170,25 +186,133 @@ TEST_F(PruningTest, UnreadableLastSavedNeverMakesACandidate) {
   EXPECT_THAT(Activity().back(), ": Delete Inactive Players deleted 0 players");
 }
 
-TEST_F(PruningTest, UninterestedGoByMinutesAndNewPlayersAtOnce) {
+// A two-digit year once made a character saved last week 730,494 days inactive; a date in
+// the future is as unreadable. Neither is deleted, and each run reports them in one line.
+TEST_F(PruningTest, TwoDigitYearsAndFutureDatesStayAndAreReportedOncePerRun) {
+  AddCharacter("a1", "Recent", "05/28/25 1:00:00 PM");
+  AddCharacter("a2", "Ahead", "07/01/2025 1:00:00 PM");
+  AddCharacter("a3", "Gone", "01/02/2025 3:00:00 PM");
+  Click("cmdDeleteInactivePlayers");
+  EXPECT_THAT(Names(), ElementsAre("Recent", "Ahead"));
+  auto unreadable_lines = [this] {
+    int lines = 0;
+    for (const std::string& line : world_.Errors()) {
+      if (line.find("2 players have a last saved date that cannot be read or lies in the future "
+                    "and were not deleted for inactivity, the first: Recent (05/28/25 1:00:00 "
+                    "PM), Ahead (07/01/2025 1:00:00 PM)") != std::string::npos) {
+        ++lines;
+      }
+    }
+    return lines;
+  };
+  EXPECT_EQ(unreadable_lines(), 1);
+  Click("cmdDeleteNonBannedInactivePlayers");
+  EXPECT_THAT(Names(), ElementsAre("Recent", "Ahead"));
+  EXPECT_EQ(unreadable_lines(), 2);
+}
+
+// An account folder that is a link to a folder outside the account root is never read as
+// an account and never deleted through, by any of the six buttons; each link is reported
+// once in the HELM error log.
+TEST_F(PruningTest, LinksInTheAccountRootAreNeverFollowed) {
+  const std::string outside = platform::JoinPath(platform::DirName(world_.root), "outside");
+  const std::string victim = platform::JoinPath(outside, "victim");
+  const std::string empty = platform::JoinPath(outside, "empty");
+  std::filesystem::create_directories(victim);
+  std::filesystem::create_directories(empty);
+  std::vector<std::string> lines = players::testing::CharacterLines(HexName("Faraway"));
+  lines[1] = "description = " + HexName("01/02/2025 3:00:00 PM");
+  lines.back() = "total_time_played = 30.000000";
+  world_.WriteCharacter(victim, "Faraway.qv", lines);
+  for (const char* file : {"name", "banned"})
+    world_.files.WriteFile(platform::JoinPath(empty, file), "x", nullptr);
+  world_.files.WriteFile(platform::JoinPath(victim, "name"), "x", nullptr);
+  const std::string linked = platform::JoinPath(world_.root, "linked");
+  std::filesystem::create_directory_symlink(victim, linked);
+  std::filesystem::create_directory_symlink(empty, platform::JoinPath(world_.root, "linkedempty"));
+  // A list written by an earlier version, which read the linked folder as an account.
+  ASSERT_EQ(reader_.Read(list_, 0, linked, "Faraway.qv"), 1);
+
+  for (const char* button : {"cmdDeleteInactivePlayers", "cmdDeleteNonBannedInactivePlayers",
+                             "cmdDeleteUninterestedPlayers",
+                             "cmdDeleteNonBannedUninterestedPlayers", "cmdDeleteEmptyPlayerFolders",
+                             "cmdDeleteNonBannedEmptyPlayerFolders"}) {
+    Click(button);
+  }
+  EXPECT_TRUE(Exists(platform::JoinPath(victim, "Faraway.qv")));
+  EXPECT_TRUE(Exists(platform::JoinPath(victim, "name")));
+  EXPECT_TRUE(Exists(platform::JoinPath(empty, "name")));
+  EXPECT_TRUE(Exists(platform::JoinPath(empty, "banned")));
+  EXPECT_TRUE(std::filesystem::is_symlink(linked));
+  EXPECT_THAT(Names(), ElementsAre("Faraway"));
+  int reports = 0;
+  for (const std::string& line : world_.Errors()) {
+    if (line.find("is a link; a link in the account root is never read as an account") !=
+        std::string::npos) {
+      ++reports;
+    }
+  }
+  EXPECT_EQ(reports, 2);  // linked and linkedempty, once each
+}
+
+// A folder swapped for a link between the console's look and its deletion: the deletion is
+// made relative to the folder opened without following links, so it fails and nothing
+// where the link leads is touched.
+TEST_F(PruningTest, AFolderSwappedForALinkAfterItsCheckLeadsNoDeletionElsewhere) {
+  const std::string outside = platform::JoinPath(platform::DirName(world_.root), "outside");
+  std::filesystem::create_directories(outside);
+  const std::string old = AddCharacter("a1", "Tamsin", "01/02/2025 3:00:00 PM");
+  std::filesystem::copy_file(old, platform::JoinPath(outside, "Tamsin.qv"));
+  faults_.swap_folder = world_.Account("a1");
+  faults_.swap_target = outside;
+  Click("cmdDeleteInactivePlayers");
+  EXPECT_TRUE(Exists(platform::JoinPath(outside, "Tamsin.qv")));
+  EXPECT_THAT(Names(), ElementsAre("Tamsin"));
+  EXPECT_THAT(world_.Errors(), Contains(::testing::HasSubstr(
+                                   "Could not delete the character file " + old)));
+
+  const std::string folder = world_.Account("a2");
+  world_.files.WriteFile(platform::JoinPath(folder, "name"), "x", nullptr);
+  for (const char* file : {"name", "banned"})
+    world_.files.WriteFile(platform::JoinPath(outside, file), "x", nullptr);
+  faults_.swap_folder = folder;
+  Click("cmdDeleteEmptyPlayerFolders");
+  EXPECT_TRUE(Exists(platform::JoinPath(outside, "name")));
+  EXPECT_TRUE(Exists(platform::JoinPath(outside, "banned")));
+  EXPECT_THAT(frontend_.shown(), Contains("message [Helmsman] Unable to clear folder " + folder +
+                                          " for delete!  It may contain a file that is "
+                                          "currently in use!"));
+}
+
+TEST_F(PruningTest, UninterestedGoByMinutesAndNewPlayersAfterALookAtTheirFile) {
   AddCharacter("a1", "Brief", "05/30/2025 1:00:00 AM", 4 * 60 + 59);  // 0 h 4 min
   AddCharacter("a2", "Steady", "05/30/2025 1:00:00 AM", 3600);        // 1 h 0 min
   AddCharacter("a3", "Five", "05/30/2025 1:00:00 AM", 5 * 60);        // 0 h 5 min
-  players::PlayerRecord fresh;
-  fresh.name = "Fresh";
-  fresh.account_folder = world_.Account("a4");
-  fresh.file_name = "Fresh.qv";
-  fresh.last_saved = "NEW PLAYER";
-  fresh.time_played = "";
-  list_.Add(fresh);
+  // Never saved: no description and no time played in the file.
+  std::vector<std::string> lines = players::testing::CharacterLines(HexName("Fresh"));
+  lines[1] = "visit = place_a, 1";
+  lines.back() = "visit = place_b, 1";
+  const std::string folder = world_.Account("a4");
+  world_.WriteCharacter(folder, "Fresh.qv", lines);
+  ASSERT_EQ(reader_.Read(list_, list_.FindFirstFree(), folder, "Fresh.qv"), 1);
+  // Listed as never saved, but the file has played two hours since; and one whose file
+  // is gone cannot be looked at again, so it stays.
+  const std::string saved_since = AddCharacter("a5", "Keeper", "05/30/2025 1:00:00 AM", 7200);
+  list_.At(list_.FindByName("Keeper"))->last_saved = "NEW PLAYER";
+  list_.At(list_.FindByName("Keeper"))->time_played = "NEW PLAYER";
+  AddCharacter("a6", "Vanished", "05/30/2025 1:00:00 AM", 7200);
+  list_.At(list_.FindByName("Vanished"))->last_saved = "NEW PLAYER";
+  std::filesystem::remove(platform::JoinPath(world_.Account("a6"), "Vanished.qv"));
   Click("cmdDeleteUninterestedPlayers");
-  EXPECT_THAT(Names(), ElementsAre("Steady", "Five"));
+  EXPECT_THAT(Names(), ElementsAre("Steady", "Five", "Keeper", "Vanished"));
+  EXPECT_TRUE(Exists(saved_since));
   EXPECT_THAT(Activity(),
               ElementsAre(": Helmsman began maintenance process - Delete Uninterested Players "
                           "(less than 5 minutes)",
                           ": Delete Uninterested Players deleted player Brief, time online: 0 "
                           "hours, 4 minutes, 59 seconds",
-                          ": Delete Uninterested Players deleted player Fresh, time online: ",
+                          ": Delete Uninterested Players deleted player Fresh, time online: NEW "
+                          "PLAYER",
                           ": Delete Uninterested Players deleted 2 players"));
 }
 

@@ -28,6 +28,7 @@ class FaultyFiles : public platform::ForwardingFileSystem {
   std::string fail_reads_of;   // ReadFile fails ("no read permission")
   std::string fail_writes_of;  // WriteFile and AppendFile fail ("disk full")
   bool fail_renames = false;
+  std::vector<std::string> durable_writes;  // the paths WriteFileDurably was asked to replace
 
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
     if (Matches(path, fail_reads_of))
@@ -41,6 +42,7 @@ class FaultyFiles : public platform::ForwardingFileSystem {
   }
   bool WriteFileDurably(const std::string& path, const std::string& data,
                         std::string* error) override {
+    durable_writes.push_back(path);
     if (Matches(path, fail_writes_of))
       return Fail("cannot write " + path + ": No space left", error);
     return disk_.WriteFileDurably(path, data, error);

@@ -50,28 +50,63 @@ std::string AccountRoot(const std::string& qvserver_cfg_path) {
   return platform::DirName(qvserver_cfg_path);
 }
 
+void ReportLinkInAccountRoot(logs::Logs& logs, const std::string& path) {
+  logs.AppendOnce(LogId::kHelmError, "link " + path,
+                  ": " + path +
+                      " is a link; a link in the account root is never read as an account "
+                      "or a character file, and never followed");
+}
+
 bool ListAccountFolders(platform::FileSystem& files, const std::string& root,
-                        std::vector<std::string>* folders) {
+                        std::vector<std::string>* folders, logs::Logs* logs) {
   folders->clear();
   std::vector<platform::DirEntry> entries;
   if (root.empty() || !files.ListDirectory(root, &entries)) return false;
   for (const platform::DirEntry& entry : entries) {
-    if (entry.is_directory) folders->push_back(platform::JoinPath(root, entry.name));
+    const std::string path = platform::JoinPath(root, entry.name);
+    if (entry.is_link) {
+      if (logs) ReportLinkInAccountRoot(*logs, path);
+    } else if (entry.is_directory) {
+      folders->push_back(path);
+    }
   }
   return true;
 }
 
 bool ListCharacterFiles(platform::FileSystem& files, const std::string& folder,
-                        std::vector<std::string>* names) {
+                        std::vector<std::string>* names, logs::Logs* logs) {
   names->clear();
   std::vector<platform::DirEntry> entries;
   if (!files.ListDirectory(folder, &entries)) return false;
   for (platform::DirEntry& entry : entries) {
-    if (!entry.is_directory && platform::EndsWithIgnoreCase(entry.name, ".qv")) {
-      names->push_back(std::move(entry.name));
+    if (entry.is_directory || !platform::EndsWithIgnoreCase(entry.name, ".qv")) continue;
+    if (entry.is_link) {
+      if (logs) ReportLinkInAccountRoot(*logs, platform::JoinPath(folder, entry.name));
+      continue;
     }
+    names->push_back(std::move(entry.name));
   }
   return true;
+}
+
+bool AccountRootCanTellMissing(platform::FileSystem& files, const std::string& root,
+                               const PlayerList& list) {
+  std::vector<std::string> folders;
+  if (!ListAccountFolders(files, root, &folders)) return false;
+  return !folders.empty() || list.Count() == 0;
+}
+
+bool CharacterFileExists(platform::FileSystem& files, const std::string& account_folder,
+                         const std::string& file_name) {
+  const std::string path = platform::JoinPath(account_folder, file_name);
+  return !files.IsLink(account_folder) && !files.IsLink(path) && files.FileExists(path);
+}
+
+bool DeleteCharacterFile(platform::FileSystem& files, const std::string& account_folder,
+                         const std::string& file_name, std::string* error) {
+  const std::string path = platform::JoinPath(account_folder, file_name);
+  if (!files.FileExists(path) && !files.IsLink(path)) return true;
+  return files.RemoveFileInFolder(account_folder, file_name, error);
 }
 
 std::string PathTail(const std::string& path) {
@@ -95,7 +130,7 @@ bool PlayerDatabase::Regenerate() {
   // would lose every ban duration and reason, and the next saves the backup too.
   const std::string root = AccountRoot(settings_.txtQVServercfgPath);
   std::vector<std::string> folders;
-  if (!ListAccountFolders(files(), root, &folders)) {
+  if (!ListAccountFolders(files(), root, &folders, &logs())) {
     logs().Append(LogId::kHelmError, ": Playerlist generation failed: the account folders in " +
                                          root +
                                          " cannot be read; the player list was kept as it was");
@@ -134,7 +169,7 @@ void PlayerDatabase::GenerateAtFirstStart() {
 
 int PlayerDatabase::GenerateCore() {
   std::vector<std::string> folders;
-  ListAccountFolders(files(), AccountRoot(settings_.txtQVServercfgPath), &folders);
+  ListAccountFolders(files(), AccountRoot(settings_.txtQVServercfgPath), &folders, &logs());
   if (folders.empty()) return 0;
   int total = static_cast<int>(folders.size());
   int next = 0;
@@ -143,7 +178,7 @@ int PlayerDatabase::GenerateCore() {
     const std::string& folder = folders[static_cast<size_t>(f)];
     SetProgress(f + 1, total);
     status_.Set("Folder " + Number(f + 1) + " of " + Number(total) + ", player " + Number(next));
-    if (!ListCharacterFiles(files(), folder, &names)) {
+    if (!ListCharacterFiles(files(), folder, &names, &logs())) {
       logs().Append(LogId::kHelmError, ":  While generating playerlist: Folder " + folder +
                                            " could not be read and was skipped!");
       continue;
@@ -174,8 +209,7 @@ int PlayerDatabase::RemoveMissing() {
   // Behind an account root that cannot be read (a vanished mount) every file looks gone;
   // removing them all would lose every ban with them.
   const std::string root = AccountRoot(settings_.txtQVServercfgPath);
-  std::vector<platform::DirEntry> entries;
-  if (!list_.At(0)->is_free() && !files().ListDirectory(root, &entries)) {
+  if (!list_.At(0)->is_free() && !AccountRootCanTellMissing(files(), root, list_)) {
     logs().Append(LogId::kHelmError, ": The account folders in " + root +
                                          " cannot be read; no player was removed from the list "
                                          "as missing");
@@ -184,7 +218,7 @@ int PlayerDatabase::RemoveMissing() {
   int missing = 0;
   for (int i = 0; i < kMaxPlayers && !list_.At(i)->is_free();) {
     const PlayerRecord& record = *list_.At(i);
-    if (files().FileExists(FileKey(record.account_folder, record.file_name))) {
+    if (CharacterFileExists(files(), record.account_folder, record.file_name)) {
       ++i;
       continue;
     }
@@ -203,7 +237,7 @@ int PlayerDatabase::RemoveMissing() {
 int PlayerDatabase::AddNewFiles() {
   status_.Set("Finding and decoding new player files...");
   std::vector<std::string> folders;
-  ListAccountFolders(files(), AccountRoot(settings_.txtQVServercfgPath), &folders);
+  ListAccountFolders(files(), AccountRoot(settings_.txtQVServercfgPath), &folders, &logs());
   int total = static_cast<int>(folders.size());
 
   // The files the list knows: those of the records before the first one without a file
@@ -227,7 +261,7 @@ int PlayerDatabase::AddNewFiles() {
     SetProgress(f + 1, total);
     status_.Set("Checking folder " + Number(f + 1) + " of " + Number(total) +
                 " for new player files");
-    if (!ListCharacterFiles(files(), folder, &names)) continue;  // gone since it was listed
+    if (!ListCharacterFiles(files(), folder, &names, &logs())) continue;  // gone since it was listed
     ReportMoreThanFive(folder, static_cast<int>(names.size()), "serching for new .qv files");
     for (const std::string& name : names) {
       if (known.count(FileKey(folder, name)) != 0) continue;
@@ -274,7 +308,6 @@ bool PlayerDatabase::RemoveRecord(int index) {
   if (index < 0 || index >= kMaxPlayers || list_.At(index)->is_free()) return false;
   const std::string& folder = reader_.services().program_folder;
   std::string log_path = platform::JoinPath(folder, kRemovalLogFileName);
-  std::string temp_path = platform::JoinPath(folder, kRemovalLogTempFileName);
   // The new entry, then the old log line by line, go to the temporary file, which then
   // replaces the log in one rename: the old log is never gone while its copy is incomplete.
   std::string text = RemovalLogEntry(index);
@@ -282,10 +315,8 @@ bool PlayerDatabase::RemoveRecord(int index) {
   if (files().FileExists(log_path) && files().ReadFile(log_path, &old_log, &error)) {
     for (const std::string& line : settings::SplitLines(old_log)) text += line + "\r\n";
   }
-  bool written = error.empty() && files().WriteFile(temp_path, text, &error) &&
-                 files().RenameFile(temp_path, log_path, &error);
+  bool written = error.empty() && files().WriteFileDurably(log_path, text, &error);
   if (!written) {
-    files().RemoveFile(temp_path);
     logs().Append(LogId::kHelmError, ": Could not write the removal log " +
                                          std::string(kRemovalLogFileName) + " (" + error +
                                          "), player " + list_.At(index)->name +
@@ -308,9 +339,10 @@ bool PlayerDatabase::DeleteCharacter() {
   if (index == kNoPlayer) return false;
   const PlayerRecord& record = *list_.At(index);
   std::string path = FileKey(record.account_folder, record.file_name);
-  if (files().FileExists(path) && !files().RemoveFile(path)) {
-    logs().Append(LogId::kHelmError,
-                  ": Could not delete file " + path + ", player " + name + " stays in the list");
+  std::string error;
+  if (!players::DeleteCharacterFile(files(), record.account_folder, record.file_name, &error)) {
+    logs().Append(LogId::kHelmError, ": Could not delete file " + path + " (" + error +
+                                         "), player " + name + " stays in the list");
     return false;
   }
   RemoveRecord(index);

@@ -36,7 +36,6 @@
 namespace helmsman::players {
 
 inline constexpr char kRemovalLogFileName[] = "playersremovedlogfile.log";
-inline constexpr char kRemovalLogTempFileName[] = "playersremovedlogfile.tmp";
 inline constexpr char kGenerationTitle[] = "Player List Generation";
 inline constexpr char kRegenerateQuestion[] =
     "Re-generating the player list will lose ALL of your preset BAN DURATIONS and REASONS.  "
@@ -50,12 +49,30 @@ inline constexpr int kFilesBetweenEvents = 50;
 // The folder of the configuration file: path up to its last separator.
 std::string AccountRoot(const std::string& qvserver_cfg_path);
 // The account folders (full paths) of root in name order; false when root cannot be read.
+// A link in the root (a symbolic link, a junction) is never an account and is passed over;
+// with logs, each one is reported once in the HELM error log.
 bool ListAccountFolders(platform::FileSystem& files, const std::string& root,
-                        std::vector<std::string>* folders);
+                        std::vector<std::string>* folders, logs::Logs* logs = nullptr);
 // The character files (names) of an account folder in name order; false when the folder
-// cannot be read.
+// cannot be read. A link named like a character file is passed over (reported as above).
 bool ListCharacterFiles(platform::FileSystem& files, const std::string& folder,
-                        std::vector<std::string>* names);
+                        std::vector<std::string>* names, logs::Logs* logs = nullptr);
+// Whether the account root can tell which character files have gone: it can be read and,
+// while the list holds records, lists at least one account folder (a share that is not
+// mounted yet lists nothing, and every file behind it would look gone).
+bool AccountRootCanTellMissing(platform::FileSystem& files, const std::string& root,
+                               const PlayerList& list);
+// Whether the character file is there, reached without a link: neither the account folder
+// nor the file itself may be one.
+bool CharacterFileExists(platform::FileSystem& files, const std::string& account_folder,
+                         const std::string& file_name);
+// Deletes a character file relative to its account folder without following a link; true
+// when it is gone (or was not there), false with *error when it stays (a link in the
+// folder's or the file's place is never deleted through).
+bool DeleteCharacterFile(platform::FileSystem& files, const std::string& account_folder,
+                         const std::string& file_name, std::string* error);
+// Reports, once per run, a link met where an account folder or a character file could be.
+void ReportLinkInAccountRoot(logs::Logs& logs, const std::string& path);
 // The last 11 characters of a path (all of a shorter one), as the warnings show folders.
 std::string PathTail(const std::string& path);
 

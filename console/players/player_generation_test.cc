@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "console/players/player_files_testing.h"
 #include "console/players/player_list_file.h"
+#include "console/players/players_tab.h"
 #include "console/players/test_records.h"
 #include "console/ui/main_window_controls.h"
 #include "console/ui/scripted_frontend.h"
@@ -223,6 +226,57 @@ TEST_F(GenerationTest, AnUnreadableAccountRootRemovesNoRecordAsMissing) {
             Rows{": The account folders in " + root +
                  " cannot be read; no player was removed from the list as missing"});
   ASSERT_TRUE(world_.files.RenameFile(root + ".unmounted", root, nullptr));
+
+  // A root that lists no account folder while the list holds records: an empty mount point.
+  ASSERT_TRUE(world_.files.RenameFile(root, root + ".unmounted", nullptr));
+  std::filesystem::create_directories(root);
+  EXPECT_EQ(database_.RemoveMissing(), 0);
+  EXPECT_EQ(Names(), (Rows{"One", "Two"}));
+  EXPECT_EQ(world_.Errors().size(), 2u);
+  std::filesystem::remove_all(root);
+  ASSERT_TRUE(world_.files.RenameFile(root + ".unmounted", root, nullptr));
+}
+
+// Links in the account root (to folders or character files elsewhere) are never read as
+// accounts or characters, by generation, refresh or the folder browser, and each one is
+// reported once however often it is met; the character deletion never follows one.
+TEST_F(GenerationTest, LinksInTheAccountRootAreNeverReadOrFollowed) {
+  Character("a", "1.qv", "One");
+  const std::string outside = platform::JoinPath(platform::DirName(world_.root), "outside");
+  std::filesystem::create_directories(outside);
+  const std::string elsewhere =
+      world_.WriteCharacter(outside, "x.qv", CharacterLines(HexName("Far")));
+  std::filesystem::create_directory_symlink(outside, platform::JoinPath(world_.root, "linked"));
+  std::filesystem::create_symlink(elsewhere, platform::JoinPath(world_.Account("a"), "2.qv"));
+  EXPECT_EQ(database_.GenerateCore(), 1);
+  EXPECT_EQ(Names(), Rows{"One"});
+  database_.Refresh();
+  database_.Refresh();
+  EXPECT_EQ(Names(), Rows{"One"});
+  Rows reports;
+  for (const std::string& line : Messages(world_.Errors())) {
+    if (line.find(" is a link;") != std::string::npos) reports.push_back(line);
+  }
+  EXPECT_EQ(reports, (Rows{": " + platform::JoinPath(world_.root, "linked") +
+                               " is a link; a link in the account root is never read as an "
+                               "account or a character file, and never followed",
+                           ": " + platform::JoinPath(world_.Account("a"), "2.qv") +
+                               " is a link; a link in the account root is never read as an "
+                               "account or a character file, and never followed"}));
+  ShowAccountFolders(controls_, world_.files, world_.root);
+  EXPECT_EQ(C("Dir1").rows(), Rows{"a"});
+
+  // A record whose file became a link (an older list): deleting it leaves the link's target.
+  PlayerRecord linked = *list_.At(0);
+  linked.name = "Linked";
+  linked.file_name = "2.qv";
+  list_.Add(linked);
+  database_.FillScreenLists();
+  Select("Linked");
+  frontend_.QueueAnswer(true);
+  EXPECT_FALSE(database_.DeleteCharacter());
+  EXPECT_TRUE(world_.files.FileExists(elsewhere));
+  EXPECT_EQ(list_.Count(), 2);
 }
 
 TEST_F(GenerationTest, FirstStart) {
@@ -266,7 +320,7 @@ TEST_F(GenerationTest, RemoveRecordClosesTheGapAndLogsNewestFirst) {
 TEST_F(GenerationTest, ARemovalLogThatCannotBeWritten) {
   list_.Add(MakeTestRecord(0));
   list_.Add(MakeTestRecord(1));
-  world_.files.fail_writes_of = kRemovalLogTempFileName;
+  world_.files.fail_writes_of = kRemovalLogFileName;
   ASSERT_TRUE(database_.RemoveRecord(0));
   EXPECT_EQ(list_.Count(), 1);
   ASSERT_EQ(world_.Errors().size(), 1u);

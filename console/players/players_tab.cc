@@ -40,7 +40,9 @@ void AccountFolderChosen(ui::Controls& controls, platform::FileSystem& files,
   const int row = dir.selected();
   if (row < 0 || row >= static_cast<int>(dir.rows().size())) return;
   std::vector<std::string> names;
-  if (!ListCharacterFiles(files, platform::JoinPath(root, dir.rows()[row]), &names)) {
+  const std::string folder = platform::JoinPath(root, dir.rows()[row]);
+  // A folder that became a link since it was listed is never followed.
+  if (files.IsLink(folder) || !ListCharacterFiles(files, folder, &names)) {
     ShowAccountFolders(controls, files, root);
     return;
   }

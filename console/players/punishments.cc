@@ -43,8 +43,14 @@ bool RewriteCharacterFile(CharacterFileServices& services, ui::Frontend* fronten
   platform::FileSystem& files = services.files;
   std::string output = platform::JoinPath(services.program_folder, kRewriteTempFileName);
   std::string character = platform::JoinPath(account_folder, file_name);
-  std::string encoded = character + kEncodeTempSuffix;
+  std::string encoded = output + kEncodeTempSuffix;
   std::string error;
+  if (files.IsLink(account_folder) || files.IsLink(character)) {
+    Show(frontend, "Error replacing " + character +
+                       " (it is reached through a link, which is never written through)!  The "
+                       "character file was not changed.");
+    return false;
+  }
   // Encoding a half-written text would put a damaged character into the file.
   if (!files.WriteFile(output, text.RewrittenText(), &error)) {
     files.RemoveFile(output);
@@ -54,15 +60,17 @@ bool RewriteCharacterFile(CharacterFileServices& services, ui::Frontend* fronten
   }
   int32_t code = services.codec(kCodecEncode, output, encoded);
   bool ok = code == 0;
+  std::string bytes;
   if (!ok) {
     Show(frontend,
          "Error Re-encoding File! Voxbrine can't code! Error number " + HexErrorNumber(code));
-  } else if (!(ok = files.RenameFile(encoded, character, &error))) {
+  } else if (!(ok = files.ReadFile(encoded, &bytes, &error) &&
+                    files.WriteFileDurably(character, bytes, &error))) {
     Show(frontend, "Error replacing " + character + " (" + error +
                        ")!  The character file was "
                        "not changed.");
   }
-  if (!ok) files.RemoveFile(encoded);
+  files.RemoveFile(encoded);
   files.RemoveFile(output);
   return ok;
 }

@@ -3,11 +3,13 @@
 // file as the reader does (no line-count check), change a few lines and write the text back
 // through the shared output file "QVCharEditorTempFile.txt" in the program folder.
 //
-// Writing back never leaves a damaged character file: the text is encoded into a temporary
-// file beside the character file ("<file>.helmsman.tmp", which is no ".qv" file), and only a
-// complete encode replaces the character file (one rename). A failed write of the output
-// file, a failed encode or a failed rename shows its message and leaves the character file
-// as it was; the temporary files are deleted in every case.
+// Writing back never leaves a damaged or empty character file: the text is encoded into a
+// temporary file in the program folder ("QVCharEditorTempFile.txt" + ".enc"), and only a
+// complete encode replaces the character file, through the durable write (a temporary file
+// beside it created exclusively under a random name, flushed, renamed over it, the folder
+// flushed). An account folder or character file that is a link is never written through. A
+// failed write of the output file, a failed encode or a failed replace shows its message
+// and leaves the character file as it was; the temporary files are deleted in every case.
 //
 // Reports: the activity lines go to the server activity log, decoding failures to the HELM
 // error log (as the reader reports them), everything else is a message box with OK (title
@@ -32,13 +34,13 @@
 namespace helmsman::players {
 
 inline constexpr char kRewriteTempFileName[] = "QVCharEditorTempFile.txt";
-inline constexpr char kEncodeTempSuffix[] = ".helmsman.tmp";
+inline constexpr char kEncodeTempSuffix[] = ".enc";
 inline constexpr char kBugReportAddress[] = "helmsman-bugs@voxbrine.example";
 inline constexpr char kPunishmentMessageTitle[] = "Helmsman";
 
 // Writes text's lines (line 1 up to the end marker, empty ones left out, CR LF after each)
-// to "QVCharEditorTempFile.txt", encodes that into "<file>.helmsman.tmp" in the account
-// folder and renames it over the character file. On failure shows one message (for a failed
+// to "QVCharEditorTempFile.txt", encodes that into "QVCharEditorTempFile.txt.enc" and
+// writes the result durably over the character file. On failure shows one message (for a failed
 // encode "Error Re-encoding File! Voxbrine can't code! Error number " + hex number) and
 // returns false with the character file untouched (frontend may be null: no message).
 // Shared with the player editor.

@@ -198,14 +198,37 @@ TEST_F(PunishmentsTest, FailedWritesChangeNothing) {
   std::string before = Bytes();
   world_.files.fail_writes_of = kRewriteTempFileName;
   EXPECT_FALSE(punishments_.FinePlayer(list_, 0, 100));
-  world_.files.fail_writes_of.clear();
-  world_.files.fail_renames = true;
+  world_.files.fail_writes_of = list_.At(0)->file_name;  // the replace of the character
   EXPECT_FALSE(punishments_.MovePlayerToBase(list_, 0, "Vell Foundry"));
   ASSERT_EQ(frontend_.shown().size(), 2u);
   EXPECT_EQ(frontend_.shown()[0].rfind("message [Helmsman] Error writing ", 0), 0u);
   EXPECT_EQ(frontend_.shown()[1].rfind("message [Helmsman] Error replacing ", 0), 0u);
   EXPECT_EQ(Bytes(), before);
   ExpectNoTemporaryFiles();
+}
+
+// The rewritten character goes through the durable write (flushed, renamed, folder flushed),
+// never in place; an account folder or character file that is a link is never written
+// through, and what it leads to stays as it was.
+TEST_F(PunishmentsTest, ACharacterIsReplacedDurablyAndNeverThroughALink) {
+  ASSERT_TRUE(punishments_.FinePlayer(list_, 0, 100));
+  EXPECT_EQ(world_.files.durable_writes, Rows{path_});
+  EXPECT_EQ(ReadBack().money, "4900");
+  ExpectNoTemporaryFiles();
+
+  // The account folder swapped for a link to a copy elsewhere.
+  const std::string elsewhere = world_.Account("elsewhere");
+  std::filesystem::copy_file(path_, platform::JoinPath(elsewhere, "c1.qv"));
+  const std::string outside_before = Bytes();
+  std::filesystem::remove_all(folder_);
+  std::filesystem::create_directory_symlink(elsewhere, folder_);
+  EXPECT_FALSE(punishments_.FinePlayer(list_, 0, 100));
+  ASSERT_FALSE(frontend_.shown().empty());
+  EXPECT_NE(frontend_.shown().back().find("reached through a link"), std::string::npos);
+  std::string outside;
+  world_.files.ReadFile(platform::JoinPath(elsewhere, "c1.qv"), &outside, nullptr);
+  EXPECT_EQ(outside, outside_before);
+  EXPECT_EQ(world_.files.durable_writes.size(), 1u);
 }
 
 class KickSettingsTest : public ::testing::Test {

@@ -85,7 +85,8 @@ bool KeepUnloadedPlayerList(const LifeCycleParts& p) {
 // before start-up has loaded anything.
 void RemoveLeftoversOfInterruptedSaves(const LifeCycleParts& p) {
   std::vector<std::string> names = {players::kPlayerListFileName,
-                                    players::kPlayerListBackupFileName};
+                                    players::kPlayerListBackupFileName,
+                                    players::kRemovalLogFileName};
   for (settings::SettingsFile file :
        {settings::SettingsFile::kProgram, settings::SettingsFile::kBanners,
         settings::SettingsFile::kQVStat, settings::SettingsFile::kWebOutput,
@@ -180,7 +181,7 @@ bool BringPlayerListUpToDate(const LifeCycleParts& p, bool* list_savable) {
   }
   std::vector<std::string> folders;
   const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
-  if (!players::ListAccountFolders(p.files, root, &folders)) {
+  if (!players::ListAccountFolders(p.files, root, &folders, &p.logs)) {
     // Not an empty root: an empty list file written now would keep the next start from
     // generating the list.
     p.logs.Append(logs::LogId::kHelmError,
