@@ -296,8 +296,12 @@ bool ReadAccountRoot(platform::FileSystem& files, const std::string& root,
   std::string scrambled, plain, read_error;
   std::vector<platform::DirEntry> entries;
   for (const platform::DirEntry& account : accounts) {
-    if (!account.is_directory) continue;
     const std::string folder = platform::JoinPath(root, account.name);
+    if (account.is_link) {
+      report->warnings.push_back("skipped " + folder + ": a link, never followed");
+      continue;
+    }
+    if (!account.is_directory) continue;
     if (!files.ListDirectory(folder, &entries)) {
       report->warnings.push_back("skipped " + folder + ": cannot read the folder");
       continue;
@@ -305,6 +309,10 @@ bool ReadAccountRoot(platform::FileSystem& files, const std::string& root,
     for (const platform::DirEntry& entry : entries) {
       if (entry.is_directory || !platform::EndsWithIgnoreCase(entry.name, ".qv")) continue;
       const std::string path = platform::JoinPath(folder, entry.name);
+      if (entry.is_link) {
+        report->warnings.push_back("skipped " + path + ": a link, never followed");
+        continue;
+      }
       ++report->files;
       if (pause && report->files % kNiceBatch == 0) pause();
       if (files.FileSize(path) > kMaxCharacterFileBytes) {

@@ -204,6 +204,22 @@ TEST_F(QVStatTest, AccountRootWithForeignAndUnreadableFiles) {
                       root_ + "/acct2/plain.qv: not a character file\n");
 }
 
+// Links in the account root, to an account folder or to a character file elsewhere, are
+// never followed: what lies outside the root gets no row.
+TEST_F(QVStatTest, LinksInTheAccountRootAreNeverFollowed) {
+  Put("acct1", "a.qv", Sheet("Orlo", 5, 10));
+  const std::string outside = base_ + "/outside";
+  std::filesystem::create_directories(outside);
+  std::string error;
+  ASSERT_TRUE(demo::WriteCharacterFile(files_, outside + "/x.qv", Sheet("Stranger", 3, 10), &error));
+  std::filesystem::create_directory_symlink(outside, root_ + "/linked");
+  std::filesystem::create_symlink(outside + "/x.qv", root_ + "/acct1/x.qv");
+  EXPECT_EQ(Run({"-pos"}), 0) << err_;
+  EXPECT_EQ(Names(), (Strings{"Orlo"}));
+  EXPECT_EQ(err_, "qvstat: warning: skipped " + root_ + "/acct1/x.qv: a link, never followed\n" +
+                      "qvstat: warning: skipped " + root_ + "/linked: a link, never followed\n");
+}
+
 TEST_F(QVStatTest, ClearErrorsForMissingRootAndGameData) {
   EXPECT_EQ(RunQVStat({}, base_ + "/nowhere", files_, &out_, &err_), 2);
   EXPECT_EQ(err_, "qvstat: no account root: give --root DIR, or put \"root = DIR\" into " + base_ +
