@@ -2,7 +2,8 @@
 // qvserver; from "another shell" helmsman-ctl finds an online player, selects it and clicks
 // "Kick" with --answer ok, and the player leaves the server. A second console on the same
 // program folder refuses to start, a follower of the server log sees the kick, and another
-// user cannot reach the control socket.
+// user cannot reach the control socket. A banned row chosen before a ban toggle rebuilt the
+// lists gives nobody a ban end afterwards.
 #include <pwd.h>
 
 #include <algorithm>
@@ -117,6 +118,20 @@ class ControlEndToEndTest : public ConsoleFixture {
     }
     return rows;
   }
+  // A field of "get NAME" ("text", "enabled" ...).
+  std::string Field(const std::string& control, const std::string& field) {
+    std::istringstream lines(HelmsmanCtl({"get", control}).out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(field + ": ", 0) == 0) return line.substr(field.size() + 2);
+    }
+    return "";
+  }
+  void WaitUntilRunning() {
+    ASSERT_TRUE(Eventually(
+        [&] { return HelmsmanCtl({"status"}).out.find("server: running") != std::string::npos; },
+        std::chrono::seconds(90)))
+        << console_.Output();
+  }
   Child StartConsole(const std::string& out_name) {
     return Start(std::string(kBinDir) + "/helmsman",
                  {"--headless", "--home", program_, "--run-for", "300"},
@@ -184,6 +199,44 @@ TEST_F(ControlEndToEndTest, AnOnlinePlayerIsKickedFromAnotherShell) {
       << follower.Output();
   // Nothing is left to talk to.
   EXPECT_EQ(HelmsmanCtl({"status"}).code, control::kExitUnreachable);
+}
+
+// The banned list kept its selected index across the rebuild that a ban toggle makes, with
+// "Set Unban Time" enabled: the click gave a ban end to whoever had moved into that row.
+TEST_F(ControlEndToEndTest, SetUnbanTimeAfterABanToggleRebuildActsOnNobody) {
+  console_ = StartConsole("helmsman-bans.out");
+  WaitUntilRunning();
+  const std::vector<std::string> players = Rows("lstPlayers");
+  ASSERT_EQ(players.size(), 6u);
+  auto ban = [&](const std::string& name) {
+    ASSERT_EQ(HelmsmanCtl({"select", "lstPlayers", "=" + name}).code, 0);
+    const CtlOutcome banned = HelmsmanCtl({"click", "cmdBanToggle", "--answer", "ok"});
+    ASSERT_EQ(banned.code, 0) << banned.out;
+    ASSERT_NE(banned.out.find("Ban player " + name + "? -> OK"), std::string::npos) << banned.out;
+  };
+  ban(players.back());
+  const std::vector<std::string> before = Rows("lstBannedPlayers");
+  ASSERT_FALSE(before.empty());
+  ASSERT_EQ(std::find(before.begin(), before.end(), players.front()), before.end());
+
+  ASSERT_EQ(HelmsmanCtl({"select", "lstBannedPlayers", "0"}).code, 0);
+  ASSERT_EQ(HelmsmanCtl({"check", "optBanDuration_1", "1"}).code, 0);
+  ASSERT_EQ(Field("cmdSetUnbanTime", "enabled"), "yes");
+
+  // The first player's account is banned now and listed first: the row chosen above holds
+  // another player than before.
+  ban(players.front());
+  const std::vector<std::string> after = Rows("lstBannedPlayers");
+  ASSERT_EQ(after.front(), players.front());
+  EXPECT_EQ(Field("lstBannedPlayers", "selected"), "-1");
+  EXPECT_EQ(Field("cmdSetUnbanTime", "enabled"), "no");
+  const CtlOutcome set = HelmsmanCtl({"click", "cmdSetUnbanTime"});
+  EXPECT_EQ(set.code, control::kExitRefused) << set.out;
+
+  for (const std::string& name : after) {
+    ASSERT_EQ(HelmsmanCtl({"select", "lstBannedPlayers", "=" + name}).code, 0);
+    EXPECT_EQ(Field("lblPlayerBannedUntil", "text"), "Player Banned Indefinitely") << name;
+  }
 }
 
 TEST_F(ControlEndToEndTest, AnotherUserCannotReachTheConsole) {

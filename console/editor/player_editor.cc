@@ -886,6 +886,7 @@ void PlayerEditor::ModifyCargo() {
   std::vector<std::string> amounts = controls_.Get("lstPlayerCargoAmounts").rows();
   amounts[row] = units;
   controls_.SetRows("lstPlayerCargoAmounts", std::move(amounts));
+  controls_.Select("lstPlayerCargoAmounts", row);  // the same cargo, beside its name's row
   controls_.SetText("txtCargoModify", "");
   controls_.SetText("txtCargoModifyNumberUnits", "");
   for (const char* name : {"txtCargoModify", "txtCargoModifyNumberUnits",

@@ -4,6 +4,7 @@
 
 #include "console/logs/regional_checks.h"
 #include "console/moderation/operator_actions.h"
+#include "console/players/player_screen_lists.h"
 #include "console/server/supervision.h"
 
 namespace helmsman::moderation {
@@ -182,16 +183,23 @@ void ViewBannedPlayerInfo(const BanParts& parts) {
 
 void BannedPlayerSelected(const BanParts& parts) {
   ui::Controls& controls = parts.controls;
+  const std::string name = SelectedRow(controls, "lstBannedPlayers");
+  if (name.empty()) {
+    players::ClearBanInformation(controls);
+    return;
+  }
   controls.SetEnabled("cmdUnbanPlayer", controls.Get("tmrMainEventTimer").enabled());
   controls.SetEnabled("cmdViewBannedPlayerInfo", true);
   controls.SetEnabled("chkDisplayOnlyNamesForThisBannedPlayer", true);
   controls.SetText("txtBanReason", "");
   controls.SetEnabled("txtBanReason", true);
-  const players::PlayerRecord* record = Record(parts, SelectedRow(controls, "lstBannedPlayers"));
+  const players::PlayerRecord* record = Record(parts, name);
   if (record == nullptr) {
     // The list on screen is older than the records: there is no ban data to show.
-    controls.SetEnabled("optBanDuration_0", false);
-    controls.SetEnabled("optBanDuration_1", false);
+    for (const char* control : {"optBanDuration_0", "optBanDuration_1", "cmdSetUnbanTime",
+                                "cmbBanUntilTime", "calBanUntilDate"}) {
+      controls.SetEnabled(control, false);
+    }
     controls.SetText("lblPlayerBannedUntil", "");
     return;
   }
@@ -225,9 +233,10 @@ void BanDurationChosen(const BanParts& parts, int index) {
 
 void SetUnbanTime(const BanParts& parts) {
   ui::Controls& controls = parts.controls;
-  controls.SetText("lblPlayerBannedUntil", ControlsUntilText(controls));
+  // Without a banned row (the lists were rebuilt) there is nobody to give the end to.
   players::PlayerRecord* record = Record(parts, SelectedRow(controls, "lstBannedPlayers"));
   if (record == nullptr) return;
+  controls.SetText("lblPlayerBannedUntil", ControlsUntilText(controls));
   const int hour = controls.Get("cmbBanUntilTime").selected();
   const platform::CivilTime date = CalendarDate(controls.Get("calBanUntilDate").value());
   record->ban_until_hour = std::to_string(hour < 0 ? 0 : hour);

@@ -66,7 +66,8 @@ void UnbanBannedPlayer(const BanParts& parts);
 // `cmdViewBannedPlayerInfo`: shows the selected banned player on the "Players" tab.
 void ViewBannedPlayerInfo(const BanParts& parts);
 
-// `lstBannedPlayers` clicked: enables the buttons of the row and loads its ban data.
+// `lstBannedPlayers` clicked: enables the buttons of the row and loads its ban data; with no
+// row selected, the ban information is cleared and its controls disabled instead.
 void BannedPlayerSelected(const BanParts& parts);
 // `optBanDuration` index 0 ("Indefinitely") or 1 ("Until:") chosen.
 void BanDurationChosen(const BanParts& parts, int index);

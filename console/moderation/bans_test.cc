@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "console/ui/started_console_testing.h"
 
@@ -156,6 +158,59 @@ TEST_F(BansTest, SelectingABannedPlayerShowsItsBanData) {
   Click("optBanDuration_0");
   EXPECT_EQ(Record("Borin Vex").ban_until_year, "");
   EXPECT_EQ(Record("Borin Vex").ban_reason, "very rude");
+}
+
+// In the demo window a banned row stayed selected by its index across a rebuild, on the
+// player who had moved into it, with "Set Unban Time" enabled: one click gave that player
+// a ban end. A rebuild after a ban (of a player listed before the selected one) and after
+// an unban (of the selected one) now leaves no row selected and the end's controls off, and
+// a click that arrives all the same gives nobody an end.
+TEST_F(BansTest, AfterARebuildSetUnbanTimeActsOnNobody) {
+  const std::string cyra_folder = AddRecord("Cyra Holt", "acct3");
+  // The server's part: the mark comes and goes with the command.
+  admin_.set_on_command([&](const std::string& command) {
+    if (command == "ban Ada Quill") std::ofstream(ada_folder_ + "/banned").close();
+    if (command == "unban Borin Vex") std::filesystem::remove(borin_folder_ + "/banned");
+  });
+  struct Case {
+    const char* what;
+    const char* selected;  // the banned row chosen before the rebuild, row 0
+    std::function<void()> rebuild;
+  };
+  const Case cases[] = {
+      {"ban toggle", "Borin Vex",
+       [&] {
+         SelectRow("lstPlayers", "Ada Quill");
+         frontend_.QueueAnswer(true);
+         Click("cmdBanToggle");
+       }},
+      {"unban", "Borin Vex",
+       [&] {
+         frontend_.QueueAnswer(true);
+         Click("cmdUnbanPlayer");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MarkBanned(borin_folder_);
+    MarkBanned(cyra_folder);
+    SelectRow("lstBannedPlayers", c.selected);
+    controls().SetValue("optBanDuration_1", 1);
+    Click("optBanDuration_1");
+    ASSERT_TRUE(Get("cmdSetUnbanTime").enabled());
+    c.rebuild();
+    ASSERT_NE(Get("lstBannedPlayers").rows().at(0), c.selected);  // another player's row now
+    EXPECT_EQ(Get("lstBannedPlayers").selected(), -1);
+    for (const char* control : {"cmdSetUnbanTime", "cmbBanUntilTime", "calBanUntilDate",
+                                "optBanDuration_0", "optBanDuration_1"}) {
+      EXPECT_FALSE(Get(control).enabled()) << control;
+    }
+    Click("cmdSetUnbanTime");
+    for (const char* name : {"Ada Quill", "Borin Vex", "Cyra Holt"}) {
+      EXPECT_EQ(Record(name).ban_until_hour, "") << name;
+    }
+    std::filesystem::remove(ada_folder_ + "/banned");
+  }
 }
 
 TEST_F(BansTest, ABannedNameWhoseRecordHasGoneShowsNoBanData) {

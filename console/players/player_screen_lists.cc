@@ -81,7 +81,8 @@ void ClearBanInformation(Controls& controls) {
   controls.SetText("lblPlayerBannedUntil", "");
   controls.SetText("txtBanReason", "");
   for (const char* name : {"txtBanReason", "cmdViewBannedPlayerInfo", "cmdUnbanPlayer",
-                           "optBanDuration_0", "optBanDuration_1", "cmdSetBanReason"}) {
+                           "optBanDuration_0", "optBanDuration_1", "cmdSetBanReason",
+                           "cmdSetUnbanTime", "cmbBanUntilTime", "calBanUntilDate"}) {
     controls.SetEnabled(name, false);
   }
   controls.SetEnabled("chkDisplayOnlyNamesForThisBannedPlayer",

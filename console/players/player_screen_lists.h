@@ -46,7 +46,7 @@ const std::vector<std::string>& PlayerSelectionButtons();
 // buttons and `chkDisplayOnlyNamesForThisPlayer`.
 void ClearPlayerSummary(ui::Controls& controls);
 // Empties the ban information of the "Bans" tab and disables its controls that act on the
-// selected banned player.
+// selected banned player (the duration options, the end's hour, calendar and button too).
 void ClearBanInformation(ui::Controls& controls);
 // Shows the record in the summary boxes: name, rank, money, location + ", " + system, kills,
 // time played, last online (last saved), ship, shield, generator, created (first seen), last

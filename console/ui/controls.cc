@@ -70,7 +70,10 @@ void Controls::SetValue(const std::string& name, int value) {
 void Controls::SetRows(const std::string& name, std::vector<std::string> rows) {
   Control& c = Get(name);
   c.rows_ = std::move(rows);
-  if (c.selected_ >= static_cast<int>(c.rows_.size())) c.selected_ = -1;
+  // Row k of the new rows need not be what row k was: a selection kept by its index would
+  // silently move to another entry (another player). A caller that knows the row is still
+  // the same selects it again.
+  c.selected_ = -1;
   Changed(name);
 }
 

@@ -119,6 +119,7 @@ class Controls {
   // Check box state, scroll bar or progress value (clamped to the range when it has one),
   // timer interval. For an option button, selects it (sets the bound field to its index).
   void SetValue(const std::string& name, int value);
+  // Replaces the rows and selects none (a combo box bound to a field keeps the field).
   void SetRows(const std::string& name, std::vector<std::string> rows);
   void AddRow(const std::string& name, const std::string& row);
   void ClearRows(const std::string& name);

@@ -66,6 +66,26 @@ TEST_F(ControlsTest, ListSelectionStaysWithinRows) {
   EXPECT_TRUE(controls_.Get("lstPlayers").rows().empty());
 }
 
+// A rebuild that put "Cara" where "Ann" was selected left row 0 selected, and the next
+// button acted on Cara.
+TEST_F(ControlsTest, ARebuildSelectsNoRowEvenWhenTheOldIndexIsStillInRange) {
+  controls_.Add("lstBannedPlayers", ControlKind::kList);
+  controls_.SetRows("lstBannedPlayers", {"Ann", "Bob"});
+  controls_.Select("lstBannedPlayers", 0);
+  controls_.SetRows("lstBannedPlayers", {"Cara", "Ann", "Bob"});
+  EXPECT_EQ(controls_.Get("lstBannedPlayers").selected(), -1);
+  controls_.Select("lstBannedPlayers", 1);
+  controls_.AddRow("lstBannedPlayers", "Dov");  // appending moves no row
+  EXPECT_EQ(controls_.Get("lstBannedPlayers").selected(), 1);
+
+  // A combo box whose index is a setting keeps the setting.
+  int day = 3;
+  controls_.Add("cmbDailyBannerDay_0", ControlKind::kComboBox).BindValue(&day);
+  controls_.SetRows("cmbDailyBannerDay_0", {"Sunday", "Monday", "Tuesday", "Wednesday"});
+  EXPECT_EQ(day, 3);
+  EXPECT_EQ(controls_.Get("cmbDailyBannerDay_0").selected(), 3);
+}
+
 TEST_F(ControlsTest, HandlersRunByNameAndUnknownNamesAreRecorded) {
   int clicks = 0;
   controls_.Add("cmdToggleServer", ControlKind::kButton);

@@ -9,22 +9,27 @@
 
 namespace helmsman::ui::qt {
 
-class OffscreenQtTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
+// The suite's application, for fixtures that derive from another base: Start in
+// SetUpTestSuite, Stop in TearDownTestSuite.
+struct OffscreenApplication {
+  static void Start() {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "qt_test";
     static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
+    if (!QApplication::instance()) app = new QApplication(argc, argv);
   }
-  static void TearDownTestSuite() {
-    delete app_;
-    app_ = nullptr;
+  static void Stop() {
+    delete app;
+    app = nullptr;
   }
+  static inline QApplication* app = nullptr;
+};
 
- private:
-  static inline QApplication* app_ = nullptr;
+class OffscreenQtTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { OffscreenApplication::Start(); }
+  static void TearDownTestSuite() { OffscreenApplication::Stop(); }
 };
 
 }  // namespace helmsman::ui::qt

@@ -65,6 +65,11 @@ void ReplaceTail(Widget* widget, int same, const std::vector<std::string>& rows)
   widget->addItems(added);
 }
 
+int HighlightedRow(const QListWidget* list) {
+  const QList<QListWidgetItem*> items = list->selectedItems();
+  return items.isEmpty() ? -1 : list->row(items.front());
+}
+
 void ShowListSelection(QListWidget* list, int selected) {
   if (selected < 0) {
     list->setCurrentRow(-1);
@@ -73,8 +78,11 @@ void ShowListSelection(QListWidget* list, int selected) {
   }
   // Appending to a log selects its newest line so that the list scrolls to it: the view
   // scrolls to a new current row by itself, a hidden one (a log tab not shown) when it is
-  // shown, so that rows added meanwhile are not laid out again and again.
-  if (list->currentRow() != selected) list->setCurrentRow(selected);
+  // shown, so that rows added meanwhile are not laid out again and again. A current row
+  // without its highlight (see Connect) gets the highlight.
+  if (list->currentRow() != selected || HighlightedRow(list) != selected) {
+    list->setCurrentRow(selected, QItemSelectionModel::ClearAndSelect);
+  }
 }
 
 }  // namespace
@@ -193,9 +201,13 @@ void QtBinding::Connect(const std::string& name, QWidget* widget) {
     connect(edit, &QLineEdit::returnPressed, this,
             [this, name] { FromWidget([&] { controls_.Fire(name, E::kEnter); }); });
   } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
-    connect(list, &QListWidget::currentRowChanged, this, [this, name](int row) {
+    // The highlighted row is the chosen one, not the current one: the list makes its first
+    // row current without highlighting it when Tab brings the focus in, and Ctrl+click takes
+    // the highlight away without moving the current row. Either way the model must hold what
+    // the window shows, or a button would act on a player nobody chose.
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, name, list] {
       FromWidget([&] {
-        controls_.Select(name, row);
+        controls_.Select(name, HighlightedRow(list));
         controls_.Fire(name, E::kClick);
       });
     });
@@ -349,6 +361,8 @@ void QtBinding::ShowRows(const std::string& name, const Control& control) {
         QTimer::singleShot(0, this, [this] { ShowPendingSelections(); });
       }
       pending_selections_.insert(name);
+      // Meanwhile the old highlight must not stay on a row the model no longer holds.
+      if (HighlightedRow(list) != selected) list->clearSelection();
     } else {
       ShowListSelection(list, selected);
     }

@@ -9,6 +9,8 @@
 // Widgets -> model: an operator's action is first applied through the Controls setters
 // (texts converted to Windows-1252), then the control's event is fired:
 //   button, check box, option button (when it becomes selected), list row chosen -> kClick
+//   (a list's chosen row is the highlighted one: a row made current without a highlight is
+//   not chosen, and a highlight taken away chooses none)
 //   text edited, scroll bar moved, combo box or tab chosen, calendar date chosen  -> kChange
 //   list row double-clicked                                                     -> kDoubleClick
 //   Enter pressed in a text box                                                 -> kEnter
@@ -53,8 +55,9 @@ class QtBinding : public QObject {
   // A list on screen takes a newly selected row on the next pass of the event loop, once for
   // all the changes made meanwhile: each new current row makes the view lay out all its
   // rows again, which made a visible log that grows by many lines in one handler slow.
-  // (Nothing selected is shown at once.) This applies such selections now; a repaint does
-  // it first.
+  // (Nothing selected is shown at once, and the old highlight goes at once: the window
+  // never highlights a row the model does not hold.) This applies such selections now; a
+  // repaint does it first.
   void ShowPendingSelections();
 
  private:

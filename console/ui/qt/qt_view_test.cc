@@ -291,6 +291,51 @@ TEST_F(QtViewTest, ListClicksSelectTheRowAndAHandlerRoundTripShowsItsResult) {
   EXPECT_EQ(fired_["lstPlayers double"], 1);
 }
 
+// The row the window highlights is the row the model holds, both ways: a list's old
+// highlight stayed on screen while a new selection waited for the next pass; the row a list
+// made current when Tab brought the focus in was reported as chosen without a highlight, and
+// a highlight taken away by Ctrl+click left the row chosen.
+TEST_F(QtViewTest, TheWindowHighlightsARowExactlyWhileTheModelHoldsIt) {
+  form_.tabs()->setCurrentIndex(2);  // "Bans"
+  controls_.SetRows("lstBannedPlayers", {"Aurel Vantis", "Mira Solbeck", "Tomo Quell"});
+  CountEvents("lstBannedPlayers", ControlEvent::kClick, "click");
+  auto* list = Widget<QListWidget>("lstBannedPlayers");
+  ASSERT_TRUE(list->isVisible());
+  auto highlighted = [list] {
+    const QList<QListWidgetItem*> items = list->selectedItems();
+    return items.size() == 1 ? list->row(items.front()) : -static_cast<int>(items.size()) - 1;
+  };
+  auto centre = [list](int row) { return list->visualItemRect(list->item(row)).center(); };
+  const Control& model = controls_.Get("lstBannedPlayers");
+
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre(1));
+  EXPECT_EQ(model.selected(), 1);
+  EXPECT_EQ(highlighted(), 1);
+  controls_.Select("lstBannedPlayers", 2);
+  EXPECT_EQ(highlighted(), -1);  // the new one waits for the next pass, the old one is gone
+  QApplication::processEvents();
+  EXPECT_EQ(highlighted(), 2);
+
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, centre(2));
+  EXPECT_EQ(highlighted(), -1);
+  EXPECT_EQ(model.selected(), -1);
+
+  controls_.SetRows("lstBannedPlayers", {"Ilse Brandt", "Aurel Vantis"});
+  form_.activateWindow();
+  QApplication::setActiveWindow(&form_);
+  Widget<QLineEdit>("txtBannedPlayerListFilter")->setFocus();
+  QTest::keyClick(Widget<QLineEdit>("txtBannedPlayerListFilter"), Qt::Key_Backtab);
+  QApplication::processEvents();
+  ASSERT_TRUE(list->hasFocus()) << QApplication::focusWidget()->objectName().toStdString();
+  EXPECT_EQ(list->currentRow(), 0);
+  EXPECT_EQ(highlighted(), -1);
+  EXPECT_EQ(model.selected(), -1);
+  controls_.Select("lstBannedPlayers", 0);  // the current row, now chosen by the model
+  QApplication::processEvents();
+  EXPECT_EQ(highlighted(), 0);
+  EXPECT_EQ(fired_, (std::map<std::string, int>{{"lstBannedPlayers click", 2}}));
+}
+
 TEST_F(QtViewTest, AHandlerThatRewritesItsOwnControlIsNotRunAgain) {
   // The filter box's handler resets the box, as "Display only ..." does when cleared.
   int runs = 0;
