@@ -211,7 +211,7 @@ void BannedPlayerSelected(const BanParts& parts) {
     BanDurationChosen(parts, 0);
   } else {
     controls.SetValue("optBanDuration_1", 1);
-    ShowUntil(parts, record);
+    BanDurationChosen(parts, 1);
   }
   controls.SetText("txtBanReason", reason);
 }

@@ -160,6 +160,26 @@ TEST_F(BansTest, SelectingABannedPlayerShowsItsBanData) {
   EXPECT_EQ(Record("Borin Vex").ban_reason, "very rude");
 }
 
+// The timed branch of the selection marked "Until:" without its click handling, so its
+// button, hour list and calendar stayed disabled after an indefinite ban had been shown.
+TEST_F(BansTest, SelectingATimedBanEnablesTheControlsOfItsEnd) {
+  MarkBanned(ada_folder_);
+  MarkBanned(borin_folder_);
+  SetTimedBan("Ada Quill", 15, 3, 7, 2005);
+  SelectRow("lstBannedPlayers", "Borin Vex");  // indefinite: the end's controls are off
+  ASSERT_FALSE(Get("cmdSetUnbanTime").enabled());
+  SelectRow("lstBannedPlayers", "Ada Quill");
+  for (const char* control : {"cmdSetUnbanTime", "cmbBanUntilTime", "calBanUntilDate"}) {
+    EXPECT_TRUE(Get(control).enabled()) << control;
+  }
+  EXPECT_EQ(Get("lblPlayerBannedUntil").text(), "3PM, March 7, 2005");
+  controls().Select("cmbBanUntilTime", 20);
+  Click("cmdSetUnbanTime");
+  EXPECT_EQ(Record("Ada Quill").ban_until_hour, "20");
+  EXPECT_EQ(Record("Ada Quill").ban_until_day, "7");
+  EXPECT_EQ(Record("Borin Vex").ban_until_hour, "");
+}
+
 // In the demo window a banned row stayed selected by its index across a rebuild, on the
 // player who had moved into it, with "Set Unban Time" enabled: one click gave that player
 // a ban end. A rebuild after a ban (of a player listed before the selected one) and after
