@@ -24,6 +24,7 @@ void EditorSession::Open(EditorMode mode) {
   const bool was_running = main.Get("tmrMainEventTimer").enabled();
   main.SetEnabled("tmrMainEventTimer", false);
   auto give_up = [&] { main.SetEnabled("tmrMainEventTimer", was_running); };
+  bool banned_for_edit = false;
   if (mode == EditorMode::kEdit) {
     if (!frontend.AskOkCancel("Player Edit Confirmation", kEditWarning)) return give_up();
     if (was_running && !players::IsBannedAccount(parts_.files.files, record->account_folder)) {
@@ -33,10 +34,12 @@ void EditorSession::Open(EditorMode mode) {
                                     "online, they will be kicked.  Proceed?")) {
         return give_up();
       }
-      lists_changed_ = BanForEdit(*record) || lists_changed_;
+      banned_for_edit = BanForEdit(*record);
+      lists_changed_ = banned_for_edit || lists_changed_;
     }
   }
   name_ = name;
+  banned_for_edit_ = banned_for_edit;
   timer_was_running_ = was_running;
   // Copies: the ban's list rebuild and the editor's reads must not hold on to the record.
   const std::string folder = record->account_folder;
@@ -64,8 +67,9 @@ bool EditorSession::BanForEdit(const players::PlayerRecord& record) {
 }
 
 void EditorSession::Closed(CloseReason reason) {
-  const bool edited = open_ && open_->controls().Get("cmdSave").enabled();
-  if (edited && timer_was_running_) Unban(reason != CloseReason::kTimeOut);
+  // Only the ban this editor placed: an operator's ban of the account stays.
+  if (banned_for_edit_) Unban(reason != CloseReason::kTimeOut);
+  banned_for_edit_ = false;
   players::PlayerList& list = parts_.players;
   const int index = list.FindByName(name_);
   if (const players::PlayerRecord* record = list.At(index)) {
@@ -84,14 +88,10 @@ void EditorSession::Unban(bool ask) {
     return;
   }
   parts_.status.Set("Unbanning player...");
-  const server::CommandResult result =
-      parts_.channel.Run("unban " + name_, server::kOperatorReplySize);
-  if (!result.successful) {
+  if (!moderation::LiftEditBan(parts_.channel, parts_.logs, parts_.pending_edit_unbans, name_)) {
     parts_.status.Set("Unable to unban player!");
     return;
   }
-  parts_.logs.Append(logs::LogId::kServerActivity,
-                     ": Player " + name_ + " unbanned by helmsman after edit");
   parts_.main_controls.SetText("cmdBanToggle", "Ban Player");
   parts_.status.Set(ui::kGoodToGo);
   lists_changed_ = true;

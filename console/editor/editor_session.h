@@ -12,6 +12,12 @@
 // main event timer back on when it was running at the opening and the server is still the
 // console's.
 //
+// Only a ban this editor placed is lifted: an account that was banned already, or whose
+// edit ban the server refused, keeps its ban when the editor closes. An unban that fails
+// (the character's file vanished while the editor was open) is said in the HELM error log
+// and left to the unban check, which tries it again until it goes through (see
+// moderation::PendingEditUnbans). An operator who answers Cancel keeps the ban.
+//
 // One editor is open at a time: a second opening while one is open does nothing. A closed
 // editor is kept until the next opening or the session's end, because it closes from inside
 // its own handlers.
@@ -24,6 +30,7 @@
 
 #include "console/editor/player_editor.h"
 #include "console/logs/logs.h"
+#include "console/moderation/bans.h"
 #include "console/players/player_file_reader.h"
 #include "console/players/player_list.h"
 #include "console/server/command_channel.h"
@@ -43,6 +50,9 @@ struct EditorParts {
   std::function<ui::Frontend&()> frontend;
   // Rebuilds the main window's player lists after a ban or an unban.
   std::function<void()> rebuild_lists;
+  // Where an edit ban whose unban failed is left for the unban check; nullptr = nowhere
+  // (the failure is still logged).
+  moderation::PendingEditUnbans* pending_edit_unbans = nullptr;
 };
 
 class EditorSession {
@@ -68,6 +78,7 @@ class EditorSession {
   std::unique_ptr<PlayerEditor> open_;
   std::string name_;
   bool timer_was_running_ = false;
+  bool banned_for_edit_ = false;  // this editor's "ban " + name went through
   bool lists_changed_ = false;
 };
 

@@ -49,6 +49,23 @@ class EditorSessionTest : public ui::testing::StartedConsole {
     controls().Fire("lstPlayers", ui::ControlEvent::kClick);
   }
   PlayerEditor* Editor() { return model_->editor_session().editor(); }
+  // Two minutes without mouse movement.
+  void TimeOut() {
+    for (int i = 0; i < kInactivityLimit && Editor() != nullptr; ++i) {
+      Editor()->controls().Fire("tmrInactivityTimer", ui::ControlEvent::kTimer);
+    }
+  }
+  // The next tick of the main event timer runs the unban check.
+  void RunUnbanCheck() {
+    Click("cmdCheckForPlayersToUnban");
+    controls().Fire("tmrMainEventTimer", ui::ControlEvent::kTimer);
+  }
+  std::string PendingFile() {
+    std::string data, error;
+    platform::DiskFileSystem().ReadFile(folder_ + "/" + moderation::kPendingEditUnbansFileName,
+                                        &data, &error);
+    return data;
+  }
   const players::PlayerRecord& Ada() { return *model_->players().At(0); }
 
   std::string account_;
@@ -108,24 +125,27 @@ TEST_F(EditorSessionTest, CancelsAndRefusedCommands) {
   EXPECT_EQ(Editor(), nullptr);
   EXPECT_TRUE(controls().Get("tmrMainEventTimer").enabled());
 
-  // A ban the server refuses: said on the status line, the editor opens all the same.
+  // A ban the server refuses: said on the status line, the editor opens all the same, and
+  // neither its closing nor its time-out has a ban of its own to lift.
   admin_.SetAnswer("ban", {1, "Ban FAILED\r\n"});
-  admin_.SetAnswer("unban", {1, "Unban FAILED\r\n"});
-  Decoded("Helmsman.tmp", "1");
-  frontend_.QueueAnswer(true);
-  frontend_.QueueAnswer(true);
-  Click("cmdEditPlayer");
-  EXPECT_EQ(controls().Get("lblStatus").text(), "Unable to ban player!");
-  ASSERT_NE(Editor(), nullptr);
-  // The time-out unbans without asking.
-  frontend_.ClearShown();
-  for (int i = 0; i < kInactivityLimit; ++i) {
-    Editor()->controls().Fire("tmrInactivityTimer", ui::ControlEvent::kTimer);
+  for (bool time_out : {false, true}) {
+    Decoded("Helmsman.tmp", "1");
+    frontend_.ClearShown();
+    frontend_.QueueAnswer(true);
+    frontend_.QueueAnswer(true);
+    Click("cmdEditPlayer");
+    EXPECT_EQ(controls().Get("lblStatus").text(), "Unable to ban player!");
+    ASSERT_NE(Editor(), nullptr);
+    frontend_.ClearShown();
+    if (time_out) {
+      TimeOut();
+    } else {
+      Editor()->controls().Fire("cmdClose", ui::ControlEvent::kClick);
+    }
+    EXPECT_EQ(Editor(), nullptr);
+    EXPECT_EQ(frontend_.shown(), Rows{});
   }
-  EXPECT_EQ(Editor(), nullptr);
-  EXPECT_THAT(Commands(), ElementsAre("ban Ada Quill", "unban Ada Quill"));
-  EXPECT_EQ(frontend_.shown(), Rows{});
-  EXPECT_EQ(controls().Get("lblStatus").text(), "Unable to unban player!");
+  EXPECT_THAT(Commands(), ElementsAre("ban Ada Quill", "ban Ada Quill"));
 }
 
 TEST_F(EditorSessionTest, ViewAndABannedAccountNeedNoBan) {
@@ -139,16 +159,24 @@ TEST_F(EditorSessionTest, ViewAndABannedAccountNeedNoBan) {
   Editor()->controls().Fire("cmdClose", ui::ControlEvent::kClick);
   EXPECT_TRUE(controls().Get("tmrMainEventTimer").enabled());
 
+  // An account banned before the edit keeps the operator's ban: closing asks nothing and
+  // the time-out sends nothing (it used to lift the ban without asking).
   std::string error;
   platform::DiskFileSystem().WriteFile(account_ + "/BANNED", "", &error);
-  Decoded("Helmsman.tmp", "1");
-  frontend_.ClearShown();
-  frontend_.QueueAnswer(true);
-  Click("cmdEditPlayer");
-  ASSERT_NE(Editor(), nullptr);
-  EXPECT_EQ(frontend_.shown(), Rows{std::string(kEditQuestion) + " -> OK"});
-  Editor()->controls().Fire("cmdClose", ui::ControlEvent::kClick);  // Cancel the unban
-  EXPECT_EQ(Commands(), Rows{});
+  for (bool time_out : {false, true}) {
+    Decoded("Helmsman.tmp", "1");
+    frontend_.ClearShown();
+    frontend_.QueueAnswer(true);
+    Click("cmdEditPlayer");
+    ASSERT_NE(Editor(), nullptr);
+    if (time_out) {
+      TimeOut();
+    } else {
+      Editor()->controls().Fire("cmdClose", ui::ControlEvent::kClick);
+    }
+    EXPECT_EQ(frontend_.shown(), Rows{std::string(kEditQuestion) + " -> OK"});
+    EXPECT_EQ(Commands(), Rows{});
+  }
 
   // Offline (timer stopped): no ban, no unban, the timer stays off.
   controls().SetEnabled("tmrMainEventTimer", false);
@@ -157,10 +185,65 @@ TEST_F(EditorSessionTest, ViewAndABannedAccountNeedNoBan) {
   frontend_.ClearShown();
   frontend_.QueueAnswer(true);
   Click("cmdEditPlayer");
+  ASSERT_NE(Editor(), nullptr);
   Editor()->controls().Fire("cmdClose", ui::ControlEvent::kClick);
   EXPECT_EQ(frontend_.shown(), Rows{std::string(kEditQuestion) + " -> OK"});
   EXPECT_EQ(Commands(), Rows{});
   EXPECT_FALSE(controls().Get("tmrMainEventTimer").enabled());
+}
+
+// The character's file vanished while the editor was open, so the server cannot find the
+// character to unban: the edit ban used to stay behind without a word.
+TEST_F(EditorSessionTest, AnEditBanWhoseUnbanFailsIsReportedAndRetriedByTheUnbanCheck) {
+  SelectAda();
+  Decoded("Helmsman.tmp", "1");
+  frontend_.QueueAnswer(true);
+  frontend_.QueueAnswer(true);
+  Click("cmdEditPlayer");
+  ASSERT_NE(Editor(), nullptr);
+  admin_.SetAnswer("unban", {1, "unban Ada Quill FAILED\r\n"});
+  TimeOut();
+  EXPECT_EQ(Editor(), nullptr);
+  EXPECT_EQ(controls().Get("lblStatus").text(), "Unable to unban player!");
+  EXPECT_THAT(Messages(logs::LogId::kHelmError),
+              Contains(": The edit ban of player Ada Quill is still in place, its unban failed: "
+                       "unban Ada Quill FAILED; the next unban check tries again"));
+  EXPECT_EQ(PendingFile(), "Ada Quill\r\n");
+  EXPECT_THAT(model_->pending_edit_unbans().names(), ElementsAre("Ada Quill"));
+
+  // Still failing: tried, kept. Then the server takes it: lifted once, and forgotten.
+  RunUnbanCheck();
+  EXPECT_THAT(Commands(), ElementsAre("ban Ada Quill", "unban Ada Quill", "unban Ada Quill"));
+  EXPECT_EQ(PendingFile(), "Ada Quill\r\n");
+  admin_.ClearAnswer("unban");
+  RunUnbanCheck();
+  RunUnbanCheck();
+  EXPECT_THAT(Commands(), ElementsAre("ban Ada Quill", "unban Ada Quill", "unban Ada Quill",
+                                      "unban Ada Quill"));
+  EXPECT_THAT(ServerLog(), Contains(": Player Ada Quill unbanned by helmsman after edit"));
+  EXPECT_TRUE(model_->pending_edit_unbans().names().empty());
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/" + moderation::kPendingEditUnbansFileName));
+  EXPECT_EQ(controls().Get("lblStatus").text(), "Good to go");
+}
+
+TEST_F(EditorSessionTest, APendingEditUnbanOutlivesARestartAndYieldsToTheOperatorsBan) {
+  std::string error;
+  ASSERT_TRUE(platform::DiskFileSystem().WriteFile(
+      folder_ + "/" + moderation::kPendingEditUnbansFileName, "Ada Quill\r\nBo Tarn\r\n", &error));
+  moderation::PendingEditUnbans pending(platform::DiskFileSystem(), folder_);
+  ASSERT_TRUE(pending.Load(&error)) << error;
+  EXPECT_THAT(pending.names(), ElementsAre("Ada Quill", "Bo Tarn"));
+
+  // The running console read the file at start-up; the operator's own ban of Ada replaces
+  // the editor's, which the unban check must then leave alone.
+  ASSERT_TRUE(model_->pending_edit_unbans().Load(&error)) << error;
+  SelectAda();
+  frontend_.QueueAnswer(true);
+  Click("cmdBanToggle");
+  EXPECT_THAT(model_->pending_edit_unbans().names(), ElementsAre("Bo Tarn"));
+  RunUnbanCheck();
+  EXPECT_THAT(Commands(), ElementsAre("ban Ada Quill", "unban Bo Tarn"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/" + moderation::kPendingEditUnbansFileName));
 }
 
 TEST_F(EditorSessionTest, AFileThatCannotBeDecodedRunsTheClosingSteps) {

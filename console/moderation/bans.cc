@@ -1,5 +1,6 @@
 #include "console/moderation/bans.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "console/logs/regional_checks.h"
@@ -56,6 +57,35 @@ void ReportNotThrough(const BanParts& parts, const std::string& status, const st
       ": " + what + " did not go through: " + server::RefusalReason(parts.channel.result_text()));
 }
 
+// The list of pending edit unbans could not be written: this run still tries them, a
+// restart would not.
+void ReportPendingNotWritten(logs::Logs& logs, const std::string& error) {
+  logs.Append(logs::LogId::kHelmError,
+              ": Could not write " + std::string(kPendingEditUnbansFileName) + ": " + error);
+}
+
+// The operator's ban or unban, or the unban check's, took the place of an edit ban that was
+// still to be lifted: trying that unban again would lift the new ban or repeat the old one.
+void NoLongerPending(const BanParts& parts, const std::string& name) {
+  PendingEditUnbans* pending = parts.pending_edit_unbans;
+  std::string error;
+  if (pending == nullptr || !pending->Contains(name) || pending->Remove(name, &error)) return;
+  ReportPendingNotWritten(parts.logs, error);
+}
+
+// The edit bans whose unban failed when the editor closed, each tried once more.
+void RetryEditUnbans(const BanParts& parts) {
+  if (parts.pending_edit_unbans == nullptr) return;
+  // A copy: a success takes the name out of the list.
+  const std::vector<std::string> names = parts.pending_edit_unbans->names();
+  for (const std::string& name : names) {
+    parts.status.Set("Auto-unbanning player " + name);
+    if (!LiftEditBan(parts.channel, parts.logs, parts.pending_edit_unbans, name)) {
+      parts.status.Set("Unable to unban player!");
+    }
+  }
+}
+
 void Unban(const BanParts& parts, const std::string& name) {
   if (name.empty()) return;
   if (!parts.frontend().AskOkCancel("Unban Confirmation", "Unban player " + name + "?")) return;
@@ -71,6 +101,7 @@ void Unban(const BanParts& parts, const std::string& name) {
   } else {
     parts.logs.Append(logs::LogId::kServerActivity, ": Player " + name + " unbanned by helmsman");
     parts.status.Set(ui::kGoodToGo);
+    NoLongerPending(parts, name);
     if (players::PlayerRecord* record = Record(parts, name)) ClearBanData(*record, true);
     parts.rebuild_lists();
   }
@@ -90,6 +121,7 @@ void Ban(const BanParts& parts, const std::string& name) {
     parts.status.Set("Unable to ban player!");
   } else {
     parts.logs.Append(logs::LogId::kServerActivity, ": Player " + name + " banned by helmsman");
+    NoLongerPending(parts, name);
     parts.rebuild_lists();
     parts.status.Set(ui::kGoodToGo);
     controls.SetText("cmdBanToggle", "Unban Player");
@@ -114,6 +146,72 @@ void ShowUntil(const BanParts& parts, const players::PlayerRecord* record) {
 }
 
 }  // namespace
+
+PendingEditUnbans::PendingEditUnbans(platform::FileSystem& files, std::string program_folder)
+    : files_(files), path_(platform::JoinPath(program_folder, kPendingEditUnbansFileName)) {}
+
+bool PendingEditUnbans::Load(std::string* error) {
+  names_.clear();
+  if (!files_.FileExists(path_) && !files_.DirectoryExists(path_)) return true;
+  std::string data;
+  if (!files_.ReadFile(path_, &data, error)) return false;
+  size_t begin = 0;
+  while (begin < data.size()) {
+    size_t end = data.find('\n', begin);
+    if (end == std::string::npos) end = data.size();
+    std::string name = data.substr(begin, end - begin);
+    if (!name.empty() && name.back() == '\r') name.pop_back();
+    if (!name.empty() && !Contains(name)) names_.push_back(name);
+    begin = end + 1;
+  }
+  return true;
+}
+
+bool PendingEditUnbans::Contains(const std::string& name) const {
+  return std::find(names_.begin(), names_.end(), name) != names_.end();
+}
+
+bool PendingEditUnbans::Add(const std::string& name, std::string* error) {
+  if (Contains(name)) return true;
+  names_.push_back(name);
+  return Save(error);
+}
+
+bool PendingEditUnbans::Remove(const std::string& name, std::string* error) {
+  const auto it = std::find(names_.begin(), names_.end(), name);
+  if (it == names_.end()) return true;
+  names_.erase(it);
+  return Save(error);
+}
+
+bool PendingEditUnbans::Save(std::string* error) {
+  if (names_.empty()) {
+    if (!files_.FileExists(path_) || files_.RemoveFile(path_)) return true;
+    *error = "cannot remove " + path_;
+    return false;
+  }
+  std::string data;
+  for (const std::string& name : names_) data += name + "\r\n";
+  return files_.WriteFileDurably(path_, data, error);
+}
+
+bool LiftEditBan(server::CommandChannel& channel, logs::Logs& logs, PendingEditUnbans* pending,
+                 const std::string& name) {
+  const server::CommandResult result = channel.Run("unban " + name, server::kOperatorReplySize);
+  std::string error;
+  if (result.successful) {
+    logs.Append(logs::LogId::kServerActivity,
+                ": Player " + name + " unbanned by helmsman after edit");
+    if (pending != nullptr && !pending->Remove(name, &error)) ReportPendingNotWritten(logs, error);
+    return true;
+  }
+  logs.Append(logs::LogId::kHelmError,
+              ": The edit ban of player " + name + " is still in place, its unban failed: " +
+                  server::RefusalReason(channel.result_text()) +
+                  (pending != nullptr ? "; the next unban check tries again" : ""));
+  if (pending != nullptr && !pending->Add(name, &error)) ReportPendingNotWritten(logs, error);
+  return false;
+}
 
 std::string UntilText(int hour_index, int month, int day, int year) {
   if (hour_index < 0 || hour_index > 23 || month < 1 || month > 12) return "";
@@ -270,9 +368,11 @@ void UnbanDuePlayers(const BanParts& parts) {
     }
     parts.logs.Append(logs::LogId::kServerActivity,
                       ": Player " + name + " unbanned by automated unban check");
+    NoLongerPending(parts, name);
     // The record may have moved while the command let events run: look it up again.
     if (players::PlayerRecord* again = Record(parts, name)) ClearBanData(*again, true);
   }
+  RetryEditUnbans(parts);
   parts.status.Set(ui::kGoodToGo);
 }
 

@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "console/logs/logs.h"
 #include "console/players/player_list.h"
@@ -29,6 +30,36 @@
 #include "platform/file_system.h"
 
 namespace helmsman::moderation {
+
+// The player editor's bans ("banned by helmsman for edit") whose unban did not go through
+// when the editor closed: the unban check tries each again until the server takes it. The
+// names are kept in a file of their own in the program folder (kPendingEditUnbansFileName,
+// one name a line, CR LF), apart from the settings files, so that a restart does not forget
+// a ban nobody else would lift; the file exists only while a name is pending.
+inline constexpr char kPendingEditUnbansFileName[] = "HelmsmanPendingEditUnbans.txt";
+
+class PendingEditUnbans {
+ public:
+  // files must outlive this.
+  PendingEditUnbans(platform::FileSystem& files, std::string program_folder);
+
+  // Reads the file; no file means none pending. False and *error when it cannot be read.
+  bool Load(std::string* error);
+  const std::vector<std::string>& names() const { return names_; }
+  bool Contains(const std::string& name) const;
+  // Adds (once) or removes a name and writes the file durably, or removes it when none is
+  // left. False and *error when the file could not be written; the names held here are
+  // changed all the same, so the unban check still tries for the rest of this run.
+  bool Add(const std::string& name, std::string* error);
+  bool Remove(const std::string& name, std::string* error);
+
+ private:
+  bool Save(std::string* error);
+
+  platform::FileSystem& files_;
+  std::string path_;
+  std::vector<std::string> names_;
+};
 
 struct BanParts {
   ui::Controls& controls;
@@ -44,7 +75,19 @@ struct BanParts {
   // What the two `optBanDuration` buttons show (0 "Indefinitely", 1 "Until:"); not a
   // setting, so the window keeps it.
   int& ban_duration;
+  // Edit bans still to be lifted; nullptr = none are kept. The unban check tries them
+  // again; the operator's own ban or unban of such a name replaces the editor's ban, so the
+  // name is no longer pending.
+  PendingEditUnbans* pending_edit_unbans = nullptr;
 };
+
+// The edit ban's unban, shared by the editor's closing and the unban check: "unban " + name
+// through the channel. On success the server activity log gets ": Player " + name +
+// " unbanned by helmsman after edit" and the name is no longer pending. Otherwise the HELM
+// error log says that the edit ban is still in place, why, and that the next unban check
+// tries again, and the name is pending (when pending is not nullptr). True on success.
+bool LiftEditBan(server::CommandChannel& channel, logs::Logs& logs, PendingEditUnbans* pending,
+                 const std::string& name);
 
 // "3PM, March 7, 2005" for hour index 15 of 7 March 2005; empty for an hour outside 0..23 or
 // a month outside 1..12.
@@ -76,7 +119,8 @@ void SetUnbanTime(const BanParts& parts);
 void SetBanReason(const BanParts& parts);
 
 // The unban check: every record whose timed ban is due is unbanned ("unban NAME") and its
-// ban data emptied; the status line tells the progress.
+// ban data emptied; then every pending edit ban is tried again (LiftEditBan). The status
+// line tells the progress.
 void UnbanDuePlayers(const BanParts& parts);
 
 // The handlers of the "Bans" tab and of the ban buttons.

@@ -304,5 +304,32 @@ TEST_F(BansTest, TheUnbanCheckLiftsDueBansOnly) {
   EXPECT_EQ(Get("lblStatus").text(), "Good to go");
 }
 
+// A full disk keeps the pending edit unban out of its file: the HELM error log says so, and
+// the unban check of this run still lifts the ban.
+TEST_F(BansTest, AnEditUnbanThatCannotBeWrittenDownIsStillRetriedInThisRun) {
+  struct FullDisk : platform::ForwardingFileSystem {
+    bool WriteFileDurably(const std::string&, const std::string&, std::string* error) override {
+      *error = "no space left on device";
+      return false;
+    }
+  } full;
+  PendingEditUnbans pending(full, folder_);
+  admin_.SetAnswer("unban", {1, "unban Ada Quill FAILED\r\n"});
+  EXPECT_FALSE(LiftEditBan(model_->channel(), model_->logs(), &pending, "Ada Quill"));
+  EXPECT_THAT(Messages(logs::LogId::kHelmError),
+              Contains(": Could not write HelmsmanPendingEditUnbans.txt: no space left on device"));
+  EXPECT_THAT(pending.names(), ElementsAre("Ada Quill"));
+
+  admin_.ClearAnswer("unban");
+  UnbanDuePlayers(BanParts{controls(), model_->status(), model_->channel(), model_->logs(),
+                           model_->players(), [] {}, model_->settings(), full,
+                           [this]() -> ui::Frontend& { return frontend_; }, duration_, &pending});
+  EXPECT_THAT(Commands(), ElementsAre("unban Ada Quill", "unban Ada Quill"));
+  EXPECT_THAT(Messages(logs::LogId::kServerActivity),
+              Contains(": Player Ada Quill unbanned by helmsman after edit"));
+  EXPECT_TRUE(pending.names().empty());
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/" + kPendingEditUnbansFileName));
+}
+
 }  // namespace
 }  // namespace helmsman::moderation

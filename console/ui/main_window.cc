@@ -175,6 +175,7 @@ MainWindow::MainWindow(const Environment& environment)
       timer_.counters().inline_scan_position, *callouts_);
   documents_folder_ = environment.documents_folder ? environment.documents_folder
                                                    : [] { return platform::DocumentsFolder(); };
+  pending_edit_unbans_ = std::make_unique<moderation::PendingEditUnbans>(files_, program_folder_);
   WireHandlers();
 }
 
@@ -259,9 +260,9 @@ void MainWindow::WireHandlers() {
                                    [this] { callouts_->RefreshPlayerList(); }});
   moderation::WireBans(BanParts());
   editor_session_ = std::make_unique<editor::EditorSession>(editor::EditorParts{
-      controls_, status_, channel_, logs_, *players_, *player_reader_,
-      player_reader_->services(), [this]() -> Frontend& { return frontend(); },
-      [this] { player_database_->FillScreenLists(); }});
+      controls_, status_, channel_, logs_, *players_, *player_reader_, player_reader_->services(),
+      [this]() -> Frontend& { return frontend(); }, [this] { player_database_->FillScreenLists(); },
+      pending_edit_unbans_.get()});
   editor::WireEditorButtons(controls_, *editor_session_);
   moderation::WireFilterControls(FilterParts());
   moderation::WireKicks(moderation::KickParts{
@@ -316,11 +317,17 @@ void MainWindow::WireLogHandlers(logs::LogId log, const std::string& clear,
 }
 
 moderation::BanParts MainWindow::BanParts() {
-  return moderation::BanParts{
-      controls_,    status_,   channel_,
-      logs_,        *players_, [this] { player_database_->FillScreenLists(); },
-      *settings_,   files_,    [this]() -> Frontend& { return frontend(); },
-      ban_duration_};
+  return moderation::BanParts{controls_,
+                              status_,
+                              channel_,
+                              logs_,
+                              *players_,
+                              [this] { player_database_->FillScreenLists(); },
+                              *settings_,
+                              files_,
+                              [this]() -> Frontend& { return frontend(); },
+                              ban_duration_,
+                              pending_edit_unbans_.get()};
 }
 
 moderation::FilterParts MainWindow::FilterParts() {
@@ -353,6 +360,13 @@ LifeCycleParts MainWindow::Parts() {
 
 bool MainWindow::StartUp() {
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
+  // Edit bans a former run could not lift: the unban check goes on trying.
+  std::string error;
+  if (!pending_edit_unbans_->Load(&error)) {
+    logs_.Append(
+        logs::LogId::kHelmError,
+        ": Could not read " + std::string(moderation::kPendingEditUnbansFileName) + ": " + error);
+  }
   // The loaded texts enable and select the timed options and arm the daily slots.
   banners_->SettingsLoaded();
   maintenance::ShowLimitLabels(controls_);

@@ -60,6 +60,7 @@ struct PruneParts;
 
 namespace helmsman::moderation {
 class CheatersLogScan;
+class PendingEditUnbans;
 struct BanParts;
 struct FilterParts;
 }  // namespace helmsman::moderation
@@ -140,6 +141,9 @@ class MainWindow {
   banners::Banners& banners() { return *banners_; }
   // The player editor opened by cmdEditPlayer and cmdViewPlayer.
   editor::EditorSession& editor_session() { return *editor_session_; }
+  // The editor's bans whose unban failed, which the unban check tries again (read from their
+  // file by StartUp).
+  moderation::PendingEditUnbans& pending_edit_unbans() { return *pending_edit_unbans_; }
   const std::string& program_folder() const { return program_folder_; }
   // The window toolkit the view shows the window with ("Qt 6.4.2"), for the version window;
   // "" (the default) when there is none.
@@ -201,6 +205,7 @@ class MainWindow {
   bool operating_ = false;
   std::string toolkit_;
   int ban_duration_ = 0;  // what the "Bans" tab's duration options show
+  std::unique_ptr<moderation::PendingEditUnbans> pending_edit_unbans_;
   std::unique_ptr<moderation::CheatersLogScan> cheaters_log_;
   std::unique_ptr<banners::Banners> banners_;
   std::unique_ptr<editor::EditorSession> editor_session_;
