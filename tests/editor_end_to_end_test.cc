@@ -1,7 +1,9 @@
 // End to end: the player editor with the built libraries against the real qvserver. A
 // player who is online is banned for the edit and leaves the server; money, a new cargo line
 // and a faction's reputation are saved through the codec; the file reads back with the new
-// values; closing lifts the edit ban.
+// values; closing lifts the edit ban. An edit ban that cannot be lifted because the file
+// vanished while the editor was open is reported and lifted by the unban check once the file
+// is back.
 #include <algorithm>
 
 #include "console/editor/editor_session.h"
@@ -86,6 +88,44 @@ TEST_F(EditorEndToEndTest, AnOnlinePlayerIsBannedEditedSavedAndUnbanned) {
   EXPECT_FALSE(fs::exists(record.account_folder + "/banned"));
   EXPECT_TRUE(Logged(": Player " + name + " unbanned by helmsman after edit"));
   EXPECT_TRUE(Messages(logs::LogId::kHelmError).empty());
+}
+
+TEST_F(EditorEndToEndTest, AnEditBanTheServerCannotLiftIsRetriedByTheUnbanCheck) {
+  frontend_.QueueAnswer(true);  // the first run's generation
+  ASSERT_TRUE(window_->StartUp());
+  const players::PlayerRecord record = *window_->players().At(0);
+  const std::string name = record.name;
+  const std::string path = record.account_folder + "/" + record.file_name;
+  controls().Select("lstPlayers", 0);
+  controls().Fire("lstPlayers", ui::ControlEvent::kClick);
+  frontend_.QueueAnswer(true);  // the edit warning
+  frontend_.QueueAnswer(true);  // the ban for the edit
+  controls().Fire("cmdEditPlayer", ui::ControlEvent::kClick);
+  editor::PlayerEditor* editor = window_->editor_session().editor();
+  ASSERT_NE(editor, nullptr);
+  ASSERT_TRUE(fs::exists(record.account_folder + "/banned"));
+
+  // The file goes away while the editor is open: the server no longer knows the character.
+  fs::rename(path, path + ".away");
+  for (int i = 0; i < editor::kInactivityLimit && window_->editor_session().editor(); ++i) {
+    editor->controls().Fire("tmrInactivityTimer", ui::ControlEvent::kTimer);
+  }
+  ASSERT_EQ(window_->editor_session().editor(), nullptr);
+  EXPECT_TRUE(fs::exists(record.account_folder + "/banned"));
+  const std::vector<std::string> errors = Messages(logs::LogId::kHelmError);
+  EXPECT_NE(std::find_if(errors.begin(), errors.end(),
+                         [&](const std::string& line) {
+                           return line.rfind(": The edit ban of player " + name +
+                                                 " is still in place, its unban failed: ",
+                                             0) == 0;
+                         }),
+            errors.end());
+
+  fs::rename(path + ".away", path);
+  controls().Fire("cmdCheckForPlayersToUnban", ui::ControlEvent::kClick);
+  Tick();
+  EXPECT_FALSE(fs::exists(record.account_folder + "/banned"));
+  EXPECT_TRUE(Logged(": Player " + name + " unbanned by helmsman after edit"));
 }
 
 }  // namespace
