@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "console/ui/started_console_testing.h"
 #include "qvserver/universe.h"
@@ -80,6 +81,32 @@ TEST(CheaterNameTest, TakesTheTextAfterByWithoutTheLast37Characters) {
   EXPECT_EQ(ConfigurationFolder("/srv/q/other.cfg"), "");
 }
 
+// The lines cut piece by piece are those the line input cuts from the whole text, wherever
+// a piece ends: inside a CR LF, inside a line, inside a line too long to be held.
+TEST(LogLinesTest, PiecesCutTheLinesOfTheWholeText) {
+  const std::string overlong = "(Ship Related) ) by " + std::string(kMaxHeldLineBytes, 'o');
+  const std::string text =
+      "first\r\nsecond\nthird\rfourth\r\n\r\n\n" + overlong + "\r\nafter\n\rlast";
+  for (size_t size : {size_t{1}, size_t{2}, size_t{7}, size_t{4096}, text.size()}) {
+    SCOPED_TRACE(size);
+    LogLines cut;
+    std::string moved;
+    std::vector<LogLines::Line> lines;
+    for (size_t at = 0; at < text.size(); at += size) {
+      cut.Take(std::string_view(text).substr(at, size), &moved, &lines);
+    }
+    cut.Finish(&moved, &lines);
+    EXPECT_EQ(moved, "first\r\nsecond\r\nthird\r\nfourth\r\n" + overlong + "\r\nafter\r\nlast\r\n");
+    std::vector<std::string> seen;
+    for (const LogLines::Line& line : lines) {
+      seen.push_back((line.overlong ? "overlong: " : "") + line.text);
+    }
+    EXPECT_THAT(seen, ElementsAre("first", "second", "third", "fourth",
+                                  "overlong: " + overlong.substr(0, kQuotedLineLength + 1), "after",
+                                  "last"));
+  }
+}
+
 TEST_F(CheatersLogTest, BansTheChosenKindsAndMovesEveryLine) {
   ServerCheat(qvserver::CheatKind::kShipRelated, "Ada Quill");
   ServerCheat(qvserver::CheatKind::kNotSold, "Borin Vex");  // a kind not chosen
@@ -139,25 +166,55 @@ TEST_F(CheatersLogTest, ALineTheServerWritesDuringTheScanIsNeitherLostNorHandled
   EXPECT_EQ(std::count(cumulative.begin(), cumulative.end(), '\n'), 2);
 }
 
-TEST_F(CheatersLogTest, BadLinesAreMovedAndReported) {
-  WriteLog("\r\nno name in this line\r\n(Ship Related) ) by short\r\n" +
-           std::string("(ship related) ) by ") + std::string(1 << 20, 'z') +
-           " on 2026-12-08 20:51:00 acct 0000ABCD\r\n");
+// Regression: every line that named no character had a HELM error-log line of its own, so a
+// damaged log of 100 MB put 1.7 million lines into the log and froze the console.
+TEST_F(CheatersLogTest, DamagedLinesAreMovedAndSummedUpInOneLine) {
+  const std::string tail = " on 2026-12-08 20:51:00 acct 0000ABCD";
+  const std::string long_line = "(Ship Related) " + std::string(300, 'x');
+  const std::string huge_line = "(ship related) ) by " + std::string(1 << 20, 'z') + tail;
+  WriteLog("\r\nno name in this line\r\n" + long_line + "\n(Ship Related) ) by short\r" +
+           huge_line + "\r\nlast without a name");
   Scan().Run();
   EXPECT_THAT(Commands(), IsEmpty());
-  const std::vector<std::string> errors = Messages(logs::LogId::kHelmError);
-  EXPECT_EQ(std::count_if(errors.begin(), errors.end(),
-                          [](const std::string& m) {
-                            return m.find("names no character") != std::string::npos;
-                          }),
-            3);
+  EXPECT_THAT(Messages(logs::LogId::kHelmError),
+              ElementsAre(": 5 cheaters.log lines name no character; the first 3: [no name in "
+                          "this line], [" +
+                          long_line.substr(0, 200) + "...], [(Ship Related) ) by short]"));
   EXPECT_FALSE(Exists("cheaters.log"));
-  const std::string moved = Read("QVServer_cheaters.log");
-  EXPECT_EQ(std::count(moved.begin(), moved.end(), '\n'), 3);
+  EXPECT_EQ(Read("QVServer_cheaters.log"), "no name in this line\r\n" + long_line +
+                                               "\r\n(Ship Related) ) by short\r\n" + huge_line +
+                                               "\r\nlast without a name\r\n");
 
+  WriteLog("one bad line\r\n");
+  Scan().Run();
+  EXPECT_EQ(Messages(logs::LogId::kHelmError).back(),
+            ": A cheaters.log line names no character: [one bad line]");
   WriteLog("");  // an empty file
   Scan().Run();
   EXPECT_FALSE(Exists("cheaters.log"));
+  EXPECT_EQ(Messages(logs::LogId::kHelmError).size(), 2u);
+}
+
+TEST_F(CheatersLogTest, PlayersNoLongerInTheDatabaseAreListedUpToALimit) {
+  for (int i = 0; i < kMaxMissingPlayersListed + 5; ++i) {
+    ServerCheat(qvserver::CheatKind::kShipRelated, "Gone " + std::to_string(i));
+  }
+  ServerCheat(qvserver::CheatKind::kShipRelated, "Ada Quill");
+  Scan().Run();
+  const std::vector<std::string> server = Messages(logs::LogId::kServerActivity);
+  EXPECT_EQ(std::count_if(server.begin(), server.end(),
+                          [](const std::string& m) {
+                            return m.find("but no longer exists in the database") !=
+                                   std::string::npos;
+                          }),
+            kMaxMissingPlayersListed);
+  EXPECT_THAT(server, Contains(": Player Gone 99 is listed in the cheaters.log file, but no "
+                               "longer exists in the database to be banned."));
+  EXPECT_EQ(server.back(),
+            ": 5 more players listed in the cheaters.log file no longer exist in the database "
+            "to be banned.");
+  EXPECT_THAT(Commands(), Contains("ban Ada Quill"));
+  EXPECT_EQ(refreshes_, 1);
 }
 
 // Regression: an empty log moved aside looked like an aside file already handled, so it was
@@ -204,6 +261,130 @@ TEST_F(CheatersLogTest, ALogThatCannotBeMovedAsideIsReportedOnceAndLeftAlone) {
   ASSERT_EQ(Messages(logs::LogId::kHelmError).size(), 1u);
   EXPECT_THAT(Messages(logs::LogId::kHelmError)[0], HasSubstr("cannot be moved aside"));
   EXPECT_TRUE(Exists("cheaters.log"));
+}
+
+// What can stand where a log is expected and is no file to read: a named pipe (reading
+// waits for a writer), a folder, a device (a link to /dev/zero never ends).
+struct NotAFile {
+  const char* what;
+  std::function<void(const std::string& path)> make;
+};
+const NotAFile kNotFiles[] = {
+    {"named pipe", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); }},
+    {"folder", [](const std::string& path) { std::filesystem::create_directory(path); }},
+    {"device", [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); }},
+};
+
+// Regression: a cheaters.log that was no regular file was moved aside and then refused; the
+// aside file stayed, and no later log was ever scanned again.
+TEST_F(CheatersLogTest, ALogThatIsNoFileIsLeftInPlaceAndReportedOnce) {
+  const std::string pilots[] = {"Cale Morrow", "Dessa Vool", "Fen Arrow"};
+  for (size_t row = 0; row < std::size(kNotFiles); ++row) {
+    SCOPED_TRACE(kNotFiles[row].what);
+    Add(pilots[row], "acct-row" + std::to_string(row));
+    const std::string log = root_ + "/cheaters.log";
+    kNotFiles[row].make(log);
+    const size_t errors = Messages(logs::LogId::kHelmError).size();
+    Scan().Run();
+    Scan().Run();
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(log)));
+    EXPECT_FALSE(std::filesystem::is_regular_file(std::filesystem::symlink_status(log)));
+    EXPECT_FALSE(Exists(kCheatersLogAsideName));
+    ASSERT_EQ(Messages(logs::LogId::kHelmError).size(), errors + 1);
+    EXPECT_THAT(Messages(logs::LogId::kHelmError).back(),
+                HasSubstr("cheaters.log cannot be scanned ("));
+
+    std::filesystem::remove(log);
+    ServerCheat(qvserver::CheatKind::kShipRelated, pilots[row]);
+    Scan().Run();
+    EXPECT_THAT(Commands(), Contains("ban " + pilots[row]));
+    EXPECT_FALSE(Exists("cheaters.log"));
+    EXPECT_EQ(Messages(logs::LogId::kHelmError).size(), errors + 1);
+  }
+}
+
+// Regression: an aside file that could not be read was kept for the next scan, which could
+// not read it either, and every log after it waited behind it for good.
+TEST_F(CheatersLogTest, AnAsideFileThatCannotBeReadIsMovedToANameOfItsOwn) {
+  const std::string pilots[] = {"Cale Morrow", "Dessa Vool", "Fen Arrow"};
+  for (size_t row = 0; row < std::size(kNotFiles); ++row) {
+    SCOPED_TRACE(kNotFiles[row].what);
+    Add(pilots[row], "acct-row" + std::to_string(row));
+    kNotFiles[row].make(root_ + "/" + kCheatersLogAsideName);
+    ServerCheat(qvserver::CheatKind::kShipRelated, pilots[row]);
+    Scan().Run();
+    const std::string moved_to = root_ + "/cheaters.log.unreadable." + std::to_string(row + 1);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(moved_to)));
+    EXPECT_THAT(Messages(logs::LogId::kHelmError).back(),
+                HasSubstr("); it is moved to " + moved_to + " and the scans go on without it"));
+    EXPECT_THAT(Commands(), Contains("ban " + pilots[row]));
+    EXPECT_FALSE(Exists("cheaters.log"));
+    EXPECT_FALSE(Exists(kCheatersLogAsideName));
+  }
+  EXPECT_EQ(Messages(logs::LogId::kHelmError).size(), std::size(kNotFiles));
+}
+
+// Appends to the cumulative log and deletes the aside file only while allowed to.
+class StoppingFiles : public platform::ForwardingFileSystem {
+ public:
+  bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
+    if (appends_left == 0) {
+      *error = "No space left on device";
+      return false;
+    }
+    if (appends_left > 0) --appends_left;
+    return ForwardingFileSystem::AppendFile(path, data, error);
+  }
+  bool RemoveFile(const std::string& path) override {
+    return removals && ForwardingFileSystem::RemoveFile(path);
+  }
+  int appends_left = -1;  // -1: no end
+  bool removals = true;
+};
+
+TEST_F(CheatersLogTest, AScanStoppedInTheAsideFileGoesOnWhereItStopped) {
+  StoppingFiles files;
+  CheatersLogParts parts{model_->status(),
+                         model_->channel(),
+                         model_->logs(),
+                         model_->players(),
+                         model_->settings(),
+                         files,
+                         [] {}};
+  parts.piece_bytes = 16;
+  CheatersLogScan scan(parts);
+  auto bans_of = [&](const std::string& name) {
+    const std::vector<std::string> sent = Commands();
+    return std::count(sent.begin(), sent.end(), "ban " + name);
+  };
+  ServerCheat(qvserver::CheatKind::kShipRelated, "Ada Quill");
+  ServerCheat(qvserver::CheatKind::kShipRelated, "Borin Vex");
+  const std::string lines = Read("cheaters.log");
+  files.appends_left = 1;  // the disk fills up after the first line
+  scan.Run();
+  EXPECT_EQ(bans_of("Ada Quill"), 1);
+  EXPECT_EQ(bans_of("Borin Vex"), 0);
+  EXPECT_TRUE(Exists(kCheatersLogAsideName));
+  files.appends_left = -1;
+  scan.Run();
+  EXPECT_EQ(bans_of("Ada Quill"), 1);
+  EXPECT_EQ(bans_of("Borin Vex"), 1);
+  EXPECT_EQ(Read("QVServer_cheaters.log"), lines);
+  EXPECT_FALSE(Exists(kCheatersLogAsideName));
+
+  // Handled whole, but the aside file cannot be deleted: it is not handled again.
+  Add("Cale Morrow", "acct3");
+  ServerCheat(qvserver::CheatKind::kShipRelated, "Cale Morrow");
+  files.removals = false;
+  scan.Run();
+  scan.Run();
+  files.removals = true;
+  scan.Run();
+  EXPECT_EQ(bans_of("Cale Morrow"), 1);
+  EXPECT_FALSE(Exists(kCheatersLogAsideName));
+  EXPECT_THAT(Messages(logs::LogId::kHelmError),
+              ElementsAre(HasSubstr("QVServer_cheaters.log cannot be written (No space left"),
+                          HasSubstr("cheaters.log.scanning cannot be deleted")));
 }
 
 }  // namespace

@@ -14,11 +14,17 @@
 // anew (outside the timing) into $TMPDIR/helmsman_bench_moderation_<pid>; each of its
 // 10,000 lines names one of 1,000 characters spread over the list, in accounts whose folders
 // do not exist (so none is banned already: every first line of a character bans it).
+// BM_CheatersLogScanLarge/100: one scan of a damaged 100 MiB log (lines that name nobody,
+// one real cheat in 1,000), with the logs mirrored into the window's lists as the console
+// does; target: a few seconds at most, and at most 64 MiB of memory above what the process
+// held before (counter peak_MiB_above, from VmHWM reset through /proc/self/clear_refs).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -198,6 +204,95 @@ void BM_CheatersLogScan(benchmark::State& state) {
   fs::remove_all(folder);
 }
 BENCHMARK(BM_CheatersLogScan)->Unit(benchmark::kMillisecond);
+
+// A field of /proc/self/status in MiB ("VmRSS", "VmHWM"); -1 where there is no such file.
+double StatusMiB(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+  }
+  return -1;
+}
+
+// Starts the peak (VmHWM) again from what the process holds now; false where the system
+// cannot (then the peak is the process's own since it began).
+bool ResetPeakMemory() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return clear.good();
+}
+
+// A damaged log of the given size written in pieces (the benchmark itself never holds it):
+// lines of the server's that name nobody, with one real cheat in every 1,000 lines.
+void WriteDamagedLog(const std::string& path, int64_t bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::string piece;
+  int64_t written = 0;
+  for (int64_t line = 0; written < bytes; ++line) {
+    if (line % 1000 == 999) {
+      piece += "2026-12-08 21:00:00: Cheat detected (Ship Related) by Pilot " +
+               std::to_string(line % kRecords) + " on 2026-12-08 21:00:00 acct 0000ABCD\r\n";
+    } else {
+      piece += "2026-12-08 21:00:00: Cheat detected (Ship Related) by\r\n";
+    }
+    if (piece.size() >= (1 << 20)) {
+      out << piece;
+      written += static_cast<int64_t>(piece.size());
+      piece.clear();
+    }
+  }
+  out << piece;
+}
+
+// BM_CheatersLogScanLarge/MiB: one scan of a damaged log of that many MiB, the logs mirrored
+// into the window's lists as the console does. Counters: the peak memory above what the
+// process held before the scan, and the lines the scan added to the three logs.
+void BM_CheatersLogScanLarge(benchmark::State& state) {
+  Bench bench;
+  bench.logs.set_observer([&](logs::LogId log, logs::LogChange change, const std::string& line) {
+    const char* list = logs::ListControlName(log);
+    if (change == logs::LogChange::kCleared) {
+      bench.controls.ClearRows(list);
+    } else {
+      bench.controls.AddRow(list, line);
+      bench.controls.Select(list, static_cast<int>(bench.controls.Get(list).rows().size()) - 1);
+    }
+  });
+  const fs::path folder =
+      fs::temp_directory_path() / ("helmsman_bench_moderation_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  bench.settings.txtQVServercfgPath = (folder / "QVServer.cfg").string();
+  bench.settings.chkAutoBanShipRelatedCheaters = 1;
+  platform::FileSystem& disk = platform::DiskFileSystem();
+  moderation::CheatersLogScan scan(moderation::CheatersLogParts{
+      bench.status, bench.channel, bench.logs, bench.players, bench.settings, disk, [] {}});
+  double peak_above = 0;
+  size_t lines = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    WriteDamagedLog((folder / "cheaters.log").string(), state.range(0) << 20);
+    disk.RemoveFile((folder / "QVServer_cheaters.log").string());
+    for (logs::LogId log :
+         {logs::LogId::kServerActivity, logs::LogId::kPlayerActivity, logs::LogId::kHelmError}) {
+      bench.logs.Erase(log);
+    }
+    ResetPeakMemory();
+    const double before = StatusMiB("VmRSS");
+    state.ResumeTiming();
+    scan.Run();
+    state.PauseTiming();
+    peak_above = std::max(peak_above, StatusMiB("VmHWM") - before);
+    lines = bench.logs.lines(logs::LogId::kServerActivity).size() +
+            bench.logs.lines(logs::LogId::kHelmError).size();
+    state.ResumeTiming();
+  }
+  state.counters["peak_MiB_above"] = peak_above;
+  state.counters["log_lines"] = static_cast<double>(lines);
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_CheatersLogScanLarge)->Arg(100)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

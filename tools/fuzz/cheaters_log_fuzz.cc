@@ -1,9 +1,11 @@
 // The server's "cheaters.log" as the console's auto-ban scan takes it: any bytes as the log
 // beside the server's configuration, scanned with every kind of cheat switched on over a
 // small player list (one account banned already) and a library that carries out every
-// command. Whatever the log holds, the scan names no character longer than the game allows,
-// keeps every non-empty line in the cumulative log and leaves neither the log nor its aside
-// copy behind.
+// command, read in pieces of 1 to 13 bytes (chosen by the input's length) so that pieces end
+// anywhere in a line. Whatever the log holds, the scan names no character longer than the
+// game allows, keeps every non-empty line in the cumulative log, sums up the lines that name
+// nobody in one HELM error-log line at most, and leaves neither the log nor its aside copy
+// behind.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -70,8 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   helmsman::logs::Logs logs(world->clock, world->locale);
   helmsman::server::CommandChannel channel(world->library, logs, world->status);
-  moderation::CheatersLogScan scan(
-      {world->status, channel, logs, world->list, world->settings, files, [] {}});
+  moderation::CheatersLogParts parts{world->status,   channel, logs, world->list,
+                                     world->settings, files,   [] {}};
+  parts.piece_bytes = 1 + size % 13;
+  moderation::CheatersLogScan scan(parts);
   scan.Run();
 
   const std::string folder = std::string(kRoot) + "/";
@@ -86,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!name || name->size() <= moderation::kMaxCheaterNameLength);
   }
   FUZZ_CHECK(kept == expected);
+  FUZZ_CHECK(logs.lines(helmsman::logs::LogId::kHelmError).size() <= 1);
   FUZZ_CHECK(world->list.Count() == 3);
   return 0;
 }
