@@ -34,6 +34,7 @@ void Logs::Erase(LogId log) {
   LogList& list = At(log);
   list.lines.clear();
   list.selected = -1;
+  ++list.erasures;
   if (observer_) observer_(log, LogChange::kCleared, std::string());
 }
 

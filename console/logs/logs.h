@@ -9,6 +9,7 @@
 #define HELMSMAN_CONSOLE_LOGS_LOGS_H_
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -51,6 +52,9 @@ class Logs {
   const std::vector<std::string>& lines(LogId log) const { return At(log).lines; }
   // The selected row, -1 when nothing is selected.
   int selected(LogId log) const { return At(log).selected; }
+  // How often the log has been emptied: a reader walking its lines by row sees by it that
+  // the rows it has not reached yet are other lines now.
+  uint64_t erasures(LogId log) const { return At(log).erasures; }
 
   void set_observer(LogObserver observer) { observer_ = std::move(observer); }
 
@@ -62,6 +66,7 @@ class Logs {
   struct LogList {
     std::vector<std::string> lines;
     int selected = -1;
+    uint64_t erasures = 0;
   };
   LogList& At(LogId log) { return logs_[static_cast<int>(log)]; }
   const LogList& At(LogId log) const { return logs_[static_cast<int>(log)]; }

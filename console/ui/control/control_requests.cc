@@ -304,12 +304,8 @@ Reply Status(MainWindow& model, ReplyFormat format) {
 
 Reply Logs(MainWindow& model, const Request& request) {
   Reply reply;
-  for (logs::LogId log :
-       {logs::LogId::kServerActivity, logs::LogId::kPlayerActivity, logs::LogId::kHelmError}) {
-    if (request.log && *request.log != log) continue;
-    for (const std::string& line : model.logs().lines(log)) {
-      reply.out += FollowedLine(request, log, line);
-    }
+  LogReply lines(model.logs(), request);
+  while (lines.Next(SIZE_MAX, &reply.out)) {
   }
   return reply;
 }
@@ -616,6 +612,29 @@ Reply Execute(MainWindow& model, const Request& request, bool questions_on_scree
   if (request.verb == "status") return Status(model, request.format);
   if (request.verb == "log") return Logs(model, request);
   return Act(model, request, questions_on_screen);
+}
+
+LogReply::LogReply(const logs::Logs& logs, const Request& request)
+    : logs_(logs), request_(request) {
+  for (logs::LogId log :
+       {logs::LogId::kServerActivity, logs::LogId::kPlayerActivity, logs::LogId::kHelmError}) {
+    if (request.log && *request.log != log) continue;
+    parts_.push_back({log, 0, logs.lines(log).size(), logs.erasures(log)});
+  }
+}
+
+bool LogReply::Next(size_t max_bytes, std::string* out) {
+  const size_t start = out->size();
+  while (part_ < parts_.size() && out->size() - start < max_bytes) {
+    Part& part = parts_[part_];
+    const std::vector<std::string>& lines = logs_.lines(part.log);
+    if (part.next >= part.end || logs_.erasures(part.log) != part.erasures) {
+      ++part_;
+      continue;
+    }
+    *out += FollowedLine(request_, part.log, lines[part.next++]);
+  }
+  return out->size() > start;
 }
 
 std::string FollowedLine(const Request& request, logs::LogId log, const std::string& line) {

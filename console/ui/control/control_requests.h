@@ -62,8 +62,34 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
 bool IsActing(const Request& request);
 
 // Carries out the request on the model. questions_on_screen: the model's frontend shows a
-// window, where the questions of a request without --answer are asked.
+// window, where the questions of a request without --answer are asked. A log request's
+// reply is made whole here; the control socket makes it piece by piece with LogReply.
 Reply Execute(MainWindow& model, const Request& request, bool questions_on_screen);
+
+// The standard output of a log request, made a piece at a time as the client takes it, so
+// that a long log is never copied whole: the lines the logs hold when the request comes, one
+// log after the other (server, player, error), each as FollowedLine gives it. Lines added
+// later are not part of it (a follower gets them as they come); a log emptied meanwhile ends
+// its part there. The logs must outlive the reply.
+class LogReply {
+ public:
+  LogReply(const logs::Logs& logs, const Request& request);
+  // Appends whole lines to *out until it has grown by at least max_bytes or the lines are
+  // all out; false when none was left.
+  bool Next(size_t max_bytes, std::string* out);
+
+ private:
+  struct Part {
+    logs::LogId log;
+    size_t next;        // the row to send next
+    size_t end;         // the rows there were at the request
+    uint64_t erasures;  // the log's erasures then
+  };
+  const logs::Logs& logs_;
+  Request request_;
+  std::vector<Part> parts_;
+  size_t part_ = 0;
+};
 
 // A log line as a following client gets it: text "[Server Activity Log] line" (just the
 // line when one log is followed), JSON {"log":"server","line":"..."}, newline-terminated.

@@ -29,7 +29,9 @@ struct ControlServer::Connection {
   int log_listener = 0;
   Request request;
   std::string outgoing;
-  int64_t since = 0;  // connected (request time-out) or last progress of writing
+  std::unique_ptr<LogReply> log_reply;  // the part of a log reply not made yet
+  std::string held;                     // a follower's new lines, while log_reply lasts
+  int64_t since = 0;                    // connected (request time-out) or last progress of writing
   guint watch = 0;
   bool watching_write = false;
 };
@@ -93,6 +95,7 @@ ControlServer::~ControlServer() {
   for (const auto& [id, connection] : connections_) ids.push_back(id);
   for (int id : ids) {
     Connection& connection = *connections_[id];
+    connection.log_reply.reset();  // the rest of a log reply is not made any more
     if (connection.following) {
       Send(connection, ReplyFrames(FrameKind::kExit, std::to_string(kExitDone)));
     } else if (connection.has_request) {
@@ -171,14 +174,14 @@ void ControlServer::TakeRequest(Connection& connection, const std::string& paylo
     queue_.push_back(connection.id);
     return;
   }
-  reply = Execute(model_, connection.request, questions_on_screen_);
-  if (connection.request.follow) {
-    const int id = connection.id;
-    if (!reply.out.empty()) Send(connection, ReplyFrames(FrameKind::kOut, reply.out));
-    if (connections_.count(id)) StartFollowing(connection, connection.request);
+  if (connection.request.verb != "log") {
+    Answer(connection, Execute(model_, connection.request, questions_on_screen_), true);
     return;
   }
-  Answer(connection, reply, true);
+  connection.log_reply = std::make_unique<LogReply>(model_.logs(), connection.request);
+  connection.close_after_flush = !connection.request.follow;
+  if (connection.request.follow) StartFollowing(connection, connection.request);
+  Flush(connection);
 }
 
 void ControlServer::StartFollowing(Connection& connection, const Request& request) {
@@ -190,13 +193,19 @@ void ControlServer::StartFollowing(Connection& connection, const Request& reques
         if (request.log && *request.log != log) return;
         auto it = connections_.find(id);
         if (it == connections_.end()) return;
-        if (it->second->outgoing.size() > limits_.max_pending_reply_bytes) {
+        Connection& follower = *it->second;
+        if (follower.outgoing.size() + follower.held.size() > limits_.max_pending_reply_bytes) {
           if (notice_)
             notice_("control socket: a log follower that stopped reading was disconnected");
           Close(id);
           return;
         }
-        Send(*it->second, ReplyFrames(FrameKind::kOut, FollowedLine(request, log, line)));
+        const std::string frames = ReplyFrames(FrameKind::kOut, FollowedLine(request, log, line));
+        if (follower.log_reply) {
+          follower.held += frames;  // after the lines it has not been sent yet
+        } else {
+          Send(follower, frames);
+        }
       });
 }
 
@@ -236,7 +245,9 @@ void ControlServer::Send(Connection& connection, const std::string& bytes) {
 
 void ControlServer::Flush(Connection& connection) {
   const int id = connection.id;
-  while (!connection.outgoing.empty()) {
+  for (;;) {
+    MakeMore(connection);
+    if (connection.outgoing.empty()) break;
     size_t written = 0;
     const platform::IoStatus status = connection.socket->Write(connection.outgoing, &written);
     if (status == platform::IoStatus::kClosed) {
@@ -247,11 +258,28 @@ void ControlServer::Flush(Connection& connection) {
     connection.outgoing.erase(0, written);
     connection.since = NowSeconds();
   }
-  if (connection.outgoing.empty() && connection.close_after_flush) {
+  if (connection.outgoing.empty() && !connection.log_reply && connection.close_after_flush) {
     Close(id);
     return;
   }
   Watch(connection, !connection.outgoing.empty());
+}
+
+void ControlServer::MakeMore(Connection& connection) {
+  while (connection.log_reply && connection.outgoing.size() < kReplyPieceBytes) {
+    std::string text;
+    if (connection.log_reply->Next(kReplyPieceBytes, &text)) {
+      connection.outgoing += ReplyFrames(FrameKind::kOut, text);
+      continue;
+    }
+    connection.log_reply.reset();
+    if (connection.following) {
+      connection.outgoing += connection.held;
+      connection.held.clear();
+    } else {
+      connection.outgoing += ReplyFrames(FrameKind::kExit, std::to_string(kExitDone));
+    }
+  }
 }
 
 void ControlServer::Close(int id) {
@@ -261,6 +289,14 @@ void ControlServer::Close(int id) {
   if (connection.watch != 0) g_source_remove(connection.watch);
   if (connection.log_listener != 0) model_.RemoveLogListener(connection.log_listener);
   connections_.erase(it);
+}
+
+size_t ControlServer::held_reply_bytes() const {
+  size_t bytes = 0;
+  for (const auto& [id, connection] : connections_) {
+    bytes += connection->outgoing.size() + connection->held.size();
+  }
+  return bytes;
 }
 
 void ControlServer::Housekeeping() {

@@ -13,6 +13,11 @@
 // request within the request time-out, or has not taken any of its reply for the write
 // time-out, or lets more than the pending bytes pile up (a follower that stopped reading),
 // is disconnected (ConnectionLimits). Nothing a client does can block the console.
+//
+// Replies are written as the socket takes them, never waiting for it. The reply to a log
+// request, however long the logs, is made a piece at a time (LogReply) as the client takes
+// it: the console holds about kReplyPieceBytes of it at a time, and lines a follower gets
+// meanwhile wait behind it.
 #ifndef HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_SERVER_H_
 #define HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_SERVER_H_
 
@@ -31,6 +36,9 @@
 namespace helmsman::ui::control {
 
 // The bounds of one connection (see above).
+// How much of a log reply is made ahead of what the client has taken.
+inline constexpr size_t kReplyPieceBytes = 256 * 1024;
+
 struct ConnectionLimits {
   int request_timeout_seconds = 10;
   int write_timeout_seconds = 10;
@@ -58,8 +66,9 @@ class ControlServer {
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;
 
-  // Connections open now (tests).
+  // Connections open now, and the bytes of replies held for them (tests).
   size_t connections() const { return connections_.size(); }
+  size_t held_reply_bytes() const;
 
  private:
   struct Connection;
@@ -72,7 +81,9 @@ class ControlServer {
   void StartFollowing(Connection& connection, const Request& request);
   void RunQueue();
   void Send(Connection& connection, const std::string& bytes);
+  // Writes what the socket takes now, making more of a log reply as it goes.
   void Flush(Connection& connection);
+  void MakeMore(Connection& connection);
   void Watch(Connection& connection, bool want_write);
   void Close(int id);
   void Housekeeping();

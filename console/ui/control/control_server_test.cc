@@ -182,5 +182,56 @@ TEST_F(ControlServerTest, ClientsThatBreakTheBoundsAreDisconnected) {
   EXPECT_THAT(notices_, ::testing::Contains(HasSubstr("stopped reading was disconnected")));
 }
 
+// The error log's lines as a "log error" reply gives them.
+std::string ReplyOf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// Regression: a log request's reply was made whole inside the event loop and then cut from
+// the front as the socket took it: a long log froze the console for most of a minute.
+TEST_F(ControlServerTest, ALongLogIsMadeAPieceAtATimeAsTheClientTakesIt) {
+  StartServer();
+  const std::string filler(100, 'e');
+  for (int i = 0; i < 50000; ++i) {
+    model_->logs().Append(logs::LogId::kHelmError, ": line " + std::to_string(i) + filler);
+  }
+  const std::string whole = ReplyOf(model_->logs().lines(logs::LogId::kHelmError));
+  Client client(path_, {"text", "log", "error"});
+  RunUntil([] { return false; }, 100);  // the client reads nothing yet
+  EXPECT_LT(server_->held_reply_bytes(), 1u << 20);
+  Finish(client);
+  EXPECT_EQ(client.exit_code(), kExitDone);
+  EXPECT_TRUE(client.out() == whole) << client.out().size() << " bytes of " << whole.size();
+
+  // The log cleared while its reply is on the way: the reply ends there.
+  Client cut(path_, {"text", "log", "error"});
+  RunUntil([] { return false; }, 100);
+  model_->logs().Erase(logs::LogId::kHelmError);
+  model_->logs().Append(logs::LogId::kHelmError, ": after the clearing");
+  Finish(cut);
+  EXPECT_EQ(cut.exit_code(), kExitDone);
+  EXPECT_LT(cut.out().size(), whole.size());
+  EXPECT_EQ(whole.compare(0, cut.out().size(), cut.out()), 0);
+}
+
+TEST_F(ControlServerTest, AFollowerGetsALongLogFirstThenTheNewLines) {
+  StartServer();
+  for (int i = 0; i < 50000; ++i) {
+    model_->logs().Append(logs::LogId::kPlayerActivity,
+                          ": Player Pilot " + std::to_string(i) + " found on the server");
+  }
+  Client follower(path_, {"text", "log", "--follow", "player"});
+  RunUntil([] { return false; }, 100);
+  model_->logs().Append(logs::LogId::kPlayerActivity, ": Player Zed Orrin found on the server");
+  EXPECT_TRUE(RunUntil([&] {
+    follower.Take();
+    return follower.out().find("Zed Orrin") != std::string::npos;
+  }));
+  EXPECT_TRUE(follower.out() == ReplyOf(model_->logs().lines(logs::LogId::kPlayerActivity)));
+  EXPECT_EQ(follower.exit_code(), -1);
+}
+
 }  // namespace
 }  // namespace helmsman::ui::control
