@@ -1,5 +1,7 @@
 #include "console/publishing/statistics_run.h"
 
+#include <algorithm>
+
 #include "console/settings/text_lines.h"
 #include "platform/process.h"
 
@@ -51,14 +53,30 @@ std::vector<std::string> BatchLines(const settings::Settings& s,
 std::vector<std::string> ShellLines(const settings::Settings& s,
                                     const std::string& program_folder) {
   const std::string middle = ShellQuote(platform::JoinPath(program_folder, kStatisticsOutputName));
-  const std::string partial = ShellQuote(s.txtQVStatOutputPath + kPartialPageSuffix);
+  const std::string bound = "timeout -k " + std::to_string(kStepKillGraceSeconds) + " " +
+                            std::to_string(std::max(1, s.vscStatsGenerationInterval) * 60) + " ";
+  // The mode a file made by ">" gets (0666 less the umask): mktemp makes its file 0600.
+  const std::string new_file_mode = "\"$(printf %o $((0666 & ~0$(umask))))\"";
   return {
-      ShellQuote(s.txtQVStatExePath) + QVStatOptions(s, ScriptForm::kPosixShell) + " >" + middle +
-          " || exit 1",
-      "cat " + ShellQuote(s.txtQVStatHeaderPath) + " " + middle + " " +
-          ShellQuote(s.txtQVStatFooterPath) + " >" + partial + " && mv -f " + partial + " " +
-          ShellQuote(s.txtQVStatOutputPath),
+      bound + ShellQuote(s.txtQVStatExePath) + QVStatOptions(s, ScriptForm::kPosixShell) + " >" +
+          middle + " || exit 1",
+      "part=$(mktemp " + ShellQuote(s.txtQVStatOutputPath + kPartialPageTemplate) + ") || exit 1",
+      bound + "cat " + ShellQuote(s.txtQVStatHeaderPath) + " " + middle + " " +
+          ShellQuote(s.txtQVStatFooterPath) + " >\"$part\" && chmod " + new_file_mode +
+          " \"$part\" && mv -f \"$part\" " + ShellQuote(s.txtQVStatOutputPath) +
+          " || { rm -f \"$part\"; exit 1; }",
   };
+}
+
+// The header or footer is read as the player pages read theirs: only a regular file, and
+// not one too large for a page. False and *error when it is refused.
+bool IsTemplateFile(platform::FileSystem& files, const std::string& path, std::string* error) {
+  if (files.FileSize(path) > kMaxTemplateBytes) {
+    *error = path + " is larger than " + std::to_string(kMaxTemplateBytes) + " bytes";
+    return false;
+  }
+  std::string text;
+  return files.ReadFile(path, &text, error);
 }
 
 }  // namespace
@@ -102,11 +120,16 @@ void RunStatistics(PublishingServices& services, const settings::Settings& s, Sc
     services.status.Set(kQVStatMissingFilesStatus);
     return;
   }
+  std::string error;
+  if (!IsTemplateFile(files, s.txtQVStatHeaderPath, &error) ||
+      !IsTemplateFile(files, s.txtQVStatFooterPath, &error)) {
+    services.logs.Append(logs::LogId::kHelmError, ": QVStat is not run - " + error);
+    return;
+  }
   services.status.Set(kRunningQVStatStatus);
   services.logs.Append(logs::LogId::kServerActivity, kQVStatExecutedLog);
   std::vector<std::string> lines = StatisticsScriptLines(s, services.program_folder, form);
   std::string follow_up;
-  std::string error;
   if (!s.txtPostStatsGenerationScriptFile.empty() &&
       files.FileExists(s.txtPostStatsGenerationScriptFile) &&
       files.ReadFile(s.txtPostStatsGenerationScriptFile, &follow_up, &error)) {

@@ -7,14 +7,22 @@
 // The schedule (counter, label, "Generate Now") is the main event timer's; this is the run
 // itself, once the counter came due.
 //
+// The header and footer are taken only when they are regular files (as the player pages
+// take theirs): a named pipe or a device would leave the script waiting for ever. Anything
+// else is refused before the script is written, with a HELM error-log line.
+//
 // The script has two forms with the same steps:
 //   batch (Windows): "@" + executable + options + ">" + short program folder +
 //     "\QVStatMiddle.txt", then "@copy /B " + short header + "+" + short program folder +
 //     "\QVStatMiddle.txt+" + short footer + " " + output path.
 //   POSIX shell (run with /bin/sh): the same steps with every path in single quotes, so that
-//     no path is split or expanded; the tool's failure ends the script before the page is
-//     touched, and the page is built in a temporary file beside it and renamed over it, so
-//     a web server never serves half a page.
+//     no path is split or expanded. The tool's run and the page's assembly are each bounded
+//     by `timeout` to the statistics interval (the next run is due then), and the tool's
+//     failure ends the script before the page is touched. The page is built in a temporary
+//     file that `mktemp` creates beside it, exclusively and under a name nobody can guess (so
+//     that a link planted beside the page cannot redirect the write), given the mode a new
+//     file gets, and renamed over the page, so a web server never serves half a page; when
+//     that fails the temporary file is removed and the script ends.
 #ifndef HELMSMAN_CONSOLE_PUBLISHING_STATISTICS_RUN_H_
 #define HELMSMAN_CONSOLE_PUBLISHING_STATISTICS_RUN_H_
 
@@ -34,8 +42,10 @@ inline constexpr char kQVStatMissingFilesStatus[] = "Missing files for QVStat!";
 inline constexpr char kRunningQVStatStatus[] = "Running QVStat....";
 inline constexpr char kQVStatExecutedLog[] = ": QVStat executed";
 inline constexpr char kQVStatExecutedStatus[] = "QVStat executed";
-// The temporary page the POSIX script builds beside the output before renaming it.
-inline constexpr char kPartialPageSuffix[] = ".part";
+// The temporary page of the POSIX script: the page's name, a dot and mktemp's random part.
+inline constexpr char kPartialPageTemplate[] = ".XXXXXX";
+// A step that outlives its bound is sent SIGTERM, and SIGKILL this long after.
+inline constexpr int kStepKillGraceSeconds = 10;
 
 enum class ScriptForm { kBatch, kPosixShell };
 #ifdef _WIN32
@@ -57,9 +67,10 @@ std::vector<std::string> StatisticsScriptLines(const settings::Settings& setting
                                                const std::string& program_folder, ScriptForm form);
 
 // One run: checks the paths (executable, header and footer exist, output path not empty),
-// writes the script with the post-generation script's lines appended, and starts it. A
-// failed check gives the HELM error-log line and status of kQVStatMissingFiles*; a script
-// that cannot be written or started is named in the HELM error log.
+// refuses a header or footer that is no regular file, writes the script with the
+// post-generation script's lines appended, and starts it. A failed check of the paths gives
+// the HELM error-log line and status of kQVStatMissingFiles*; a refused header or footer, and
+// a script that cannot be written or started, are named in the HELM error log.
 void RunStatistics(PublishingServices& services, const settings::Settings& settings,
                    ScriptForm form = kNativeScriptForm);
 

@@ -2,9 +2,11 @@
 
 #include <errno.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -44,6 +46,13 @@ class StatisticsRunTest : public ::testing::Test {
     world_.files.ReadFile(path, &text, nullptr);
     return text;
   }
+  // Waits (at most 20 s) for a file a detached script writes last.
+  void WaitFor(const std::string& path) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!world_.files.FileExists(path) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
   void CheckAll() {
     s_.chkQVStatShowTopNPlayers = s_.chkQVStatShowPlayersAtRankN = 1;
     s_.chkQVStatShowPlayersPlayedWithinNDays = s_.chkQVStatHighlightPlayersWithinLastNHours = 1;
@@ -77,20 +86,24 @@ TEST_F(StatisticsRunTest, BatchFormIsTheToolsOriginalCommandLineAndCopy) {
                 middle);
 }
 
-TEST_F(StatisticsRunTest, ShellFormQuotesEveryPathAndReplacesThePageWhole) {
+TEST_F(StatisticsRunTest, ShellFormQuotesEveryPathBoundsEachStepAndReplacesThePageWhole) {
   s_.txtQVStatExePath = "/opt/it's here/qvstat";
   s_.txtQVStatOutputPath = "/www/$HOME/stats.html";
   s_.chkQVStatShowPlayersAtRankN = 1;
   s_.vscQVStatShowPlayersAtRankN = 12;
   s_.chkQVStatShowPlayerPOS = 1;
+  s_.vscStatsGenerationInterval = 5;
   const std::string middle =
       "'" + platform::JoinPath(world_.program_folder, "QVStatMiddle.txt") + "'";
   EXPECT_EQ(
       StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kPosixShell),
-      (Strings{"'/opt/it'\\''s here/qvstat' -rank 12 -pos >" + middle + " || exit 1",
-               "cat '" + s_.txtQVStatHeaderPath + "' " + middle + " '" + s_.txtQVStatFooterPath +
-                   "' >'/www/$HOME/stats.html.part' && mv -f '/www/$HOME/stats.html.part' "
-                   "'/www/$HOME/stats.html'"}));
+      (Strings{
+          "timeout -k 10 300 '/opt/it'\\''s here/qvstat' -rank 12 -pos >" + middle + " || exit 1",
+          "part=$(mktemp '/www/$HOME/stats.html.XXXXXX') || exit 1",
+          "timeout -k 10 300 cat '" + s_.txtQVStatHeaderPath + "' " + middle + " '" +
+              s_.txtQVStatFooterPath +
+              "' >\"$part\" && chmod \"$(printf %o $((0666 & ~0$(umask))))\" \"$part\" && "
+              "mv -f \"$part\" '/www/$HOME/stats.html' || { rm -f \"$part\"; exit 1; }"}));
 }
 
 TEST_F(StatisticsRunTest, MissingPathsStopTheRunWithTheirLogLine) {
@@ -116,8 +129,12 @@ TEST_F(StatisticsRunTest, RunWritesTheScriptWithTheFollowUpLinesAndStartsIt) {
   std::vector<std::string> statuses;
   status_.set_observer([&](const std::string& text) { statuses.push_back(text); });
   RunStatistics(services_, s_, ScriptForm::kPosixShell);
-  const Strings lines = StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kPosixShell);
-  EXPECT_EQ(Read(Path("QVStatUpdate.cmd")), lines[0] + "\n" + lines[1] + "\necho one\necho two\n");
+  std::string script;
+  for (const std::string& line :
+       StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kPosixShell)) {
+    script += line + "\n";
+  }
+  EXPECT_EQ(Read(Path("QVStatUpdate.cmd")), script + "echo one\necho two\n");
   EXPECT_EQ(started_, Strings{Path("QVStatUpdate.cmd") + " in " + world_.program_folder});
   EXPECT_EQ(statuses, (Strings{kRunningQVStatStatus, kQVStatExecutedStatus}));
   EXPECT_EQ(Messages(world_.Activity()), Strings{kQVStatExecutedLog});
@@ -130,24 +147,76 @@ TEST_F(StatisticsRunTest, RunWritesTheScriptWithTheFollowUpLinesAndStartsIt) {
   EXPECT_TRUE(world_.Errors().empty());
 }
 
+// The program folder's entries, sorted.
+Strings Entries(const std::string& folder) {
+  Strings names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 // The generated script run for real by /bin/sh, started detached: the page is the header,
-// the tool's output and the footer, and the console is left with no child to reap.
+// the tool's output and the footer, made with the mode a new file gets, with no temporary
+// file left beside it, and the console is left with no child to reap.
 TEST_F(StatisticsRunTest, GeneratedScriptProducesThePageDetached) {
   s_.txtPostStatsGenerationScriptFile =
       Write("after.cmd", "echo done > '" + Path("after.txt") + "'\n");
   services_.start_script = platform::StartScriptDetached;
   RunStatistics(services_, s_);
   ASSERT_TRUE(world_.Errors().empty()) << world_.Errors()[0];
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!world_.files.FileExists(Path("after.txt")) &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  WaitFor(Path("after.txt"));
   EXPECT_EQ(Read(Path("stats.html")), "<TABLE>\n<TR><TD>row</TD></TR>\n</TABLE>\n");
-  EXPECT_FALSE(world_.files.FileExists(Path("stats.html.part")));
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(std::filesystem::status(Path("stats.html")).permissions(),
+            static_cast<std::filesystem::perms>(0666 & ~mask));
+  EXPECT_EQ(Entries(world_.program_folder),
+            (Strings{"QVStatMiddle.txt", "QVStatUpdate.cmd", "after.cmd", "after.txt", "foot.htt",
+                     "head.htt", "qvstat.exe", "stats.html"}));
   errno = 0;
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
+}
+
+// Regression: the script built the page in "<page>.part", a name anyone could know in
+// advance, so a link planted there had the page written into the file it pointed at, and
+// then the link itself renamed over the page.
+TEST_F(StatisticsRunTest, ALinkPlantedBesideThePageDoesNotRedirectIt) {
+  const std::string victim = Write("victim.txt", "not to be touched\n");
+  std::filesystem::create_symlink(victim, Path("stats.html.part"));
+  s_.txtPostStatsGenerationScriptFile =
+      Write("after.cmd", "echo done > '" + Path("after.txt") + "'\n");
+  services_.start_script = platform::StartScriptDetached;
+  RunStatistics(services_, s_);
+  WaitFor(Path("after.txt"));
+  EXPECT_EQ(Read(victim), "not to be touched\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(Path("stats.html")));
+  EXPECT_EQ(Read(Path("stats.html")), "<TABLE>\n<TR><TD>row</TD></TR>\n</TABLE>\n");
+}
+
+// Regression: a named pipe as the header or footer left a /bin/sh and its cat waiting on it
+// for good at every run. What is no regular file is refused before the script is written.
+TEST_F(StatisticsRunTest, AHeaderOrFooterThatIsNoFileIsRefusedBeforeTheScriptIsWritten) {
+  const std::string pipe = Path("pipe.htt");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", Path("zero.htt"));
+  const std::pair<std::string settings::Settings::*, std::string> refused[] = {
+      {&settings::Settings::txtQVStatHeaderPath, pipe},
+      {&settings::Settings::txtQVStatFooterPath, pipe},
+      {&settings::Settings::txtQVStatFooterPath, Path("zero.htt")}};
+  Strings expected;
+  for (const auto& [field, path] : refused) {
+    settings::Settings broken = s_;
+    broken.*field = path;
+    RunStatistics(services_, broken, ScriptForm::kPosixShell);
+    expected.push_back(": QVStat is not run - cannot read " + path + ": not a regular file");
+  }
+  EXPECT_EQ(Messages(world_.Errors()), expected);
+  EXPECT_TRUE(world_.Activity().empty());
+  EXPECT_EQ(started_, Strings{});
+  EXPECT_FALSE(world_.files.FileExists(Path("QVStatUpdate.cmd")));
 }
 
 TEST_F(StatisticsRunTest, ToolThatFailsLeavesThePageBefore) {
