@@ -3,8 +3,12 @@
 // maintenance cycle with restart warns at 5 minutes, 1 minute and the moment (the countdown
 // moved through the timer's counters, not waited for), stops the server, prunes and starts
 // it again with the counters set; manual pruning removes an empty folder and keeps a banned
-// one.
+// one. Links in the account root to folders outside it change nothing there, through the
+// six pruning buttons, the cycle or qvstat; a cycle with the account root moved away keeps
+// every record.
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 
 #include "console/banners/banners.h"
 #include "console/logs/regional_checks.h"
@@ -30,6 +34,32 @@ class BannersMaintenanceEndToEndTest : public ConsoleFixture {
     controls().Fire(box, ui::ControlEvent::kChange);
   }
   std::string ChatLog() { return ServerFile("chat.log"); }
+  std::string Root() {
+    return fs::path(window_->players().At(0)->account_folder).parent_path().string();
+  }
+  // The maintenance cycle now, its moment reached through the counters; with restart, the
+  // server is stopped before and started after.
+  void RunCycleNow(bool restart) {
+    settings::Settings& s = window_->settings();
+    s.chkEnableAutomatedMaintenance = 1;
+    s.chkRestartQVServer = restart ? 1 : 0;
+    s.chkDeleteNonBannedInactivePlayers = 1;
+    s.chkDeleteNonBannedUninterestedPlayers = 1;
+    s.chkDeleteNonBannedEmptyPlayerFolders = 1;
+    window_->timer().counters().maintenance = s.vscAutoMaintenanceInterval * 3600;
+    Tick();
+  }
+  // Every file under folder with its bytes, to compare before and after.
+  static std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      if (!entry.is_regular_file()) continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      files[entry.path().string()] =
+          std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return files;
+  }
   size_t Count(const std::string& text, const std::string& what) {
     size_t count = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
@@ -152,6 +182,83 @@ TEST_F(BannersMaintenanceEndToEndTest, ManualPruningRemovesAnEmptyFolderAndKeeps
   EXPECT_TRUE(fs::exists(root + "/zz_banned/banned"));
   EXPECT_EQ(frontend_.shown().back(), "message [Helmsman] Deleted 1 empty player folders.");
   EXPECT_EQ(window_->players().Count(), 6);
+}
+
+// Folders outside the account root, reached by links in it: one with an ancient character,
+// one with only a name and a ban marker. Nothing there changes, whatever prunes.
+TEST_F(BannersMaintenanceEndToEndTest, LinksOutOfTheAccountRootChangeNothingOutside) {
+  StartWithSixCharacters();
+  const std::string root = Root();
+  const std::string outside = fs::path(server_).parent_path().string() + "/outside";
+  fs::create_directories(outside + "/old");
+  fs::create_directories(outside + "/empty");
+  const players::PlayerRecord& first = *window_->players().At(0);
+  fs::copy_file(first.account_folder + "/" + first.file_name, outside + "/old/Ancient.qv");
+  std::ofstream(outside + "/old/name") << "ancient";
+  std::ofstream(outside + "/empty/name") << "nobody";
+  std::ofstream(outside + "/empty/banned") << "\n";
+  fs::create_directory_symlink(outside + "/old", root + "/zz_linked");
+  fs::create_directory_symlink(outside + "/empty", root + "/zz_linked_empty");
+  const auto before = Snapshot(outside);
+
+  frontend_.QueueAnswer(true);
+  controls().Fire("cmdUpdateAllPlayerInformation", ui::ControlEvent::kClick);
+  EXPECT_EQ(window_->players().Count(), 6);
+  window_->settings().vscDaysInactive = 5;
+  for (const char* button : {"cmdDeleteEmptyPlayerFolders", "cmdDeleteNonBannedEmptyPlayerFolders",
+                             "cmdDeleteNonBannedInactivePlayers", "cmdDeleteInactivePlayers",
+                             "cmdDeleteUninterestedPlayers",
+                             "cmdDeleteNonBannedUninterestedPlayers"}) {
+    frontend_.QueueAnswer(true);
+    controls().Fire(button, ui::ControlEvent::kClick);
+  }
+  EXPECT_EQ(window_->players().Count(), 0);
+  RunCycleNow(true);
+  EXPECT_TRUE(Logged(logs::LogId::kServerActivity,
+                     ": MAINTENANCE: QVServer.exe started after maintenance"));
+  EXPECT_EQ(Snapshot(outside), before);
+  EXPECT_TRUE(fs::is_symlink(root + "/zz_linked"));
+  EXPECT_TRUE(fs::is_symlink(root + "/zz_linked_empty"));
+  EXPECT_EQ(window_->players().Count(), 0);
+  size_t reports = 0;
+  for (const std::string& message : Messages(logs::LogId::kHelmError)) {
+    if (message.find(" is a link; a link in the account root is never read") != std::string::npos) {
+      ++reports;
+    }
+  }
+  EXPECT_EQ(reports, 2u);  // once each, however often they were met
+
+  // qvstat passes over both links, and nothing outside gets a row.
+  const std::string out = program_ + "/qvstat.out";
+  const std::string command = std::string(kBinDir) + "/qvstat --root '" + root +
+                              "' --gamedata '" + program_ + "' >'" + out + "' 2>'" + out +
+                              ".err'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream err(out + ".err");
+  const std::string warnings((std::istreambuf_iterator<char>(err)),
+                             std::istreambuf_iterator<char>());
+  EXPECT_NE(warnings.find("skipped " + root + "/zz_linked: a link, never followed"),
+            std::string::npos)
+      << warnings;
+  EXPECT_EQ(Snapshot(outside), before);
+}
+
+// The account root moved away (an unmounted share) while maintenance runs: every file
+// looks gone, and still the list keeps every record, with its ban end and reason.
+TEST_F(BannersMaintenanceEndToEndTest, ACycleWithTheAccountRootMovedAwayKeepsEveryRecord) {
+  StartWithSixCharacters();
+  window_->players().At(2)->ban_reason = "Rammed the station";
+  const std::string root = Root();
+  fs::rename(root, root + ".away");
+  window_->settings().vscDaysInactive = 600;  // nobody is inactive: only missing files count
+  RunCycleNow(false);  // the server keeps running on its folder meanwhile
+  fs::rename(root + ".away", root);
+  EXPECT_EQ(window_->players().Count(), 6);
+  EXPECT_EQ(window_->players().At(2)->ban_reason, "Rammed the station");
+  EXPECT_TRUE(Logged(logs::LogId::kHelmError,
+                     ": MAINTENANCE: The account folders in " + root +
+                         " cannot be read; no player was removed from the list as missing"));
+  EXPECT_FALSE(fs::exists(program_ + "/playersremovedlogfile.log"));
 }
 
 }  // namespace
