@@ -3,6 +3,8 @@
 // documents folder, the regional texts, the clock, libraries loaded by file name, program
 // starts with their current folder, detached scripts and the console's control events.
 // Prints one line per failed expectation and exits 1 when there was any.
+#include <windows.h>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -72,12 +74,55 @@ void Files(const std::string& dir) {
   EXPECT(fs.CopyFile(ini, platform::JoinPath(dir, "c.qv"), &error), error);
   EXPECT(fs.FileExists(ini) && fs.FileExists(platform::JoinPath(dir, "c.qv")), "");
 
+  // The temporary file of a durable write is made anew (CREATE_NEW) under a random name: a
+  // file waiting at the name of earlier versions is neither written nor replaced.
+  const std::string planted = ini + ".new" + std::to_string(::GetCurrentProcessId());
+  EXPECT(fs.WriteFile(planted, "planted", &error), error);
+  EXPECT(fs.WriteFileDurably(ini, "x", &error), error);
+  EXPECT(fs.ReadFile(planted, &data, &error) && data == "planted", data);
+  EXPECT(fs.RemoveFile(planted), "");
+
   // What an interrupted durable write leaves is found by its name, and nothing else.
   EXPECT(fs.WriteFile(ini + ".new4242", "half", &error), error);
+  EXPECT(fs.WriteFile(ini + ".new77.0fa9", "half", &error), error);
   EXPECT(fs.WriteFile(ini + ".newer", "keep", &error), error);
   auto removed = platform::RemoveDurableWriteLeftovers(fs, dir, {"a.ini"});
-  EXPECT(removed.size() == 1 && removed[0] == "a.ini.new4242", "");
+  EXPECT(removed.size() == 2 && removed[0] == "a.ini.new4242" && removed[1] == "a.ini.new77.0fa9",
+         std::to_string(removed.size()));
   EXPECT(fs.FileExists(ini + ".newer"), "");
+
+  // Removal inside a folder: a file of its own goes; a folder, a name that leaves the folder
+  // and a missing file are refused, with nothing removed.
+  const std::string account = platform::JoinPath(dir, "account");
+  EXPECT(fs.MakeDirectory(account) && fs.MakeDirectory(platform::JoinPath(account, "sub")), "");
+  EXPECT(fs.WriteFile(platform::JoinPath(account, "name"), "x", &error), error);
+  EXPECT(fs.RemoveFileInFolder(account, "name", &error), error);
+  EXPECT(!fs.FileExists(platform::JoinPath(account, "name")), "");
+  EXPECT(!fs.RemoveFileInFolder(account, "sub", &error), "a folder");
+  EXPECT(!fs.RemoveFileInFolder(account, "..\\c.qv", &error), "a name outside");
+  EXPECT(fs.FileExists(platform::JoinPath(dir, "c.qv")), "");
+  EXPECT(!fs.RemoveFileInFolder(account, "missing", &error), "a missing file");
+  // A directory link in the folder's place, where this Wine can make one: listed as a link,
+  // never as a folder, and never removed through.
+  const std::string link = platform::JoinPath(dir, "linked");
+  if (::CreateSymbolicLinkA(link.c_str(), account.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+    EXPECT(fs.IsLink(link), "");
+    EXPECT(fs.WriteFile(platform::JoinPath(account, "keep"), "x", &error), error);
+    EXPECT(!fs.RemoveFileInFolder(link, "keep", &error), "through a link");
+    EXPECT(fs.FileExists(platform::JoinPath(account, "keep")), "");
+    EXPECT(fs.ListDirectory(dir, &entries), "");
+    for (const auto& e : entries) {
+      if (e.name == "linked") EXPECT(e.is_link && !e.is_directory, "");
+    }
+    ::RemoveDirectoryA(link.c_str());
+    fs.RemoveFile(platform::JoinPath(account, "keep"));
+  } else {
+    std::printf("platform: note: this Wine makes no directory links (error %lu)\n",
+                static_cast<unsigned long>(::GetLastError()));
+  }
+  EXPECT(fs.RemoveEmptyDirectory(platform::JoinPath(account, "sub")) &&
+             fs.RemoveEmptyDirectory(account),
+         "");
 
   EXPECT(fs.RemoveFile(ini) && !fs.FileExists(ini), "");
   EXPECT(fs.RemoveEmptyDirectory(platform::JoinPath(dir, "Zeta")), "");
