@@ -228,8 +228,13 @@ class Win32FileSystem : public FileSystem {
     return Attributes(path, &data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   }
   bool IsLink(const std::string& path) override {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    return Attributes(path, &data) && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    // The entry's own attributes, as the folder listing gives them: the attribute call may
+    // answer for what a link leads to.
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    ::FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   }
   int64_t FileSize(const std::string& path) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
