@@ -7,6 +7,7 @@
 #include "console/moderation/operator_actions.h"
 #include "console/players/player_screen_lists.h"
 #include "console/server/supervision.h"
+#include "console/settings/text_lines.h"
 
 namespace helmsman::moderation {
 
@@ -155,14 +156,8 @@ bool PendingEditUnbans::Load(std::string* error) {
   if (!files_.FileExists(path_) && !files_.DirectoryExists(path_)) return true;
   std::string data;
   if (!files_.ReadFile(path_, &data, error)) return false;
-  size_t begin = 0;
-  while (begin < data.size()) {
-    size_t end = data.find('\n', begin);
-    if (end == std::string::npos) end = data.size();
-    std::string name = data.substr(begin, end - begin);
-    if (!name.empty() && name.back() == '\r') name.pop_back();
-    if (!name.empty() && !Contains(name)) names_.push_back(name);
-    begin = end + 1;
+  for (std::string& name : settings::SplitLines(data)) {
+    if (!name.empty() && !Contains(name)) names_.push_back(std::move(name));
   }
   return true;
 }
