@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace helmsman::players {
@@ -97,7 +96,13 @@ double ReadNumber(std::string_view text) {
       digits();
     }
   }
-  double value = std::strtod(number.c_str(), nullptr);
+  // from_chars reads the game's own form whatever the process locale says ("0.5", never "0,5");
+  // it takes no plus sign, and a number out of range leaves the value at 0.
+  const char* first = number.data();
+  const char* last = first + number.size();
+  if (first < last && *first == '+') ++first;
+  double value = 0;
+  std::from_chars(first, last, value);
   return std::isfinite(value) ? value : 0;
 }
 
@@ -108,8 +113,9 @@ std::string NumberText(double number) {
     auto [end, ec] = std::to_chars(text, text + sizeof text, static_cast<int64_t>(number));
     return ec == std::errc() ? std::string(text, end) : std::string("0");
   }
-  std::snprintf(text, sizeof text, "%.15g", number);
-  return text;
+  // Fifteen significant digits, as %.15g gives them in the C locale.
+  auto [end, ec] = std::to_chars(text, text + sizeof text, number, std::chars_format::general, 15);
+  return ec == std::errc() ? std::string(text, end) : std::string("0");
 }
 
 std::string HexErrorNumber(int32_t number) {
