@@ -24,8 +24,10 @@ constexpr char kCommaLocale[] = "de_DE.UTF-8";
 class CommaLocaleTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    OffscreenApplication::Stop();  // a new application reads the environment again
+    // What QApplication does at start-up on an operator's desktop; done here as well, since
+    // another suite's application may still be alive.
     qputenv("LC_ALL", kCommaLocale);
+    std::setlocale(LC_ALL, "");
     OffscreenApplication::Start();
   }
   static void TearDownTestSuite() {
