@@ -27,6 +27,7 @@ class FolderFaults : public platform::ForwardingFileSystem {
   explicit FolderFaults(platform::FileSystem& target) : platform::ForwardingFileSystem(target) {}
   std::string stuck_name_file_in;  // its "name" file stays after every removal
   std::string unremovable_folder;  // RemoveEmptyDirectory fails
+  std::string undeletable_file;    // RemoveFileInFolder of a file of this name fails
   // Swapped for a link to swap_target right after the console has looked into it (listed
   // it, or asked whether a file in it exists), before it deletes anything there.
   std::string swap_folder;
@@ -48,6 +49,14 @@ class FolderFaults : public platform::ForwardingFileSystem {
     std::filesystem::rename(swap_folder, swap_folder + ".moved");
     std::filesystem::create_directory_symlink(swap_target, swap_folder);
     swap_folder.clear();
+  }
+  bool RemoveFileInFolder(const std::string& folder, const std::string& name,
+                          std::string* error) override {
+    if (name == undeletable_file) {
+      *error = "Permission denied";
+      return false;
+    }
+    return ForwardingFileSystem::RemoveFileInFolder(folder, name, error);
   }
   bool RemoveEmptyDirectory(const std::string& path) override {
     if (path == unremovable_folder) return false;
@@ -173,6 +182,24 @@ TEST_F(PruningTest, NonBannedKindKeepsBannedAccountsAndOnlinePlayersAreNeverDele
   EXPECT_THAT(Activity(), Contains(": Delete Non-Banned Inactive Players deleted 1 players"));
   EXPECT_THAT(Activity(),
               Contains(": Delete Non-Banned Inactive Players kept 1 players who are online now"));
+}
+
+// A character file that stays would bring its character back at the next refresh: its
+// record stays too, with no "deleted" line, and the HELM error log says why.
+TEST_F(PruningTest, ACharacterFileThatCannotBeDeletedKeepsItsRecord) {
+  const std::string stuck = AddCharacter("acct1", "Orin", "01/16/2025 1:00:00 AM");
+  AddCharacter("acct2", "Tamsin", "01/02/2025 3:00:00 PM");
+  faults_.undeletable_file = "Orin.qv";
+  Click("cmdDeleteInactivePlayers");
+  EXPECT_THAT(Names(), ElementsAre("Orin"));
+  EXPECT_TRUE(Exists(stuck));
+  EXPECT_THAT(Activity(), ElementsAre(::testing::HasSubstr("began maintenance process"),
+                                      ::testing::HasSubstr("deleted player Tamsin"),
+                                      ": Delete Inactive Players deleted 1 players"));
+  ASSERT_EQ(world_.Errors().size(), 1u);
+  EXPECT_THAT(world_.Errors()[0],
+              ::testing::EndsWith(": Could not delete the character file " + stuck +
+                          " (Permission denied), player Orin was kept"));
 }
 
 TEST_F(PruningTest, UnreadableLastSavedNeverMakesACandidate) {
@@ -319,11 +346,13 @@ TEST_F(PruningTest, UninterestedGoByMinutesAndNewPlayersAfterALookAtTheirFile) {
 TEST_F(PruningTest, WrongRegionalSettingStopsBeforeTheQuestion) {
   AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");
   world_.settings.optRegionalDateSetting = -1;
+  controls_.Select("tabsConfiguration", 2);  // "Player Enforcement"
   controls_.Fire("cmdDeleteInactivePlayers", ui::ControlEvent::kClick);
   EXPECT_THAT(frontend_.shown(),
               ElementsAre("message [Helmsman] Date configuration is incorrect.  Current system "
                           "date is 06/01/2025. Verify your settings in the configuration tab."));
   EXPECT_EQ(controls_.Get("SSTab1").selected(), 5);
+  EXPECT_EQ(controls_.Get("tabsConfiguration").selected(), 0);  // the date and time options
   world_.settings.optRegionalTimeSetting = 1;  // the system shows "2:05:09 PM"
   controls_.Fire("cmdDeleteUninterestedPlayers", ui::ControlEvent::kClick);
   EXPECT_EQ(frontend_.shown().back(),
@@ -407,6 +436,14 @@ class ManyFolders : public platform::ForwardingFileSystem {
     if (path != root_) return true;
     for (int i = 0; i < 10000; ++i) entries->push_back({"a" + std::to_string(10000 + i), true});
     return true;
+  }
+  bool RemoveFileInFolder(const std::string& folder, const std::string& name,
+                          std::string* error) override {
+    if (name == undeletable_file) {
+      *error = "Permission denied";
+      return false;
+    }
+    return ForwardingFileSystem::RemoveFileInFolder(folder, name, error);
   }
   bool RemoveEmptyDirectory(const std::string& path) override {
     removed.push_back(path);

@@ -48,10 +48,10 @@ const ControlSpec kPlainControls[] = {
     {"lblAutoUpdateInterval", K::kLabel, "AutoUpdate Interval (seconds): 5", ""},
     {"lblAutoUpdateTimeLeft", K::kLabel, "", ""},
     {"fraKickOptions", K::kFrame, "Fenwick's variable credit and location kicks", ""},
-    {"chkFineKickedPlayers", K::kCheckBox, "Fine kicked players (credits)", ""},
-    {"chkSendKickedPlayersToBase", K::kCheckBox, "Send kicked players to base", ""},
+    {"chkFineKickedPlayers", K::kCheckBox, "Fine kicked players (credits):", ""},
+    {"chkSendKickedPlayersToBase", K::kCheckBox, "Send kicked players to base:", ""},
     {"fraKickNotice", K::kFrame, "Universe kick notification", ""},
-    {"chkEnableKickChatNotice", K::kCheckBox, "Announce kicks to the universe", ""},
+    {"chkEnableKickChatNotice", K::kCheckBox, "Notify Universe Of Kick:", ""},
     {"lblKickMessagePart1", K::kLabel, "Player is being kicked", ""},
     {"txtKickMessagePart2", K::kText, "because they're ugly!", ""},
     {"fraChatWithUniverse", K::kFrame, "Chat With Universe", ""},
@@ -97,9 +97,9 @@ const ControlSpec kPlainControls[] = {
     {"optBanDuration_0", K::kOption, "Indefinitely", ""},
     {"optBanDuration_1", K::kOption, "Until:", ""},
     {"calBanUntilDate", K::kCalendar, "", ""},
-    {"cmbBanUntilTime", K::kComboBox, "", ""},
+    {"cmbBanUntilTime", K::kComboBox, "", "Time to automatically unban player"},
     {"lblBanReason", K::kLabel, "For Reason", ""},
-    {"txtBanReason", K::kText, "", ""},
+    {"txtBanReason", K::kText, "", "Reason for which the player is banned"},
     {"cmdSetUnbanTime", K::kButton, "Set Unban Time", ""},
     {"cmdSetBanReason", K::kButton, "Set Ban Reason", ""},
     {"lblPlayerBannedUntil", K::kLabel, "", ""},
@@ -112,6 +112,9 @@ const ControlSpec kPlainControls[] = {
     {"lblTimeToNextTimedBanner", K::kLabel, "", ""},
     {"cmdDisplayTimedBannerNow", K::kButton, "Display Now",
      "Display the next available banner now"},
+    {"lblNewPlayerBannerPart1", K::kLabel, "New player [playername], ", ""},
+    {"fraMaintenanceShutdownWarningBanners", K::kFrame,
+     "Server Maintenance Shutdown Warning Banners (if set to shut down QVServer) ", ""},
     {"cmdSaveBannerConfigurationToFile", K::kButton, "Save Banner Configuration", ""},
     // "Web Output".
     {"lblStatsGenerationInterval", K::kLabel, "Stats generation interval (minutes): 30", ""},
@@ -132,7 +135,8 @@ const ControlSpec kPlainControls[] = {
     {"cmdSetBannedPlayersWebOutputFilePath", K::kButton, "...", ""},
     {"cmdSetBannedPlayersWebOutputPostGenerationScript", K::kButton, "...", ""},
     {"cmdSaveWebOutputConfiguration", K::kButton, "Save Web Output Configuration", ""},
-    // "Configuration".
+    // "Configuration": an inner tab strip like the main one.
+    {"tabsConfiguration", K::kComboBox, "", ""},
     {"lblQVAdminRestartNote", K::kLabel,
      "Must restart program for changes to QVAdmin DLL settings to take effect!", ""},
     {"lblServerCheckInterval", K::kLabel, "Every 5 Seconds", ""},
@@ -326,6 +330,12 @@ void AddMainWindowControls(Controls& controls, settings::Settings& settings) {
   controls.SetRows("cmbBanUntilTime", HourRows());
   controls.SetRows("SSTab1", MainWindowTabs());
   controls.Select("SSTab1", 0);
+  controls.SetRows("tabsConfiguration", {"HELM Settings", "Maintenance", "Player Enforcement"});
+  controls.Select("tabsConfiguration", 0);
+  for (const char* button : {"optRegionalTimeSetting_0", "optRegionalTimeSetting_1"}) {
+    controls.Get(button).set_tool_tip(
+        "This setting MUST be equal to the setting of your operating system!");
+  }
   controls.SetRows("tbsLogTabs",
                    {"&Player Activity Log", "&Server Activity Log", "HELM Error Log"});
   controls.Select("tbsLogTabs", 0);
