@@ -171,7 +171,10 @@ bool ConsoleAutomation::ListOnlinePlayers(ReplyText* reply, uint32_t selection_i
   CloseDialog(dialog);
   MinimiseServer();
   if (!ok) return false;
-  if (selection_id != 0 && selected) return AccountActionByName(remembered, action);
+  // The player list shows the name in hex, as the account list does; the action wants it
+  // plain.
+  if (selection_id != 0 && selected)
+    return AccountActionByName(platform::CodePageFromWide(DecodeHexName(remembered)), action);
   return true;
 }
 

@@ -64,8 +64,8 @@ class ConsoleAutomation {
   // whose ID equals selection_id (non-zero) marked " <-- SELECTED"; "No players online\r\n"
   // for an empty list. Succeeds when the dialog was reached, also without a list, unless the
   // list's row count cannot be read (a hung server does not report "nobody online"). With a
-  // selected row, the result is that of AccountActionByName on the first selected row's
-  // text.
+  // selected row, the result is that of AccountActionByName on the name the first selected
+  // row shows in hex.
   bool ListOnlinePlayers(ReplyText* reply, uint32_t selection_id, AccountAction action);
   // "Manage Accounts & Characters": every row whose decoded name equals name, ignoring case,
   // is edited with action. Succeeds when at least one row was acted on.

@@ -60,7 +60,8 @@ class AutomationTest : public ::testing::Test {
 
 TEST_F(AutomationTest, ListOnlineNumbersEveryRowAndClosesTheDialog) {
   FakeConsoleOptions options;
-  options.player_rows = {"0062006F0062", "\xE9\xE9"};
+  options.online_players = {"bob"};
+  options.verbatim_player_rows = {"\xE9\xE9"};
   FakeConsole& console = Start(options);
   EXPECT_TRUE(automation_.ListOnlinePlayers(&reply_, 0, kKickAction));
   EXPECT_EQ(Reply(), "620: 0062006F0062\r\n4294967250: \xE9\xE9\r\n");
@@ -75,7 +76,7 @@ TEST_F(AutomationTest, AnEmptyListOrAMissingListStillSucceeds) {
   EXPECT_EQ(Reply(), "No players online\r\n");
   FakeConsoleOptions no_list;
   no_list.no_lists = true;
-  no_list.player_rows = {"0041"};
+  no_list.online_players = {"A"};
   Start(no_list);
   char other[64] = {};
   ReplyText reply(other, sizeof other);
@@ -100,19 +101,21 @@ TEST_F(AutomationTest, ADialogThatNeverOpensFailsAfterThirtyWaits) {
 TEST_F(AutomationTest, ADialogThatTakesSomeSecondsIsWaitedFor) {
   FakeConsoleOptions options;
   options.dialog_delay_millis = 7'500;
-  options.player_rows = {"0041"};
+  options.online_players = {"A"};
   Start(options);
   EXPECT_TRUE(automation_.ListOnlinePlayers(&reply_, 0, kKickAction));
   EXPECT_EQ(Reply(), "197: 0041\r\n");
   EXPECT_EQ(Elapsed(), 1 + 1 + 7 + 1);  // the dialog is there on the 7th look
 }
 
-TEST_F(AutomationTest, TheSelectedIdIsMarkedOnEveryRowAndTheFirstIsActedOn) {
+TEST_F(AutomationTest, TheSelectedIdIsMarkedOnEveryRowAndTheFirstNameIsActedOn) {
   FakeConsoleOptions options = Accounts({"ab", "ba", "cc"});
-  options.player_rows = {"cc", "ab", "ba"};  // "ab" and "ba" share their ID
+  options.online_players = {"cc", "ab", "ba"};  // "ab" and "ba" share their ID
   FakeConsole& console = Start(options);
-  EXPECT_TRUE(automation_.ListOnlinePlayers(&reply_, PlayerId("ab"), kBanAction));
-  EXPECT_EQ(Reply(), "198: cc\r\n195: ab <-- SELECTED\r\n195: ba <-- SELECTED\r\n");
+  EXPECT_TRUE(automation_.ListOnlinePlayers(&reply_, 399, kBanAction));
+  EXPECT_EQ(Reply(),
+            "402: 00630063\r\n399: 00610062 <-- SELECTED\r\n399: 00620061 <-- SELECTED\r\n");
+  // The row's hex text decoded: the account "ab" is banned, "ba" is left alone.
   EXPECT_EQ(console.kicked_rows(), std::vector<int>{0});
   EXPECT_TRUE(console.banned(0));
   EXPECT_FALSE(console.banned(1));
@@ -120,16 +123,16 @@ TEST_F(AutomationTest, TheSelectedIdIsMarkedOnEveryRowAndTheFirstIsActedOn) {
 
 TEST_F(AutomationTest, AnIdNobodyCarriesListsAndKicksNobody) {
   FakeConsoleOptions options = Accounts({"ab"});
-  options.player_rows = {"ab"};
+  options.online_players = {"ab"};
   FakeConsole& console = Start(options);
   EXPECT_TRUE(automation_.ListOnlinePlayers(&reply_, 12345, kKickAction));
-  EXPECT_EQ(Reply(), "195: ab\r\n");
+  EXPECT_EQ(Reply(), "399: 00610062\r\n");
   EXPECT_TRUE(console.kicked_rows().empty());
 }
 
 TEST_F(AutomationTest, AListThatStopsAnsweringIsAFailureNotAnEmptyServer) {
   FakeConsoleOptions options;
-  options.player_rows = {"0041"};
+  options.online_players = {"A"};
   options.hang_when_open = "Choose A Player";
   Start(options);
   EXPECT_FALSE(automation_.ListOnlinePlayers(&reply_, 0, kKickAction));
@@ -138,7 +141,7 @@ TEST_F(AutomationTest, AListThatStopsAnsweringIsAFailureNotAnEmptyServer) {
 
 TEST_F(AutomationTest, FiveThousandRowsAreAllReadAndTheReplyKeepsWhatFits) {
   FakeConsoleOptions options;
-  for (int i = 0; i < 5000; ++i) options.player_rows.push_back(HexName("p" + std::to_string(i)));
+  for (int i = 0; i < 5000; ++i) options.online_players.push_back("p" + std::to_string(i));
   Start(options);
   char small[1000] = {};
   ReplyText reply(small, sizeof small);
@@ -150,7 +153,7 @@ TEST_F(AutomationTest, FiveThousandRowsAreAllReadAndTheReplyKeepsWhatFits) {
   ReplyText all(large.data(), static_cast<uint32_t>(large.size()));
   EXPECT_TRUE(automation_.ListOnlinePlayers(&all, 0, kKickAction));
   EXPECT_EQ(std::count(all.text().begin(), all.text().end(), '\n'), 5000);
-  std::string last = options.player_rows.back();
+  std::string last = HexName(options.online_players.back());
   EXPECT_TRUE(all.text().ends_with(std::to_string(PlayerId(last)) + ": " + last + "\r\n"));
 }
 
@@ -349,7 +352,7 @@ TEST_F(AutomationTest, AServerWithoutMenuBarOpensNoDialog) {
 
 TEST_F(AutomationTest, ADialogAlreadyOpenIsUsedAndClosed) {
   FakeConsoleOptions options;
-  options.player_rows = {"0041"};
+  options.online_players = {"A"};
   FakeConsole& console = Start(options);
   desk_.PostMessage({console.server_window(), simdesk::WM_COMMAND, 1302, 0});
   while (desk_.DispatchOne()) {

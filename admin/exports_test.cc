@@ -120,7 +120,7 @@ class ExportsTest : public ::testing::Test {
 
 TEST_F(ExportsTest, ListOnline) {
   FakeConsoleOptions options;
-  options.player_rows = {HexName("Bob"), HexName("Vexa")};
+  options.online_players = {"Bob", "Vexa"};
   Console(options);
   // Player IDs: "0042006F0062" = 6 * 48 + 52 + 50 + 54 + 70 + 54 + 50 = 618,
   // "0056006500780061" = 8 * 48 + 53 + 54 + 54 + 53 + 55 + 56 + 54 + 49 = 812.
@@ -130,28 +130,29 @@ TEST_F(ExportsTest, ListOnline) {
   EXPECT_EQ(Run("LIST ONLINE, please"),
             std::make_pair(1, std::string("618: 0042006F0062\r\n812: 0056006500780061\r\n"
                                           "LIST ONLINE, please SUCCESSFUL\r\n")));
-  console_->SetPlayerRows({});
+  console_->SetOnlinePlayers({});
   EXPECT_EQ(Run("list online"),
             std::make_pair(1, std::string("No players online\r\nlist online SUCCESSFUL\r\n")));
   EXPECT_EQ(Run("list"), std::make_pair(0, std::string()));
 }
 
 TEST_F(ExportsTest, KickOnlineAndBanOnline) {
-  // A console whose player list shows the names as the account list decodes them, so that the
-  // account action finds the selected name.
+  // The player list shows the names in hex, as the server's does: the action decodes the row.
   FakeConsoleOptions options = Accounts({"ab", "cc"});
-  options.player_rows = {"cc", "ab"};
+  options.online_players = {"cc", "ab"};
   FakeConsole& console = Console(options);
-  EXPECT_EQ(Run("kickonline 195"),
-            std::make_pair(1, std::string("198: cc\r\n195: ab <-- SELECTED\r\n"
-                                          "kickonline 195 SUCCESSFUL\r\n")));
+  EXPECT_EQ(Run("kickonline 399"),
+            std::make_pair(1, std::string("402: 00630063\r\n399: 00610062 <-- SELECTED\r\n"
+                                          "kickonline 399 SUCCESSFUL\r\n")));
   EXPECT_EQ(console.kicked_rows(), std::vector<int>{0});
-  EXPECT_EQ(Run("banonline 198"),
-            std::make_pair(1, std::string("198: cc <-- SELECTED\r\n195: ab\r\n"
-                                          "banonline 198 SUCCESSFUL\r\n")));
+  EXPECT_FALSE(console.banned(0));
+  EXPECT_EQ(Run("banonline 402"),
+            std::make_pair(1, std::string("402: 00630063 <-- SELECTED\r\n399: 00610062\r\n"
+                                          "banonline 402 SUCCESSFUL\r\n")));
+  EXPECT_EQ(console.kicked_rows(), (std::vector<int>{0, 1}));
   EXPECT_TRUE(console.banned(1));
-  EXPECT_EQ(Run("kickonline 7"),
-            std::make_pair(1, std::string("198: cc\r\n195: ab\r\nkickonline 7 SUCCESSFUL\r\n")));
+  EXPECT_EQ(Run("kickonline 7"), std::make_pair(1, std::string("402: 00630063\r\n399: 00610062\r\n"
+                                                               "kickonline 7 SUCCESSFUL\r\n")));
   EXPECT_EQ(Run("kickonline x"), std::make_pair(0, std::string("kickonline x FAILED\r\n")));
 }
 
@@ -247,20 +248,20 @@ TEST_F(ExportsTest, StartQvserverFailures) {
 
 TEST_F(ExportsTest, ResultSizesOfZeroOneAndTen) {
   FakeConsoleOptions options;
-  options.player_rows = {"A", "B"};
+  options.online_players = {"A", "B"};
   Console(options);
   char untouched[4] = {'#', '#', '#', '#'};
   EXPECT_EQ(DoCommand("list online", untouched, 0), 1);
   EXPECT_EQ(std::string(untouched, 4), "####");
   EXPECT_EQ(DoCommand("list online", nullptr, 100), 1);
   EXPECT_EQ(Run("list online", 1), std::make_pair(1, std::string()));
-  // "65: A\r\n" fits in ten bytes; "66: B\r\n" and the status line no longer do.
-  EXPECT_EQ(Run("list online", 10), std::make_pair(1, std::string("65: A\r\n")));
+  // "197: 0041\r\n" fits in twelve bytes; "198: 0042\r\n" and the status line no longer do.
+  EXPECT_EQ(Run("list online", 12), std::make_pair(1, std::string("197: 0041\r\n")));
 }
 
 TEST_F(ExportsTest, TheBusyFlagTurnsANestedCallAway) {
   FakeConsoleOptions options;
-  options.player_rows = {"A"};
+  options.online_players = {"A"};
   Console(options);
   static std::pair<int32_t, std::string> nested;
   g_idle_add(
@@ -272,7 +273,7 @@ TEST_F(ExportsTest, TheBusyFlagTurnsANestedCallAway) {
       },
       nullptr);
   EXPECT_EQ(Run("list online"),
-            std::make_pair(1, std::string("65: A\r\nlist online SUCCESSFUL\r\n")));
+            std::make_pair(1, std::string("197: 0041\r\nlist online SUCCESSFUL\r\n")));
   EXPECT_EQ(nested,
             std::make_pair(
                 0, std::string("QVAdmin is busy processing a command. Please try again.\r\n")));

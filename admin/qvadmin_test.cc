@@ -158,7 +158,7 @@ TEST_F(QvAdminTest, ACommandOverTheStatusBufferIsRefusedWithoutTouchingTheServer
 TEST_F(QvAdminTest, BadArgumentsFailWithoutTouchingTheServer) {
   FakeConsoleOptions options;
   options.account_rows = {HexName("bob")};
-  options.player_rows = {"0041"};
+  options.online_players = {"A"};
   FakeConsole& console = Start(options);
   admin_->Initialize(kOwner, kServerTitle, "/srv", "");
   for (const char* command : {"kickonline 0", "kickonline abc", "banonline -0", "kick ", "ban ",
@@ -174,10 +174,10 @@ TEST_F(QvAdminTest, BadArgumentsFailWithoutTouchingTheServer) {
 
 TEST_F(QvAdminTest, AnIdAbove2147483647ReadsBackToTheSameRow) {
   FakeConsoleOptions options;
-  options.player_rows = {"\xF0\xF0\xF0"};  // three times -16: ID 4294967248
+  options.verbatim_player_rows = {"\xF0\xF0\xF0"};  // three times -16: ID 4294967248
   Start(options);
   admin_->Initialize(kOwner, kServerTitle, "/srv", "");
-  ASSERT_EQ(PlayerId(options.player_rows[0]), 4294967248u);
+  ASSERT_EQ(PlayerId(options.verbatim_player_rows[0]), 4294967248u);
   auto [result, reply] = Run("kickonline 4294967248");
   EXPECT_EQ(reply, "4294967248: \xF0\xF0\xF0 <-- SELECTED\r\nkickonline 4294967248 FAILED\r\n");
   EXPECT_EQ(result, 0);  // selected, but no account of that name
@@ -197,7 +197,7 @@ TEST_F(QvAdminTest, ACommandFromAnotherProcessWhileBusyGetsTheBusyReply) {
 
 TEST_F(QvAdminTest, ANestedCallFromAnEventHandledDuringAWaitGetsTheBusyReply) {
   FakeConsoleOptions options;
-  options.player_rows = {"0041"};
+  options.online_players = {"A"};
   Start(options);
   admin_->Initialize(kOwner, kServerTitle, "/srv", "");
   struct Nested {
@@ -237,7 +237,7 @@ TEST_F(QvAdminTest, AConsoleThatStopsAnsweringCostsACommandOneTimeOut) {
     SCOPED_TRACE(row.command);
     FakeConsoleOptions options;
     options.account_rows = {HexName("bob"), HexName("bob")};
-    options.player_rows = {"0041"};
+    options.online_players = {"A"};
     options.hang_when_open = row.dialog;
     Start(options);
     admin_->Initialize(kOwner, kServerTitle, "/srv", "");

@@ -218,12 +218,15 @@ class EndToEndTest : public ::testing::Test {
     }
     return "";
   }
-  static std::string ListLine(const std::string& name) {
-    std::string hex = demo::HexEncodeText(name);
+  static uint32_t PlayerId(const std::string& name) {
     uint32_t id = 0;
-    for (char c : hex)
+    for (char c : demo::HexEncodeText(name))
       id += static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
-    return std::to_string(id) + ": " + hex + "\r\n";
+    return id;
+  }
+  static std::string ListLine(const std::string& name, bool selected = false) {
+    return std::to_string(PlayerId(name)) + ": " + demo::HexEncodeText(name) +
+           (selected ? " <-- SELECTED\r\n" : "\r\n");
   }
   static int Seconds(Clock::time_point since) {
     return static_cast<int>(
@@ -277,6 +280,24 @@ TEST_F(EndToEndTest, BanAndUnbanMarkTheAccountFolder) {
   EXPECT_EQ(Command("unban " + name).first, 1);
   EXPECT_FALSE(fs::exists(banned));
   EXPECT_EQ(Ctl({"join", name}).code, 0);
+}
+
+TEST_F(EndToEndTest, KickOnlineAndBanOnlineActOnTheNameTheListShowsInHex) {
+  StartServer();
+  std::vector<std::string> names = Characters();
+  ASSERT_EQ(Ctl({"join", names[0]}).code, 0);
+  ASSERT_EQ(Ctl({"join", names[1]}).code, 0);
+  ASSERT_NE(PlayerId(names[0]), PlayerId(names[1]));
+  std::string kick = "kickonline " + std::to_string(PlayerId(names[0]));
+  EXPECT_EQ(Command(kick), std::make_pair(1, ListLine(names[0], true) + ListLine(names[1]) + kick +
+                                                 " SUCCESSFUL\r\n"));
+  EXPECT_EQ(Ctl({"online"}).out, names[1] + "\n");
+  EXPECT_FALSE(fs::exists(AccountOf(names[0]) + "/banned"));
+
+  std::string ban = "banonline " + std::to_string(PlayerId(names[1]));
+  EXPECT_EQ(Command(ban), std::make_pair(1, ListLine(names[1], true) + ban + " SUCCESSFUL\r\n"));
+  EXPECT_EQ(Ctl({"online"}).out, "");
+  EXPECT_TRUE(fs::exists(AccountOf(names[1]) + "/banned"));
 }
 
 TEST_F(EndToEndTest, ChatLinesAndSearches) {

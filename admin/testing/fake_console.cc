@@ -65,9 +65,17 @@ std::vector<int> FakeConsole::kicked_rows() const {
   return rows;
 }
 
-void FakeConsole::SetPlayerRows(std::vector<std::string> rows) {
-  options_.player_rows = rows;
-  if (desk_.Exists(player_list_)) desk_.SetRows(player_list_, std::move(rows));
+void FakeConsole::SetOnlinePlayers(std::vector<std::string> names) {
+  options_.online_players = std::move(names);
+  if (desk_.Exists(player_list_)) desk_.SetRows(player_list_, PlayerRows());
+}
+
+std::vector<std::string> FakeConsole::PlayerRows() const {
+  std::vector<std::string> rows;
+  for (const std::string& name : options_.online_players) rows.push_back(HexName(name));
+  rows.insert(rows.end(), options_.verbatim_player_rows.begin(),
+              options_.verbatim_player_rows.end());
+  return rows;
 }
 
 void FakeConsole::BuildServerWindow() {
@@ -208,7 +216,7 @@ void FakeConsole::BuildUniverseChat(Handle dialog) {
 void FakeConsole::BuildChooseAPlayer(Handle dialog) {
   if (!options_.no_lists) {
     player_list_ = desk_.AddControl(dialog, ControlKind::kListBox, "", kPlayerList);
-    desk_.SetRows(player_list_, options_.player_rows);
+    desk_.SetRows(player_list_, PlayerRows());
   }
   desk_.AddControl(dialog, ControlKind::kButton, "OK", simdesk::IDOK);
   desk_.SetWindowProc(dialog, [this](const Call& call) -> std::optional<int64_t> {

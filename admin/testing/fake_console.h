@@ -33,8 +33,11 @@ struct FakeConsoleOptions {
   std::string title = kServerTitle;
   // Rows of "Manage Accounts & Characters", as the list shows them (see HexName).
   std::vector<std::string> account_rows;
-  // Rows of "Choose A Player", as the list shows them.
-  std::vector<std::string> player_rows;
+  // Names of the players online. "Choose A Player" shows each in hex as the server does
+  // (HexName), then the verbatim rows.
+  std::vector<std::string> online_players;
+  // Rows a server would not show, listed as they are, for the player ID's arithmetic.
+  std::vector<std::string> verbatim_player_rows;
   int64_t dialog_delay_millis = 0;
   std::set<std::string> never_open;  // dialog titles whose menu command does nothing
   bool no_menu = false;
@@ -70,8 +73,8 @@ class FakeConsole {
   std::vector<int> kicked_rows() const;
   bool banned(int row) const { return banned_.at(row); }
   void set_banned(int row, bool banned) { banned_.at(row) = banned; }
-  // Replaces the rows of "Choose A Player" (also while it is open).
-  void SetPlayerRows(std::vector<std::string> rows);
+  // Replaces the players online (also while "Choose A Player" is open).
+  void SetOnlinePlayers(std::vector<std::string> names);
 
  private:
   void BuildServerWindow();
@@ -82,6 +85,7 @@ class FakeConsole {
   void BuildUniverseChat(simdesk::Handle dialog);
   void BuildChooseAPlayer(simdesk::Handle dialog);
   void CloseDialog(simdesk::Handle dialog);
+  std::vector<std::string> PlayerRows() const;
   std::optional<int64_t> ManageProc(const simdesk::Call& call);
   std::optional<int64_t> EditProc(const simdesk::Call& call);
 

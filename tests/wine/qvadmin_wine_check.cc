@@ -6,11 +6,11 @@
 //
 // SERVER_DIR holds qvserver.exe and a universe in which NAME is a character of the account
 // folder ACCOUNT_DIR, not banned. The check binds the library, starts the server, lists the
-// online players, sends two chat lines, kicks, bans and unbans NAME, stops the server, and
-// then reports a crashed server as QVAdmin sees it. A second process of the same program
-// ("hold", "busy") checks that the binding and the busy flag are one for every process that
-// loads the DLL. Prints what it checked, one line per failed expectation; exit status 0 when
-// everything held.
+// online players, sends two chat lines, kicks, bans and unbans NAME, kicks and bans it by the
+// player ID of its listed row, stops the server, and then reports a crashed server as QVAdmin
+// sees it. A second process of the same program ("hold", "busy") checks that the binding and
+// the busy flag are one for every process that loads the DLL. Prints what it checked, one line
+// per failed expectation; exit status 0 when everything held.
 //
 // A Windows test program: it starts and watches processes with kernel32 itself.
 #include <windows.h>
@@ -174,6 +174,7 @@ class Check {
   void SharedBinding();
   void ListOnlineWhileAnotherProcessTries();
   void KickBanUnban();
+  void KickOnlineBanOnline();
   void Crash();
 
   QvAdminDll& dll_;
@@ -262,6 +263,27 @@ void Check::KickBanUnban() {
   std::printf("qvadmin: unban %s (%.1f s): \"banned\" gone, joining again\n", name_.c_str(), took);
 }
 
+// The player ID of the row the player list shows (the name in hex) selects the player; the
+// action is taken on the decoded name.
+void Check::KickOnlineBanOnline() {
+  std::string row = helmsman::demo::HexEncodeText(name_);
+  std::string id = std::to_string(PlayerId(row));
+  std::string listed = id + ": " + row + " <-- SELECTED\r\n";
+  double took = Expect("kickonline " + id, 1, listed);
+  EXPECT(Online().empty());
+  EXPECT(!Banned());
+  std::printf("qvadmin: kickonline %s (%.1f s): offline, not banned\n", id.c_str(), took);
+
+  EXPECT(Ctl({"join", name_}) == 0);
+  took = Expect("banonline " + id, 1, listed);
+  EXPECT(Online().empty());
+  EXPECT(Banned());
+  Expect("unban " + name_, 1, "");
+  EXPECT(!Banned());
+  std::printf("qvadmin: banonline %s (%.1f s): offline, \"banned\" in the account folder\n",
+              id.c_str(), took);
+}
+
 // A crashed server: the failure dialog makes every console command fail at once.
 void Check::Crash() {
   Expect("start qvserver", 1, "Starting up qvserver...\r\n");
@@ -305,6 +327,7 @@ void Check::Run() {
   std::printf("qvadmin: message (%.1f s): two lines in chat.log\n", took);
 
   KickBanUnban();
+  KickOnlineBanOnline();
 
   took = Expect("stop qvserver", 1, "\r\nShutting down qvserver...\r\n");
   EXPECT(FindWindowA(nullptr, title_.c_str()) == nullptr);
