@@ -3,6 +3,7 @@
 #include "console/logs/regional_checks.h"
 #include "console/maintenance/bulk_removal.h"
 #include "console/players/player_generation.h"
+#include "console/players/player_screen_lists.h"
 
 namespace helmsman::maintenance {
 
@@ -112,7 +113,7 @@ void CleanUp(const CycleParts& c) {
                       "incorrect");
   }
   if (p.settings.chkDeleteNonBannedEmptyPlayerFolders != 0) {
-    p.controls.SetText("txtPlayerListFilter", "");
+    players::EmptyPlayerListFilter(p.controls, p.list);
     const int removed = PruneEmptyFolders(
         p, true,
         [&](const std::string& text) {

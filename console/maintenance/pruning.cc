@@ -5,6 +5,7 @@
 #include "console/maintenance/prune_rules.h"
 #include "console/players/player_generation.h"
 #include "console/players/player_screen_lists.h"
+#include "console/players/players_tab.h"
 #include "console/ui/main_window_controls.h"
 #include "console/ui/startup.h"
 
@@ -272,6 +273,8 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
     }
     ++removed;
   }
+  // The folder browser lists what is left (once, not after each of thousands of folders).
+  if (removed > 0) players::ShowAccountFolders(p.controls, p.files, root);
   return removed;
 }
 
@@ -299,8 +302,8 @@ void RunPruneOperation(const PruneParts& p, const PruneOperation& op) {
     }
     frontend.ShowMessage(ui::kMessageBoxTitle, "Deleted " + N(result.deleted) + " players.");
   } else {
-    p.controls.SetText("txtPlayerListFilter", "");
-    p.controls.SetValue("chkDisplayOnlyNamesForThisPlayer", 0);
+    players::EmptyPlayerListFilter(p.controls, p.list);
+    players::ClearDisplayOnlyNamesForThisPlayer(p.controls, p.list);
     const int removed = PruneEmptyFolders(p, op.non_banned_only, [&](const std::string& text) {
       frontend.ShowMessage(ui::kMessageBoxTitle, text);
     });

@@ -279,6 +279,8 @@ int PlayerDatabase::AddNewFiles() {
       }
     }
   }
+  // Start-up runs this step on its own: the bar must not stay full after it.
+  SetProgress(0, controls_.Get(kProgress).maximum());
   return added;
 }
 

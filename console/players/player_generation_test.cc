@@ -376,6 +376,7 @@ TEST_F(GenerationTest, ANewFileThatCannotBeReadLeavesItsRecordFree) {
   Character("a", "3.qv", "Three");
   for (int i = 1; i <= 6; ++i) Character("b", std::to_string(i) + ".qv", "B" + std::to_string(i));
   EXPECT_EQ(database_.AddNewFiles(), 7);
+  EXPECT_EQ(C("prgProgress").value(), 0);  // back to empty after walking the folders
   EXPECT_EQ(Names(), (Rows{"One", "Three", "B1", "B2", "B3", "B4", "B5", "B6"}));
   EXPECT_EQ(Messages(world_.Errors()),
             (Rows{": Error decoding file 2.qv - QVCodec error number was 107",

@@ -148,6 +148,18 @@ void FilterPlayerList(Controls& controls, const PlayerList& list) {
   controls.SetRows("lstPlayers", std::move(names));
 }
 
+void EmptyPlayerListFilter(Controls& controls, const PlayerList& list) {
+  if (controls.Get("txtPlayerListFilter").text().empty()) return;
+  controls.SetText("txtPlayerListFilter", "");
+  FilterPlayerList(controls, list);
+}
+
+void ClearDisplayOnlyNamesForThisPlayer(Controls& controls, const PlayerList& list) {
+  if (controls.Get("chkDisplayOnlyNamesForThisPlayer").value() == 0) return;
+  controls.SetValue("chkDisplayOnlyNamesForThisPlayer", 0);
+  DisplayOnlyNamesForThisPlayer(controls, list);
+}
+
 void FilterBannedPlayerList(Controls& controls, const PlayerList& list,
                             platform::FileSystem& files) {
   ClearBanInformation(controls);

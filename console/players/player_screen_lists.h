@@ -66,6 +66,11 @@ void FillScreenLists(ui::Controls& controls, const PlayerList& list, platform::F
 // ignored; an empty filter matches all), caption "Player List (" + count + " players) " or
 // "Player List (" + count + " players - FILTERED) ".
 void FilterPlayerList(ui::Controls& controls, const PlayerList& list);
+// Empties `txtPlayerListFilter`, or clears `chkDisplayOnlyNamesForThisPlayer`, as the operator
+// would: when it changes, its own handling runs, so that no list is left filtered under an
+// empty box or an unchecked box.
+void EmptyPlayerListFilter(ui::Controls& controls, const PlayerList& list);
+void ClearDisplayOnlyNamesForThisPlayer(ui::Controls& controls, const PlayerList& list);
 // `txtBannedPlayerListFilter` changed: the same over banned accounts, caption "Banned
 // Players (" + count + " players)" or "Banned Players (" + count + " players - FILTERED)".
 void FilterBannedPlayerList(ui::Controls& controls, const PlayerList& list,

@@ -70,7 +70,9 @@ void Type(QWidget* widget, const QString& text) {
 }
 
 const char* ClassFor(const std::string& name, ControlKind kind) {
-  if (name == "tbsLogTabs" || name == "SSTab1") return "QTabWidget";
+  if (name == "tbsLogTabs" || name == "SSTab1" || name == "tabsConfiguration") {
+    return "QTabWidget";
+  }
   switch (kind) {
     case ControlKind::kButton:
       return "QPushButton";
