@@ -7,6 +7,7 @@
 #include <QTabWidget>
 
 #include "console/ui/main_window_controls.h"
+#include "console/ui/qt/log_lists.h"
 #include "console/ui/qt/qt_text.h"
 #include "ui_frm_main.h"
 #include "ui_page_banners.h"
@@ -75,6 +76,7 @@ MainWindowForm::MainWindowForm(QWidget* parent) : QWidget(parent) {
   frame.SSTab1->setCurrentIndex(0);
   AlignOnlineListsUnderTheirHeader(frame.pageOperation);
   BrowserLastInTabOrder(this, frame.SSTab1);
+  MakeLogListsReadable(frame.pageLogs);
 }
 
 MainWindowForm::~MainWindowForm() = default;

@@ -2,7 +2,7 @@
 // the controls above the tabs, the folder browser and the tab widget `SSTab1`; each of its
 // seven pages has a form of its own (page_*.ui). Every widget that shows a control of the
 // presentation model has that control's name as its object name; QtBinding finds them so.
-// The form has no behaviour of its own.
+// The form has no behaviour of its own beyond the log lists' reading aids (log_lists.h).
 #ifndef HELMSMAN_CONSOLE_UI_QT_MAIN_WINDOW_FORM_H_
 #define HELMSMAN_CONSOLE_UI_QT_MAIN_WINDOW_FORM_H_
 

@@ -6,7 +6,10 @@
 // the editor's tabs are window_editor_0.png and on (qt_editor_window_test.cc).
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QHelpEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -24,6 +27,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTimerEvent>
+#include <QToolTip>
 #include <map>
 #include <memory>
 
@@ -32,6 +36,7 @@
 #include "console/ui/qt/offscreen_testing.h"
 #include "console/ui/qt/qt_binding.h"
 #include "console/ui/qt/qt_frontend.h"
+#include "console/ui/qt/qt_text.h"
 
 namespace helmsman::ui::qt {
 namespace {
@@ -336,6 +341,39 @@ TEST_F(QtViewTest, TheWindowHighlightsARowExactlyWhileTheModelHoldsIt) {
   QApplication::processEvents();
   EXPECT_EQ(highlighted(), 0);
   EXPECT_EQ(fired_, (std::map<std::string, int>{{"lstBannedPlayers click", 2}}));
+}
+
+TEST_F(QtViewTest, ALongLogLineCanBeReadInFullAndLinesCopied) {
+  form_.tabs()->setCurrentIndex(6);  // "Logs"
+  controls_.Select("tbsLogTabs", 1);
+  const std::string crash =
+      "12/10/2026 10:00:00 PM: QVServer.exe was not running. Restarting it... players online "
+      "at the crash: Aurel Vantis, Mira Solbeck, Tomo Quell, Ilse Brandt, Kessa Vorn, Orin "
+      "Hale, Brannock Tey, Sela Imberwick, Dov Castellane, Yara Quint, Fennick Oduya";
+  controls_.AddRow("lstServerActivityLog", "12/10/2026 9:59:00 PM: QVServer.exe started");
+  controls_.AddRow("lstServerActivityLog", crash);
+  controls_.AddRow("lstServerActivityLog", "12/10/2026 10:00:05 PM: QVServer.exe started");
+  QApplication::processEvents();
+  auto* list = Widget<QListWidget>("lstServerActivityLog");
+  ASSERT_TRUE(list->isVisible());
+  ASSERT_GT(list->fontMetrics().horizontalAdvance(ToQt(crash)), list->viewport()->width());
+
+  const QPoint at = list->visualItemRect(list->item(1)).center();
+  QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(list->viewport(), &help);
+  EXPECT_EQ(QToolTip::text(), ToQt(crash));
+
+  list->clearSelection();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(2)).center());
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
+  auto* copy = list->findChild<QAction*>("actCopyLines");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_TRUE(list->actions().contains(copy));  // in the context menu
+  EXPECT_EQ(copy->shortcut(), QKeySequence(QKeySequence::Copy));
+  copy->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            ToQt(crash) + "\n" + "12/10/2026 10:00:05 PM: QVServer.exe started\n");
 }
 
 TEST_F(QtViewTest, AHandlerThatRewritesItsOwnControlIsNotRunAgain) {
