@@ -42,11 +42,12 @@ std::string TrimRight(std::string text) {
 std::vector<std::string> BatchLines(const settings::Settings& s,
                                     const std::string& program_folder) {
   const std::string folder = TrimRight(platform::ShortPath(program_folder));
-  const std::string middle = platform::JoinPath(folder, kStatisticsOutputName);
+  const std::string middle = BatchQuote(platform::JoinPath(folder, kStatisticsOutputName));
   return {
-      "@" + s.txtQVStatExePath + QVStatOptions(s, ScriptForm::kBatch) + ">" + middle,
-      "@copy /B " + platform::ShortPath(s.txtQVStatHeaderPath) + "+" + middle + "+" +
-          platform::ShortPath(s.txtQVStatFooterPath) + " " + s.txtQVStatOutputPath,
+      "@" + BatchQuote(s.txtQVStatExePath) + QVStatOptions(s, ScriptForm::kBatch) + ">" + middle,
+      "@copy /B " + BatchQuote(platform::ShortPath(s.txtQVStatHeaderPath)) + "+" + middle + "+" +
+          BatchQuote(platform::ShortPath(s.txtQVStatFooterPath)) + " " +
+          BatchQuote(s.txtQVStatOutputPath),
   };
 }
 
@@ -92,6 +93,15 @@ std::string QVStatOptions(const settings::Settings& s, ScriptForm form) {
     }
   }
   return options;
+}
+
+std::string BatchQuote(const std::string& path) {
+  std::string quoted = "\"";
+  for (char c : path) {
+    if (c == '%') quoted.push_back('%');
+    quoted.push_back(c);
+  }
+  return quoted + "\"";
 }
 
 std::string ShellQuote(const std::string& path) {

@@ -14,7 +14,9 @@
 // The script has two forms with the same steps:
 //   batch (Windows): "@" + executable + options + ">" + short program folder +
 //     "\QVStatMiddle.txt", then "@copy /B " + short header + "+" + short program folder +
-//     "\QVStatMiddle.txt+" + short footer + " " + output path.
+//     "\QVStatMiddle.txt+" + short footer + " " + output path, every path in double quotes
+//     (BatchQuote), so that a blank in a folder's name (a short form is not to be had on
+//     every volume) does not split it.
 //   POSIX shell (run with /bin/sh): the same steps with every path in single quotes, so that
 //     no path is split or expanded. The tool's run and the page's assembly are each bounded
 //     by `timeout` to the statistics interval (the next run is due then), and the tool's
@@ -58,6 +60,10 @@ inline constexpr ScriptForm kNativeScriptForm = ScriptForm::kPosixShell;
 // " -active N", " -cheats N", " -nice N", " -pos" (batch form: " -pos " as the tool's
 // original command line has it).
 std::string QVStatOptions(const settings::Settings& settings, ScriptForm form);
+
+// A path in double quotes for cmd.exe, each "%" doubled so that a batch file does not expand
+// it ("C:\100% Stats" -> "C:\100%% Stats"). Windows paths hold no double quote.
+std::string BatchQuote(const std::string& path);
 
 // A path in single quotes for /bin/sh ("it's" -> 'it'\''s').
 std::string ShellQuote(const std::string& path);

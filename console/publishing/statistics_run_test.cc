@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -72,17 +73,24 @@ class StatisticsRunTest : public ::testing::Test {
       }};
 };
 
-TEST_F(StatisticsRunTest, BatchFormIsTheToolsOriginalCommandLineAndCopy) {
-  s_.txtQVStatExePath = "C:\\Stats\\QVStat.exe";
+// Every path in double quotes, so that a tool under a folder with a blank runs (unquoted,
+// cmd.exe ran "C:\Program" and the page got an empty table), and a "%" doubled, so that the
+// batch file does not expand it.
+TEST_F(StatisticsRunTest, BatchFormQuotesEveryPathOfTheToolsCommandLineAndCopy) {
+  s_.txtQVStatExePath = "C:\\Program Files\\Stat Tools\\QVStat.exe";
+  s_.txtQVStatHeaderPath = "C:\\Web Parts\\head.htt";
+  s_.txtQVStatFooterPath = "C:\\Web Parts\\100%foot.htt";
   s_.txtQVStatOutputPath = "C:\\www\\stats.html";
-  const std::string middle = platform::JoinPath(world_.program_folder, "QVStatMiddle.txt");
+  const std::string middle =
+      "\"" + platform::JoinPath(world_.program_folder, "QVStatMiddle.txt") + "\"";
   EXPECT_EQ(StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kBatch),
-            (Strings{"@C:\\Stats\\QVStat.exe>" + middle,
-                     "@copy /B " + s_.txtQVStatHeaderPath + "+" + middle + "+" +
-                         s_.txtQVStatFooterPath + " C:\\www\\stats.html"}));
+            (Strings{"@\"C:\\Program Files\\Stat Tools\\QVStat.exe\">" + middle,
+                     "@copy /B \"C:\\Web Parts\\head.htt\"+" + middle +
+                         "+\"C:\\Web Parts\\100%%foot.htt\" \"C:\\www\\stats.html\""}));
   CheckAll();
   EXPECT_EQ(StatisticsScriptLines(s_, world_.program_folder, ScriptForm::kBatch)[0],
-            "@C:\\Stats\\QVStat.exe -top 50 -rank 10 -days 7 -active 2 -cheats 30 -nice 50 -pos >" +
+            "@\"C:\\Program Files\\Stat Tools\\QVStat.exe\" -top 50 -rank 10 -days 7 -active 2 "
+            "-cheats 30 -nice 50 -pos >" +
                 middle);
 }
 
@@ -219,17 +227,32 @@ TEST_F(StatisticsRunTest, AHeaderOrFooterThatIsNoFileIsRefusedBeforeTheScriptIsW
   EXPECT_FALSE(world_.files.FileExists(Path("QVStatUpdate.cmd")));
 }
 
+// The script is run to its end here (not detached), so that what it did can be told: the
+// tool ran and failed, the script stopped there with its own failure, the follow-up lines
+// did not run, and the page before is untouched with no temporary page beside it.
 TEST_F(StatisticsRunTest, ToolThatFailsLeavesThePageBefore) {
   s_.txtQVStatExePath = WriteProgram("broken", "echo partial; exit 3\n");
+  s_.txtPostStatsGenerationScriptFile =
+      Write("after.cmd", "echo done > '" + Path("after.txt") + "'\n");
   Write("stats.html", "the page before");
-  services_.start_script = platform::StartScriptDetached;
-  RunStatistics(services_, s_);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (Read(Path("QVStatMiddle.txt")).empty() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  int status = -1;
+  services_.start_script = [&](const std::string& script, const std::string& directory,
+                               std::string*) {
+    started_.push_back(script + " in " + directory);
+    status = std::system(("cd " + ShellQuote(directory) + " && /bin/sh " + ShellQuote(script))
+                             .c_str());
+    return true;
+  };
+  RunStatistics(services_, s_, ScriptForm::kPosixShell);
+  EXPECT_EQ(started_, Strings{Path("QVStatUpdate.cmd") + " in " + world_.program_folder});
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(Read(Path("QVStatMiddle.txt")), "partial\n");
   EXPECT_EQ(Read(Path("stats.html")), "the page before");
+  EXPECT_FALSE(world_.files.FileExists(Path("after.txt")));
+  EXPECT_EQ(Entries(world_.program_folder),
+            (Strings{"QVStatMiddle.txt", "QVStatUpdate.cmd", "after.cmd", "broken", "foot.htt",
+                     "head.htt", "qvstat.exe", "stats.html"}));
 }
 
 TEST(StartScriptDetachedTest, RefusesWhatIsNoFileAndRunsAScriptWithoutModeBits) {

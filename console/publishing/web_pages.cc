@@ -220,9 +220,11 @@ void GenerateBannedPlayersPage(PublishingServices& services, const settings::Set
             {s.txtBannedPlayersWebOutputHeaderPath, s.txtBannedPlayersWebOutputFooterPath,
              s.txtBannedPlayersWebOutputFilePath, s.txtBannedPlayersWebOutputPostGenerationScript},
             [&](std::string* out) {
+              // The footer counts the rows written: the banned list on the "Bans" tab is
+              // not rebuilt by the unban check that runs just before, so after an automatic
+              // unban it still holds the player whose row is no longer on the page.
               players::BanMarkers markers(services.files);
-              AppendBannedRows(list, markers, controls.Get("cmbBanUntilTime").rows(), out);
-              return static_cast<int>(controls.Get("lstBannedPlayers").rows().size());
+              return AppendBannedRows(list, markers, controls.Get("cmbBanUntilTime").rows(), out);
             });
 }
 

@@ -97,8 +97,8 @@ int AppendBannedRows(const players::PlayerList& list, players::BanMarkers& marke
 void GenerateOnlinePlayersPage(PublishingServices& services, const settings::Settings& settings,
                                std::span<const std::string> online_names,
                                const players::PlayerList& list);
-// The banned players page; its footer counts the rows of `lstBannedPlayers`, and the hour
-// labels come from `cmbBanUntilTime` (the caller checks `chkEnableBannedPlayersWebOutput`).
+// The banned players page; its footer counts the rows the page holds, and the hour labels
+// come from `cmbBanUntilTime` (the caller checks `chkEnableBannedPlayersWebOutput`).
 void GenerateBannedPlayersPage(PublishingServices& services, const settings::Settings& settings,
                                const players::PlayerList& list, const ui::Controls& controls);
 
