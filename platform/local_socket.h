@@ -64,6 +64,9 @@ class LocalListener {
   // The next waiting connection, nullptr when none waits. A peer of another user is
   // disconnected and described in *refused (left empty otherwise).
   virtual std::unique_ptr<LocalConnection> Accept(std::string* refused) = 0;
+  // Whether the last Accept left a connection waiting because the process (or the system)
+  // had no descriptor for it; the socket stays readable until one is free.
+  virtual bool out_of_descriptors() const = 0;
 };
 
 // Connects to a listener (blocking up to timeout_millis). nullptr and *error when nobody

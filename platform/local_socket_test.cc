@@ -2,12 +2,19 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <random>
+#include <thread>
+#include <vector>
 
 namespace helmsman::platform {
 namespace {
@@ -163,6 +170,78 @@ TEST_F(LocalSocketTest, APathLongerThanASocketAddressStillWorks) {
   EXPECT_TRUE(ConnectLocal(path, 1000, &error)) << error;
   listener.reset();
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// A listener busy for a moment lets its queue fill: the next client waits for room instead
+// of taking the refusal for a connection.
+TEST_F(LocalSocketTest, AClientWaitsForRoomInAFullQueue) {
+  std::filesystem::create_directory(root_ / "control");
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  std::vector<int> waiting;
+  for (;;) {  // fill the queue
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      ASSERT_EQ(errno, EAGAIN);
+      ::close(fd);
+      break;
+    }
+    waiting.push_back(fd);
+    ASSERT_LT(waiting.size(), 100u);
+  }
+  std::string error;
+  EXPECT_FALSE(ConnectLocal(path_, 50, &error));  // nobody makes room in time
+  EXPECT_THAT(error, HasSubstr("cannot connect"));
+
+  std::thread busy([&] {  // the listener takes its queue after 300 ms
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (size_t i = 0; i < waiting.size(); ++i) ::close(::accept(listener, nullptr, nullptr));
+  });
+  std::unique_ptr<LocalConnection> client = ConnectLocal(path_, 5000, &error);
+  busy.join();
+  ASSERT_TRUE(client) << error;
+  const int server = ::accept(listener, nullptr, nullptr);
+  size_t written = 0;
+  EXPECT_EQ(client->WriteWaiting("ping", &written, 1000), IoStatus::kDone);
+  char got[8] = {};
+  EXPECT_EQ(::read(server, got, sizeof got), 4);
+  ::close(server);
+  for (int fd : waiting) ::close(fd);
+  ::close(listener);
+}
+
+// With no descriptor left for a waiting connection the listener says so, and the connection
+// is taken once one is free. Run in a child, whose descriptor limit may be lowered.
+TEST_F(LocalSocketTest, AListenerOutOfDescriptorsSaysSoAndTakesTheConnectionLater) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ListenError why;
+    std::string error, refused;
+    std::unique_ptr<LocalListener> listener = LocalListener::Listen(path_, &why, &error);
+    std::unique_ptr<LocalConnection> client = ConnectLocal(path_, 1000, &error);
+    if (!listener || !client) ::_exit(10);
+    const int probe = ::dup(0);  // the lowest free descriptor
+    ::close(probe);
+    rlimit before;
+    ::getrlimit(RLIMIT_NOFILE, &before);
+    rlimit lowered = before;
+    lowered.rlim_cur = static_cast<rlim_t>(probe);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    const bool refused_for_lack = !listener->Accept(&refused) && listener->out_of_descriptors();
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    if (!refused_for_lack) ::_exit(11);
+    if (!listener->Accept(&refused) || listener->out_of_descriptors()) ::_exit(12);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/file_system.h"
 #include "platform/local_socket.h"
@@ -144,13 +147,18 @@ class PosixListener : public LocalListener {
     ::close(lock_fd_);
   }
   int descriptor() const override { return fd_; }
+  bool out_of_descriptors() const override { return out_of_descriptors_; }
 
   std::unique_ptr<LocalConnection> Accept(std::string* refused) override {
     refused->clear();
+    out_of_descriptors_ = false;
     for (;;) {
       const int peer = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
       if (peer < 0) {
         if (errno == EINTR || errno == ECONNABORTED) continue;
+        // The connection still waits in the queue, and the socket stays readable.
+        out_of_descriptors_ =
+            errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
         return nullptr;
       }
       struct ucred credentials;
@@ -176,6 +184,7 @@ class PosixListener : public LocalListener {
   int fd_;
   int lock_fd_;
   uid_t user_;
+  bool out_of_descriptors_ = false;
 };
 
 // Takes the lock of path; -1 when it cannot (kInUse: another listener has it).
@@ -215,7 +224,7 @@ int BindAndListen(const std::string& path, std::string* error) {
   CloseFolder(folder_fd);
   if (bound && ::chmod(path.c_str(), 0600) != 0) {
     *error = ErrnoText("cannot restrict " + path);
-  } else if (bound && ::listen(fd, 16) != 0) {
+  } else if (bound && ::listen(fd, SOMAXCONN) != 0) {
     *error = ErrnoText("cannot listen on " + path);
   } else if (bound) {
     return fd;
@@ -262,23 +271,23 @@ std::unique_ptr<LocalConnection> ConnectLocal(const std::string& path, int timeo
     CloseFolder(folder_fd);
     return nullptr;
   }
+  // A listener whose queue is full (a console busy for a moment) refuses at once with
+  // EAGAIN, and the socket then only looks writable: the connection is tried again, a little
+  // later each time, until the time-out.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_millis);
+  auto pause = std::chrono::milliseconds(5);
   int result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  const int connect_errno = errno;
-  CloseFolder(folder_fd);
-  if (result != 0 && (connect_errno == EAGAIN || connect_errno == EINPROGRESS)) {
-    // The listener's queue is full: wait for it to take us.
-    if (WaitFor(fd, POLLOUT, timeout_millis) == IoStatus::kDone) {
-      int failure = 0;
-      socklen_t size = sizeof failure;
-      ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &size);
-      result = failure == 0 ? 0 : -1;
-      errno = failure;
-    } else {
-      errno = ETIMEDOUT;
-    }
-  } else {
-    errno = connect_errno;
+  int connect_errno = errno;
+  while (result != 0 && (connect_errno == EAGAIN || connect_errno == EINTR) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::min(pause, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                    deadline - std::chrono::steady_clock::now())));
+    pause = std::min(pause * 2, std::chrono::milliseconds(100));
+    result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    connect_errno = errno;
   }
+  CloseFolder(folder_fd);
+  errno = result != 0 && connect_errno == EAGAIN ? ETIMEDOUT : connect_errno;
   if (result != 0) {
     if (errno == ENOENT || errno == ECONNREFUSED) {
       *error = "no console is listening on " + path;
