@@ -63,6 +63,12 @@ class FileSystem {
                                 std::string* error) = 0;
   // Appends data to the file, creating it when it does not exist.
   virtual bool AppendFile(const std::string& path, const std::string& data, std::string* error) = 0;
+  // As AppendFile, and the data is on the disk when it returns true; never through a link at
+  // path. Fakes that keep no disk need not tell the two apart.
+  virtual bool AppendFileDurably(const std::string& path, const std::string& data,
+                                 std::string* error) {
+    return AppendFile(path, data, error);
+  }
   // Copies from over to, durably as WriteFileDurably: on failure `to` is as it was.
   virtual bool CopyFile(const std::string& from, const std::string& to, std::string* error) = 0;
   virtual bool RenameFile(const std::string& from, const std::string& to, std::string* error) = 0;
@@ -109,6 +115,10 @@ class ForwardingFileSystem : public FileSystem {
   }
   bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
     return target_.AppendFile(path, data, error);
+  }
+  bool AppendFileDurably(const std::string& path, const std::string& data,
+                         std::string* error) override {
+    return target_.AppendFileDurably(path, data, error);
   }
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
     return target_.CopyFile(from, to, error);

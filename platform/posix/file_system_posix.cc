@@ -34,7 +34,7 @@ bool WriteAll(int fd, const std::string& data) {
 }
 
 bool WriteWithFlags(const std::string& path, const std::string& data, int flags,
-                    std::string* error) {
+                    std::string* error, bool sync = false) {
   // O_NONBLOCK: a named pipe without a reader fails to open instead of waiting for one.
   int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
   if (fd < 0) {
@@ -43,6 +43,10 @@ bool WriteWithFlags(const std::string& path, const std::string& data, int flags,
   }
   bool ok = WriteAll(fd, data);
   if (!ok && error) *error = ErrorText("cannot write", path);
+  if (ok && sync && ::fdatasync(fd) != 0) {
+    ok = false;
+    if (error) *error = ErrorText("cannot flush", path);
+  }
   if (::close(fd) != 0 && ok) {
     ok = false;
     if (error) *error = ErrorText("cannot close", path);
@@ -148,6 +152,11 @@ class PosixFileSystem : public FileSystem {
 
   bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
     return WriteWithFlags(path, data, O_APPEND, error);
+  }
+
+  bool AppendFileDurably(const std::string& path, const std::string& data,
+                         std::string* error) override {
+    return WriteWithFlags(path, data, O_APPEND | O_NOFOLLOW, error, true);
   }
 
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {

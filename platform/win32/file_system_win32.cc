@@ -54,16 +54,29 @@ bool WriteAll(HANDLE file, const std::string& data) {
 }
 
 bool WriteWithDisposition(const std::string& path, const std::string& data, bool append,
-                          std::string* error) {
+                          std::string* error, bool durable = false) {
+  // Durable: a reparse point in the file's place is opened itself (and then refused by the
+  // write), never followed.
   Handle file(::CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
                             FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+                            FILE_ATTRIBUTE_NORMAL | (durable ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+                            nullptr));
   if (!file.valid()) {
     if (error) *error = ErrorText("cannot open", path);
     return false;
   }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (durable && (!::GetFileInformationByHandle(file.get(), &info) ||
+                  (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+    if (error) *error = "cannot write " + path + ": it is a link";
+    return false;
+  }
   bool ok = WriteAll(file.get(), data);
   if (!ok && error) *error = ErrorText("cannot write", path);
+  if (ok && durable && !::FlushFileBuffers(file.get())) {
+    ok = false;
+    if (error) *error = ErrorText("cannot flush", path);
+  }
   if (!file.Close() && ok) {
     ok = false;
     if (error) *error = ErrorText("cannot close", path);
@@ -152,6 +165,11 @@ class Win32FileSystem : public FileSystem {
 
   bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
     return WriteWithDisposition(path, data, true, error);
+  }
+
+  bool AppendFileDurably(const std::string& path, const std::string& data,
+                         std::string* error) override {
+    return WriteWithDisposition(path, data, true, error, true);
   }
 
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
