@@ -15,7 +15,9 @@ constexpr char kEditWarning[] =
 }  // namespace
 
 void EditorSession::Open(EditorMode mode) {
-  if (editor() != nullptr) return;
+  // An editor that is closing is still inside its handler: replacing it now would delete it
+  // under its own feet.
+  if (editor() != nullptr || busy()) return;
   ui::Controls& main = parts_.main_controls;
   const std::string name = moderation::SelectedRow(main, "lstPlayers");
   const players::PlayerRecord* record = parts_.players.At(parts_.players.FindByName(name));
@@ -44,8 +46,10 @@ void EditorSession::Open(EditorMode mode) {
   // Copies: the ban's list rebuild and the editor's reads must not hold on to the record.
   const std::string folder = record->account_folder;
   const std::string file = record->file_name;
+  // The editor asks for the frontend anew each time: a control request that opened it
+  // brings a frontend that lasts only as long as the request.
   open_ = std::make_unique<PlayerEditor>(
-      parts_.files, frontend, [this](CloseReason reason) { Closed(reason); }, mode);
+      parts_.files, parts_.frontend, [this](CloseReason reason) { Closed(reason); }, mode);
   if (listener_) listener_(open_.get());
   open_->Load(folder, file);
 }

@@ -66,6 +66,11 @@ class EditorSession {
   void Open(EditorMode mode);
   // The open editor, nullptr when none is open.
   PlayerEditor* editor() { return open_ && !open_->closed() ? open_.get() : nullptr; }
+  // The character of the open (or last) editor: the name selected when it opened.
+  const std::string& player() const { return name_; }
+  // A handler of the editor still runs, perhaps waiting for the server in its closing steps:
+  // no other editor may open, and nothing else may act on this one, until it returns.
+  bool busy() const { return open_ && open_->controls().firing() > 0; }
   void set_listener(Listener listener) { listener_ = std::move(listener); }
 
  private:

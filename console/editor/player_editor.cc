@@ -139,8 +139,14 @@ int ClampUnits(std::string_view text) {
 
 PlayerEditor::PlayerEditor(players::CharacterFileServices services, ui::Frontend& frontend,
                            Closer closer, EditorMode mode)
+    : PlayerEditor(
+          std::move(services), [&frontend]() -> ui::Frontend& { return frontend; },
+          std::move(closer), mode) {}
+
+PlayerEditor::PlayerEditor(players::CharacterFileServices services, FrontendSource frontend,
+                           Closer closer, EditorMode mode)
     : services_(std::move(services)),
-      frontend_(frontend),
+      frontend_(std::move(frontend)),
       closer_(std::move(closer)),
       mode_(mode),
       caption_(mode == EditorMode::kEdit ? kEditCaption : kViewCaption) {
@@ -306,15 +312,25 @@ void PlayerEditor::Wire() {
      [this] { controls_.SetEnabled("cmdDeleteSelectedLine", SelectedRow("lstFileView") >= 0); });
   on("txtPlayerName", ControlEvent::kChange, [this] { NameChanged(); });
   on("txtPlayerMoney", ControlEvent::kChange, [this] { MoneyChanged(); });
-  on("cmbPlayerShip", ControlEvent::kClick, [this] { ShipChosen(); });
-  on("cmbPlayerEngine", ControlEvent::kClick,
-     [this] { FittedPartChosen("cmbPlayerEngine", Table::kEngines, &engine_, "engine"); });
-  on("cmbPlayerShield", ControlEvent::kClick,
-     [this] { FittedPartChosen("cmbPlayerShield", Table::kShields, &shield_, "shield"); });
-  on("cmbPlayerPowerGenerator", ControlEvent::kClick, [this] {
-    FittedPartChosen("cmbPlayerPowerGenerator", Table::kPowerGenerators, &power_generator_,
-                     "power generator");
-  });
+  // A choice in the four lists of the ship and its parts arrives as a click or as a change,
+  // depending on who reports it (the window reports a combo box's new entry as a change);
+  // either takes effect, and the second of the two finds the line already written.
+  const std::pair<const char*, std::function<void()>> chosen[] = {
+      {"cmbPlayerShip", [this] { ShipChosen(); }},
+      {"cmbPlayerEngine",
+       [this] { FittedPartChosen("cmbPlayerEngine", Table::kEngines, &engine_, "engine"); }},
+      {"cmbPlayerShield",
+       [this] { FittedPartChosen("cmbPlayerShield", Table::kShields, &shield_, "shield"); }},
+      {"cmbPlayerPowerGenerator",
+       [this] {
+         FittedPartChosen("cmbPlayerPowerGenerator", Table::kPowerGenerators, &power_generator_,
+                          "power generator");
+       }},
+  };
+  for (const auto& [combo, handler] : chosen) {
+    on(combo, ControlEvent::kClick, handler);
+    on(combo, ControlEvent::kChange, handler);
+  }
   on("cmdAddCargo", ControlEvent::kClick, [this] { AddCargo(); });
   on("cmdModifyCargo", ControlEvent::kClick, [this] { ModifyCargo(); });
   on("cmdDeleteSelectedCargo", ControlEvent::kClick, [this] { DeleteSelectedCargo(); });
@@ -351,7 +367,8 @@ void PlayerEditor::Wire() {
   on("cmdSave", ControlEvent::kClick, [this] { Save(); });
   on("cmdClose", ControlEvent::kClick, [this] { Close(CloseReason::kOperator); });
   on("cmdSaveFileLoadErrors", ControlEvent::kClick, [this] {
-    std::string path = frontend_.SaveFileDialog("Save File Load Errors", "Text file (*.txt)|*.txt");
+    std::string path =
+        frontend_().SaveFileDialog("Save File Load Errors", "Text file (*.txt)|*.txt");
     if (path.empty()) return;
     std::string text, error;
     for (const std::string& row : controls_.Get("lstFileLoadErrors").rows()) text += row + "\r\n";
@@ -395,7 +412,7 @@ bool PlayerEditor::Load(const std::string& account_folder, const std::string& fi
 void PlayerEditor::Progress(const std::string& status, int value) {
   controls_.SetText("lblStatus", status);
   controls_.SetValue("ProgressBar", value);
-  frontend_.Repaint("lblStatus");
+  frontend_().Repaint("lblStatus");
 }
 
 void PlayerEditor::FillCatalogueLists() {
@@ -1038,9 +1055,10 @@ void PlayerEditor::AllFactionPopularityChanged() {
                                              " to a value of " + ReputationText(value) + "?")) {
     return;
   }
+  // A faction without its line is said and skipped; the others are still set.
   for (Faction& faction : factions_) {
     faction.reputation = value;
-    if (!WriteFactionLine(faction)) break;
+    WriteFactionLine(faction);
   }
 }
 
@@ -1122,7 +1140,8 @@ bool PlayerEditor::WriteFile() {
          " lines; it was not saved.");
     return false;
   }
-  return players::RewriteCharacterFile(services_, &frontend_, working, account_folder_, file_name_);
+  return players::RewriteCharacterFile(services_, &frontend_(), working, account_folder_,
+                                       file_name_);
 }
 
 void PlayerEditor::Close(CloseReason reason) {
@@ -1185,11 +1204,11 @@ std::string PlayerEditor::SelectedText(const std::string& list) const {
 }
 
 bool PlayerEditor::Ask(const std::string& title, const std::string& text) {
-  return frontend_.AskOkCancel(title, text);
+  return frontend_().AskOkCancel(title, text);
 }
 
 void PlayerEditor::Show(const std::string& text) {
-  frontend_.ShowMessage(kEditorMessageTitle, text);
+  frontend_().ShowMessage(kEditorMessageTitle, text);
 }
 
 bool PlayerEditor::Warnings() const { return services_.settings.chkDisableEditWarnings == 0; }

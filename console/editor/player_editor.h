@@ -75,10 +75,17 @@ class PlayerEditor {
   // The mode gives the caption at once, so that a window made before loading shows it.
   PlayerEditor(players::CharacterFileServices services, ui::Frontend& frontend, Closer closer,
                EditorMode mode);
+  // The frontend asked anew for every question, message and dialog: the one the console
+  // shows at that moment (a control request brings a frontend of its own for its run).
+  using FrontendSource = std::function<ui::Frontend&()>;
+  PlayerEditor(players::CharacterFileServices services, FrontendSource frontend, Closer closer,
+               EditorMode mode);
   PlayerEditor(const PlayerEditor&) = delete;
   PlayerEditor& operator=(const PlayerEditor&) = delete;
 
   ui::Controls& controls() { return controls_; }
+  const ui::Controls& controls() const { return controls_; }
+  EditorMode mode() const { return mode_; }
   // The window's caption by mode (kEditCaption, kViewCaption).
   const std::string& caption() const { return caption_; }
 
@@ -173,7 +180,7 @@ class PlayerEditor {
   bool Warnings() const;
 
   players::CharacterFileServices services_;
-  ui::Frontend& frontend_;
+  FrontendSource frontend_;
   Closer closer_;
   ui::Controls controls_;
   EditorMode mode_;

@@ -250,6 +250,21 @@ TEST_F(PlayerEditorTest, TheLargestFileOpensAndOneLineMoreIsRefused) {
   EXPECT_EQ(Messages().back(), "The file already holds 19999 lines; no line can be added.");
   EXPECT_EQ(Get("lstPlayerCargo").rows(), (Rows{"Tern Missile"}));
 
+  // Nor may the revealed map make the saved file longer than the editor can open again: the
+  // save is refused and the file stays as it was.
+  std::string map;
+  for (int i = 0; i < 40; ++i) map += "visit = map" + std::to_string(i) + ", 1\r\n";
+  world_.files.WriteFile(platform::JoinPath(world_.program_folder, gamedata::kMapInfoFileName),
+                         map, nullptr);
+  frontend_.QueueAnswer(true);
+  c().SetValue("chkRevealEntireMap", 1);
+  Click("chkRevealEntireMap");
+  SaveAnswering({true});
+  EXPECT_EQ(Messages().back(),
+            "The changed file would hold more than 19999 lines; it was not saved.");
+  EXPECT_THAT(closes_, ElementsAre(CloseReason::kSaved));
+  EXPECT_EQ(Saved(), lines_);
+
   lines_.push_back("visit = one_too_many, 1");
   EXPECT_FALSE(Open());
   EXPECT_EQ(Messages().back(), "Bad file was " + path_);
@@ -443,6 +458,20 @@ TEST_F(PlayerEditorTest, FactionReputations) {
   EXPECT_EQ(editor_->WorkingLines()[5], "house = -0.3, fc_tollkeepers");
   EXPECT_EQ(editor_->WorkingLines()[6], "house = -0.3, fc_gate_wardens");
   EXPECT_EQ(editor_->WorkingLines()[7], "house = -0.3, fc_gate");
+
+  // A faction whose line is gone is said; the factions after it are set all the same.
+  Click("cmdRefreshFileView");
+  Choose("lstFileView", "house = -0.3, fc_tollkeepers");
+  frontend_.QueueAnswer(true);
+  Click("cmdDeleteSelectedLine");
+  frontend_.QueueAnswer(true);
+  Slide("sldAllFactionPopularity", 20);
+  EXPECT_EQ(Messages().back(),
+            std::string("Cannot find house line for faction [fc_tollkeepers], please report bug "
+                        "(and send .qv file) to ") +
+                kAddress);
+  EXPECT_EQ(editor_->WorkingLines()[6], "house = 0.2, fc_gate_wardens");
+  EXPECT_EQ(editor_->WorkingLines()[7], "house = 0.2, fc_gate");
 }
 
 TEST_F(PlayerEditorTest, MovingToABase) {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <optional>
@@ -23,7 +25,15 @@ class EditorWindowTest : public OffscreenQtTest {
  protected:
   EditorWindowTest() {
     const std::string folder = world_.Account("acct");
-    world_.WriteCharacter(
+    world_.catalogue.LoadTable(gamedata::Table::kEngines,
+                               "ENG0000001=en_drift,Drift Engine\r\nENG0000002=en_surge,Surge "
+                               "Engine\r\n",
+                               world_.logs);
+    world_.catalogue.LoadTable(gamedata::Table::kPowerGenerators,
+                               "PWR0000001=pw_helion,Helion Core\r\nPWR0000002=pw_ember,Ember "
+                               "Cell\r\n",
+                               world_.logs);
+    path_ = world_.WriteCharacter(
         folder, "c1.qv", players::testing::CharacterLines(players::testing::HexName("Kessa Vorn")));
     editor_.emplace(
         world_.Services(), frontend_,
@@ -36,6 +46,7 @@ class EditorWindowTest : public OffscreenQtTest {
   ~EditorWindowTest() override { window_.reset(); }
 
   players::testing::TestWorld world_;
+  std::string path_;
   ScriptedFrontend frontend_;
   std::vector<editor::CloseReason> closes_;
   std::optional<editor::PlayerEditor> editor_;
@@ -98,6 +109,29 @@ TEST_F(EditorWindowTest, MouseMovementOverTheFileViewResetsTheInactivityCounter)
                    Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(view, &move);
   EXPECT_EQ(editor_->inactivity(), 0);
+}
+
+// Choosing the ship and its parts in the window's drop-down lists reaches the saved file.
+TEST_F(EditorWindowTest, ShipAndPartsChosenInTheWindowAreSaved) {
+  const std::pair<const char*, int> choices[] = {{"cmbPlayerShip", 1},
+                                                 {"cmbPlayerEngine", 1},
+                                                 {"cmbPlayerShield", 1},
+                                                 {"cmbPlayerPowerGenerator", 1}};
+  for (const auto& [name, index] : choices) {
+    auto* combo = window_->findChild<QComboBox*>(name);
+    ASSERT_NE(combo, nullptr) << name;
+    combo->setCurrentIndex(index);
+  }
+  frontend_.QueueAnswer(true);
+  window_->findChild<QPushButton*>("cmdSave")->click();
+  ASSERT_EQ(closes_, std::vector<editor::CloseReason>{editor::CloseReason::kSaved});
+  std::vector<std::string> expected =
+      players::testing::CharacterLines(players::testing::HexName("Kessa Vorn"));
+  expected[10] = "ship_archetype = SHP0000002";
+  expected[13] = "equip = SHD0000002, HpShield01, 1";
+  expected[14] = "equip = PWR0000002, , 1";
+  expected[15] = "equip = ENG0000002, , 1";
+  EXPECT_EQ(world_.PlainText(path_), players::testing::JoinLines(expected));
 }
 
 TEST_F(EditorWindowTest, TheCloseBoxRunsTheClosingSteps) {
