@@ -79,6 +79,22 @@ class FileSystem {
   // not a link and not a folder. On failure returns false and sets *error; nothing changed.
   virtual bool RemoveFileInFolder(const std::string& folder, const std::string& name,
                                   std::string* error) = 0;
+  // Moves from_folder/from_name to to_folder/to_name, never through a link: both folders are
+  // opened without following a link in their own place, only a regular file of its own is
+  // moved, and a file (or anything) already at the target is never replaced. Within one file
+  // system this is a rename; across file systems the file is copied to the target, flushed,
+  // read back and compared, and only then removed from its folder. On failure (a full disk
+  // included) the file is where it was, nothing is left at the target, and *error says why.
+  // Fakes that keep no disk need not support it.
+  virtual bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
+                                      const std::string& to_folder, const std::string& to_name,
+                                      std::string* error) {
+    if (error) *error = "cannot move " + from_name + ": not supported here";
+    (void)from_folder;
+    (void)to_folder;
+    (void)to_name;
+    return false;
+  }
   // Removes an empty folder; a link in its place is not removed and not followed.
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;
@@ -119,6 +135,11 @@ class ForwardingFileSystem : public FileSystem {
   bool AppendFileDurably(const std::string& path, const std::string& data,
                          std::string* error) override {
     return target_.AppendFileDurably(path, data, error);
+  }
+  bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
+                              const std::string& to_folder, const std::string& to_name,
+                              std::string* error) override {
+    return target_.MoveFileBetweenFolders(from_folder, from_name, to_folder, to_name, error);
   }
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
     return target_.CopyFile(from, to, error);

@@ -1,10 +1,13 @@
 #include "platform/file_system.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -49,6 +52,81 @@ TEST_F(FileSystemTest, FullDiskKeepsTheOldFile) {
   std::string error;
   EXPECT_FALSE(fs_.WriteFile("/dev/full", "x", &error));
   EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+}
+
+TEST_F(FileSystemTest, AMoveBetweenFoldersNeverReplacesAndNeverFollowsALink) {
+  std::string error, data;
+  const std::string from = JoinPath(dir_, "acct"), to = JoinPath(dir_, "quarantine");
+  const std::string elsewhere = JoinPath(dir_, "elsewhere");
+  for (const std::string& folder : {from, to, elsewhere}) ASSERT_TRUE(fs_.MakeDirectory(folder));
+  ASSERT_TRUE(fs_.WriteFile(JoinPath(from, "a.qv"), "character", &error));
+  ASSERT_TRUE(fs_.WriteFile(JoinPath(to, "taken.qv"), "other", &error));
+  ASSERT_TRUE(fs_.WriteFile(JoinPath(elsewhere, "a.qv"), "not ours", &error));
+
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "a.qv", to, "taken.qv", &error));
+  EXPECT_NE(error.find("the target exists"), std::string::npos) << error;
+  ASSERT_TRUE(fs_.ReadFile(JoinPath(to, "taken.qv"), &data, &error));
+  EXPECT_EQ(data, "other");
+
+  // A link as either folder, or as the file, is refused; nothing moves.
+  const std::string link = JoinPath(dir_, "link");
+  std::filesystem::create_directory_symlink(elsewhere, link);
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(link, "a.qv", to, "a.qv", &error));
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "a.qv", link, "b.qv", &error));
+  std::filesystem::create_symlink(JoinPath(elsewhere, "a.qv"), JoinPath(from, "b.qv"));
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "b.qv", to, "b.qv", &error));
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "../elsewhere/a.qv", to, "c.qv", &error));
+  EXPECT_TRUE(fs_.FileExists(JoinPath(elsewhere, "a.qv")));
+  EXPECT_FALSE(fs_.FileExists(JoinPath(elsewhere, "b.qv")));
+  EXPECT_FALSE(fs_.FileExists(JoinPath(to, "a.qv")));
+
+  ASSERT_TRUE(fs_.MoveFileBetweenFolders(from, "a.qv", to, "a.qv", &error)) << error;
+  EXPECT_FALSE(fs_.FileExists(JoinPath(from, "a.qv")));
+  ASSERT_TRUE(fs_.ReadFile(JoinPath(to, "a.qv"), &data, &error));
+  EXPECT_EQ(data, "character");
+}
+
+// Across file systems the file is copied, compared and only then removed; a copy that
+// cannot be finished (a full disk) leaves the original and no part of the copy.
+TEST_F(FileSystemTest, AMoveToAnotherFileSystemCopiesComparesThenRemoves) {
+  struct stat here, shm;
+  if (::stat(dir_.c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 ||
+      here.st_dev == shm.st_dev) {
+    GTEST_SKIP() << "/dev/shm is not another file system here";
+  }
+  char pattern[] = "/dev/shm/helmsman_fs_XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string other = pattern;
+  std::string error, data;
+  const std::string big(256 * 1024, 'q');
+  ASSERT_TRUE(fs_.WriteFile(JoinPath(dir_, "a.qv"), big, &error));
+  ASSERT_TRUE(fs_.WriteFile(JoinPath(other, "b.qv"), big, &error));
+
+  const pid_t child = ::fork();  // a disk that takes only 4 KiB more: the copy fails
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::string why;
+    const bool moved = DiskFileSystem().MoveFileBetweenFolders(dir_, "a.qv", other, "a.qv", &why);
+    ::_exit(moved ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(fs_.FileExists(JoinPath(other, "a.qv")));
+  ASSERT_TRUE(fs_.ReadFile(JoinPath(dir_, "a.qv"), &data, &error));
+  EXPECT_EQ(data, big);
+
+  EXPECT_TRUE(fs_.MoveFileBetweenFolders(dir_, "a.qv", other, "a.qv", &error)) << error;
+  EXPECT_FALSE(fs_.FileExists(JoinPath(dir_, "a.qv")));
+  ASSERT_TRUE(fs_.ReadFile(JoinPath(other, "a.qv"), &data, &error));
+  EXPECT_EQ(data, big);
+  EXPECT_TRUE(fs_.MoveFileBetweenFolders(other, "b.qv", dir_, "b.qv", &error)) << error;
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(other, "a.qv", dir_, "b.qv", &error));  // taken
+  EXPECT_TRUE(fs_.FileExists(JoinPath(other, "a.qv")));
+  std::filesystem::remove_all(other);
 }
 
 TEST_F(FileSystemTest, AppendKeepsExistingContent) {

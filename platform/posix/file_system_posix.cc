@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/file_system.h"
@@ -75,6 +76,70 @@ int CreateTemporaryBeside(const std::string& path, std::string* temp, std::strin
 }
 
 // Flushes the folder that holds path, so that a rename into it survives a power loss.
+bool IsNameInFolder(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// Reads the whole regular file name of the open folder dir, never through a link.
+bool ReadInFolder(int dir, const std::string& name, std::string* data) {
+  const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  data->clear();
+  char buffer[65536];
+  while (ok) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    data->append(buffer, static_cast<size_t>(got));
+  }
+  ::close(fd);
+  return ok;
+}
+
+// The move across file systems: the copy is made exclusively at the target, flushed, read
+// back and compared; only then is the original removed. Any failure removes the copy.
+bool CopyAcross(int from_dir, const std::string& from_name, int to_dir, const std::string& to_name,
+                const std::string& from, const std::string& to, std::string* error) {
+  std::string data;
+  if (!ReadInFolder(from_dir, from_name, &data)) {
+    if (error) *error = ErrorText("cannot read", from);
+    return false;
+  }
+  const int out = ::openat(to_dir, to_name.c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (out < 0) {
+    if (error) *error = errno == EEXIST ? "cannot move " + from + " to " + to + ": the target exists"
+                                        : ErrorText("cannot create", to);
+    return false;
+  }
+  bool ok = WriteAll(out, data) && ::fsync(out) == 0;
+  if (!ok && error) *error = ErrorText("cannot write", to);
+  if (::close(out) != 0 && ok) {
+    ok = false;
+    if (error) *error = ErrorText("cannot close", to);
+  }
+  std::string written;
+  if (ok && (!ReadInFolder(to_dir, to_name, &written) || written != data)) {
+    ok = false;
+    if (error) *error = "cannot move " + from + ": the copy at " + to + " differs from it";
+  }
+  if (ok && (::fsync(to_dir) != 0 || ::unlinkat(from_dir, from_name.c_str(), 0) != 0)) {
+    ok = false;
+    if (error) *error = ErrorText("cannot remove the original", from);
+  }
+  if (!ok) {
+    ::unlinkat(to_dir, to_name.c_str(), 0);
+    return false;
+  }
+  ::fsync(from_dir);
+  return true;
+}
+
 bool SyncFolderOf(const std::string& path) {
   std::string folder = DirName(path);
   if (folder.empty()) folder = path.find('/') == 0 ? "/" : ".";
@@ -198,6 +263,48 @@ class PosixFileSystem : public FileSystem {
       if (error) *error = ErrorText("cannot remove", path);
     }
     ::close(dir);
+    return ok;
+  }
+  bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
+                              const std::string& to_folder, const std::string& to_name,
+                              std::string* error) override {
+    const std::string from = JoinPath(from_folder, from_name);
+    const std::string to = JoinPath(to_folder, to_name);
+    if (!IsNameInFolder(from_name) || !IsNameInFolder(to_name)) {
+      if (error) *error = "cannot move " + from + " to " + to + ": not a name in its folder";
+      return false;
+    }
+    const int from_dir = ::open(from_folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (from_dir < 0) {
+      if (error) *error = ErrorText("cannot open the folder", from_folder);
+      return false;
+    }
+    const int to_dir = ::open(to_folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (to_dir < 0) {
+      if (error) *error = ErrorText("cannot open the folder", to_folder);
+      ::close(from_dir);
+      return false;
+    }
+    bool ok = false;
+    struct stat st;
+    if (::fstatat(from_dir, from_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (error) *error = ErrorText("cannot examine", from);
+    } else if (!S_ISREG(st.st_mode)) {
+      if (error) *error = "cannot move " + from + ": not a file of its own (a link or a folder)";
+    } else if (::renameat2(from_dir, from_name.c_str(), to_dir, to_name.c_str(), RENAME_NOREPLACE) ==
+               0) {
+      ok = ::fsync(to_dir) == 0 && ::fsync(from_dir) == 0;
+      if (!ok && error) *error = ErrorText("cannot flush the folder of", to);
+    } else if (errno == EEXIST) {
+      if (error) *error = "cannot move " + from + " to " + to + ": the target exists";
+    } else if (errno == EXDEV || errno == EINVAL) {
+      // Another file system (or one that cannot rename without replacing): copy and compare.
+      ok = CopyAcross(from_dir, from_name, to_dir, to_name, from, to, error);
+    } else {
+      if (error) *error = ErrorText("cannot move " + from + " to", to);
+    }
+    ::close(to_dir);
+    ::close(from_dir);
     return ok;
   }
   bool RemoveEmptyDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }

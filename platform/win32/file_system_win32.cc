@@ -84,6 +84,32 @@ bool WriteWithDisposition(const std::string& path, const std::string& data, bool
   return ok;
 }
 
+// The folder at path itself, opened without letting anyone delete or rename it while the
+// handle is open; a reparse point in its place is opened, not followed.
+HANDLE OpenFolderItself(const std::string& path) {
+  return ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool IsFolderOfItsOwn(const Handle& folder) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return folder.valid() && ::GetFileInformationByHandle(folder.get(), &info) &&
+         !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadHandle(HANDLE file, std::string* data) {
+  data->clear();
+  char buffer[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file, buffer, sizeof buffer, &n, nullptr)) return false;
+    if (n == 0) return true;
+    data->append(buffer, n);
+  }
+}
+
 // A durable write's temporary file beside path: CREATE_NEW fails on any existing entry, a
 // link included, so a planted one is never written through; a taken name is passed over.
 HANDLE CreateTemporaryBeside(const std::string& path, std::string* temp, std::string* error) {
@@ -228,6 +254,81 @@ class Win32FileSystem : public FileSystem {
       return false;
     }
     return true;
+  }
+  bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
+                              const std::string& to_folder, const std::string& to_name,
+                              std::string* error) override {
+    const std::string from = JoinPath(from_folder, from_name);
+    const std::string to = JoinPath(to_folder, to_name);
+    auto plain = [](const std::string& name) {
+      return !name.empty() && name != "." && name != ".." &&
+             name.find_first_of("\\/:") == std::string::npos;
+    };
+    if (!plain(from_name) || !plain(to_name)) {
+      if (error) *error = "cannot move " + from + " to " + to + ": not a name in its folder";
+      return false;
+    }
+    // Both folders stay open without FILE_SHARE_DELETE until the move is done: nobody can
+    // rename one away and put a junction in its place meanwhile.
+    Handle from_dir(OpenFolderItself(from_folder));
+    Handle to_dir(OpenFolderItself(to_folder));
+    if (!IsFolderOfItsOwn(from_dir) || !IsFolderOfItsOwn(to_dir)) {
+      if (error) *error = "cannot move " + from + " to " + to + ": a folder is missing or a link";
+      return false;
+    }
+    Handle file(::CreateFileA(from.c_str(), GENERIC_READ | DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+      if (error) *error = ErrorText("cannot open", from);
+      return false;
+    }
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+      if (error) *error = "cannot move " + from + ": not a file of its own (a link or a folder)";
+      return false;
+    }
+    // Without MOVEFILE_REPLACE_EXISTING nothing at the target is ever replaced.
+    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD failure = ::GetLastError();
+    if (failure == ERROR_ALREADY_EXISTS || failure == ERROR_FILE_EXISTS) {
+      if (error) *error = "cannot move " + from + " to " + to + ": the target exists";
+      return false;
+    }
+    if (failure != ERROR_NOT_SAME_DEVICE) {
+      if (error) *error = ErrorText("cannot move " + from + " to", to);
+      return false;
+    }
+    // Another volume: copy exclusively, flush, read back and compare, then delete.
+    std::string data;
+    if (!ReadHandle(file.get(), &data)) {
+      if (error) *error = ErrorText("cannot read", from);
+      return false;
+    }
+    bool ok = false;
+    {
+      Handle out(::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      if (!out.valid()) {
+        if (error) *error = ErrorText("cannot create", to);
+        return false;
+      }
+      ok = WriteAll(out.get(), data) && ::FlushFileBuffers(out.get());
+      ok = out.Close() && ok;
+    }
+    std::string written;
+    if (ok) ok = ReadFile(to, &written, nullptr) && written == data;
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (ok) {
+      ok = ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
+    }
+    if (!ok) {
+      if (error) *error = "cannot move " + from + " to " + to + ": the copy failed or differs";
+      ::DeleteFileA(to.c_str());
+    }
+    return ok;
   }
   bool RemoveEmptyDirectory(const std::string& path) override {
     return ::RemoveDirectoryA(path.c_str()) != 0;
