@@ -225,6 +225,7 @@ void ShowConfigurationTab(const LifeCycleParts& p) {
   const std::vector<std::string>& tabs = MainWindowTabs();
   const auto tab = std::find(tabs.begin(), tabs.end(), kConfigurationTab);
   p.controls.Select("SSTab1", static_cast<int>(tab - tabs.begin()));
+  p.controls.Select("tabsConfiguration", 0);  // "HELM Settings", with the server's paths
 }
 
 // Steps 1 to 11.
