@@ -3,12 +3,14 @@
 // "Kick" with --answer ok, and the player leaves the server. A second console on the same
 // program folder refuses to start, a follower of the server log sees the kick, and another
 // user cannot reach the control socket. A banned row chosen before a ban toggle rebuilt the
-// lists gives nobody a ban end afterwards.
+// lists gives nobody a ban end afterwards. A character is opened in the player editor,
+// changed, saved and closed through helmsman-ctl alone.
 #include <pwd.h>
 
 #include <algorithm>
 #include <cstdlib>
 
+#include "codec/scramble.h"
 #include "console/ui/control/control_protocol.h"
 #include "tests/console_fixture.h"
 
@@ -237,6 +239,88 @@ TEST_F(ControlEndToEndTest, SetUnbanTimeAfterABanToggleRebuildActsOnNobody) {
     ASSERT_EQ(HelmsmanCtl({"select", "lstBannedPlayers", "=" + name}).code, 0);
     EXPECT_EQ(Field("lblPlayerBannedUntil", "text"), "Player Banned Indefinitely") << name;
   }
+}
+
+// The decoded lines of a character file ({} when it cannot be read or decoded).
+std::vector<std::string> DecodedLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string scrambled((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+  std::string plain;
+  std::vector<std::string> lines;
+  if (!codec::DecodeText(scrambled, &plain)) return lines;
+  for (size_t start = 0, end; (end = plain.find("\r\n", start)) != std::string::npos;
+       start = end + 2) {
+    if (end > start) lines.push_back(plain.substr(start, end - start));
+  }
+  return lines;
+}
+
+// Without a window, the editor is opened, edited, saved and closed by helmsman-ctl; its
+// inactivity count runs meanwhile, and the console goes on by itself afterwards.
+TEST_F(ControlEndToEndTest, ACharacterIsEditedAndSavedFromAnotherShell) {
+  console_ = StartConsole("helmsman-editor.out");
+  WaitUntilRunning();
+  const std::string name = Rows("lstPlayers").front();
+  ASSERT_EQ(HelmsmanCtl({"select", "lstPlayers", "=" + name}).code, 0);
+  EXPECT_EQ(HelmsmanCtl({"get", "frmEditPlayer.txtPlayerMoney"}).code, control::kExitRefused);
+  const CtlOutcome opened =
+      HelmsmanCtl({"click", "cmdEditPlayer", "--answer", "ok", "--answer", "ok"});
+  ASSERT_EQ(opened.code, 0) << opened.out;
+  const std::string status = HelmsmanCtl({"status"}).out;
+  EXPECT_NE(status.find("\ntimer: stopped\n"), std::string::npos) << status;
+  EXPECT_NE(status.find("\neditor: frmEditPlayer editing " + name + ", idle "), std::string::npos)
+      << status;
+  EXPECT_NE(HelmsmanCtl({"list"}).out.find("\nfrmEditPlayer.cmdSave "), std::string::npos);
+
+  const std::string path = Field("frmEditPlayer.txtPlayerFileName", "text");
+  const std::vector<std::string> before = DecodedLines(path);
+  ASSERT_FALSE(before.empty()) << path;
+  EXPECT_EQ(Field("frmEditPlayer.txtPlayerName", "text"), name);
+  ASSERT_EQ(HelmsmanCtl({"set", "frmEditPlayer.txtPlayerMoney", "4242"}).code, 0);
+  const std::vector<std::string> shields = Rows("frmEditPlayer.cmbPlayerShield");
+  const int fitted = std::atoi(Field("frmEditPlayer.cmbPlayerShield", "selected").c_str());
+  ASSERT_GE(fitted, 0);
+  ASSERT_GE(shields.size(), 2u);
+  const std::string other = shields[(fitted + 1) % shields.size()];
+  ASSERT_EQ(HelmsmanCtl({"select", "frmEditPlayer.cmbPlayerShield", "=" + other}).code, 0);
+  ASSERT_EQ(HelmsmanCtl({"click", "frmEditPlayer.cmdRefreshFileView"}).code, 0);
+  const std::vector<std::string> edited = Rows("frmEditPlayer.lstFileView");
+
+  // The console's loop counts the editor's idle seconds as its window would.
+  ::sleep(3);
+  const std::string idle = HelmsmanCtl({"status"}).out;
+  EXPECT_EQ(idle.find("idle 0 s"), std::string::npos) << idle;
+
+  const CtlOutcome saved =
+      HelmsmanCtl({"click", "frmEditPlayer.cmdSave", "--answer", "ok", "--answer", "ok"});
+  EXPECT_EQ(saved.code, 0) << saved.out;
+  EXPECT_NE(saved.out.find("[message] Helmsman: File successfully re-encoded with new changes"),
+            std::string::npos)
+      << saved.out;
+  EXPECT_NE(saved.out.find("Unban player " + name + "? -> OK (--answer)"), std::string::npos)
+      << saved.out;
+
+  // The file holds the money and the other shield, and nothing else changed.
+  const std::vector<std::string> after = DecodedLines(path);
+  EXPECT_EQ(after, edited);
+  ASSERT_EQ(after.size(), before.size());
+  std::vector<std::string> changed;
+  for (size_t i = 0; i < after.size(); ++i) {
+    if (after[i] != before[i]) changed.push_back(before[i] + " -> " + after[i]);
+  }
+  std::sort(changed.begin(), changed.end());  // "equip = " before "money = "
+  ASSERT_EQ(changed.size(), 2u) << ::testing::PrintToString(changed);
+  EXPECT_EQ(changed[0].rfind("equip = ", 0), 0u) << changed[0];
+  EXPECT_NE(changed[1].find(" -> money = 4242"), std::string::npos) << changed[1];
+
+  const std::string closed = HelmsmanCtl({"status"}).out;
+  EXPECT_EQ(closed.find("editor:"), std::string::npos) << closed;
+  EXPECT_NE(closed.find("\ntimer: running"), std::string::npos) << closed;
+  EXPECT_EQ(HelmsmanCtl({"get", "frmEditPlayer.txtPlayerMoney"}).code, control::kExitRefused);
+  const std::string log = HelmsmanCtl({"log", "server"}).out;
+  EXPECT_NE(log.find(": Player " + name + " banned by helmsman for edit"), std::string::npos);
+  EXPECT_NE(log.find(": Player " + name + " unbanned by helmsman after edit"), std::string::npos);
 }
 
 TEST_F(ControlEndToEndTest, AnotherUserCannotReachTheConsole) {

@@ -5,9 +5,11 @@
 #include <functional>
 #include <utility>
 
+#include "console/editor/editor_session.h"
 #include "console/ui/code_page.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_frontend.h"
+#include "console/ui/main_window_controls.h"
 
 namespace helmsman::ui::control {
 
@@ -206,9 +208,9 @@ std::string JsonArray(const std::vector<std::string>& items) {
   return out + "]";
 }
 
-std::string ControlJson(const Control& control, bool with_rows) {
+std::string ControlJson(const Control& control, bool with_rows, const std::string& prefix = "") {
   JsonObject object;
-  object.Text("name", control.name())
+  object.Text("name", prefix + control.name())
       .Text("kind", KindName(control.kind()))
       .Bool("enabled", control.enabled())
       .Text("text", control.text());
@@ -229,33 +231,62 @@ std::string ControlJson(const Control& control, bool with_rows) {
   return object.str();
 }
 
-Reply List(const Controls& controls, ReplyFormat format) {
+std::string ListLine(const std::string& name, const char* kind, const char* state,
+                     const std::string& shown) {
+  char head[160];
+  std::snprintf(head, sizeof head, "%-44s %-9s %-8s ", name.c_str(), kind, state);
+  return head + Utf8(shown) + "\n";
+}
+
+// The open windows first, then every control of each: the main window's by their own names,
+// the editor's as frmEditPlayer.NAME.
+Reply List(MainWindow& model, ReplyFormat format) {
+  const editor::PlayerEditor* open = model.editor_session().editor();
+  const std::string editor_caption = open != nullptr ? open->caption() : "";
   Reply reply;
-  std::vector<std::string> items;
-  for (const std::string& name : controls.names()) {
-    const Control& control = controls.Get(name);
+  std::vector<std::string> windows, items;
+  auto window = [&](const char* name, bool is_open, const std::string& caption) {
     if (format == ReplyFormat::kJson) {
-      items.push_back(ControlJson(control, false));
-      continue;
+      windows.push_back(
+          JsonObject().Text("name", name).Bool("open", is_open).Text("caption", caption).str());
+    } else {
+      reply.out += ListLine(name, "window", is_open ? "open" : "closed", caption);
     }
-    char head[160];
-    std::snprintf(head, sizeof head, "%-44s %-9s %-8s ", name.c_str(), KindName(control.kind()),
-                  control.enabled() ? "enabled" : "disabled");
-    std::string shown = control.text();
-    if (HasRows(control.kind())) {
-      shown = std::to_string(control.rows().size()) + " rows, selected " +
-              std::to_string(control.selected());
+  };
+  window(kMainWindowName, true, kMainWindowCaption);
+  window(kEditorWindowName, open != nullptr, editor_caption);
+  auto controls = [&](const Controls& set, const std::string& prefix) {
+    for (const std::string& name : set.names()) {
+      const Control& control = set.Get(name);
+      if (format == ReplyFormat::kJson) {
+        items.push_back(ControlJson(control, false, prefix));
+        continue;
+      }
+      std::string shown = control.text();
+      if (HasRows(control.kind())) {
+        shown = std::to_string(control.rows().size()) + " rows, selected " +
+                std::to_string(control.selected());
+      }
+      reply.out += ListLine(prefix + name, KindName(control.kind()),
+                            control.enabled() ? "enabled" : "disabled", shown);
     }
-    reply.out += head + Utf8(shown) + "\n";
+  };
+  controls(model.controls(), "");
+  if (open != nullptr) controls(open->controls(), std::string(kEditorWindowName) + ".");
+  if (format == ReplyFormat::kJson) {
+    reply.out =
+        JsonObject().Raw("windows", JsonArray(windows)).Raw("controls", JsonArray(items)).str() +
+        "\n";
   }
-  if (format == ReplyFormat::kJson)
-    reply.out = JsonObject().Raw("controls", JsonArray(items)).str() + "\n";
   return reply;
 }
 
-Reply Get(const Control& control, ReplyFormat format) {
-  if (format == ReplyFormat::kJson) return Reply{kExitDone, ControlJson(control, true) + "\n", ""};
-  std::string out = "name: " + control.name() + "\nkind: " + KindName(control.kind()) +
+Reply Get(const Control& control, const std::string& name, ReplyFormat format) {
+  if (format == ReplyFormat::kJson) {
+    const std::string prefix = name.substr(0, name.size() - control.name().size());
+    return Reply{kExitDone, ControlJson(control, true, prefix) + "\n", ""};
+  }
+  std::string out = "name: " + name + "\nkind: " + KindName(control.kind()) +
                     "\nenabled: " + (control.enabled() ? "yes" : "no") +
                     "\ntext: " + Utf8(control.text()) + "\n";
   if (HasValue(control.kind())) out += "value: " + std::to_string(control.value()) + "\n";
@@ -282,23 +313,40 @@ Reply Status(MainWindow& model, ReplyFormat format) {
   const Control& timer = model.controls().Get("tmrMainEventTimer");
   const long long online =
       static_cast<long long>(model.controls().Get("lstPlayersOnline").rows().size());
+  // An open editor holds the main event timer: it is said with what closes it by itself.
+  editor::EditorSession& session = model.editor_session();
+  const editor::PlayerEditor* open = session.editor();
+  const bool editing = open != nullptr && open->mode() == editor::EditorMode::kEdit;
+  const int idle = open != nullptr ? open->inactivity() : 0;
+  const int left = idle < editor::kInactivityLimit ? editor::kInactivityLimit - idle : 0;
   if (format == ReplyFormat::kJson) {
-    return Reply{kExitDone,
-                 JsonObject()
-                         .Text("status", model.status().text())
-                         .Text("server", ServerState(model))
-                         .Bool("timer", timer.enabled())
-                         .Number("timer_interval", timer.value())
-                         .Number("players_online", online)
-                         .str() +
-                     "\n",
-                 ""};
+    JsonObject object;
+    object.Text("status", model.status().text())
+        .Text("server", ServerState(model))
+        .Bool("timer", timer.enabled())
+        .Number("timer_interval", timer.value())
+        .Number("players_online", online);
+    if (open != nullptr) {
+      object.Raw("editor", JsonObject()
+                               .Text("window", kEditorWindowName)
+                               .Text("mode", editing ? "edit" : "view")
+                               .Text("player", session.player())
+                               .Number("idle_seconds", idle)
+                               .Number("closes_in_seconds", left)
+                               .str());
+    }
+    return Reply{kExitDone, object.str() + "\n", ""};
   }
   std::string out = "status: " + Utf8(model.status().text()) + "\nserver: " + ServerState(model) +
                     "\ntimer: " +
                     (timer.enabled() ? "running, every " + std::to_string(timer.value()) + " ms"
                                      : std::string("stopped")) +
                     "\nplayers online: " + std::to_string(online) + "\n";
+  if (open != nullptr) {
+    out += "editor: " + std::string(kEditorWindowName) + (editing ? " editing " : " viewing ") +
+           Utf8(session.player()) + ", idle " + std::to_string(idle) + " s, closes by itself in " +
+           std::to_string(left) + " s without a request to it\n";
+  }
   return Reply{kExitDone, out, ""};
 }
 
@@ -410,7 +458,8 @@ std::optional<Action> PlanSelect(Controls& controls, const Control& control,
       control.kind() == ControlKind::kList ? ControlEvent::kClick : ControlEvent::kChange;
   return Action{
       [&controls, name, row] { controls.Select(name, row); }, event,
-      "selected row " + std::to_string(row) + " of " + name + ": " + Utf8(control.rows()[row])};
+      // In the window's code page, as every text of a reply until it is sent.
+      "selected row " + std::to_string(row) + " of " + name + ": " + control.rows()[row]};
 }
 
 std::string DialogsText(const std::vector<Dialog>& dialogs) {
@@ -438,9 +487,9 @@ std::string DialogsJson(const std::vector<Dialog>& dialogs) {
   return JsonArray(items);
 }
 
-Reply Act(MainWindow& model, const Request& request, bool questions_on_screen) {
-  Controls& controls = model.controls();
-  const Control& control = controls.Get(request.name);
+Reply Act(MainWindow& model, Controls& controls, const std::string& control_name,
+          const Request& request, bool questions_on_screen) {
+  const Control& control = controls.Get(control_name);
   Reply reply;
   std::optional<Action> action;
   if (request.verb == "set") {
@@ -468,7 +517,7 @@ Reply Act(MainWindow& model, const Request& request, bool questions_on_screen) {
   const bool clicks = request.verb == "click";
   if (clicks || action->change) {
     if (action->change) action->change();
-    handled = controls.Fire(request.name, action->event);
+    handled = controls.Fire(control_name, action->event);
   }
   model.set_frontend(shown);
 
@@ -602,16 +651,40 @@ bool IsActing(const Request& request) {
 }
 
 Reply Execute(MainWindow& model, const Request& request, bool questions_on_screen) {
-  Controls& controls = model.controls();
-  if (!request.name.empty() && !controls.Has(request.name)) {
+  if (request.verb == "list") return List(model, request.format);
+  if (request.verb == "status") return Status(model, request.format);
+  if (request.verb == "log") return Logs(model, request);
+  // "WINDOW.NAME" names a control of that window; a name alone one of the main window.
+  const size_t dot = request.name.find('.');
+  const std::string window =
+      dot == std::string::npos ? kMainWindowName : request.name.substr(0, dot);
+  const std::string name = dot == std::string::npos ? request.name : request.name.substr(dot + 1);
+  Controls* controls = nullptr;
+  if (window == kMainWindowName) {
+    controls = &model.controls();
+  } else if (window == kEditorWindowName) {
+    editor::PlayerEditor* open = model.editor_session().editor();
+    if (open == nullptr) {
+      return Refused(std::string(kEditorWindowName) +
+                     " is not open (click cmdEditPlayer or cmdViewPlayer): nothing done");
+    }
+    // A request to the editor is its operator at work: its inactivity time-out starts again.
+    open->MouseMoved();
+    controls = &open->controls();
+  } else {
+    return BadRequest("unknown window \"" + window + "\" (" + kMainWindowName + " or " +
+                      kEditorWindowName + ")");
+  }
+  if (!controls->Has(name)) {
     return BadRequest("unknown control \"" + request.name +
                       "\" (helmsman-ctl list shows them all)");
   }
-  if (request.verb == "list") return List(controls, request.format);
-  if (request.verb == "get") return Get(controls.Get(request.name), request.format);
-  if (request.verb == "status") return Status(model, request.format);
-  if (request.verb == "log") return Logs(model, request);
-  return Act(model, request, questions_on_screen);
+  if (request.verb == "get") return Get(controls->Get(name), request.name, request.format);
+  return Act(model, *controls, name, request, questions_on_screen);
+}
+
+bool ReadyToAct(MainWindow& model) {
+  return model.controls().firing() == 0 && !model.editor_session().busy();
 }
 
 LogReply::LogReply(const logs::Logs& logs, const Request& request)

@@ -2,7 +2,13 @@
 // control name, exactly as the view does it: the same setters, then the same event of the
 // control, so the same handlers and enabling rules apply. Nothing here knows of sockets.
 //
-//   list                            every control: name, kind, enabled, caption or text
+// A control is named as in its window ("txtPlayerMoney"), or with the window's name in front
+// ("frmEditPlayer.txtPlayerMoney"); a name alone is one of the main window, frmMain. The
+// player editor's controls are there while it is open; a request to it counts as the
+// operator's presence for its inactivity time-out.
+//
+//   list                            the windows (open or closed), then every control of the
+//                                   open ones: name, kind, enabled, caption or text
 //   get NAME                        one control: text, value, range, enabled, rows, selection
 //   set NAME TEXT                   a text box as if typed (then its change event); a scroll
 //                                   bar moved to a value within its range; a calendar's
@@ -12,7 +18,7 @@
 //   select NAME ROW|=TEXT           a list row clicked, a combo box entry or tab chosen
 //   click NAME [--answer ok|cancel]...  a button clicked
 //   log [--follow] [NAME]           the three logs or one (server, player, error)
-//   status                          status line, server state, timer state
+//   status                          status line, server state, timer state, open editor
 //
 // Every request may carry --answer ok|cancel (any number, in order): the answers to the
 // questions the request raises. Questions beyond them are answered Cancel, message boxes OK,
@@ -60,6 +66,15 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
 // Whether the request acts on the console (and so must wait until the console is idle),
 // rather than only reading from it.
 bool IsActing(const Request& request);
+
+// The windows a request can name.
+inline constexpr char kMainWindowName[] = "frmMain";
+inline constexpr char kEditorWindowName[] = "frmEditPlayer";
+
+// Whether an acting request may be carried out now, as far as the windows go: no handler of
+// the main window or of the player editor runs (a tick, a click, a question, a server
+// command, the editor's closing steps).
+bool ReadyToAct(MainWindow& model);
 
 // Carries out the request on the model. questions_on_screen: the model's frontend shows a
 // window, where the questions of a request without --answer are asked. A log request's

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "console/editor/editor_session.h"
 #include "console/ui/control/control_protocol.h"
+#include "console/ui/headless/headless_loop.h"
 #include "console/ui/started_console_testing.h"
 
 namespace helmsman::ui::control {
@@ -31,8 +33,9 @@ TEST_F(ControlRequestsTest, ListAndGetShowWhatTheWindowShows) {
   EXPECT_EQ(list.exit_code, kExitDone);
   EXPECT_THAT(list.out, HasSubstr("cmdToggleServer"));
   // Every control has its line: name, kind, state, caption.
+  // The two windows, then every control of the open one.
   EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'),
-            static_cast<long>(controls().names().size()));
+            static_cast<long>(controls().names().size()) + 2);
   EXPECT_THAT(list.out,
               ::testing::ContainsRegex("cmdToggleServer +button +enabled +Stop Server\n"));
   EXPECT_THAT(list.out, ::testing::ContainsRegex("cmdKickPlayer +button +disabled +Kick\n"));
@@ -40,6 +43,7 @@ TEST_F(ControlRequestsTest, ListAndGetShowWhatTheWindowShows) {
   controls().SetText("txtChatText", "caf\xe9");  // Windows-1252 in the model, UTF-8 out
   const Reply get = Run({"get", "txtChatText"});
   EXPECT_EQ(get.out, "name: txtChatText\nkind: text\nenabled: yes\ntext: caf\xc3\xa9\n");
+  EXPECT_EQ(Run({"get", ""}).exit_code, kExitBadRequest);  // no name is no control
 
   const Reply log = Run({"get", "lstServerActivityLog"});
   EXPECT_THAT(log.out, HasSubstr("selected: 0\nrows: 1\n  0: "));
@@ -112,6 +116,13 @@ TEST_F(ControlRequestsTest, CheckClicksTheBoxAndReportsItsMessages) {
 }
 
 TEST_F(ControlRequestsTest, SelectTakesARowByIndexOrByText) {
+  controls().SetRows("lstPlayersOnline", {"Ada Quill", "Borin Vex", "J\xf6rn \xc5se"});
+  controls().SetRows("lstPlayersOnlineSystems", {"Helion", "Tarsis", "Vell"});
+  controls().SetRows("lstPlayersOnlineRank", {"3", "7", "1"});
+  // A name beyond ASCII reads the same in the reply of select as in get: UTF-8.
+  EXPECT_THAT(Run({"select", "lstPlayersOnline", "=J\xc3\xb6rn \xc3\x85se"}).out,
+              HasSubstr("selected row 2 of lstPlayersOnline: J\xc3\xb6rn \xc3\x85se\n"));
+  EXPECT_THAT(Run({"get", "lstPlayersOnline"}).out, HasSubstr("  2: J\xc3\xb6rn \xc3\x85se\n"));
   controls().SetRows("lstPlayersOnline", {"Ada Quill", "Borin Vex"});
   controls().SetRows("lstPlayersOnlineSystems", {"Helion", "Tarsis"});
   controls().SetRows("lstPlayersOnlineRank", {"3", "7"});
@@ -225,6 +236,74 @@ TEST_F(ControlRequestsTest, StatusAndLogsReadTheConsole) {
               HasSubstr("{\"log\":\"error\",\"line\":\""));
   EXPECT_THAT(Run({"log", "error"}, false, "json").out,
               HasSubstr(": Error \\\"quoted\\\"\\tand tabbed\"}\n"));
+}
+
+// The player editor through the control socket: opened from the main window, its controls
+// named frmEditPlayer.NAME, shown by list and status, and closed by two minutes without a
+// request to it, as a headless console counts them.
+TEST_F(ControlRequestsTest, TheEditorIsReachedByItsWindowNameAndClosesWhenLeftAlone) {
+  players::PlayerRecord record;
+  record.name = "Ada Quill";
+  record.account_folder = folder_ + "/accts/acct1";
+  record.file_name = "a.qv";
+  std::filesystem::create_directories(record.account_folder);
+  model_->players().Add(record);
+  model_->player_database().FillScreenLists();
+  // The console's codec is a fake that writes nothing: the decoded text is put where it would.
+  std::string text = "[Player]\r\n" + editor::NameLine("Ada Quill") + "\r\nmoney = 5000\r\n";
+  for (int i = 0; i < 50; ++i) text += "visit = v" + std::to_string(i) + ", 1\r\n";
+  platform::DiskFileSystem().WriteFile(folder_ + "/Helmsman.tmp", text, nullptr);
+
+  EXPECT_EQ(Run({"get", "frmEditPlayer.txtPlayerMoney"}).exit_code, kExitRefused);
+  EXPECT_THAT(Run({"get", "frmNowhere.txtPlayerMoney"}).err, HasSubstr("unknown window"));
+  EXPECT_THAT(Run({"list"}).out, ::testing::ContainsRegex("\nfrmEditPlayer +window +closed +\n"));
+  ASSERT_EQ(Run({"select", "frmMain.lstPlayers", "=Ada Quill"}).exit_code, kExitDone);
+  const Reply opened = Run({"click", "cmdEditPlayer", "--answer", "ok", "--answer", "ok"});
+  EXPECT_THAT(opened.out, HasSubstr("[question] Kick/Ban Confirmation: Player Ada Quill will be "
+                                    "banned for the duration of the edit."));
+  ASSERT_NE(model_->editor_session().editor(), nullptr);
+  EXPECT_FALSE(Get("tmrMainEventTimer").enabled());
+
+  const Reply list = Run({"list"});
+  EXPECT_THAT(list.out, ::testing::StartsWith("frmMain "));
+  EXPECT_THAT(list.out,
+              ::testing::ContainsRegex("\nfrmEditPlayer +window +open +Helmsman -- Edit Player\n"));
+  EXPECT_THAT(list.out,
+              ::testing::ContainsRegex("\nfrmEditPlayer.txtPlayerMoney +text +enabled +5000\n"));
+  EXPECT_THAT(Run({"list"}, false, "json").out,
+              HasSubstr("{\"name\":\"frmEditPlayer.txtPlayerMoney\",\"kind\":\"text\""));
+  EXPECT_THAT(Run({"get", "frmEditPlayer.txtPlayerMoney"}).out,
+              HasSubstr("name: frmEditPlayer.txtPlayerMoney\nkind: text\nenabled: yes\n"));
+
+  // The editor's own messages go to the reply of the request that raised them.
+  const Reply named = Run({"set", "frmEditPlayer.txtPlayerName", "Ivo"});
+  EXPECT_EQ(named.exit_code, kExitDone);
+  EXPECT_THAT(named.out, HasSubstr("[message] Helmsman: Changing player names can REALLY screw up "
+                                   "your server!  SAVE WITH CAUTION\n"));
+  EXPECT_EQ(Run({"set", "frmEditPlayer.txtPlayerMoney", "777"}).exit_code, kExitDone);
+  EXPECT_THAT(model_->editor_session().editor()->WorkingLines(),
+              ::testing::Contains("money = 777"));
+  EXPECT_EQ(Run({"click", "frmEditPlayer.cmdDeleteSelectedLine"}).exit_code, kExitRefused);
+  EXPECT_THAT(frontend_.shown(), IsEmpty());
+
+  // Two minutes without a request close it; every request to it starts them again.
+  for (int i = 0; i < 119; ++i) TickOpenEditor(*model_);
+  EXPECT_THAT(
+      Run({"status"}).out,
+      HasSubstr("\neditor: frmEditPlayer editing Ada Quill, idle 119 s, closes by itself in "
+                "1 s without a request to it\n"));
+  EXPECT_THAT(Run({"status"}, false, "json").out,
+              HasSubstr(",\"editor\":{\"window\":\"frmEditPlayer\",\"mode\":\"edit\","
+                        "\"player\":\"Ada Quill\",\"idle_seconds\":119,"));
+  Run({"get", "frmEditPlayer.lstFileView"});
+  for (int i = 0; i < 119; ++i) TickOpenEditor(*model_);
+  ASSERT_NE(model_->editor_session().editor(), nullptr);
+  TickOpenEditor(*model_);
+  EXPECT_EQ(model_->editor_session().editor(), nullptr);
+  EXPECT_THAT(Commands(), ::testing::ElementsAre("ban Ada Quill", "unban Ada Quill"));
+  EXPECT_TRUE(Get("tmrMainEventTimer").enabled());
+  EXPECT_THAT(Run({"status"}).out, ::testing::Not(HasSubstr("editor:")));
+  EXPECT_EQ(Run({"set", "frmEditPlayer.txtPlayerMoney", "1"}).exit_code, kExitRefused);
 }
 
 TEST(JsonTextTest, EscapesQuotesControlsAndConvertsTheCodePage) {

@@ -219,9 +219,10 @@ void ControlServer::Answer(Connection& connection, const Reply& reply, bool clos
 }
 
 void ControlServer::RunQueue() {
-  // Idle means: start-up done, no handler of the window running (a tick, a click, a dialog
-  // in a handler, a server command), and not inside another request.
-  if (running_request_ || !model_.operating() || queue_.empty() || model_.controls().firing() > 0) {
+  // Idle means: start-up done, no handler of a window running (a tick, a click, a dialog
+  // in a handler, a server command, the editor's closing steps), and not inside another
+  // request.
+  if (running_request_ || !model_.operating() || queue_.empty() || !ReadyToAct(model_)) {
     return;
   }
   const int id = queue_.front();

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "console/editor/editor_session.h"
 #include "platform/event_loop.h"
 #include "platform/shutdown_signals.h"
 
@@ -44,6 +45,14 @@ void WatchShutdownRequests(Loop* state, std::ostream& out) {
 
 }  // namespace
 
+void TickOpenEditor(MainWindow& model) {
+  editor::EditorSession& session = model.editor_session();
+  editor::PlayerEditor* open = session.editor();
+  if (open == nullptr || session.busy() || model.controls().firing() > 0) return;
+  if (!open->controls().Get("tmrInactivityTimer").enabled()) return;
+  open->controls().Fire("tmrInactivityTimer", ControlEvent::kTimer);
+}
+
 int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream& out) {
   std::string error;
   std::unique_ptr<platform::EventLoop> events = platform::EventLoop::Create(&error);
@@ -76,7 +85,12 @@ int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream&
     int interval = model.controls().Get("tmrMainEventTimer").value();
     platform::EventLoop::TimerId tick =
         events->AddTimer(interval > 0 ? interval : 1000, [&state] { OnTick(&state); });
+    // The editor's window is not there to run its inactivity timer: the loop does.
+    platform::EventLoop::TimerId editor_tick = events->AddTimer(1000, [&state] {
+      if (state.stop_reason.empty()) TickOpenEditor(*state.model);
+    });
     events->Run();
+    events->RemoveTimer(editor_tick);
     events->RemoveTimer(tick);
     if (state.stop_reason.empty()) state.stop_reason = "the event loop ended";
   }

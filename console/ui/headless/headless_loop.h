@@ -26,6 +26,13 @@ struct HeadlessOptions {
 // shut-down has run then too) or when the platform gave no event loop (then nothing has run).
 int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream& out);
 
+// One second of the open player editor's inactivity timer `tmrInactivityTimer`, as its window
+// would fire it: nothing when no editor is open, its timer is off, or a handler of the main
+// window or of the editor runs (the editor never closes under its own handler or in the
+// middle of a server command). RunHeadless calls it every second; two minutes without a
+// request to the editor close it, and its closing steps switch the main event timer back on.
+void TickOpenEditor(MainWindow& model);
+
 }  // namespace helmsman::ui
 
 #endif  // HELMSMAN_CONSOLE_UI_HEADLESS_HEADLESS_LOOP_H_
