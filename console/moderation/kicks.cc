@@ -86,8 +86,9 @@ void KickOne(const KickParts& parts, bool ban) {
   controls.SetEnabled("tmrMainEventTimer", false);
   if (controls.Get("chkEnableKickChatNotice").value() != 0) {
     parts.status.Set("Broadcasting kick reason...");
+    // A notice that went through is logged as every broadcast is, whether or not it succeeded.
     const server::CommandResult notice =
-        parts.channel.Run(KickNotice(controls), server::kOperatorReplySize);
+        parts.channel.Broadcast(KickNotice(controls), server::kOperatorReplySize, "");
     if (ban && notice.went_through()) parts.status.Set("Broadcasting ban/kick reason...");
     if (notice.successful) parts.status.Set(ban ? "Kicking & banning player..." : kKickingStatus);
   }
@@ -112,8 +113,8 @@ void KickOne(const KickParts& parts, bool ban) {
 }  // namespace
 
 std::string KickNotice(const ui::Controls& controls) {
-  std::string line = "message " + controls.Get("lblKickMessagePart1").text() + " " +
-                     controls.Get("txtKickMessagePart2").text();
+  std::string line =
+      controls.Get("lblKickMessagePart1").text() + " " + controls.Get("txtKickMessagePart2").text();
   std::replace(line.begin(), line.end(), '|', '/');
   return line;
 }
@@ -135,9 +136,8 @@ void KickAllInSystem(const KickParts& parts) {
   parts.status.Set("Kicking players in " + system);
   if (controls.Get("chkEnableKickChatNotice").value() != 0) {
     parts.status.Set("Broadcasting kick reason...");
-    if (parts.channel.Run(KickNotice(controls), server::kOperatorReplySize).successful) {
-      parts.status.Set("Message sent successfully");
-    }
+    parts.channel.Broadcast(KickNotice(controls), server::kOperatorReplySize,
+                            "Message sent successfully");
   }
   parts.logs.Append(logs::LogId::kServerActivity,
                     ": Kick all players in " + system + " command issued by helmsman");

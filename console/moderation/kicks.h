@@ -3,8 +3,10 @@
 //
 // Each asks "Kick Confirmation" first; Cancel leaves everything as it was. Past the question
 // the main event timer is off until the operation ends, on every path. An optional notice
-// goes to all players first ("message " + `lblKickMessagePart1` + " " +
-// `txtKickMessagePart2`, every "|" made "/"); then "kick NAME" (or "ban NAME") per player.
+// goes to all players first as a broadcast (`lblKickMessagePart1` + " " +
+// `txtKickMessagePart2`, every "|" made "/"; logged in the server activity log as
+// ": Message [...] broadcast to universe" when the call went through); then "kick NAME" (or
+// "ban NAME") per player.
 // A call that did not go through, or a reply without "SUCCESSFUL", shows "Unable to kick
 // player!"; the first also says why in the HELM error log. A kick that
 // succeeded is logged in the server activity log and, as the kick settings say, the player
@@ -37,7 +39,8 @@ struct KickParts {
   std::function<void()> update_players_online;
 };
 
-// The notice line: "message " + part 1 + " " + part 2, with every "|" replaced by "/".
+// The notice's text (broadcast as "message " + it): part 1 + " " + part 2, with every "|"
+// replaced by "/".
 std::string KickNotice(const ui::Controls& controls);
 
 // The selected player of `lstPlayersOnline`, kicked ("kick ") or kicked and banned ("ban ").
