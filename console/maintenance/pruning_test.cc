@@ -8,6 +8,8 @@
 
 #include "console/players/player_files_testing.h"
 #include "console/players/player_generation.h"
+#include "console/players/player_screen_lists.h"
+#include "console/players/players_tab.h"
 #include "console/server/testing/fake_sleeper.h"
 #include "console/ui/main_window_controls.h"
 #include "console/ui/scripted_frontend.h"
@@ -382,10 +384,18 @@ TEST_F(PruningTest, EmptyFoldersOnlyNameAndBanMarkerAreEverDeleted) {
   world_.files.WriteFile(platform::JoinPath(with_more, "notes.txt"), "keep me", nullptr);
   std::filesystem::create_directory(platform::JoinPath(world_.Account("with_sub"), "sub"));
   AddCharacter("has_character", "Orin", "05/30/2025 1:00:00 AM");
+  // The operator had filtered the list down to nothing and browsed the folders.
+  controls_.SetText("txtPlayerListFilter", "zz");
+  players::FilterPlayerList(controls_, list_);
+  players::ShowAccountFolders(controls_, world_.files, world_.root);
+  ASSERT_EQ(controls_.Get("Dir1").rows().size(), 5u);
 
   Click("cmdDeleteNonBannedEmptyPlayerFolders");
   EXPECT_FALSE(Exists(plain));
   EXPECT_TRUE(Exists(banned));
+  EXPECT_EQ(controls_.Get("lstPlayers").rows(), std::vector<std::string>{"Orin"});
+  EXPECT_EQ(controls_.Get("fraPlayerList").text(), "Player List (1 players) ");
+  EXPECT_EQ(controls_.Get("Dir1").rows().size(), 4u);  // listed again, without plain_empty
   EXPECT_THAT(Activity().back(), ": Delete All Non-Banned Empty Player Folders removed 1 folders");
 
   Click("cmdDeleteEmptyPlayerFolders");
@@ -436,14 +446,6 @@ class ManyFolders : public platform::ForwardingFileSystem {
     if (path != root_) return true;
     for (int i = 0; i < 10000; ++i) entries->push_back({"a" + std::to_string(10000 + i), true});
     return true;
-  }
-  bool RemoveFileInFolder(const std::string& folder, const std::string& name,
-                          std::string* error) override {
-    if (name == undeletable_file) {
-      *error = "Permission denied";
-      return false;
-    }
-    return ForwardingFileSystem::RemoveFileInFolder(folder, name, error);
   }
   bool RemoveEmptyDirectory(const std::string& path) override {
     removed.push_back(path);

@@ -230,16 +230,133 @@ TEST_F(CheatersLogTest, AnEmptyLogDoesNotStopLaterScans) {
   EXPECT_FALSE(Exists(kCheatersLogAsideName));
 }
 
+// A read-only folder, told by the file system instead of by its mode (root writes into a
+// read-only folder): every rename, append and removal in it is refused while read_only holds.
+class ReadOnlyFolder : public platform::ForwardingFileSystem {
+ public:
+  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
+    if (read_only || refuse_renames) return Refuse(error);
+    return ForwardingFileSystem::RenameFile(from, to, error);
+  }
+  bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
+    if (read_only) return Refuse(error);
+    return ForwardingFileSystem::AppendFile(path, data, error);
+  }
+  bool RemoveFile(const std::string& path) override {
+    return !read_only && ForwardingFileSystem::RemoveFile(path);
+  }
+  bool read_only = true;
+  bool refuse_renames = false;
+
+ private:
+  static bool Refuse(std::string* error) {
+    *error = "Read-only file system";
+    return false;
+  }
+};
+
 TEST_F(CheatersLogTest, AFolderThatCannotBeWrittenIsReportedOnceAndNothingIsBanned) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  ReadOnlyFolder files;
+  CheatersLogScan scan(CheatersLogParts{model_->status(), model_->channel(), model_->logs(),
+                                        model_->players(), model_->settings(), files, [] {}});
   ServerCheat(qvserver::CheatKind::kShipRelated, "Ada Quill");
-  ::chmod(root_.c_str(), 0555);
-  Scan().Run();
-  Scan().Run();
-  ::chmod(root_.c_str(), 0755);
+  scan.Run();
+  scan.Run();
   EXPECT_THAT(Commands(), IsEmpty());
-  EXPECT_EQ(Messages(logs::LogId::kHelmError).size(), 1u);
+  ASSERT_EQ(Messages(logs::LogId::kHelmError).size(), 1u);
   EXPECT_TRUE(Exists("cheaters.log"));
+
+  // A log moved aside before the folder turned read-only: its cumulative file cannot take
+  // even the first line, so nobody is banned, the aside file stays, and that is said once.
+  ASSERT_TRUE(std::filesystem::exists(root_ + "/cheaters.log"));
+  std::filesystem::rename(root_ + "/cheaters.log", root_ + "/" + kCheatersLogAsideName);
+  scan.Run();
+  scan.Run();
+  EXPECT_THAT(Commands(), IsEmpty());
+  EXPECT_TRUE(Exists(kCheatersLogAsideName));
+  EXPECT_FALSE(Exists(kCumulativeCheatersLogName));
+  ASSERT_EQ(Messages(logs::LogId::kHelmError).size(), 2u);
+  EXPECT_THAT(Messages(logs::LogId::kHelmError)[1],
+              HasSubstr("QVServer_cheaters.log cannot be written (Read-only file system); " +
+                        root_ + "/cheaters.log.scanning is kept for the next scan"));
+
+  // Writable again (the log itself still cannot be moved aside): the aside file is handled
+  // once and goes.
+  files.read_only = false;
+  files.refuse_renames = true;
+  scan.Run();
+  scan.Run();
+  EXPECT_THAT(Commands(), ElementsAre(HasSubstr("message "), "ban Ada Quill"));
+  EXPECT_FALSE(Exists(kCheatersLogAsideName));
+  EXPECT_THAT(Read(kCumulativeCheatersLogName), HasSubstr(") by Ada Quill"));
+}
+
+// Every kind with its own texts. A marker counts whatever its letter case, and of two
+// markers on one line the kind that comes first in the order of kinds decides, wherever it
+// stands in the line; an unchosen kind is passed over for the next marker.
+TEST_F(CheatersLogTest, EachKindBansWithItsOwnTextsAndTheFirstChosenKindOfALineDecides) {
+  model_->settings().chkAutoBanEquipmentExceedsShipSpecsCheats = 1;
+  model_->settings().chkAutoBanShipOrEquipmentNotSoldOnBaseCheats = 1;
+  Add("Cale Morrow", "acct3");
+  Add("Dessa Vool", "acct4");
+  Add("Fen Arrow", "acct5");
+  Add("Gil Tarro", "acct6");
+  const std::string tail = " on 2026-12-08 20:51:00 acct 0000ABCD\r\n";
+  WriteLog("Cheat (SHIP RELATED) by Ada Quill" + tail +
+           "Cheat (Equipment exceeds ship specs) by Cale Morrow" + tail +
+           "Cheat (ship or equipment not sold on base) by Dessa Vool" + tail +
+           "Cheat (Ship or Equipment not sold on base) (Ship capacity exceeded) by Fen Arrow" +
+           tail);
+  std::vector<std::string> statuses;
+  admin_.set_on_command([&](const std::string& command) {
+    if (command.rfind("message ", 0) == 0) statuses.push_back(controls().Get("lblStatus").text());
+  });
+  Scan().Run();
+  EXPECT_THAT(
+      Commands(),
+      ElementsAre(
+          "message KALDERON AutoBan - Player Ada Quill automatically banned for a Ship Related "
+          "cheat!",
+          "ban Ada Quill",
+          "message KALDERON AutoBan - Player Cale Morrow automatically banned for an Equipment "
+          "exceeds ship specs cheat!",
+          "ban Cale Morrow",
+          "message KALDERON AutoBan - Player Dessa Vool automatically banned for a Ship or "
+          "Equipment not sold on base cheat!",
+          "ban Dessa Vool",
+          "message KALDERON AutoBan - Player Fen Arrow automatically banned for a Ship capacity "
+          "exceeded cheat!",
+          "ban Fen Arrow"));
+  EXPECT_THAT(statuses,
+              ElementsAre("CHEATERS.LOG: Ada Quill is being auto-banned for a Ship Related cheat!",
+                          "CHEATERS.LOG: Cale Morrow is being auto-banned for an Equipment exceeds "
+                          "ship specs cheat!",
+                          "CHEATERS.LOG: Dessa Vool is being auto-banned for a Ship or Equipment "
+                          "not sold on base cheat!",
+                          "CHEATERS.LOG: Fen Arrow is being auto-banned for a Ship capacity "
+                          "exceeded cheat!"));
+  const std::vector<std::string> server = Messages(logs::LogId::kServerActivity);
+  EXPECT_THAT(server, Contains(": Message [KALDERON AutoBan - Player Cale Morrow automatically "
+                               "banned for an Equipment exceeds ship specs cheat!] broadcast to "
+                               "universe"));
+  EXPECT_THAT(server,
+              Contains(": Player Cale Morrow autobanned for an Equipment exceeds ship specs cheat!"));
+  EXPECT_THAT(server, Contains(": Player Dessa Vool autobanned for a Ship or Equipment not sold on "
+                               "base cheat!"));
+  EXPECT_EQ(Record("Ada Quill").ban_reason, "Autobanned by KALDERON for a Ship Related cheat!");
+  EXPECT_EQ(Record("Cale Morrow").ban_reason,
+            "Autobanned by KALDERON for an Equipment exceeds ship specs cheat!");
+  EXPECT_EQ(Record("Dessa Vool").ban_reason,
+            "Autobanned by KALDERON for a Ship or Equipment not sold on base cheat!");
+  EXPECT_EQ(Record("Fen Arrow").ban_reason,
+            "Autobanned by KALDERON for a Ship capacity exceeded cheat!");
+
+  model_->settings().chkAutoBanShipCapacityExceededCheats = 0;
+  WriteLog("Cheat (Ship capacity exceeded) (Ship or Equipment not sold on base) by Gil Tarro" +
+           tail);
+  Scan().Run();
+  EXPECT_EQ(Record("Gil Tarro").ban_reason,
+            "Autobanned by KALDERON for a Ship or Equipment not sold on base cheat!");
 }
 
 class RefusingRename : public platform::ForwardingFileSystem {

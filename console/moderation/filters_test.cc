@@ -34,6 +34,8 @@ TEST(FilterMatchTest, NamesIgnoreCaseAndEquipmentPrefersShipShieldAndGenerator) 
   EXPECT_EQ(MatchNameFilter({"bad"}, "xBADx"), "bad");
   EXPECT_EQ(MatchNameFilter({"\xe9t\xe9"}, "L'\xc9T\xc9"), "\xe9t\xe9");  // accents fold too
   EXPECT_EQ(MatchNameFilter({"", "nope"}, "Anyone"), "");                 // empty entry: no match
+  // ... and no end of the list: the entries after it still count.
+  EXPECT_EQ(MatchNameFilter({"zz", "", "bad"}, "BadGuy"), "bad");
   std::vector<std::string> thousand;
   for (int i = 0; i < 1000; ++i) thousand.push_back("tag" + std::to_string(i) + ".");
   EXPECT_EQ(MatchNameFilter(thousand, "Pilot TAG999."), "tag999.");  // the last of them
@@ -46,6 +48,8 @@ TEST(FilterMatchTest, NamesIgnoreCaseAndEquipmentPrefersShipShieldAndGenerator) 
   record.weapons[1] = "Frost Needle";
   EXPECT_EQ(MatchEquipmentFilter({"Ember Lance", "Aegis Veil"}, record), "Aegis Veil");
   EXPECT_EQ(MatchEquipmentFilter({"Frost Needle", "Ember Lance"}, record), "Ember Lance");
+  // An empty entry matches no empty ship or generator, and the entries after it still count.
+  EXPECT_EQ(MatchEquipmentFilter({"", "Ember Lance"}, record), "Ember Lance");
   record.weapons[1].clear();
   record.weapons[2] = "Hidden Spike";  // past the first empty slot: not looked at
   EXPECT_EQ(MatchEquipmentFilter({"Hidden Spike"}, record), "");
@@ -164,17 +168,39 @@ TEST_F(FiltersTest, UnknownEquipmentBansAreConfirmedFirst) {
 }
 
 TEST_F(FiltersTest, TheInlineScanRunsTheRulesOnTheScannedPlayer) {
-  // Kicked by the name filter, then banned by the equipment filter in the same scan.
+  // Kicked by the name filter, then banned by the equipment filter in the same scan step.
   const int index = Add("BadGuy", "a1");
   model_->players().At(index)->ship = "Gale Drive";
+  model_->players().At(index)->system = "Helion";
+  Add("Quiet One", "a2");
   S().lstNameScanFilters = {"bad"};
+  S().optPlayerWithBadNamePunishment = 0;
   S().lstEquipmentScanFilters = {"Gale Drive"};
   S().chkAutoBanPlayersWithSpecifiedEquipment = 1;
   S().lblPlayerCharacterNumberLimit = 0;
-  EXPECT_TRUE(NameFilter(Parts(), index));
-  EXPECT_TRUE(EquipmentFilter(Parts(), index));
-  EXPECT_THAT(Commands(), Contains("kick BadGuy"));
-  EXPECT_THAT(Commands(), Contains("ban BadGuy"));
+  model_->online_names().Assign({"BadGuy", "Quiet One"});
+  controls().SetRows("lstPlayersOnline", {"BadGuy", "Quiet One"});
+  controls().SetRows("lstPlayersOnlineSystems", {"Tarsis", "Helion"});
+  controls().SetRows("lstPlayersOnlineRank", {"4", "2"});
+  model_->tracking().InlineScan();
+  EXPECT_THAT(Commands(),
+              ElementsAre("message KALDERON AutoKick - Player BadGuy automatically kicked for "
+                          "having text [bad] in their name!",
+                          "kick BadGuy",
+                          "message KALDERON AutoBan - Player BadGuy automatically banned for "
+                          "using [Gale Drive]!",
+                          "ban BadGuy"));
+  EXPECT_EQ(model_->players().At(index)->ban_reason,
+            "Autobanned by KALDERON for using specified equipment filter [Gale Drive]");
+  // The player the rules acted on leaves the online names and the three lists.
+  EXPECT_THAT(model_->online_names().InUse(), ElementsAre("Quiet One"));
+  EXPECT_THAT(controls().Get("lstPlayersOnline").rows(), ElementsAre("Quiet One"));
+  EXPECT_THAT(controls().Get("lstPlayersOnlineSystems").rows(), ElementsAre("Helion"));
+
+  // The next step scans the player who moved up; no rule matches, nothing is sent.
+  model_->tracking().InlineScan();
+  EXPECT_EQ(Commands().size(), 4u);
+  EXPECT_THAT(controls().Get("lstPlayersOnline").rows(), ElementsAre("Quiet One"));
 }
 
 }  // namespace
