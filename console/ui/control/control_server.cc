@@ -12,6 +12,9 @@ namespace {
 
 // How often waiting acting requests look for an idle console.
 constexpr guint kQueueIntervalMillis = 50;
+// Out of descriptors, the listener stays readable: accepting pauses this long instead of
+// spinning on it.
+constexpr guint kAcceptPauseMillis = 500;
 // A connection that sends more than one request is not served further: one request each.
 constexpr size_t kReadChunk = 16384;
 
@@ -43,8 +46,11 @@ struct ControlServer::Callbacks {
   };
 
   static gboolean OnListener(gint, GIOCondition, gpointer data) {
-    static_cast<ControlServer*>(data)->AcceptAll();
-    return G_SOURCE_CONTINUE;
+    return static_cast<ControlServer*>(data)->AcceptAll() ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+  }
+  static gboolean OnResume(gpointer data) {
+    static_cast<ControlServer*>(data)->ResumeAccepting();
+    return G_SOURCE_REMOVE;
   }
   static gboolean OnConnection(gint, GIOCondition condition, gpointer data) {
     auto* watch = static_cast<ConnectionWatch*>(data);
@@ -88,7 +94,8 @@ ControlServer::ControlServer(MainWindow& model, std::unique_ptr<platform::LocalL
 }
 
 ControlServer::~ControlServer() {
-  g_source_remove(listener_source_);
+  if (listener_source_ != 0) g_source_remove(listener_source_);
+  if (resume_source_ != 0) g_source_remove(resume_source_);
   g_source_remove(queue_source_);
   g_source_remove(housekeeping_source_);
   std::vector<int> ids;
@@ -107,15 +114,25 @@ ControlServer::~ControlServer() {
   }
 }
 
-void ControlServer::AcceptAll() {
+bool ControlServer::AcceptAll() {
   for (;;) {
     std::string refused;
     std::unique_ptr<platform::LocalConnection> socket = listener_->Accept(&refused);
     if (!refused.empty() && notice_) notice_("control socket: " + refused);
+    if (!socket && listener_->out_of_descriptors()) {
+      if (notice_ && !starved_) {
+        notice_("control socket: no file descriptor is free; new connections wait for one");
+      }
+      starved_ = true;
+      listener_source_ = 0;  // removed by the callback's answer
+      resume_source_ = g_timeout_add(kAcceptPauseMillis, Callbacks::OnResume, this);
+      return false;
+    }
     if (!socket) {
-      if (refused.empty()) return;
+      if (refused.empty()) return true;
       continue;
     }
+    starved_ = false;
     auto connection = std::make_unique<Connection>();
     connection->id = next_id_++;
     connection->socket = std::move(socket);
@@ -124,6 +141,11 @@ void ControlServer::AcceptAll() {
     connections_[added.id] = std::move(connection);
     Watch(added, false);
   }
+}
+
+void ControlServer::ResumeAccepting() {
+  resume_source_ = 0;
+  listener_source_ = g_unix_fd_add(listener_->descriptor(), G_IO_IN, Callbacks::OnListener, this);
 }
 
 void ControlServer::Watch(Connection& connection, bool want_write) {

@@ -74,7 +74,9 @@ class ControlServer {
   struct Connection;
   struct Callbacks;  // the event loop's entry points
 
-  void AcceptAll();
+  // False when accepting pauses: no descriptor was free for a waiting connection.
+  bool AcceptAll();
+  void ResumeAccepting();
   void Serve(int id, bool readable, bool writable, bool hung_up);
   void TakeRequest(Connection& connection, const std::string& payload);
   void Answer(Connection& connection, const Reply& reply, bool close_after);
@@ -97,7 +99,9 @@ class ControlServer {
   std::map<int, std::unique_ptr<Connection>> connections_;
   std::deque<int> queue_;  // connections whose acting request waits, oldest first
   int next_id_ = 1;
-  unsigned listener_source_ = 0;
+  unsigned listener_source_ = 0;  // 0 while accepting pauses
+  unsigned resume_source_ = 0;
+  bool starved_ = false;  // told of the lack of descriptors, not accepted since
   unsigned queue_source_ = 0;
   unsigned housekeeping_source_ = 0;
 };

@@ -233,5 +233,46 @@ TEST_F(ControlServerTest, AFollowerGetsALongLogFirstThenTheNewLines) {
   EXPECT_EQ(follower.exit_code(), -1);
 }
 
+// The real listener, counting how often it is asked for a connection, and finding no
+// descriptor free for it while starved is set (what accept says when the process has none).
+class StarvedListener : public platform::LocalListener {
+ public:
+  explicit StarvedListener(std::unique_ptr<platform::LocalListener> real) : real_(std::move(real)) {}
+  int descriptor() const override { return real_->descriptor(); }
+  std::unique_ptr<platform::LocalConnection> Accept(std::string* refused) override {
+    ++accepts;
+    refused->clear();
+    if (starved) return nullptr;
+    return real_->Accept(refused);
+  }
+  bool out_of_descriptors() const override { return starved || real_->out_of_descriptors(); }
+
+  int accepts = 0;
+  bool starved = true;
+
+ private:
+  std::unique_ptr<platform::LocalListener> real_;
+};
+
+TEST_F(ControlServerTest, OutOfDescriptorsTheListenerPausesInsteadOfSpinning) {
+  path_ = ControlSocketPath(folder_);
+  platform::ListenError why;
+  std::string error;
+  auto real = platform::LocalListener::Listen(path_, &why, &error);
+  ASSERT_TRUE(real) << error;
+  auto listener = std::make_unique<StarvedListener>(std::move(real));
+  StarvedListener& starved = *listener;
+  server_ = std::make_unique<ControlServer>(
+      *model_, std::move(listener), false,
+      [this](const std::string& notice) { notices_.push_back(notice); });
+  Client client(path_, {"text", "status"});
+  RunUntil([] { return false; }, 300);  // the connection waits, the socket stays readable
+  EXPECT_GE(starved.accepts, 1);
+  EXPECT_LE(starved.accepts, 3);  // spinning asks thousands of times
+  EXPECT_THAT(notices_, ::testing::ElementsAre(HasSubstr("no file descriptor is free")));
+  starved.starved = false;
+  Finish(client);  // taken once a descriptor is free again
+  EXPECT_EQ(client.exit_code(), kExitDone);
+}
 }  // namespace
 }  // namespace helmsman::ui::control
