@@ -107,19 +107,33 @@ class UnreadableDates {
 };
 
 // Whether the record (read again from its file) is still a candidate; *detail gets the
-// text its log line ends with.
+// text its log line ends with, *value what made it one ("23 days", the time played).
 bool StillCandidate(const PruneParts& p, PruneKind kind, int limit, int64_t today,
-                    const players::PlayerRecord& record, std::string* detail) {
+                    const players::PlayerRecord& record, std::string* detail, std::string* value) {
   if (kind == PruneKind::kInactive) {
     std::optional<int64_t> days =
         InactiveDays(record.last_saved, p.settings.optRegionalDateSetting, today, limit);
     if (!days) return false;
     *detail = ", last login " + record.last_saved + ", (" + N(*days) + " days)";
+    *value = N(*days) + " days";
     return true;
   }
   if (!IsUninterested(record.last_saved, record.time_played, limit)) return false;
   *detail = ", time online: " + record.time_played;
+  *value = record.time_played;
   return true;
+}
+
+const char* RuleName(PruneKind kind) {
+  switch (kind) {
+    case PruneKind::kInactive:
+      return "inactive";
+    case PruneKind::kUninterested:
+      return "uninterested";
+    case PruneKind::kEmptyFolders:
+      return "empty folder";
+  }
+  return "";
 }
 
 bool FirstLook(const PruneParts& p, PruneKind kind, int limit, int64_t today,
@@ -150,8 +164,14 @@ const std::vector<PruneOperation>& PruneOperations() {
   return operations;
 }
 
-PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned_only, int limit,
-                            const std::string& line_prefix, const std::string& status_prefix) {
+namespace {
+
+// The character walk, deleting as it goes; or, with preview set, the same decisions with
+// nothing deleted, logged or shown: each candidate's record is read again from its file as
+// the run reads it, and put back as it was.
+PruneResult WalkCharacters(const PruneParts& p, PruneKind kind, bool non_banned_only, int limit,
+                           const std::string& line_prefix, const std::string& status_prefix,
+                           std::vector<PreviewItem>* preview) {
   PruneResult result;
   const int count = p.list.Count();
   if (count == 0) return result;
@@ -159,9 +179,9 @@ PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned
   players::BanMarkers bans(p.files);
   std::vector<int> doomed;
   UnreadableDates unreadable;
-  SetProgress(p.controls, 0, count);
+  if (!preview) SetProgress(p.controls, 0, count);
   for (int i = 0; i < count; ++i) {
-    SetProgress(p.controls, i, count);
+    if (!preview) SetProgress(p.controls, i, count);
     players::PlayerRecord& record = *p.list.At(i);
     if (non_banned_only && bans.IsBanned(record.account_folder)) continue;
     if (kind == PruneKind::kInactive &&
@@ -172,7 +192,7 @@ PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned
     if (!FirstLook(p, kind, limit, today, record)) continue;
     // An account folder that became a link is never followed, not even to read.
     if (p.files.IsLink(record.account_folder)) {
-      players::ReportLinkInAccountRoot(p.logs, record.account_folder);
+      if (!preview) players::ReportLinkInAccountRoot(p.logs, record.account_folder);
       continue;
     }
     if (p.is_online && p.is_online(record.name)) {
@@ -181,22 +201,94 @@ PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned
     }
     // Every candidate is read again first, a "NEW PLAYER" too: it may have played and been
     // saved since the list last read it.
-    std::string detail;
-    p.status.Set(status_prefix + "Checking last login of " + record.name + "...");
+    std::string detail, value;
+    if (!preview) p.status.Set(status_prefix + "Checking last login of " + record.name + "...");
     // Copies: the read rewrites the record that holds them.
     const std::string folder = record.account_folder;
     const std::string file = record.file_name;
+    if (preview) {
+      const players::PlayerRecord before = record;
+      const bool still = p.reader.Read(p.list, i, folder, file) == 1 &&
+                         StillCandidate(p, kind, limit, today, record, &detail, &value);
+      if (still) preview->push_back({record.name, folder, file, RuleName(kind), value});
+      *p.list.At(i) = before;
+      continue;
+    }
     if (p.reader.Read(p.list, i, folder, file) != 1) continue;
-    if (!StillCandidate(p, kind, limit, today, record, &detail)) continue;
+    if (!StillCandidate(p, kind, limit, today, record, &detail, &value)) continue;
     if (!DeleteCharacterFile(p, record)) continue;
     p.logs.Append(LogId::kServerActivity, line_prefix + " deleted player " + record.name + detail);
     p.status.Set(status_prefix + "Deleting player " + record.name + ", updating saved info");
     doomed.push_back(i);
   }
+  if (preview) return result;
   unreadable.Report(p.logs, line_prefix);
   result.deleted = RemoveRecordsInBulk(p.list, doomed, p.files, p.program_folder, p.logs);
   if (result.deleted > 0 && p.fill_screen_lists) p.fill_screen_lists();
   return result;
+}
+
+// What the empty-folder walk makes of one account folder.
+struct FolderLook {
+  bool readable = false;
+  bool has_character = false;
+  bool holds_more = false;  // anything but a name file and a ban marker, a link included
+  std::string name_file, ban_file;
+};
+
+FolderLook LookAtFolder(platform::FileSystem& files, const std::string& folder) {
+  FolderLook look;
+  std::vector<platform::DirEntry> entries;
+  // A folder that cannot be read is not known to be empty.
+  look.readable = files.ListDirectory(folder, &entries);
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.is_link) {
+      look.holds_more = true;  // never ours to delete, and never followed
+    } else if (!entry.is_directory && platform::EndsWithIgnoreCase(entry.name, ".qv")) {
+      look.has_character = true;
+    } else if (!entry.is_directory && platform::EqualsIgnoreCase(entry.name, kNameFile)) {
+      look.name_file = entry.name;
+    } else if (!entry.is_directory &&
+               platform::EqualsIgnoreCase(entry.name, players::kBanMarkerName)) {
+      look.ban_file = entry.name;
+    } else {
+      look.holds_more = true;
+    }
+  }
+  return look;
+}
+
+}  // namespace
+
+PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned_only, int limit,
+                            const std::string& line_prefix, const std::string& status_prefix) {
+  return WalkCharacters(p, kind, non_banned_only, limit, line_prefix, status_prefix, nullptr);
+}
+
+std::vector<PreviewItem> PreviewCharacters(const PruneParts& p, PruneKind kind,
+                                           bool non_banned_only, int limit) {
+  std::vector<PreviewItem> items;
+  WalkCharacters(p, kind, non_banned_only, limit, "", "", &items);
+  return items;
+}
+
+std::vector<PreviewItem> PreviewEmptyFolders(const PruneParts& p, bool non_banned_only) {
+  std::vector<PreviewItem> items;
+  std::vector<std::string> folders;
+  const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
+  if (!players::ListAccountFolders(p.files, root, &folders, nullptr)) return items;
+  for (const std::string& folder : folders) {
+    const FolderLook look = LookAtFolder(p.files, folder);
+    if (!look.readable || look.has_character || (non_banned_only && !look.ban_file.empty()) ||
+        look.holds_more) {
+      continue;
+    }
+    std::string value = look.name_file.empty() ? "" : "name file";
+    if (!look.ban_file.empty()) value += value.empty() ? "ban marker" : " and ban marker";
+    if (value.empty()) value = "empty";
+    items.push_back({"", folder, "", RuleName(PruneKind::kEmptyFolders), value});
+  }
+  return items;
 }
 
 int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderProblem& problem,
@@ -215,27 +307,12 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
     const std::string& folder = folders[static_cast<size_t>(i)];
     SetProgress(p.controls, i + 1, n);
     p.status.Set(status_prefix + "Checking folder " + N(i + 1) + " of " + N(n));
-    std::vector<platform::DirEntry> entries;
-    // A folder that cannot be read is not known to be empty.
-    if (!p.files.ListDirectory(folder, &entries)) continue;
-    std::string name_file, ban_file;
-    bool has_character = false;
-    bool holds_more = false;
-    for (const platform::DirEntry& entry : entries) {
-      if (entry.is_link) {
-        holds_more = true;  // never ours to delete, and never followed
-      } else if (!entry.is_directory && platform::EndsWithIgnoreCase(entry.name, ".qv")) {
-        has_character = true;
-      } else if (!entry.is_directory && platform::EqualsIgnoreCase(entry.name, kNameFile)) {
-        name_file = entry.name;
-      } else if (!entry.is_directory &&
-                 platform::EqualsIgnoreCase(entry.name, players::kBanMarkerName)) {
-        ban_file = entry.name;
-      } else {
-        holds_more = true;
-      }
-    }
-    if (has_character || (non_banned_only && !ban_file.empty())) continue;
+    const FolderLook look = LookAtFolder(p.files, folder);
+    if (!look.readable) continue;
+    const std::string& name_file = look.name_file;
+    const std::string& ban_file = look.ban_file;
+    const bool holds_more = look.holds_more;
+    if (look.has_character || (non_banned_only && !ban_file.empty())) continue;
     // Nothing is deleted from a folder that cannot go: it would lose its name file, or
     // worse its ban marker, and stay.
     if (holds_more) {

@@ -91,6 +91,26 @@ PruneResult PruneCharacters(const PruneParts& parts, PruneKind kind, bool non_ba
 int PruneEmptyFolders(const PruneParts& parts, bool non_banned_only, const FolderProblem& problem,
                       const std::string& status_prefix = "");
 
+// One thing a run would remove, and why.
+struct PreviewItem {
+  std::string character;       // "" for a folder
+  std::string account_folder;  // its path
+  std::string file;            // the character file, "" for a folder
+  std::string rule;            // "inactive", "uninterested" or "empty folder"
+  std::string value;           // "23 days", the time played, "NEW PLAYER", "name file", ...
+  bool operator==(const PreviewItem&) const = default;
+};
+
+// What PruneCharacters with the same arguments would delete now, in list order, decided by
+// the same code (every candidate read again from its file, its record put back after), with
+// nothing deleted, logged or shown. Characters whose file then cannot be deleted are listed
+// too: the run keeps them and says so.
+std::vector<PreviewItem> PreviewCharacters(const PruneParts& parts, PruneKind kind,
+                                           bool non_banned_only, int limit);
+// What PruneEmptyFolders would remove now, in the order of the folder list; folders that
+// hold more than a name file and a ban marker are not listed (the run reports them).
+std::vector<PreviewItem> PreviewEmptyFolders(const PruneParts& parts, bool non_banned_only);
+
 // Wires the six buttons and the two scroll bars' labels (`lblDeletePlayerDays`,
 // `lblDeletePlayerMinutes`), which it adds with the buttons.
 void AddPruneControls(ui::Controls& controls);

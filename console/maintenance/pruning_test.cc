@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <set>
 
 #include "console/players/player_files_testing.h"
@@ -480,6 +482,109 @@ TEST_F(PruningTest, LimitLabelsFollowTheirScrollBars) {
   EXPECT_EQ(controls_.Get("lblDeletePlayerDays").text(), "Delete Players Inactive > 30 Days");
   EXPECT_EQ(controls_.Get("lblDeletePlayerMinutes").text(), "Delete Players Online < 7 Minutes");
 }
+
+// What a run removes is exactly what its preview listed, over generated universes: dates on
+// both sides of the limit, unreadable and future dates, never-saved characters, play times
+// around it, files changed since the list read them, banned accounts, online players,
+// account folders turned into links, and empty, marked and foreign folders.
+class PreviewMatchesRunTest : public PruningTest,
+                              public ::testing::WithParamInterface<std::tuple<int, int>> {
+ protected:
+  void Generate(unsigned seed) {
+    std::mt19937 random(seed);
+    auto pick = [&](const std::vector<std::string>& from) {
+      return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(random)];
+    };
+    auto chance = [&](int percent) {
+      return std::uniform_int_distribution<int>(0, 99)(random) < percent;
+    };
+    const std::vector<std::string> dates = {
+        "06/01/2025 9:00:00 AM", "05/30/2025 1:00:00 AM", "05/17/2025 1:00:00 AM",
+        "05/16/2025 1:00:00 AM", "04/01/2025 1:00:00 PM", "01/16/2025 1:00:00 AM",
+        "05/16/25 1:00:00 AM",   "07/01/2025 1:00:00 AM"};
+    const std::vector<int> seconds = {30, 250, 299, 300, 301, 3599, 7200};
+    const std::string outside = platform::JoinPath(world_.program_folder, "outside");
+    std::filesystem::create_directories(outside);
+    for (int a = 0; a < 14; ++a) {
+      const std::string account = "acct" + std::to_string(a);
+      const int characters = std::uniform_int_distribution<int>(0, 3)(random);
+      for (int c = 0; c < characters; ++c) {
+        const std::string name = "P" + std::to_string(a) + "x" + std::to_string(c);
+        const std::string path = AddCharacter(account, name, pick(dates),
+                                              seconds[random() % seconds.size()]);
+        if (chance(15)) list_.At(list_.FindByName(name))->last_saved = "NEW PLAYER";
+        if (chance(15)) {  // saved again since the list read it
+          std::vector<std::string> lines = players::testing::CharacterLines(HexName(name));
+          lines[1] = "description = " + HexName(pick(dates));
+          lines.back() = "total_time_played = " + std::to_string(seconds[random() % 7]) + ".5";
+          world_.WriteCharacter(world_.Account(account), name + ".qv", lines);
+        }
+        if (chance(10)) online_.insert(name);
+      }
+      const std::string folder = world_.Account(account);
+      if (chance(30)) world_.files.WriteFile(platform::JoinPath(folder, "name"), "n", nullptr);
+      if (chance(25)) Ban(account);
+      if (chance(10)) world_.files.WriteFile(platform::JoinPath(folder, "notes.txt"), "", nullptr);
+      if (characters > 0 && chance(8)) {  // the account folder became a link out of the root
+        std::filesystem::rename(folder, platform::JoinPath(outside, account));
+        std::filesystem::create_directory_symlink(platform::JoinPath(outside, account), folder);
+      }
+    }
+    std::filesystem::create_directories(platform::JoinPath(outside, "empty"));
+    std::filesystem::create_directory_symlink(platform::JoinPath(outside, "empty"),
+                                              platform::JoinPath(world_.root, "linked_empty"));
+  }
+  std::set<std::string> Folders() {
+    std::set<std::string> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(world_.root)) {
+      if (entry.is_directory() && !entry.is_symlink()) folders.insert(entry.path().string());
+    }
+    return folders;
+  }
+};
+
+TEST_P(PreviewMatchesRunTest, TheRunRemovesExactlyWhatThePreviewListed) {
+  const auto [seed, op_index] = GetParam();
+  Generate(static_cast<unsigned>(seed));
+  const PruneOperation& op = PruneOperations()[static_cast<size_t>(op_index)];
+  const int limit = op.kind == PruneKind::kInactive ? 15 : 5;
+  const std::vector<std::string> names_before = Names();
+  const std::set<std::string> folders_before = Folders();
+  const std::vector<PreviewItem> preview =
+      op.kind == PruneKind::kEmptyFolders
+          ? PreviewEmptyFolders(Parts(), op.non_banned_only)
+          : PreviewCharacters(Parts(), op.kind, op.non_banned_only, limit);
+  EXPECT_EQ(Names(), names_before);  // the preview touched nothing
+  EXPECT_EQ(Folders(), folders_before);
+  EXPECT_TRUE(world_.Errors().empty());
+  for (const PreviewItem& item : preview) {
+    EXPECT_FALSE(item.value.empty()) << item.character << item.account_folder;
+  }
+
+  Click(op.button);
+  std::vector<std::string> removed;
+  if (op.kind == PruneKind::kEmptyFolders) {
+    const std::set<std::string> after = Folders();
+    for (const std::string& folder : folders_before) {
+      if (!after.count(folder)) removed.push_back(folder);
+    }
+  } else {
+    const std::vector<std::string> after = Names();
+    for (const std::string& name : names_before) {
+      if (std::find(after.begin(), after.end(), name) == after.end()) removed.push_back(name);
+    }
+  }
+  std::vector<std::string> listed;
+  for (const PreviewItem& item : preview) {
+    listed.push_back(op.kind == PruneKind::kEmptyFolders ? item.account_folder : item.character);
+  }
+  std::sort(listed.begin(), listed.end());
+  std::sort(removed.begin(), removed.end());
+  EXPECT_EQ(removed, listed) << op.name << ", seed " << seed;
+}
+
+INSTANTIATE_TEST_SUITE_P(GeneratedUniverses, PreviewMatchesRunTest,
+                         ::testing::Combine(::testing::Range(1, 5), ::testing::Range(0, 6)));
 
 }  // namespace
 }  // namespace helmsman::maintenance
