@@ -149,6 +149,64 @@ bool StartServer(const CycleParts& c) {
 
 }  // namespace
 
+std::vector<PreviewItem> PreviewMaintenanceCycle(const CycleParts& c) {
+  PruneParts p = c.prune;
+  // A cycle that restarts the server prunes while it is down: nobody is online then.
+  if (p.settings.chkRestartQVServer != 0) p.is_online = nullptr;
+  std::vector<PreviewItem> items;
+  const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
+  // The refresh: records whose file is gone drop out...
+  std::set<int> skip;
+  const int count = p.list.Count();
+  if (players::AccountRootCanTellMissing(p.files, root, p.list)) {
+    for (int i = 0; i < count; ++i) {
+      const players::PlayerRecord& r = *p.list.At(i);
+      if (!players::CharacterFileExists(p.files, r.account_folder, r.file_name)) skip.insert(i);
+    }
+  }
+  // ... and new files come in at the end of the list, for this look only.
+  std::set<std::string> known;
+  for (const players::PlayerRecord& r : p.list.InUse()) {
+    known.insert(platform::JoinPath(r.account_folder, r.file_name));
+  }
+  std::vector<std::string> folders, names;
+  players::ListAccountFolders(p.files, root, &folders);
+  for (const std::string& folder : folders) {
+    if (!players::ListCharacterFiles(p.files, folder, &names)) continue;
+    for (const std::string& name : names) {
+      const int free = p.list.FindFirstFree();
+      if (known.count(platform::JoinPath(folder, name)) != 0 || free == players::kNoPlayer) {
+        continue;
+      }
+      if (p.reader.Read(p.list, free, folder, name) != 1) p.list.At(free)->Clear();
+    }
+  }
+  std::set<int> taken;
+  const bool dates = logs::DateOrderCheck(p.logs, p.settings.optRegionalDateSetting) == 1;
+  if (dates && p.settings.chkDeleteNonBannedInactivePlayers != 0) {
+    const std::vector<PreviewItem> inactive = PreviewCharacters(
+        p, PruneKind::kInactive, true, p.settings.vscDaysInactive, skip, &taken);
+    items.insert(items.end(), inactive.begin(), inactive.end());
+    skip.insert(taken.begin(), taken.end());
+  }
+  const bool times = logs::TimeFormatCheck(p.logs, p.settings.optRegionalTimeSetting) == 1;
+  if (times && p.settings.chkDeleteNonBannedUninterestedPlayers != 0) {
+    const std::vector<PreviewItem> uninterested = PreviewCharacters(
+        p, PruneKind::kUninterested, true, p.settings.vscMinutesInactive, skip, &taken);
+    items.insert(items.end(), uninterested.begin(), uninterested.end());
+  }
+  if (p.settings.chkDeleteNonBannedEmptyPlayerFolders != 0) {
+    std::set<std::string> gone;
+    for (const PreviewItem& item : items) {
+      gone.insert(platform::JoinPath(item.account_folder, item.file));
+    }
+    const std::vector<PreviewItem> empty = PreviewEmptyFolders(p, true, gone);
+    items.insert(items.end(), empty.begin(), empty.end());
+  }
+  while (p.list.Count() > count) p.list.Remove(p.list.Count() - 1);
+  return items;
+}
+
 void RunMaintenanceCycle(const CycleParts& parts) {
   const bool restart = parts.prune.settings.chkRestartQVServer != 0;
   if (restart && !StopServer(parts)) {

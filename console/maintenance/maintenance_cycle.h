@@ -53,6 +53,13 @@ struct CycleParts {
 
 void RunMaintenanceCycle(const CycleParts& parts);
 
+// What RunMaintenanceCycle would remove now, step by step as the cycle runs them (inactive,
+// uninterested, empty folders; each when its setting is on and its regional check passes),
+// with nothing changed: records whose file is gone are passed over, as the cycle's refresh
+// drops them; new character files are read, as its refresh reads them, and dropped from the
+// list again after; a folder whose characters an earlier step takes counts as empty.
+std::vector<PreviewItem> PreviewMaintenanceCycle(const CycleParts& parts);
+
 // The question of a bring-forward button ("Preform auto-maintenance NOW?  ..."); empty for
 // any other name.
 std::string BringForwardQuestion(const std::string& button);

@@ -239,5 +239,51 @@ TEST(BringForwardTest, Questions) {
   EXPECT_EQ(BringForwardQuestion("cmdGenerateQVStats"), "");
 }
 
+// The preview of a cycle lists what the cycle then removes: a record whose file went is
+// dropped, not listed; a new file is read and judged; a player online now is not protected
+// once the server is stopped; an account whose only character goes counts as empty.
+TEST_F(MaintenanceCycleTest, ThePreviewListsWhatTheCycleThenRemoves) {
+  players::PlayerDatabase database{reader_, list_, world_.settings, controls_, status_};
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");           // inactive, alone
+  AddCharacter("a2", "Vela", "01/16/2025 1:00:00 AM");           // inactive, banned
+  AddCharacter("a3", "Brief", "05/30/2025 1:00:00 AM", 3 * 60);  // uninterested
+  AddCharacter("a3", "Stays", "05/30/2025 1:00:00 AM");
+  AddCharacter("a4", "Online", "01/16/2025 1:00:00 AM");
+  std::filesystem::remove(AddCharacter("a5", "Gone", "01/16/2025 1:00:00 AM"));
+  Ban("a2");
+  online_.insert("Online");
+  std::vector<std::string> lines = players::testing::CharacterLines(HexName("Newcomer"));
+  lines[1] = "description = " + HexName("05/31/2025 1:00:00 AM");
+  lines.back() = "total_time_played = 100.5";
+  world_.WriteCharacter(world_.Account("a6"), "Newcomer.qv", lines);  // not in the list yet
+  world_.files.WriteFile(platform::JoinPath(world_.Account("a7"), "name"), "x", nullptr);
+
+  CycleParts parts = Parts();
+  parts.refresh_list = [&database] { database.Refresh(); };
+  const std::vector<std::string> names_before = Names();
+  const std::vector<PreviewItem> preview = PreviewMaintenanceCycle(parts);
+  EXPECT_EQ(Names(), names_before);  // nothing changed
+  std::vector<std::string> listed;
+  for (const PreviewItem& item : preview) {
+    listed.push_back(item.rule + " " +
+                     (item.character.empty() ? platform::BaseName(item.account_folder)
+                                             : item.character) +
+                     " " + item.value);
+  }
+  EXPECT_THAT(listed, ElementsAre("inactive Orin 136 days", "inactive Online 136 days",
+                                  "uninterested Brief 0 hours, 3 minutes, 0 seconds",
+                                  "uninterested Newcomer 0 hours, 1 minutes, 40 seconds",
+                                  "empty folder a1 empty", "empty folder a4 empty",
+                                  "empty folder a5 empty", "empty folder a6 empty",
+                                  "empty folder a7 name file"));
+
+  RunMaintenanceCycle(parts);
+  EXPECT_THAT(Names(), ElementsAre("Vela", "Stays"));
+  for (const char* account : {"a1", "a4", "a5", "a6", "a7"}) {
+    EXPECT_FALSE(std::filesystem::exists(platform::JoinPath(world_.root, account))) << account;
+  }
+  EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(world_.root, "a3")));
+}
+
 }  // namespace
 }  // namespace helmsman::maintenance

@@ -171,7 +171,8 @@ namespace {
 // the run reads it, and put back as it was.
 PruneResult WalkCharacters(const PruneParts& p, PruneKind kind, bool non_banned_only, int limit,
                            const std::string& line_prefix, const std::string& status_prefix,
-                           std::vector<PreviewItem>* preview) {
+                           std::vector<PreviewItem>* preview, const std::set<int>* skip = nullptr,
+                           std::set<int>* taken = nullptr) {
   PruneResult result;
   const int count = p.list.Count();
   if (count == 0) return result;
@@ -183,6 +184,7 @@ PruneResult WalkCharacters(const PruneParts& p, PruneKind kind, bool non_banned_
   for (int i = 0; i < count; ++i) {
     if (!preview) SetProgress(p.controls, i, count);
     players::PlayerRecord& record = *p.list.At(i);
+    if (skip != nullptr && skip->count(i) != 0) continue;
     if (non_banned_only && bans.IsBanned(record.account_folder)) continue;
     if (kind == PruneKind::kInactive &&
         IsUnreadableLastSaved(record.last_saved, p.settings.optRegionalDateSetting, today)) {
@@ -210,7 +212,10 @@ PruneResult WalkCharacters(const PruneParts& p, PruneKind kind, bool non_banned_
       const players::PlayerRecord before = record;
       const bool still = p.reader.Read(p.list, i, folder, file) == 1 &&
                          StillCandidate(p, kind, limit, today, record, &detail, &value);
-      if (still) preview->push_back({record.name, folder, file, RuleName(kind), value});
+      if (still) {
+        preview->push_back({record.name, folder, file, RuleName(kind), value});
+        if (taken != nullptr) taken->insert(i);
+      }
       *p.list.At(i) = before;
       continue;
     }
@@ -236,7 +241,8 @@ struct FolderLook {
   std::string name_file, ban_file;
 };
 
-FolderLook LookAtFolder(platform::FileSystem& files, const std::string& folder) {
+FolderLook LookAtFolder(platform::FileSystem& files, const std::string& folder,
+                        const std::set<std::string>* gone = nullptr) {
   FolderLook look;
   std::vector<platform::DirEntry> entries;
   // A folder that cannot be read is not known to be empty.
@@ -245,7 +251,9 @@ FolderLook LookAtFolder(platform::FileSystem& files, const std::string& folder) 
     if (entry.is_link) {
       look.holds_more = true;  // never ours to delete, and never followed
     } else if (!entry.is_directory && platform::EndsWithIgnoreCase(entry.name, ".qv")) {
-      look.has_character = true;
+      if (gone == nullptr || gone->count(platform::JoinPath(folder, entry.name)) == 0) {
+        look.has_character = true;
+      }
     } else if (!entry.is_directory && platform::EqualsIgnoreCase(entry.name, kNameFile)) {
       look.name_file = entry.name;
     } else if (!entry.is_directory &&
@@ -266,19 +274,21 @@ PruneResult PruneCharacters(const PruneParts& p, PruneKind kind, bool non_banned
 }
 
 std::vector<PreviewItem> PreviewCharacters(const PruneParts& p, PruneKind kind,
-                                           bool non_banned_only, int limit) {
+                                           bool non_banned_only, int limit,
+                                           const std::set<int>& skip, std::set<int>* taken) {
   std::vector<PreviewItem> items;
-  WalkCharacters(p, kind, non_banned_only, limit, "", "", &items);
+  WalkCharacters(p, kind, non_banned_only, limit, "", "", &items, &skip, taken);
   return items;
 }
 
-std::vector<PreviewItem> PreviewEmptyFolders(const PruneParts& p, bool non_banned_only) {
+std::vector<PreviewItem> PreviewEmptyFolders(const PruneParts& p, bool non_banned_only,
+                                             const std::set<std::string>& gone) {
   std::vector<PreviewItem> items;
   std::vector<std::string> folders;
   const std::string root = players::AccountRoot(p.settings.txtQVServercfgPath);
   if (!players::ListAccountFolders(p.files, root, &folders, nullptr)) return items;
   for (const std::string& folder : folders) {
-    const FolderLook look = LookAtFolder(p.files, folder);
+    const FolderLook look = LookAtFolder(p.files, folder, &gone);
     if (!look.readable || look.has_character || (non_banned_only && !look.ban_file.empty()) ||
         look.holds_more) {
       continue;

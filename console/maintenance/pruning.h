@@ -22,6 +22,7 @@
 #define HELMSMAN_CONSOLE_MAINTENANCE_PRUNING_H_
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -105,11 +106,17 @@ struct PreviewItem {
 // the same code (every candidate read again from its file, its record put back after), with
 // nothing deleted, logged or shown. Characters whose file then cannot be deleted are listed
 // too: the run keeps them and says so.
+// The records at the indices in skip are passed over, and the indices listed are added to
+// *taken (the maintenance cycle's steps, each after the one before).
 std::vector<PreviewItem> PreviewCharacters(const PruneParts& parts, PruneKind kind,
-                                           bool non_banned_only, int limit);
+                                           bool non_banned_only, int limit,
+                                           const std::set<int>& skip = {},
+                                           std::set<int>* taken = nullptr);
 // What PruneEmptyFolders would remove now, in the order of the folder list; folders that
-// hold more than a name file and a ban marker are not listed (the run reports them).
-std::vector<PreviewItem> PreviewEmptyFolders(const PruneParts& parts, bool non_banned_only);
+// hold more than a name file and a ban marker are not listed (the run reports them). The
+// character files in gone (their paths) count as deleted already.
+std::vector<PreviewItem> PreviewEmptyFolders(const PruneParts& parts, bool non_banned_only,
+                                             const std::set<std::string>& gone = {});
 
 // Wires the six buttons and the two scroll bars' labels (`lblDeletePlayerDays`,
 // `lblDeletePlayerMinutes`), which it adds with the buttons.
