@@ -1,44 +1,17 @@
-#include "tools/demo_universe/catalogue.h"
+#include "gamefiles/catalogue.h"
 
 #include <cstdio>
 #include <set>
 
-#include "tools/demo_universe/names.h"
-#include "tools/demo_universe/splitmix.h"
+#include "gamefiles/names.h"
+#include "gamefiles/splitmix.h"
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 
 namespace {
 
 using platform::FileSystem;
 using platform::JoinPath;
-
-struct TableInfo {
-  Table table;
-  const char* stem;
-};
-
-constexpr TableInfo kTables[kTableCount] = {
-    {Table::kAmmo, "ammo"},
-    {Table::kBases, "bases"},
-    {Table::kCargo, "cargo"},
-    {Table::kCountermeasures, "countermeasures"},
-    {Table::kEngines, "engines"},
-    {Table::kFactions, "factions"},
-    {Table::kGuns, "guns"},
-    {Table::kMines, "mines"},
-    {Table::kProjectiles, "projectiles"},
-    {Table::kLights, "lights"},
-    {Table::kScanners, "scanners"},
-    {Table::kShields, "shields"},
-    {Table::kShips, "ships"},
-    {Table::kSystems, "systems"},
-    {Table::kThrusters, "thrusters"},
-    {Table::kTurrets, "turrets"},
-    {Table::kPowerGenerators, "powergenerators"},
-    {Table::kTractorBeams, "tractorbeams"},
-    {Table::kMiscEquipment, "miscequipment"},
-};
 
 // How an equipment (three-column) table is invented: its nickname prefix, its size and the
 // nouns its display names are made of.
@@ -266,28 +239,6 @@ bool ParseLine(const std::string& line, bool three_columns, CatalogueEntry* entr
 
 }  // namespace
 
-const char* TableFileStem(Table table) { return kTables[static_cast<size_t>(table)].stem; }
-
-bool HasHashCodes(Table table) {
-  return table != Table::kBases && table != Table::kFactions && table != Table::kSystems;
-}
-
-std::string GamedataFileName(Table table) {
-  return std::string("GAMEDATA_") + TableFileStem(table) + ".txt";
-}
-
-const std::vector<std::string>& GamedataFileNames() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> list;
-    for (const TableInfo& info : kTables) {
-      if (info.table == Table::kTractorBeams) list.push_back(kMapInfoFileName);
-      list.push_back(GamedataFileName(info.table));
-    }
-    return list;
-  }();
-  return names;
-}
-
 DemoCatalogue MakeCatalogue(uint64_t seed) {
   SplitMix64 rng(seed ^ 0x51A7E0C0DEC0FFEEull);
   HashCodes codes(rng);
@@ -335,9 +286,8 @@ bool WriteGamedata(const DemoCatalogue& catalogue, const std::string& folder, Fi
     *error = "cannot create folder " + folder;
     return false;
   }
-  for (const TableInfo& info : kTables) {
-    if (!files.WriteFile(JoinPath(folder, GamedataFileName(info.table)),
-                         TableText(catalogue, info.table), error)) {
+  for (Table table : LoadOrder()) {
+    if (!files.WriteFile(JoinPath(folder, FileName(table)), TableText(catalogue, table), error)) {
       return false;
     }
   }
@@ -347,19 +297,19 @@ bool WriteGamedata(const DemoCatalogue& catalogue, const std::string& folder, Fi
 bool ReadGamedata(const std::string& folder, FileSystem& files, DemoCatalogue* catalogue,
                   std::string* error) {
   DemoCatalogue read;
-  for (const TableInfo& info : kTables) {
-    std::string name = GamedataFileName(info.table);
+  for (Table table : LoadOrder()) {
+    std::string name = FileName(table);
     std::string text;
     if (!files.ReadFile(JoinPath(folder, name), &text, error)) return false;
     std::vector<std::string> lines = Lines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
       if (lines[i].empty()) continue;
       CatalogueEntry entry;
-      if (!ParseLine(lines[i], HasHashCodes(info.table), &entry)) {
+      if (!ParseLine(lines[i], HasHashCodes(table), &entry)) {
         *error = name + " line " + std::to_string(i + 1) + ": missing separator";
         return false;
       }
-      read[info.table].push_back(entry);
+      read[table].push_back(entry);
     }
   }
   if (!files.ReadFile(JoinPath(folder, kMapInfoFileName), &read.mapinfo, error)) return false;
@@ -367,4 +317,4 @@ bool ReadGamedata(const std::string& folder, FileSystem& files, DemoCatalogue* c
   return true;
 }
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles

@@ -1,56 +1,22 @@
-// The demo universe's game data: the nineteen tables of the "GAMEDATA_" files and the map
-// text, invented from a seed, written to and read back from a folder.
+// The demo universe's game data: the nineteen tables of the "GAMEDATA_" files (tables.h) and
+// the map text, invented from a seed, written to and read back from a folder.
 //
 // File forms: three-column lines "hashCode=nickname,display name" (hash codes are ten
 // characters, unique across all tables), two-column lines "nickname=display name" for bases,
 // factions and systems, lines ended by CR LF. A base's nickname begins with its system's
 // nickname and "_"; system nicknames hold no "_". The map text is "visit = " lines.
-#ifndef HELMSMAN_TOOLS_DEMO_UNIVERSE_CATALOGUE_H_
-#define HELMSMAN_TOOLS_DEMO_UNIVERSE_CATALOGUE_H_
+#ifndef HELMSMAN_GAMEFILES_CATALOGUE_H_
+#define HELMSMAN_GAMEFILES_CATALOGUE_H_
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "gamefiles/tables.h"
 #include "platform/file_system.h"
 
-namespace helmsman::demo {
-
-enum class Table {
-  kAmmo,
-  kBases,
-  kCargo,
-  kCountermeasures,
-  kEngines,
-  kFactions,
-  kGuns,
-  kMines,
-  kProjectiles,
-  kLights,
-  kScanners,
-  kShields,
-  kShips,
-  kSystems,
-  kThrusters,
-  kTurrets,
-  kPowerGenerators,
-  kTractorBeams,
-  kMiscEquipment,
-};
-inline constexpr size_t kTableCount = 19;
-
-// The table's part of its file name ("ammo" for "GAMEDATA_ammo.txt").
-const char* TableFileStem(Table table);
-// Bases, factions and systems have two columns; every other table three.
-bool HasHashCodes(Table table);
-
-// The twenty file names in the order the console checks their presence, the map text's
-// "GAMEDATA_mapinfo.txt" among them.
-const std::vector<std::string>& GamedataFileNames();
-inline constexpr char kMapInfoFileName[] = "GAMEDATA_mapinfo.txt";
-// "GAMEDATA_" + stem + ".txt"
-std::string GamedataFileName(Table table);
+namespace helmsman::gamefiles {
 
 struct CatalogueEntry {
   std::string hash_code;  // empty in two-column tables
@@ -91,6 +57,6 @@ bool ReadGamedata(const std::string& folder, platform::FileSystem& files, DemoCa
 // Creates folder and every missing parent.
 bool MakeDirectories(platform::FileSystem& files, const std::string& folder);
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles
 
-#endif  // HELMSMAN_TOOLS_DEMO_UNIVERSE_CATALOGUE_H_
+#endif  // HELMSMAN_GAMEFILES_CATALOGUE_H_

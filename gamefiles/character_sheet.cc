@@ -1,12 +1,12 @@
-#include "tools/demo_universe/character_sheet.h"
+#include "gamefiles/character_sheet.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "codec/scramble.h"
-#include "console/players/default_name.h"
+#include "gamefiles/default_name.h"
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 
 namespace {
 
@@ -178,8 +178,8 @@ bool ParseCharacterText(std::string_view text, CharacterSheet* sheet, std::strin
     std::string value(line.substr(equals + 3));
     if (key == "name") {
       named = true;
-      parsed.name_in_plain_text = value == players::kDefaultCharacterName ||
-                                  !HexDecodeText(value, &parsed.name) || value.empty();
+      parsed.name_in_plain_text =
+          value == kDefaultCharacterName || !HexDecodeText(value, &parsed.name) || value.empty();
       if (parsed.name_in_plain_text) parsed.name = value;
     } else if (!ApplyField(key, value, &parsed)) {
       parsed.statistics.emplace_back(key, value);
@@ -265,4 +265,4 @@ bool WriteCharacterFile(platform::FileSystem& files, const std::string& path,
                                      : files.WriteFile(path, scrambled, error);
 }
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles

@@ -6,8 +6,8 @@
 // "base = " (docked) or "pos = " (in space), "ship_archetype = ", "equip = " lines,
 // "cargo = " lines, "last_base = ", "visit = " lines, "locked_gate = " lines, further
 // "key = value" lines, the "ship_type_killed = " run and "total_time_played = ".
-#ifndef HELMSMAN_TOOLS_DEMO_UNIVERSE_CHARACTER_SHEET_H_
-#define HELMSMAN_TOOLS_DEMO_UNIVERSE_CHARACTER_SHEET_H_
+#ifndef HELMSMAN_GAMEFILES_CHARACTER_SHEET_H_
+#define HELMSMAN_GAMEFILES_CHARACTER_SHEET_H_
 
 #include <cstdint>
 #include <string>
@@ -18,7 +18,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 
 struct Reputation {
   double value = 0;  // -1 hostile .. 1 friendly
@@ -104,6 +104,6 @@ bool WriteCharacterFile(platform::FileSystem& files, const std::string& path,
                         const CharacterSheet& sheet, std::string* error,
                         WriteMode mode = WriteMode::kDurable);
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles
 
-#endif  // HELMSMAN_TOOLS_DEMO_UNIVERSE_CHARACTER_SHEET_H_
+#endif  // HELMSMAN_GAMEFILES_CHARACTER_SHEET_H_

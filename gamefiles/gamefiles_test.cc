@@ -11,13 +11,13 @@
 #include "codec/codec.h"
 #include "codec/os_test_helpers.h"
 #include "codec/scramble.h"
-#include "console/players/default_name.h"
+#include "gamefiles/catalogue.h"
+#include "gamefiles/character_sheet.h"
+#include "gamefiles/default_name.h"
+#include "gamefiles/universe.h"
 #include "platform/file_system.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/character_sheet.h"
-#include "tools/demo_universe/universe.h"
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 namespace {
 
 using platform::DiskFileSystem;
@@ -65,9 +65,8 @@ const int64_t kNow = DefaultReferenceTime(7);
 TEST(DemoCatalogueTest, SameSeedSameCatalogue) {
   DemoCatalogue a = MakeCatalogue(7), b = MakeCatalogue(7), c = MakeCatalogue(8);
   bool all_same_as_other_seed = true;
-  for (size_t t = 0; t < kTableCount; ++t) {
-    Table table = static_cast<Table>(t);
-    EXPECT_EQ(TableText(a, table), TableText(b, table)) << TableFileStem(table);
+  for (Table table : LoadOrder()) {
+    EXPECT_EQ(TableText(a, table), TableText(b, table)) << FileName(table);
     all_same_as_other_seed &= TableText(a, table) == TableText(c, table);
   }
   EXPECT_EQ(a.mapinfo, b.mapinfo);
@@ -84,18 +83,16 @@ class DemoFolderTest : public ::testing::Test {
 
 TEST_F(DemoFolderTest, GamedataFilesAreWellFormed) {
   ASSERT_TRUE(WriteGamedata(MakeCatalogue(7), Path("gamedata"), disk_, &error_)) << error_;
-  ASSERT_EQ(GamedataFileNames().size(), 20u);
-  EXPECT_EQ(GamedataFileNames()[17], "GAMEDATA_mapinfo.txt");
+  ASSERT_EQ(PresenceOrder().size(), 20u);
+  EXPECT_EQ(std::string(PresenceOrder()[17]), "GAMEDATA_mapinfo.txt");
   EXPECT_EQ(Tree(Path("gamedata")).size(), 20u);
 
   std::set<std::string> hash_codes, systems;
   bool comma_in_three_columns = false, comma_in_two_columns = false;
-  for (size_t t = 0; t < kTableCount; ++t) {
-    Table table = static_cast<Table>(t);
-    std::vector<std::string> lines =
-        SplitCrLf(Read(JoinPath(Path("gamedata"), GamedataFileName(table))));
-    EXPECT_GT(lines.size(), 0u) << TableFileStem(table);
-    EXPECT_LE(lines.size(), 1000u) << TableFileStem(table);
+  for (Table table : LoadOrder()) {
+    std::vector<std::string> lines = SplitCrLf(Read(JoinPath(Path("gamedata"), FileName(table))));
+    EXPECT_GT(lines.size(), 0u) << FileName(table);
+    EXPECT_LE(lines.size(), 1000u) << FileName(table);
     for (const std::string& line : lines) {
       size_t equals = line.find('=');
       ASSERT_NE(equals, std::string::npos) << line;
@@ -135,9 +132,7 @@ TEST_F(DemoFolderTest, GamedataReadsBackAsWritten) {
   DemoCatalogue written = MakeCatalogue(11), read;
   ASSERT_TRUE(WriteGamedata(written, Path("g"), disk_, &error_)) << error_;
   ASSERT_TRUE(ReadGamedata(Path("g"), disk_, &read, &error_)) << error_;
-  for (size_t t = 0; t < kTableCount; ++t) {
-    EXPECT_EQ(TableText(read, static_cast<Table>(t)), TableText(written, static_cast<Table>(t)));
-  }
+  for (Table table : LoadOrder()) EXPECT_EQ(TableText(read, table), TableText(written, table));
   EXPECT_EQ(read.mapinfo, written.mapinfo);
 }
 
@@ -234,10 +229,10 @@ TEST(CharacterSheetTest, TextOfADockedAndAnUndockedCharacter) {
 
   sheet.base.clear();
   sheet.position = "-12.5, 0.0, 300.1";
-  sheet.name = players::kDefaultCharacterName;
+  sheet.name = kDefaultCharacterName;
   sheet.name_in_plain_text = true;
   text = CharacterText(sheet);
-  EXPECT_NE(text.find("\r\nname = " + std::string(players::kDefaultCharacterName) + "\r\n"),
+  EXPECT_NE(text.find("\r\nname = " + std::string(kDefaultCharacterName) + "\r\n"),
             std::string::npos);
   EXPECT_NE(text.find("\r\nsystem = velm\r\npos = -12.5, 0.0, 300.1\r\nrotate = 0, 0, 0\r\n"
                       "ship_archetype"),
@@ -299,7 +294,7 @@ void ExpectReadable(const DemoCatalogue& catalogue, const std::string& text) {
   std::string decoded;
   EXPECT_TRUE(HexDecodeText(value(found[0]), &decoded));
   std::string name = value(found[1]);
-  EXPECT_TRUE(name == players::kDefaultCharacterName || HexDecodeText(name, &decoded)) << name;
+  EXPECT_TRUE(name == kDefaultCharacterName || HexDecodeText(name, &decoded)) << name;
   EXPECT_TRUE(HasNickname(catalogue, Table::kSystems, value(found[4])));
   if (StartsWith(lines[found[5]], "base = ")) {
     EXPECT_TRUE(HasNickname(catalogue, Table::kBases, value(found[5])));
@@ -357,7 +352,7 @@ TEST(CharacterFactoryTest, CharactersAreReadable) {
     size_t name_at = text.find("\r\nname = ") + 9;
     std::string name = text.substr(name_at, text.find("\r\n", name_at) - name_at), decoded;
     if (sheet.name_in_plain_text) {
-      EXPECT_EQ(name, players::kDefaultCharacterName);
+      EXPECT_EQ(name, kDefaultCharacterName);
     } else {
       ASSERT_TRUE(HexDecodeText(name, &decoded)) << name;
       EXPECT_EQ(decoded, sheet.name);
@@ -568,8 +563,8 @@ TEST_F(DemoUniverseTest, ThousandAccountsRoundTripThroughTheCodec) {
     ASSERT_EQ(Read(again), content) << name;
     std::string text = Read(plain);
     if (files % 50 == 0) ExpectReadable(catalogue, text);
-    default_names += text.find("\r\nname = " + std::string(players::kDefaultCharacterName) +
-                               "\r\n") != std::string::npos;
+    default_names +=
+        text.find("\r\nname = " + std::string(kDefaultCharacterName) + "\r\n") != std::string::npos;
   }
   EXPECT_GE(files, 1000);
   EXPECT_GT(default_names, 0);
@@ -592,32 +587,5 @@ TEST_F(DemoUniverseTest, FilesMatchTheCodecTool) {
   EXPECT_EQ(checked, 3);
 }
 
-TEST_F(DemoUniverseTest, QvdemoToolWritesBothParts) {
-  std::string tool = JoinPath(codec::testing::ExecutableFolder(), "qvdemo");
-  std::string quiet = " >" + Path("out") + " 2>" + Path("err");
-  ASSERT_EQ(codec::testing::RunCommand(tool + " gamedata --seed 12 --out " + Path("prog") + quiet),
-            0);
-  EXPECT_EQ(Read(Path("out")), "wrote 20 GAMEDATA files to " + Path("prog") + "\n");
-  ASSERT_EQ(codec::testing::RunCommand(tool + " accounts --seed 12 --accounts 4 --root " +
-                                       Path("accts") + " --gamedata " + Path("prog") + quiet),
-            0);
-  EXPECT_TRUE(StartsWith(Read(Path("out")), "wrote 4 accounts ("));
-  // The catalogue read from the files equals the seed's, so the accounts are the same.
-  Generate(Path("direct"), 12, 4);
-  EXPECT_TRUE(Tree(Path("accts")) == Tree(Path("direct")));
-  ASSERT_EQ(codec::testing::RunCommand(tool + " accounts --seed 12 --accounts 2 --characters 5 " +
-                                       "--now 2026-01-31 --root " + Path("five") + quiet),
-            0);
-  EXPECT_TRUE(StartsWith(Read(Path("out")), "wrote 2 accounts (10 characters, "));
-
-  for (std::string bad : {"", "gamedata --out x", "accounts --seed 1 --root x",
-                          "accounts --seed 1 --accounts 2 --root x --colour red",
-                          "accounts --seed x --accounts 2 --root x", "gamedata --seed 1 --out",
-                          "accounts --seed 1 --accounts 2 --root x --characters 6",
-                          "accounts --seed 1 --accounts 2 --root x --now 2026-02-30x"}) {
-    EXPECT_EQ(codec::testing::RunCommand(tool + " " + bad + quiet), 2) << bad;
-  }
-}
-
 }  // namespace
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles

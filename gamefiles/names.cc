@@ -1,8 +1,8 @@
-#include "tools/demo_universe/names.h"
+#include "gamefiles/names.h"
 
 #include <vector>
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 
 namespace {
 
@@ -59,4 +59,4 @@ std::string CharacterName(SplitMix64& rng) {
   return name;
 }
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles

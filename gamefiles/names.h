@@ -1,13 +1,13 @@
 // Invented words for the demo universe: place and maker names made of syllables, and
 // character names. Nothing here comes from a real game.
-#ifndef HELMSMAN_TOOLS_DEMO_UNIVERSE_NAMES_H_
-#define HELMSMAN_TOOLS_DEMO_UNIVERSE_NAMES_H_
+#ifndef HELMSMAN_GAMEFILES_NAMES_H_
+#define HELMSMAN_GAMEFILES_NAMES_H_
 
 #include <string>
 
-#include "tools/demo_universe/splitmix.h"
+#include "gamefiles/splitmix.h"
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 
 // A capitalised word of two or three syllables ("Velmorath"), letters a-z only.
 std::string InventedWord(SplitMix64& rng);
@@ -19,6 +19,6 @@ std::string LowerCase(const std::string& word);
 // digits or a Windows-1252 letter ("[QV]Kessa_Vorn", "Dra\xE9l Moss").
 std::string CharacterName(SplitMix64& rng);
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles
 
-#endif  // HELMSMAN_TOOLS_DEMO_UNIVERSE_NAMES_H_
+#endif  // HELMSMAN_GAMEFILES_NAMES_H_

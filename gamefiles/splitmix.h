@@ -1,13 +1,13 @@
 // The demo universe's random numbers: SplitMix64, written out here so that a seed gives the
 // same universe with every compiler and standard library (the std:: distributions do not
 // promise that).
-#ifndef HELMSMAN_TOOLS_DEMO_UNIVERSE_SPLITMIX_H_
-#define HELMSMAN_TOOLS_DEMO_UNIVERSE_SPLITMIX_H_
+#ifndef HELMSMAN_GAMEFILES_SPLITMIX_H_
+#define HELMSMAN_GAMEFILES_SPLITMIX_H_
 
 #include <cstdint>
 #include <vector>
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 
 class SplitMix64 {
  public:
@@ -41,6 +41,6 @@ class SplitMix64 {
   uint64_t state_;
 };
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles
 
-#endif  // HELMSMAN_TOOLS_DEMO_UNIVERSE_SPLITMIX_H_
+#endif  // HELMSMAN_GAMEFILES_SPLITMIX_H_

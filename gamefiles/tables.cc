@@ -1,6 +1,6 @@
-#include "console/gamedata/tables.h"
+#include "gamefiles/tables.h"
 
-namespace helmsman::gamedata {
+namespace helmsman::gamefiles {
 
 namespace {
 
@@ -91,4 +91,4 @@ bool HasHashCodes(Table table) { return Info(table).has_hash_codes; }
 std::span<const Table> LoadOrder() { return kLoadOrder; }
 std::span<const char* const> PresenceOrder() { return kPresenceOrder; }
 
-}  // namespace helmsman::gamedata
+}  // namespace helmsman::gamefiles

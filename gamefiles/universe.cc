@@ -1,13 +1,13 @@
-#include "tools/demo_universe/universe.h"
+#include "gamefiles/universe.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <set>
 
-#include "console/players/default_name.h"
-#include "tools/demo_universe/names.h"
+#include "gamefiles/default_name.h"
+#include "gamefiles/names.h"
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 
 namespace {
 
@@ -94,7 +94,7 @@ bool CharacterFactory::Usable(std::string* error) const {
        {Table::kSystems, Table::kShips, Table::kGuns, Table::kShields, Table::kPowerGenerators,
         Table::kEngines, Table::kScanners, Table::kTractorBeams}) {
     if (catalogue_[table].empty()) {
-      *error = "the catalogue has no entries in " + GamedataFileName(table);
+      *error = std::string("the catalogue has no entries in ") + FileName(table);
       return false;
     }
   }
@@ -106,7 +106,7 @@ CharacterSheet CharacterFactory::Make(SplitMix64& rng, int64_t now_seconds,
   CharacterSheet sheet;
   sheet.last_saved = platform::CivilFromSeconds(now_seconds - rng.Below(kYear));
   if (rng.Percent(3)) {
-    sheet.name = players::kDefaultCharacterName;
+    sheet.name = kDefaultCharacterName;
     sheet.name_in_plain_text = true;
   } else {
     sheet.name = CharacterName(rng);
@@ -298,4 +298,4 @@ bool GenerateAccounts(const DemoCatalogue& catalogue, const AccountsOptions& opt
   return true;
 }
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles

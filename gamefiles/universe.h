@@ -2,8 +2,8 @@
 // account holding a "name" file, one to five scrambled ".qv" character files and, on a few
 // accounts, a "banned" file. Every character uses only the catalogue's systems, bases, ships
 // and items (unless unknown equipment is asked for), so the console can read them all.
-#ifndef HELMSMAN_TOOLS_DEMO_UNIVERSE_UNIVERSE_H_
-#define HELMSMAN_TOOLS_DEMO_UNIVERSE_UNIVERSE_H_
+#ifndef HELMSMAN_GAMEFILES_UNIVERSE_H_
+#define HELMSMAN_GAMEFILES_UNIVERSE_H_
 
 #include <cstdint>
 #include <map>
@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "gamefiles/catalogue.h"
+#include "gamefiles/character_sheet.h"
+#include "gamefiles/splitmix.h"
 #include "platform/file_system.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/character_sheet.h"
-#include "tools/demo_universe/splitmix.h"
 
-namespace helmsman::demo {
+namespace helmsman::gamefiles {
 
 // Invents characters from a catalogue. Needs at least one system, ship, gun, shield, power
 // generator, engine, scanner and tractor beam; other tables may be empty.
@@ -79,6 +79,6 @@ std::string ServerConfigText(uint64_t seed);
 bool GenerateAccounts(const DemoCatalogue& catalogue, const AccountsOptions& options,
                       platform::FileSystem& files, AccountsSummary* summary, std::string* error);
 
-}  // namespace helmsman::demo
+}  // namespace helmsman::gamefiles
 
-#endif  // HELMSMAN_TOOLS_DEMO_UNIVERSE_UNIVERSE_H_
+#endif  // HELMSMAN_GAMEFILES_UNIVERSE_H_

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "gamefiles/splitmix.h"
 #include "qvserver/universe.h"
-#include "tools/demo_universe/splitmix.h"
 
 namespace helmsman::qvserver {
 
@@ -30,7 +30,7 @@ class Autopilot {
   std::string Describe(const std::string& event, bool done, const std::string& message);
 
   Universe& universe_;
-  demo::SplitMix64 rng_;
+  gamefiles::SplitMix64 rng_;
 };
 
 }  // namespace helmsman::qvserver

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "gamefiles/catalogue.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
@@ -18,11 +19,10 @@
 #include "qvserver/startup.h"
 #include "simdesk/socket_desktop.h"
 #include "simdesk/window_system.h"
-#include "tools/demo_universe/catalogue.h"
 
 namespace {
 
-namespace demo = helmsman::demo;
+namespace gamefiles = helmsman::gamefiles;
 namespace platform = helmsman::platform;
 namespace qvserver = helmsman::qvserver;
 namespace simdesk = helmsman::simdesk;
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   if (!host) return Fail("cannot join the desktop: " + error);
   simdesk::SetTransportLog([log](const std::string& line) { log("desktop: " + line); });
 
-  demo::DemoCatalogue catalogue;
+  gamefiles::DemoCatalogue catalogue;
   if (!qvserver::LoadCatalogue(options, &catalogue, &error)) return Fail(error);
 
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);

@@ -5,7 +5,7 @@
 namespace helmsman::qvserver {
 
 Server::Server(simdesk::WindowSystem& desk, platform::FileSystem& files, platform::Clock& clock,
-               const demo::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks)
+               const gamefiles::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks)
     : desk_(desk),
       core_(*this, files, clock, catalogue, std::move(setup), std::move(hooks)),
       console_(desk, core_.universe(), files, clock, core_.title(), core_.chat_log_path(),

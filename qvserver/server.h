@@ -27,7 +27,7 @@ inline constexpr uint32_t kControlMessage = 0x8051;  // WM_APP + 0x51
 class Server : private ServerShell {
  public:
   Server(simdesk::WindowSystem& desk, platform::FileSystem& files, platform::Clock& clock,
-         const demo::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks);
+         const gamefiles::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks);
   ~Server() override;
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;

@@ -1,7 +1,7 @@
 #include "qvserver/server_console.h"
 
+#include "gamefiles/character_sheet.h"
 #include "qvserver/console_layout.h"
-#include "tools/demo_universe/character_sheet.h"
 
 namespace helmsman::qvserver {
 
@@ -24,7 +24,7 @@ std::vector<simdesk::MenuBarItem> MenuBar() {
 
 std::vector<std::string> HexRows(const std::vector<std::string>& names) {
   std::vector<std::string> rows;
-  for (const std::string& name : names) rows.push_back(demo::HexEncodeText(name));
+  for (const std::string& name : names) rows.push_back(gamefiles::HexEncodeText(name));
   return rows;
 }
 

@@ -73,7 +73,8 @@ void AppendChatLine(platform::FileSystem& files, platform::Clock& clock, Univers
 }
 
 ServerCore::ServerCore(ServerShell& shell, platform::FileSystem& files, platform::Clock& clock,
-                       const demo::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks)
+                       const gamefiles::DemoCatalogue& catalogue, ServerSetup setup,
+                       ServerHooks hooks)
     : shell_(shell),
       setup_(std::move(setup)),
       hooks_(std::move(hooks)),

@@ -121,7 +121,7 @@ class ServerShell {
 class ServerCore {
  public:
   ServerCore(ServerShell& shell, platform::FileSystem& files, platform::Clock& clock,
-             const demo::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks);
+             const gamefiles::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks);
   ServerCore(const ServerCore&) = delete;
   ServerCore& operator=(const ServerCore&) = delete;
 

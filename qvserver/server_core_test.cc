@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "gamefiles/universe.h"
 #include "qvserver/startup.h"
-#include "tools/demo_universe/universe.h"
 
 namespace helmsman::qvserver {
 namespace {
@@ -66,15 +66,16 @@ class ServerCoreTest : public ::testing::Test {
     setup_.account_root = JoinPath(folder_, "Accts");
     setup_.error_log_path = JoinPath(folder_, "errors.log");
     setup_.options.save_interval_seconds = 30;
-    demo::AccountsOptions accounts;
+    gamefiles::AccountsOptions accounts;
     accounts.seed = 5;
     accounts.accounts = 2;
     accounts.now_seconds = 1'780'000'000;
     accounts.root = setup_.account_root;
     accounts.banned_percent = 0;
-    demo::AccountsSummary summary;
+    gamefiles::AccountsSummary summary;
     std::string error;
-    ASSERT_TRUE(demo::GenerateAccounts(catalogue_, accounts, DiskFileSystem(), &summary, &error))
+    ASSERT_TRUE(
+        gamefiles::GenerateAccounts(catalogue_, accounts, DiskFileSystem(), &summary, &error))
         << error;
     ServerHooks hooks;
     hooks.log = [this](const std::string& line) { log_.push_back(line); };
@@ -92,7 +93,7 @@ class ServerCoreTest : public ::testing::Test {
     return reply;
   }
 
-  demo::DemoCatalogue catalogue_ = demo::MakeCatalogue(2026);
+  gamefiles::DemoCatalogue catalogue_ = gamefiles::MakeCatalogue(2026);
   std::string folder_;
   ServerSetup setup_;
   RecordingShell shell_;

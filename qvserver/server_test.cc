@@ -15,8 +15,8 @@
 
 #include "admin/console_automation.h"
 #include "admin/text_codes.h"
+#include "gamefiles/universe.h"
 #include "platform/desktop.h"
-#include "tools/demo_universe/universe.h"
 
 namespace helmsman::qvserver {
 namespace {
@@ -38,16 +38,17 @@ class ServerTest : public ::testing::Test {
     setup_.account_root = JoinPath(folder_, "Accts");
     setup_.error_log_path = JoinPath(folder_, "errors.log");
     setup_.pid = 4242;
-    demo::AccountsOptions accounts;
+    gamefiles::AccountsOptions accounts;
     accounts.seed = 12;
     accounts.accounts = 4;
     accounts.root = setup_.account_root;
     accounts.now_seconds = kStartMillis / 1000;
     accounts.characters_per_account = 2;
     accounts.banned_percent = 0;
-    demo::AccountsSummary summary;
+    gamefiles::AccountsSummary summary;
     std::string error;
-    ASSERT_TRUE(demo::GenerateAccounts(catalogue_, accounts, DiskFileSystem(), &summary, &error))
+    ASSERT_TRUE(
+        gamefiles::GenerateAccounts(catalogue_, accounts, DiskFileSystem(), &summary, &error))
         << error;
     std::memset(buffer_, 0, sizeof buffer_);
   }
@@ -90,7 +91,7 @@ class ServerTest : public ::testing::Test {
   }
 
   simdesk::WindowSystem& desk_ = simdesk::WindowSystem::Local();
-  demo::DemoCatalogue catalogue_ = demo::MakeCatalogue(2026);
+  gamefiles::DemoCatalogue catalogue_ = gamefiles::MakeCatalogue(2026);
   std::string folder_;
   ServerSetup setup_;
   std::unique_ptr<Server> server_;
@@ -108,7 +109,8 @@ TEST_F(ServerTest, TheConsoleListsKicksBansAndUnbansAsTheLibraryWorksIt) {
   Control("join " + first);
   Control("join " + third);
   ASSERT_TRUE(automation_.ListOnlinePlayers(&reply_, 0, admin::kKickAction));
-  std::string hex_first = demo::HexEncodeText(first), hex_third = demo::HexEncodeText(third);
+  std::string hex_first = gamefiles::HexEncodeText(first),
+              hex_third = gamefiles::HexEncodeText(third);
   EXPECT_EQ(std::string(buffer_), std::to_string(admin::PlayerId(hex_first)) + ": " + hex_first +
                                       "\r\n" + std::to_string(admin::PlayerId(hex_third)) + ": " +
                                       hex_third + "\r\n");

@@ -39,13 +39,14 @@ ServerSetup MakeSetup(const ServerOptions& options, const std::string& server_di
   return setup;
 }
 
-bool LoadCatalogue(const ServerOptions& options, demo::DemoCatalogue* catalogue,
+bool LoadCatalogue(const ServerOptions& options, gamefiles::DemoCatalogue* catalogue,
                    std::string* error) {
   if (options.gamedata_folder.empty()) {
-    *catalogue = demo::MakeCatalogue(options.catalogue_seed);
+    *catalogue = gamefiles::MakeCatalogue(options.catalogue_seed);
     return true;
   }
-  return demo::ReadGamedata(options.gamedata_folder, platform::DiskFileSystem(), catalogue, error);
+  return gamefiles::ReadGamedata(options.gamedata_folder, platform::DiskFileSystem(), catalogue,
+                                 error);
 }
 
 void AppendServerLog(const std::string& path, const std::string& line) {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "gamefiles/catalogue.h"
 #include "qvserver/server_core.h"
 #include "qvserver/server_options.h"
-#include "tools/demo_universe/catalogue.h"
 
 namespace helmsman::qvserver {
 
@@ -32,7 +32,7 @@ ServerSetup MakeSetup(const ServerOptions& options, const std::string& server_di
                       int64_t pid);
 
 // The invented catalogue of the catalogue seed, or the GAMEDATA files of --gamedata.
-bool LoadCatalogue(const ServerOptions& options, demo::DemoCatalogue* catalogue,
+bool LoadCatalogue(const ServerOptions& options, gamefiles::DemoCatalogue* catalogue,
                    std::string* error);
 
 // Appends "YYYY-MM-DD HH:MM:SS line" with CR LF to the server's own log at path.

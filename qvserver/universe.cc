@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "codec/scramble.h"
-#include "console/players/default_name.h"
-#include "tools/demo_universe/names.h"
+#include "gamefiles/default_name.h"
+#include "gamefiles/names.h"
 
 namespace helmsman::qvserver {
 
@@ -43,7 +43,7 @@ constexpr const char* kServerRecordKeys[] = {
 };
 
 // Adds every server counter the sheet lacks (as 0), after the character's own lines.
-void CompleteRecord(demo::CharacterSheet* sheet) {
+void CompleteRecord(gamefiles::CharacterSheet* sheet) {
   for (const char* key : kServerRecordKeys) {
     const bool present =
         std::any_of(sheet->statistics.begin(), sheet->statistics.end(),
@@ -82,11 +82,12 @@ std::string CheatLine(const platform::CivilTime& now, CheatKind kind, const std:
   std::snprintf(tail, sizeof tail, " on %04d-%02d-%02d %02d:%02d:%02d acct %08X",
                 std::clamp(now.year, 0, 9999), now.month % 100, now.day % 100, now.hour % 100,
                 now.minute % 100, now.second % 100, Checksum(account));
-  return demo::SavedTimeText(now) + ": Cheat detected " + CheatMarker(kind) + " by " + name + tail;
+  return gamefiles::SavedTimeText(now) + ": Cheat detected " + CheatMarker(kind) + " by " + name +
+         tail;
 }
 
 Universe::Universe(platform::FileSystem& files, platform::Clock& clock,
-                   const demo::DemoCatalogue& catalogue, std::string account_root,
+                   const gamefiles::DemoCatalogue& catalogue, std::string account_root,
                    std::string error_log_path, uint64_t seed, Log log)
     : files_(files),
       clock_(clock),
@@ -107,14 +108,14 @@ std::string Universe::FilePath(const Character& character) const {
 
 void Universe::ReportError(const std::string& text) {
   std::string ignored;
-  files_.AppendFile(error_log_path_, demo::SavedTimeText(clock_.NowLocal()) + ": " + text + "\r\n",
-                    &ignored);
+  files_.AppendFile(error_log_path_,
+                    gamefiles::SavedTimeText(clock_.NowLocal()) + ": " + text + "\r\n", &ignored);
   log_("error: " + text);
 }
 
 bool Universe::Load(std::string* error) {
   if (!factory_.Usable(error)) return false;
-  if (!demo::MakeDirectories(files_, account_root_)) {
+  if (!gamefiles::MakeDirectories(files_, account_root_)) {
     *error = "cannot create the account folder " + account_root_;
     return false;
   }
@@ -126,8 +127,8 @@ bool Universe::Load(std::string* error) {
   bool configured = std::any_of(entries.begin(), entries.end(), [](const platform::DirEntry& e) {
     return !e.is_directory && platform::EqualsIgnoreCase(e.name, kConfigFileName);
   });
-  if (!configured &&
-      !files_.WriteFile(JoinPath(account_root_, kConfigFileName), demo::ServerConfigText(1), error))
+  if (!configured && !files_.WriteFile(JoinPath(account_root_, kConfigFileName),
+                                       gamefiles::ServerConfigText(1), error))
     return false;
   Refresh();
   return true;
@@ -159,7 +160,7 @@ void Universe::ScanAccount(const std::string& account,
     if (it != known.end()) {
       character.name = it->second;
     } else {
-      demo::CharacterSheet sheet;
+      gamefiles::CharacterSheet sheet;
       std::string error;
       if (!ReadSheet(character, &sheet, &error)) {
         ReportError(error);
@@ -171,7 +172,7 @@ void Universe::ScanAccount(const std::string& account,
   }
 }
 
-bool Universe::ReadSheet(const Character& character, demo::CharacterSheet* sheet,
+bool Universe::ReadSheet(const Character& character, gamefiles::CharacterSheet* sheet,
                          std::string* error) {
   std::string path = FilePath(character), scrambled, text;
   if (!files_.ReadFile(path, &scrambled, error)) return false;
@@ -179,18 +180,18 @@ bool Universe::ReadSheet(const Character& character, demo::CharacterSheet* sheet
     *error = "the character file " + path + " is not scrambled";
     return false;
   }
-  if (!demo::ParseCharacterText(text, sheet, error)) {
+  if (!gamefiles::ParseCharacterText(text, sheet, error)) {
     *error = "the character file " + path + " cannot be read: " + *error;
     return false;
   }
   return true;
 }
 
-bool Universe::WriteSheet(const Character& character, const demo::CharacterSheet& sheet) {
-  demo::CharacterSheet complete = sheet;
+bool Universe::WriteSheet(const Character& character, const gamefiles::CharacterSheet& sheet) {
+  gamefiles::CharacterSheet complete = sheet;
   CompleteRecord(&complete);
   std::string error;
-  if (demo::WriteCharacterFile(files_, FilePath(character), complete, &error)) return true;
+  if (gamefiles::WriteCharacterFile(files_, FilePath(character), complete, &error)) return true;
   ReportError("cannot save " + character.name + ": " + error);
   return false;
 }
@@ -268,8 +269,8 @@ bool Universe::Leave(const std::string& name, std::string* message) {
 
 std::string Universe::InventName() {
   for (;;) {
-    std::string name = demo::CharacterName(rng_);
-    if (!FindCharacter(name) && name != players::kDefaultCharacterName) return name;
+    std::string name = gamefiles::CharacterName(rng_);
+    if (!FindCharacter(name) && name != gamefiles::kDefaultCharacterName) return name;
   }
 }
 
@@ -298,9 +299,9 @@ bool Universe::NewCharacter(const std::string& wanted, std::string* message) {
   std::snprintf(file_name, sizeof file_name, "00%08llx.qv",
                 static_cast<unsigned long long>(rng_.Below(0x100000000ull)));
   character.file_name = file_name;
-  demo::CharacterSheet sheet = factory_.Make(rng_, clock_.NowSeconds(), 0);
+  gamefiles::CharacterSheet sheet = factory_.Make(rng_, clock_.NowSeconds(), 0);
   sheet.name = name;
-  sheet.name_in_plain_text = name == players::kDefaultCharacterName;
+  sheet.name_in_plain_text = name == gamefiles::kDefaultCharacterName;
   sheet.last_saved = clock_.NowLocal();
   sheet.money = 2000;
   sheet.rank = 1;  // a brand-new character starts at the first rank (and is greeted as new)
@@ -326,17 +327,17 @@ bool Universe::NewCharacter(const std::string& wanted, std::string* message) {
 }
 
 bool Universe::SaveOnline(Online& online) {
-  demo::CharacterSheet& sheet = online.sheet;
+  gamefiles::CharacterSheet& sheet = online.sheet;
   int64_t now = clock_.NowSeconds();
   sheet.total_time_played +=
       static_cast<double>(std::max<int64_t>(0, now - online.last_save_seconds));
   sheet.money = std::max<int64_t>(0, sheet.money + rng_.Between(-200, 2500));
-  const std::vector<demo::CatalogueEntry>& ships = catalogue_[demo::Table::kShips];
+  const std::vector<gamefiles::CatalogueEntry>& ships = catalogue_[gamefiles::Table::kShips];
   if (rng_.Percent(25) && !ships.empty()) {
     std::string ship = rng_.Pick(ships).hash_code;
     auto kill =
         std::find_if(sheet.kills.begin(), sheet.kills.end(),
-                     [&ship](const demo::KillCount& k) { return k.ship_hash_code == ship; });
+                     [&ship](const gamefiles::KillCount& k) { return k.ship_hash_code == ship; });
     if (kill != sheet.kills.end()) {
       ++kill->count;
     } else {
@@ -347,7 +348,7 @@ bool Universe::SaveOnline(Online& online) {
   online.last_save_seconds = now;
   if (!WriteSheet(online.character, sheet)) return false;
   int kills = 0;
-  for (const demo::KillCount& kill : sheet.kills) kills += kill.count;
+  for (const gamefiles::KillCount& kill : sheet.kills) kills += kill.count;
   log_("saved " + online.character.name + ": " + std::to_string(sheet.money) + " credits, " +
        std::to_string(kills) + " kills, " +
        std::to_string(static_cast<int64_t>(sheet.total_time_played)) + " seconds played");

@@ -26,12 +26,12 @@
 #include <string>
 #include <vector>
 
+#include "gamefiles/catalogue.h"
+#include "gamefiles/character_sheet.h"
+#include "gamefiles/splitmix.h"
+#include "gamefiles/universe.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/character_sheet.h"
-#include "tools/demo_universe/splitmix.h"
-#include "tools/demo_universe/universe.h"
 
 namespace helmsman::qvserver {
 
@@ -68,7 +68,7 @@ class Universe {
   // catalogue outlives the universe; seed drives every random change (money, kills, the
   // names and folders of new characters).
   Universe(platform::FileSystem& files, platform::Clock& clock,
-           const demo::DemoCatalogue& catalogue, std::string account_root,
+           const gamefiles::DemoCatalogue& catalogue, std::string account_root,
            std::string error_log_path, uint64_t seed, Log log);
 
   // Reads the account root, creating it and its "QVServer.cfg" when missing.
@@ -109,14 +109,14 @@ class Universe {
  private:
   struct Online {
     Character character;
-    demo::CharacterSheet sheet;
+    gamefiles::CharacterSheet sheet;
     int64_t last_save_seconds = 0;
   };
 
   std::string AccountPath(const std::string& account) const;
   std::string FilePath(const Character& character) const;
-  bool ReadSheet(const Character& character, demo::CharacterSheet* sheet, std::string* error);
-  bool WriteSheet(const Character& character, const demo::CharacterSheet& sheet);
+  bool ReadSheet(const Character& character, gamefiles::CharacterSheet* sheet, std::string* error);
+  bool WriteSheet(const Character& character, const gamefiles::CharacterSheet& sheet);
   void ScanAccount(const std::string& account, const std::map<std::string, std::string>& known,
                    std::vector<Character>* found);
   std::string InventName();
@@ -126,11 +126,11 @@ class Universe {
 
   platform::FileSystem& files_;
   platform::Clock& clock_;
-  demo::CharacterFactory factory_;
-  const demo::DemoCatalogue& catalogue_;
+  gamefiles::CharacterFactory factory_;
+  const gamefiles::DemoCatalogue& catalogue_;
   std::string account_root_;
   std::string error_log_path_;
-  demo::SplitMix64 rng_;
+  gamefiles::SplitMix64 rng_;
   Log log_;
   std::vector<Character> characters_;
   std::vector<Online> online_;

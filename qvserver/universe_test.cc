@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "codec/scramble.h"
+#include "gamefiles/universe.h"
 #include "qvserver/autopilot.h"
-#include "tools/demo_universe/universe.h"
 
 namespace helmsman::qvserver {
 namespace {
@@ -33,16 +33,17 @@ class UniverseTest : public ::testing::Test {
 
   // A demo universe of accounts with two characters each, none banned.
   void Generate(int accounts, const std::string& root, uint64_t seed = 3) {
-    demo::AccountsOptions options;
+    gamefiles::AccountsOptions options;
     options.seed = seed;
     options.accounts = accounts;
     options.root = root;
     options.now_seconds = kStart;
     options.characters_per_account = 2;
     options.banned_percent = 0;
-    demo::AccountsSummary summary;
+    gamefiles::AccountsSummary summary;
     std::string error;
-    ASSERT_TRUE(demo::GenerateAccounts(catalogue_, options, DiskFileSystem(), &summary, &error))
+    ASSERT_TRUE(
+        gamefiles::GenerateAccounts(catalogue_, options, DiskFileSystem(), &summary, &error))
         << error;
   }
   std::unique_ptr<Universe> Open(const std::string& root, uint64_t seed = 9) {
@@ -53,16 +54,16 @@ class UniverseTest : public ::testing::Test {
     EXPECT_TRUE(universe->Load(&error)) << error;
     return universe;
   }
-  demo::CharacterSheet ReadBack(const Universe& universe, const std::string& name) {
+  gamefiles::CharacterSheet ReadBack(const Universe& universe, const std::string& name) {
     const Character* character = universe.FindCharacter(name);
     EXPECT_NE(character, nullptr) << name;
     std::string scrambled, text, error;
-    demo::CharacterSheet sheet;
+    gamefiles::CharacterSheet sheet;
     if (!character) return sheet;
     EXPECT_TRUE(DiskFileSystem().ReadFile(
         JoinPath(JoinPath(root_, character->account), character->file_name), &scrambled, &error));
     EXPECT_TRUE(codec::DecodeText(scrambled, &text));
-    EXPECT_TRUE(demo::ParseCharacterText(text, &sheet, &error)) << error;
+    EXPECT_TRUE(gamefiles::ParseCharacterText(text, &sheet, &error)) << error;
     return sheet;
   }
   std::string Read(const std::string& path) {
@@ -71,7 +72,7 @@ class UniverseTest : public ::testing::Test {
     return data;
   }
 
-  demo::DemoCatalogue catalogue_ = demo::MakeCatalogue(2026);
+  gamefiles::DemoCatalogue catalogue_ = gamefiles::MakeCatalogue(2026);
   platform::FakeClock clock_{kStart};
   std::string folder_, root_, error_log_;
   std::vector<std::string> log_;
@@ -80,7 +81,7 @@ class UniverseTest : public ::testing::Test {
 TEST_F(UniverseTest, AMissingAccountRootIsMadeWithItsConfiguration) {
   std::unique_ptr<Universe> universe = Open(root_);
   EXPECT_TRUE(universe->characters().empty());
-  EXPECT_EQ(Read(JoinPath(root_, "QVServer.cfg")), demo::ServerConfigText(1));
+  EXPECT_EQ(Read(JoinPath(root_, "QVServer.cfg")), gamefiles::ServerConfigText(1));
 }
 
 TEST_F(UniverseTest, JoinSaveAndLeaveWriteWhatChanged) {
@@ -88,14 +89,14 @@ TEST_F(UniverseTest, JoinSaveAndLeaveWriteWhatChanged) {
   std::unique_ptr<Universe> universe = Open(root_);
   ASSERT_EQ(universe->characters().size(), 6u);
   std::string name = universe->characters()[2].name, message;
-  demo::CharacterSheet before = ReadBack(*universe, name);
+  gamefiles::CharacterSheet before = ReadBack(*universe, name);
   ASSERT_TRUE(universe->Join(name, &message));
   EXPECT_EQ(message, name + " joined");
   EXPECT_FALSE(universe->Join(name, &message));
   EXPECT_EQ(message, name + " is online already");
   clock_.Advance(3600);
   ASSERT_TRUE(universe->Save(name, &message));
-  demo::CharacterSheet saved = ReadBack(*universe, name);
+  gamefiles::CharacterSheet saved = ReadBack(*universe, name);
   EXPECT_EQ(saved.last_saved.hour, platform::CivilFromSeconds(kStart + 3600).hour);
   EXPECT_DOUBLE_EQ(saved.total_time_played, before.total_time_played + 3600);
   EXPECT_GE(saved.money, std::max<int64_t>(0, before.money - 200));
@@ -113,16 +114,16 @@ TEST_F(UniverseTest, AFileChangedWhileOfflineIsReadAtTheNextJoin) {
   Generate(1, root_);
   std::unique_ptr<Universe> universe = Open(root_);
   const Character character = universe->characters()[0];
-  demo::CharacterSheet sheet = ReadBack(*universe, character.name);
+  gamefiles::CharacterSheet sheet = ReadBack(*universe, character.name);
   sheet.money = 5;  // fined to nearly nothing by the console
   sheet.base = "moved_here";
   std::string error, message;
-  ASSERT_TRUE(demo::WriteCharacterFile(
+  ASSERT_TRUE(gamefiles::WriteCharacterFile(
       DiskFileSystem(), JoinPath(JoinPath(root_, character.account), character.file_name), sheet,
       &error));
   ASSERT_TRUE(universe->Join(character.name, &message));
   ASSERT_TRUE(universe->Save(character.name, &message));
-  demo::CharacterSheet saved = ReadBack(*universe, character.name);
+  gamefiles::CharacterSheet saved = ReadBack(*universe, character.name);
   EXPECT_EQ(saved.base, "moved_here");
   EXPECT_LE(saved.money, 5 + 2500);
 }
@@ -166,9 +167,9 @@ TEST_F(UniverseTest, NewCharactersGetAnAccountOfTheirOwnAndJoin) {
   ASSERT_NE(created, nullptr);
   EXPECT_EQ(message, "Kess Orrin was created in account " + created->account + " and joined");
   EXPECT_EQ(Read(JoinPath(JoinPath(root_, created->account), "name")), "Kess Orrin\r\n");
-  demo::CharacterSheet sheet = ReadBack(*universe, "Kess Orrin");
+  gamefiles::CharacterSheet sheet = ReadBack(*universe, "Kess Orrin");
   EXPECT_EQ(sheet.total_time_played, 0);
-  EXPECT_GE(demo::CharacterLineCount(sheet), demo::kMinimumCharacterLines);
+  EXPECT_GE(gamefiles::CharacterLineCount(sheet), gamefiles::kMinimumCharacterLines);
   EXPECT_EQ(universe->OnlineNames(), std::vector<std::string>{"Kess Orrin"});
   EXPECT_FALSE(universe->NewCharacter("Kess Orrin", &message));
   EXPECT_EQ(message, "a character named Kess Orrin exists already");
@@ -180,16 +181,16 @@ TEST_F(UniverseTest, NewCharactersGetAnAccountOfTheirOwnAndJoin) {
 
 // The first entry of every table (the base and the visit of the system kept), as a server
 // run with a small "--gamedata" folder has it.
-demo::DemoCatalogue OneEntryPerTable(const demo::DemoCatalogue& full) {
-  demo::DemoCatalogue small;
-  for (size_t i = 0; i < demo::kTableCount; ++i) {
+gamefiles::DemoCatalogue OneEntryPerTable(const gamefiles::DemoCatalogue& full) {
+  gamefiles::DemoCatalogue small;
+  for (size_t i = 0; i < full.tables.size(); ++i) {
     if (!full.tables[i].empty()) small.tables[i] = {full.tables[i].front()};
   }
-  const std::string system = full[demo::Table::kSystems].front().nickname;
-  for (const demo::CatalogueEntry& base : full[demo::Table::kBases]) {
-    if (base.nickname.rfind(system + "_", 0) == 0) small[demo::Table::kBases] = {base};
+  const std::string system = full[gamefiles::Table::kSystems].front().nickname;
+  for (const gamefiles::CatalogueEntry& base : full[gamefiles::Table::kBases]) {
+    if (base.nickname.rfind(system + "_", 0) == 0) small[gamefiles::Table::kBases] = {base};
   }
-  small.mapinfo = "visit = " + small[demo::Table::kBases].front().nickname + ", 1\r\n";
+  small.mapinfo = "visit = " + small[gamefiles::Table::kBases].front().nickname + ", 1\r\n";
   return small;
 }
 
@@ -214,10 +215,10 @@ TEST_F(UniverseTest, CharacterFilesAreFullWithACatalogueOfOneEntryPerTable) {
   for (int i = 0; i < 20; ++i) ASSERT_TRUE(universe->NewCharacter("", &message)) << message;
   // A short file from elsewhere is written back whole when its character leaves.
   const std::string old_path = JoinPath(JoinPath(root_, old.account), old.file_name);
-  demo::CharacterSheet sheet = ReadBack(*universe, old.name);
+  gamefiles::CharacterSheet sheet = ReadBack(*universe, old.name);
   sheet.statistics.clear();
-  ASSERT_TRUE(demo::WriteCharacterFile(DiskFileSystem(), old_path, sheet, &error)) << error;
-  ASSERT_LT(FileLines(Read(old_path)), demo::kMinimumCharacterLines);
+  ASSERT_TRUE(gamefiles::WriteCharacterFile(DiskFileSystem(), old_path, sheet, &error)) << error;
+  ASSERT_LT(FileLines(Read(old_path)), gamefiles::kMinimumCharacterLines);
   ASSERT_TRUE(universe->Join(old.name, &message)) << message;
   ASSERT_TRUE(universe->Leave(old.name, &message)) << message;
   // "Well over" the console's minimum: a catalogue cannot take the file below it.
@@ -228,7 +229,7 @@ TEST_F(UniverseTest, CharacterFilesAreFullWithACatalogueOfOneEntryPerTable) {
     const Character* character = universe->FindCharacter(name);
     ASSERT_NE(character, nullptr);
     const std::string path = JoinPath(JoinPath(root_, character->account), character->file_name);
-    EXPECT_GE(FileLines(Read(path)), demo::kMinimumCharacterLines + 20) << name;
+    EXPECT_GE(FileLines(Read(path)), gamefiles::kMinimumCharacterLines + 20) << name;
   }
 }
 

@@ -20,7 +20,7 @@ namespace {
 
 class BannersMaintenanceEndToEndTest : public ConsoleFixture {
  protected:
-  void Configure(demo::AccountsOptions* accounts, settings::Settings* stored) override {
+  void Configure(gamefiles::AccountsOptions* accounts, settings::Settings* stored) override {
     accounts->seed = 61;
     accounts->accounts = 3;
     accounts->characters_per_account = 2;

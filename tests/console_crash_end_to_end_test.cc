@@ -16,7 +16,7 @@ namespace {
 
 class ConsoleCrashEndToEndTest : public ConsoleFixture {
  protected:
-  void Configure(demo::AccountsOptions* accounts, settings::Settings* stored) override {
+  void Configure(gamefiles::AccountsOptions* accounts, settings::Settings* stored) override {
     accounts->seed = 47;
     accounts->accounts = 2;
     accounts->characters_per_account = 1;

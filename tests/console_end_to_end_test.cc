@@ -11,7 +11,7 @@ namespace {
 
 class ConsoleEndToEndTest : public ConsoleFixture {
  protected:
-  void Configure(demo::AccountsOptions* accounts, settings::Settings*) override {
+  void Configure(gamefiles::AccountsOptions* accounts, settings::Settings*) override {
     accounts->seed = 33;
     accounts->accounts = 3;
     accounts->characters_per_account = 2;

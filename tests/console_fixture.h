@@ -34,11 +34,11 @@
 #include "console/settings/settings_files.h"
 #include "console/ui/main_window.h"
 #include "console/ui/scripted_frontend.h"
+#include "gamefiles/catalogue.h"
+#include "gamefiles/universe.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/universe.h"
 
 namespace helmsman::e2e {
 
@@ -154,7 +154,7 @@ inline std::set<pid_t> ServersIn(const std::string& folder) {
 class ConsoleFixture : public ::testing::Test {
  protected:
   // Lets a test shape its universe and the settings the console starts with.
-  virtual void Configure(demo::AccountsOptions* accounts, settings::Settings* stored) {
+  virtual void Configure(gamefiles::AccountsOptions* accounts, settings::Settings* stored) {
     (void)accounts;
     (void)stored;
   }
@@ -169,11 +169,11 @@ class ConsoleFixture : public ::testing::Test {
     fs::create_directories(server_);
     fs::create_symlink(std::string(kBinDir) + "/qvserver", server_ + "/QVServer.exe");
     platform::FileSystem& disk = platform::DiskFileSystem();
-    const demo::DemoCatalogue catalogue = demo::MakeCatalogue(kCatalogueSeed);
+    const gamefiles::DemoCatalogue catalogue = gamefiles::MakeCatalogue(kCatalogueSeed);
     std::string error;
-    ASSERT_TRUE(demo::WriteGamedata(catalogue, program_, disk, &error)) << error;
+    ASSERT_TRUE(gamefiles::WriteGamedata(catalogue, program_, disk, &error)) << error;
 
-    demo::AccountsOptions accounts;
+    gamefiles::AccountsOptions accounts;
     accounts.root = root;
     accounts.now_seconds = 1'780'000'000;
     accounts.banned_percent = 0;
@@ -183,8 +183,8 @@ class ConsoleFixture : public ::testing::Test {
     stored.txtQVServerCommandLineOptions = "--seed 5 --save-interval 600";
     stored.chkRunHELMUnattended = 1;
     Configure(&accounts, &stored);
-    demo::AccountsSummary summary;
-    ASSERT_TRUE(demo::GenerateAccounts(catalogue, accounts, disk, &summary, &error)) << error;
+    gamefiles::AccountsSummary summary;
+    ASSERT_TRUE(gamefiles::GenerateAccounts(catalogue, accounts, disk, &summary, &error)) << error;
     ASSERT_TRUE(settings::SaveSettingsFile(settings::SettingsFile::kProgram, program_, disk, stored,
                                            &error))
         << error;

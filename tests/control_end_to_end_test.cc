@@ -78,7 +78,7 @@ Child Start(const std::string& program, std::vector<std::string> arguments,
 
 class ControlEndToEndTest : public ConsoleFixture {
  protected:
-  void Configure(demo::AccountsOptions* accounts, settings::Settings*) override {
+  void Configure(gamefiles::AccountsOptions* accounts, settings::Settings*) override {
     accounts->seed = 41;
     accounts->accounts = 3;
     accounts->characters_per_account = 2;

@@ -15,7 +15,7 @@ namespace {
 
 class EditorEndToEndTest : public ConsoleFixture {
  protected:
-  void Configure(demo::AccountsOptions* accounts, settings::Settings* stored) override {
+  void Configure(gamefiles::AccountsOptions* accounts, settings::Settings* stored) override {
     accounts->seed = 61;
     accounts->accounts = 2;
     accounts->characters_per_account = 1;

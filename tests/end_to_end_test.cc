@@ -26,12 +26,12 @@
 
 #include "admin/qvadmin_exports.h"
 #include "admin/testing/loaded_exports.h"
+#include "gamefiles/character_sheet.h"
+#include "gamefiles/universe.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "platform/shared_library.h"
 #include "simdesk/socket_desktop.h"
-#include "tools/demo_universe/character_sheet.h"
-#include "tools/demo_universe/universe.h"
 
 namespace helmsman {
 namespace {
@@ -151,17 +151,17 @@ class EndToEndTest : public ::testing::Test {
     fs::create_directories(server_dir_);
     // Installed under another case than the library asks for ("qvserver.exe").
     fs::create_symlink(std::string(kBinDir) + "/qvserver", server_dir_ + "/QVServer.exe");
-    demo::AccountsOptions accounts;
+    gamefiles::AccountsOptions accounts;
     accounts.seed = 21;
     accounts.accounts = 4;
     accounts.root = root_;
     accounts.now_seconds = 1'780'000'000;
     accounts.characters_per_account = 2;
     accounts.banned_percent = 0;
-    demo::AccountsSummary summary;
+    gamefiles::AccountsSummary summary;
     std::string error;
-    ASSERT_TRUE(demo::GenerateAccounts(demo::MakeCatalogue(2026), accounts,
-                                       platform::DiskFileSystem(), &summary, &error))
+    ASSERT_TRUE(gamefiles::GenerateAccounts(gamefiles::MakeCatalogue(2026), accounts,
+                                            platform::DiskFileSystem(), &summary, &error))
         << error;
     ASSERT_EQ(Initialize(kOwner, kTitle, server_dir_.c_str(), "--seed 4 --save-interval 600"), 1);
   }
@@ -220,12 +220,12 @@ class EndToEndTest : public ::testing::Test {
   }
   static uint32_t PlayerId(const std::string& name) {
     uint32_t id = 0;
-    for (char c : demo::HexEncodeText(name))
+    for (char c : gamefiles::HexEncodeText(name))
       id += static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
     return id;
   }
   static std::string ListLine(const std::string& name, bool selected = false) {
-    return std::to_string(PlayerId(name)) + ": " + demo::HexEncodeText(name) +
+    return std::to_string(PlayerId(name)) + ": " + gamefiles::HexEncodeText(name) +
            (selected ? " <-- SELECTED\r\n" : "\r\n");
   }
   static int Seconds(Clock::time_point since) {

@@ -13,7 +13,7 @@ namespace {
 
 class ModerationEndToEndTest : public ConsoleFixture {
  protected:
-  void Configure(demo::AccountsOptions* accounts, settings::Settings* stored) override {
+  void Configure(gamefiles::AccountsOptions* accounts, settings::Settings* stored) override {
     accounts->seed = 57;
     accounts->accounts = 3;
     accounts->characters_per_account = 2;

@@ -24,12 +24,12 @@
 #include "console/players/player_list.h"
 #include "console/publishing/statistics_run.h"
 #include "console/publishing/web_pages.h"
+#include "gamefiles/catalogue.h"
+#include "gamefiles/universe.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
 #include "platform/process.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/universe.h"
 
 namespace helmsman::e2e {
 namespace {
@@ -257,17 +257,17 @@ TEST_F(PublishingBrowserTest, BannedPageArrivesAsTheTableItWasWrittenAs) {
 }
 
 TEST_F(PublishingBrowserTest, StatisticsPageFromQVStatArrivesAsATable) {
-  const demo::DemoCatalogue catalogue = demo::MakeCatalogue(2026);
+  const gamefiles::DemoCatalogue catalogue = gamefiles::MakeCatalogue(2026);
   std::string error;
-  ASSERT_TRUE(demo::WriteGamedata(catalogue, work_, files_, &error)) << error;
-  demo::AccountsOptions accounts;
+  ASSERT_TRUE(gamefiles::WriteGamedata(catalogue, work_, files_, &error)) << error;
+  gamefiles::AccountsOptions accounts;
   accounts.seed = 9;
   accounts.accounts = 6;
   accounts.characters_per_account = 2;
   accounts.root = Path("Accts/MultiPlayer");
   accounts.now_seconds = platform::SecondsFromCivil(platform::SystemClock().NowLocal());
-  demo::AccountsSummary summary;
-  ASSERT_TRUE(demo::GenerateAccounts(catalogue, accounts, files_, &summary, &error)) << error;
+  gamefiles::AccountsSummary summary;
+  ASSERT_TRUE(gamefiles::GenerateAccounts(catalogue, accounts, files_, &summary, &error)) << error;
   fs::create_symlink(std::string(kBinDir) + "/qvstat", Path("QVStat.exe"));
   Write("qvstat.ini", "root = " + accounts.root + "\r\n");
   s_.txtQVStatExePath = Path("QVStat.exe");

@@ -34,7 +34,7 @@ Strings Cells(const std::string& page, const std::string& css_class) {
 
 class PublishingEndToEndTest : public ConsoleFixture {
  protected:
-  void Configure(demo::AccountsOptions* accounts, settings::Settings*) override {
+  void Configure(gamefiles::AccountsOptions* accounts, settings::Settings*) override {
     accounts->seed = 41;
     accounts->accounts = 4;
     accounts->characters_per_account = 2;

@@ -14,7 +14,7 @@ constexpr int kOnline = 1001;
 
 class TrackingEndToEndTest : public ConsoleFixture {
  protected:
-  void Configure(demo::AccountsOptions* accounts, settings::Settings* stored) override {
+  void Configure(gamefiles::AccountsOptions* accounts, settings::Settings* stored) override {
     accounts->seed = 41;
     // More characters than go online: some share a name (the game's default name among
     // them), and a name is online only once.

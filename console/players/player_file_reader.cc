@@ -1,9 +1,10 @@
 #include "console/players/player_file_reader.h"
+
 #include <cmath>
 #include <utility>
 
-#include "console/players/default_name.h"
 #include "console/players/working_text.h"
+#include "gamefiles/default_name.h"
 
 namespace helmsman::players {
 
@@ -225,7 +226,7 @@ bool PlayerFileReader::StoreName(PlayerRecord& record, std::string_view line,
     return true;
   }
   std::string_view value = ValueOf(line);
-  std::string name = value == kDefaultCharacterName ? Text(value) : DecodeHexText(value);
+  std::string name = value == gamefiles::kDefaultCharacterName ? Text(value) : DecodeHexText(value);
   if (name.empty()) {
     // An empty name would make the record free and end the list there, hiding every
     // character after it: such a file counts as one without a name.

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "console/players/default_name.h"
 #include "console/players/player_files_testing.h"
 #include "console/players/test_records.h"
+#include "gamefiles/default_name.h"
 
 namespace helmsman::players {
 namespace {
@@ -173,8 +173,8 @@ TEST_F(ReaderTest, HexDecodingKeepsTheLowByteOfEachGroup) {
 }
 
 TEST_F(ReaderTest, TheDefaultNameIsTakenAsItStands) {
-  ASSERT_EQ(Read(CharacterLines(kDefaultCharacterName)), 1);
-  EXPECT_EQ(Record().name, kDefaultCharacterName);
+  ASSERT_EQ(Read(CharacterLines(gamefiles::kDefaultCharacterName)), 1);
+  EXPECT_EQ(Record().name, gamefiles::kDefaultCharacterName);
   // Any other plain text is hex-decoded like every name.
   ASSERT_EQ(Read(CharacterLines("ABCD1234")), 1);
   EXPECT_EQ(Record().name,

@@ -8,8 +8,8 @@
 #include "console/players/punishments.h"
 #include "console/ui/main_window_controls.h"
 #include "console/ui/scripted_frontend.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/universe.h"
+#include "gamefiles/catalogue.h"
+#include "gamefiles/universe.h"
 
 namespace helmsman::players {
 namespace {
@@ -22,16 +22,18 @@ constexpr uint64_t kSeed = 61;
 
 class UniverseTest : public ::testing::Test {
  protected:
-  UniverseTest() : demo_catalogue_(demo::MakeCatalogue(kSeed)) {
+  UniverseTest() : demo_catalogue_(gamefiles::MakeCatalogue(kSeed)) {
     std::string error;
-    EXPECT_TRUE(demo::WriteGamedata(demo_catalogue_, world_.program_folder, world_.files, &error))
+    EXPECT_TRUE(
+        gamefiles::WriteGamedata(demo_catalogue_, world_.program_folder, world_.files, &error))
         << error;
-    demo::AccountsOptions options;
+    gamefiles::AccountsOptions options;
     options.seed = kSeed;
     options.accounts = 1000;
     options.root = world_.root;
-    options.now_seconds = demo::DefaultReferenceTime(kSeed);
-    EXPECT_TRUE(demo::GenerateAccounts(demo_catalogue_, options, world_.files, &summary_, &error))
+    options.now_seconds = gamefiles::DefaultReferenceTime(kSeed);
+    EXPECT_TRUE(
+        gamefiles::GenerateAccounts(demo_catalogue_, options, world_.files, &summary_, &error))
         << error;
     catalogue_.LoadAll(world_.program_folder, world_.files, world_.logs);
     ui::AddMainWindowControls(controls_, world_.settings);
@@ -64,8 +66,8 @@ class UniverseTest : public ::testing::Test {
   }
 
   testing::TestWorld world_;
-  demo::DemoCatalogue demo_catalogue_;
-  demo::AccountsSummary summary_;
+  gamefiles::DemoCatalogue demo_catalogue_;
+  gamefiles::AccountsSummary summary_;
   gamedata::Catalogue catalogue_;
   ui::Controls controls_;
   ui::ScriptedFrontend frontend_;
@@ -97,11 +99,11 @@ TEST_F(UniverseTest, BuildRefreshAndPunish) {
   // A deleted character and a new one.
   PlayerRecord gone = *list_.At(10);
   ASSERT_TRUE(world_.files.RemoveFile(platform::JoinPath(gone.account_folder, gone.file_name)));
-  demo::SplitMix64 rng(99);
-  demo::CharacterSheet sheet = demo::CharacterFactory(demo_catalogue_).Make(rng, 0, 0);
+  gamefiles::SplitMix64 rng(99);
+  gamefiles::CharacterSheet sheet = gamefiles::CharacterFactory(demo_catalogue_).Make(rng, 0, 0);
   sheet.name = "Newcomer Quill";
   std::string error;
-  ASSERT_TRUE(demo::WriteCharacterFile(
+  ASSERT_TRUE(gamefiles::WriteCharacterFile(
       world_.files, platform::JoinPath(list_.At(0)->account_folder, "zz.qv"), sheet, &error));
   Click("cmdUpdateAllPlayerInformation");
   EXPECT_EQ(list_.Count(), summary_.characters);

@@ -21,7 +21,7 @@
 
 namespace {
 
-namespace demo = helmsman::demo;
+namespace gamefiles = helmsman::gamefiles;
 namespace platform = helmsman::platform;
 namespace qvserver = helmsman::qvserver;
 
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   std::string title = options.title.empty() ? qvserver::kDefaultTitle : options.title;
   if (platform::SystemDesktop().FindTopLevelWindow(title))
     return Fail("a server titled \"" + title + "\" runs already on this desktop");
-  demo::DemoCatalogue catalogue;
+  gamefiles::DemoCatalogue catalogue;
   if (!qvserver::LoadCatalogue(options, &catalogue, &error)) return Fail(error);
 
   qvserver::ServerHooks hooks;

@@ -3,10 +3,10 @@
 
 #include <richedit.h>
 
+#include "gamefiles/character_sheet.h"
 #include "platform/desktop.h"
 #include "qvserver/console_layout.h"
 #include "qvserver/win32/dialog_template_win32.h"
-#include "tools/demo_universe/character_sheet.h"
 
 namespace helmsman::qvserver {
 
@@ -93,7 +93,7 @@ ServerHooks WithEnd(ServerHooks hooks, std::function<void(int)> end) {
 }  // namespace
 
 Win32Server::Win32Server(platform::FileSystem& files, platform::Clock& clock,
-                         const demo::DemoCatalogue& catalogue, ServerSetup setup,
+                         const gamefiles::DemoCatalogue& catalogue, ServerSetup setup,
                          ServerHooks hooks)
     : files_(files),
       clock_(clock),
@@ -297,7 +297,7 @@ void Win32Server::FillList(HWND list, const std::vector<std::string>& names) {
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   for (const std::string& name : names)
     SendMessageW(list, LB_ADDSTRING, 0,
-                 reinterpret_cast<LPARAM>(Wide(demo::HexEncodeText(name)).c_str()));
+                 reinterpret_cast<LPARAM>(Wide(gamefiles::HexEncodeText(name)).c_str()));
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 

@@ -51,7 +51,7 @@ inline constexpr UINT kControlTimeoutMillis = 5000;
 class Win32Server : private ServerShell {
  public:
   Win32Server(platform::FileSystem& files, platform::Clock& clock,
-              const demo::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks);
+              const gamefiles::DemoCatalogue& catalogue, ServerSetup setup, ServerHooks hooks);
   ~Win32Server() override;
   Win32Server(const Win32Server&) = delete;
   Win32Server& operator=(const Win32Server&) = delete;

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "admin/qvadmin_exports.h"
+#include "gamefiles/character_sheet.h"
 #include "tests/wine/expect.h"
-#include "tools/demo_universe/character_sheet.h"
 
 namespace {
 
@@ -226,7 +226,7 @@ void Check::ListOnlineWhileAnotherProcessTries() {
   HANDLE listing = CreateEventA(nullptr, TRUE, FALSE, kListingEvent);
   Sleep(1500);  // the other process is up and waiting
   SetEvent(listing);
-  std::string row = helmsman::demo::HexEncodeText(name_);
+  std::string row = helmsman::gamefiles::HexEncodeText(name_);
   double took = Expect("list online", 1, std::to_string(PlayerId(row)) + ": " + row + "\r\n");
   EXPECT(WaitForSingleObject(other.hProcess, 20000) == WAIT_OBJECT_0);
   DWORD status = 1;
@@ -266,7 +266,7 @@ void Check::KickBanUnban() {
 // The player ID of the row the player list shows (the name in hex) selects the player; the
 // action is taken on the decoded name.
 void Check::KickOnlineBanOnline() {
-  std::string row = helmsman::demo::HexEncodeText(name_);
+  std::string row = helmsman::gamefiles::HexEncodeText(name_);
   std::string id = std::to_string(PlayerId(row));
   std::string listed = id + ": " + row + " <-- SELECTED\r\n";
   double took = Expect("kickonline " + id, 1, listed);

@@ -17,11 +17,11 @@
 #include "admin/console_automation.h"
 #include "admin/reply_text.h"
 #include "admin/text_codes.h"
+#include "gamefiles/character_sheet.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "qvserver/console_layout.h"
 #include "qvserver/server_core.h"
-#include "tools/demo_universe/character_sheet.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ int Console(const std::string& title, const std::string& name, const std::string
   static char buffer[1 << 16];
   std::memset(buffer, 0, sizeof buffer);
   admin::ReplyText reply(buffer, sizeof buffer);
-  std::string hex = helmsman::demo::HexEncodeText(name);
+  std::string hex = helmsman::gamefiles::HexEncodeText(name);
   std::string row = std::to_string(admin::PlayerId(hex)) + ": " + hex + "\r\n";
   bool listed = automation.ListOnlinePlayers(&reply, 0, admin::kKickAction);
   Expect(listed && std::string(buffer).find(row) != std::string::npos,

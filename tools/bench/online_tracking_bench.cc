@@ -33,11 +33,11 @@
 #include "console/server/online_names.h"
 #include "console/settings/settings.h"
 #include "console/ui/main_window_controls.h"
+#include "gamefiles/catalogue.h"
+#include "gamefiles/universe.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/universe.h"
 
 namespace {
 
@@ -161,18 +161,18 @@ void BM_InlineScanTick(benchmark::State& state) {
           .string();
   const std::string program = base + "/program", root = base + "/accounts";
   platform::FileSystem& disk = platform::DiskFileSystem();
-  const demo::DemoCatalogue demo_catalogue = demo::MakeCatalogue(2026);
+  const gamefiles::DemoCatalogue demo_catalogue = gamefiles::MakeCatalogue(2026);
   std::string error;
-  demo::AccountsOptions options;
+  gamefiles::AccountsOptions options;
   options.seed = 2026;
   options.accounts = kScanned;
   options.root = root;
-  options.now_seconds = demo::DefaultReferenceTime(2026);
+  options.now_seconds = gamefiles::DefaultReferenceTime(2026);
   options.characters_per_account = 1;
   options.banned_percent = 0;
-  demo::AccountsSummary summary;
-  if (!demo::WriteGamedata(demo_catalogue, program, disk, &error) ||
-      !demo::GenerateAccounts(demo_catalogue, options, disk, &summary, &error)) {
+  gamefiles::AccountsSummary summary;
+  if (!gamefiles::WriteGamedata(demo_catalogue, program, disk, &error) ||
+      !gamefiles::GenerateAccounts(demo_catalogue, options, disk, &summary, &error)) {
     state.SkipWithError(error.c_str());
     return;
   }

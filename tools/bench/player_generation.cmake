@@ -3,4 +3,4 @@
 # full 20,001-record list.
 helmsman_benchmark(NAME player_generation_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/player_generation_bench.cc
-  LIBS helmsman_player_files helmsman_frmmain qvcodec_core demo_universe)
+  LIBS helmsman_player_files helmsman_frmmain qvcodec_core gamefiles)

@@ -31,11 +31,11 @@
 #include "console/players/player_generation.h"
 #include "console/settings/settings.h"
 #include "console/ui/main_window_controls.h"
+#include "gamefiles/catalogue.h"
+#include "gamefiles/universe.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/universe.h"
 
 namespace {
 
@@ -70,17 +70,19 @@ bool MakeUniverse(Universe* u) {
   std::string done = JoinPath(u->folder, "complete");
   if (files.FileExists(done)) return true;
   fs::remove_all(u->folder);
-  helmsman::demo::DemoCatalogue catalogue = helmsman::demo::MakeCatalogue(kSeed);
+  helmsman::gamefiles::DemoCatalogue catalogue = helmsman::gamefiles::MakeCatalogue(kSeed);
   std::string error;
-  if (!helmsman::demo::WriteGamedata(catalogue, u->program_folder, files, &error)) return false;
-  helmsman::demo::AccountsOptions options;
+  if (!helmsman::gamefiles::WriteGamedata(catalogue, u->program_folder, files, &error))
+    return false;
+  helmsman::gamefiles::AccountsOptions options;
   options.seed = kSeed;
   options.accounts = kAccounts;
   options.root = u->root;
-  options.now_seconds = helmsman::demo::DefaultReferenceTime(kSeed);
+  options.now_seconds = helmsman::gamefiles::DefaultReferenceTime(kSeed);
   options.characters_per_account = kCharactersPerAccount;
-  helmsman::demo::AccountsSummary summary;
-  if (!helmsman::demo::GenerateAccounts(catalogue, options, files, &summary, &error)) return false;
+  helmsman::gamefiles::AccountsSummary summary;
+  if (!helmsman::gamefiles::GenerateAccounts(catalogue, options, files, &summary, &error))
+    return false;
   return files.WriteFile(done, "", &error);
 }
 

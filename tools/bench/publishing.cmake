@@ -2,4 +2,4 @@
 # page (20,000 records, 2,000 banned) and qvstat over 20,000 characters.
 helmsman_benchmark(NAME publishing_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/publishing_bench.cc
-  LIBS helmsman_publishing qvstat_core demo_universe)
+  LIBS helmsman_publishing qvstat_core gamefiles)

@@ -23,11 +23,11 @@
 #include "console/publishing/web_pages.h"
 #include "console/settings/settings.h"
 #include "console/ui/controls.h"
+#include "gamefiles/catalogue.h"
+#include "gamefiles/universe.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/universe.h"
 #include "tools/qvstat/player_stats.h"
 
 namespace {
@@ -146,17 +146,17 @@ BENCHMARK(BM_BannedPage)->Unit(benchmark::kMillisecond);
 void BM_QVStat(benchmark::State& state) {
   Folder folder;
   platform::FileSystem& disk = platform::DiskFileSystem();
-  const demo::DemoCatalogue catalogue = demo::MakeCatalogue(2026);
+  const gamefiles::DemoCatalogue catalogue = gamefiles::MakeCatalogue(2026);
   std::string error;
-  demo::WriteGamedata(catalogue, folder.path, disk, &error);
-  demo::AccountsOptions accounts;
+  gamefiles::WriteGamedata(catalogue, folder.path, disk, &error);
+  gamefiles::AccountsOptions accounts;
   accounts.seed = 2026;
   accounts.accounts = 6667;
   accounts.characters_per_account = kPerAccount;
   accounts.root = platform::JoinPath(folder.path, "root");
   accounts.now_seconds = 1'780'000'000;
-  demo::AccountsSummary summary;
-  if (!demo::GenerateAccounts(catalogue, accounts, disk, &summary, &error)) {
+  gamefiles::AccountsSummary summary;
+  if (!gamefiles::GenerateAccounts(catalogue, accounts, disk, &summary, &error)) {
     state.SkipWithError(error.c_str());
     return;
   }

@@ -15,13 +15,13 @@
 #include <map>
 #include <string>
 
+#include "gamefiles/catalogue.h"
+#include "gamefiles/universe.h"
 #include "platform/file_system.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/universe.h"
 
 namespace {
 
-using namespace helmsman::demo;
+using namespace helmsman::gamefiles;
 
 constexpr char kUsage[] =
     "usage: qvdemo gamedata --seed S --out DIR\n"
@@ -63,7 +63,7 @@ int Gamedata(const std::map<std::string, std::string>& options, uint64_t seed) {
   if (!WriteGamedata(MakeCatalogue(seed), out, helmsman::platform::DiskFileSystem(), &error)) {
     return Fail(error);
   }
-  std::printf("wrote %zu GAMEDATA files to %s\n", GamedataFileNames().size(), out.c_str());
+  std::printf("wrote %zu GAMEDATA files to %s\n", PresenceOrder().size(), out.c_str());
   return 0;
 }
 

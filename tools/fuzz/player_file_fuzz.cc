@@ -15,9 +15,9 @@
 #include "console/players/player_file_reader.h"
 #include "console/players/player_list.h"
 #include "console/settings/settings.h"
+#include "gamefiles/catalogue.h"
 #include "platform/clock.h"
 #include "platform/locale_texts.h"
-#include "tools/demo_universe/catalogue.h"
 #include "tools/fuzz/fuzz_check.h"
 #include "tools/fuzz/memory_file_system.h"
 
@@ -33,8 +33,8 @@ struct World {
     files.MakeDirectory(kProgram);
     files.MakeDirectory(kAccount);
     std::string error;
-    FUZZ_CHECK(helmsman::demo::WriteGamedata(helmsman::demo::MakeCatalogue(2026), kProgram, files,
-                                             &error));
+    FUZZ_CHECK(helmsman::gamefiles::WriteGamedata(helmsman::gamefiles::MakeCatalogue(2026),
+                                                  kProgram, files, &error));
     catalogue.LoadAll(kProgram, files, logs);
   }
   helmsman::fuzz::MemoryFileSystem files;

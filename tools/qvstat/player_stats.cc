@@ -8,7 +8,7 @@
 
 #include "codec/scramble.h"
 #include "console/logs/logs.h"
-#include "console/players/default_name.h"
+#include "gamefiles/default_name.h"
 #include "platform/clock.h"
 #include "platform/locale_texts.h"
 
@@ -256,7 +256,7 @@ std::optional<PlayerStats> ReadCharacterText(std::string_view text,
     const std::string_view value = line.substr(equals + 3);
     if (name == "name" && !named) {
       named = true;
-      p.name = value == players::kDefaultCharacterName ? std::string(value) : HexText(value);
+      p.name = value == gamefiles::kDefaultCharacterName ? std::string(value) : HexText(value);
     } else if (name == "description" && !saved) {
       saved = true;
       p.last_seen = HexText(value);

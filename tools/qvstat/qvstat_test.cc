@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "codec/scramble.h"
-#include "tools/demo_universe/catalogue.h"
-#include "tools/demo_universe/character_sheet.h"
-#include "tools/demo_universe/universe.h"
+#include "gamefiles/catalogue.h"
+#include "gamefiles/character_sheet.h"
+#include "gamefiles/universe.h"
 #include "tools/qvstat/player_stats.h"
 
 namespace helmsman::qvstat {
@@ -36,8 +36,8 @@ class QVStatTest : public ::testing::Test {
   }
   ~QVStatTest() override { std::filesystem::remove_all(base_); }
 
-  demo::CharacterSheet Sheet(const std::string& name, int rank, int64_t money) {
-    demo::CharacterSheet sheet;
+  gamefiles::CharacterSheet Sheet(const std::string& name, int rank, int64_t money) {
+    gamefiles::CharacterSheet sheet;
     sheet.name = name;
     sheet.rank = rank;
     sheet.money = money;
@@ -47,10 +47,12 @@ class QVStatTest : public ::testing::Test {
     sheet.kills = {{"SHP0000001", 3}, {"SHP0000002", 4}};
     return sheet;
   }
-  void Put(const std::string& account, const std::string& file, const demo::CharacterSheet& s) {
+  void Put(const std::string& account, const std::string& file,
+           const gamefiles::CharacterSheet& s) {
     std::filesystem::create_directories(root_ + "/" + account);
     std::string error;
-    ASSERT_TRUE(demo::WriteCharacterFile(files_, root_ + "/" + account + "/" + file, s, &error))
+    ASSERT_TRUE(
+        gamefiles::WriteCharacterFile(files_, root_ + "/" + account + "/" + file, s, &error))
         << error;
   }
   int Run(const Strings& arguments) {
@@ -111,9 +113,9 @@ TEST_F(QVStatTest, OptionsAndTheirErrors) {
 }
 
 TEST_F(QVStatTest, CharacterTextGivesItsStatistics) {
-  demo::CharacterSheet sheet = Sheet("Kessa <&> Vorn", 12, 5000);
+  gamefiles::CharacterSheet sheet = Sheet("Kessa <&> Vorn", 12, 5000);
   sheet.system = "nowhere";
-  std::optional<PlayerStats> p = ReadCharacterText(demo::CharacterText(sheet), catalogue_);
+  std::optional<PlayerStats> p = ReadCharacterText(gamefiles::CharacterText(sheet), catalogue_);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->name, "Kessa <&> Vorn");
   EXPECT_EQ(p->rank, 12);
@@ -126,7 +128,7 @@ TEST_F(QVStatTest, CharacterTextGivesItsStatistics) {
   sheet.system = "vell";
   sheet.name = "Unnamed Voyager";
   sheet.name_in_plain_text = true;
-  p = ReadCharacterText(demo::CharacterText(sheet), catalogue_);
+  p = ReadCharacterText(gamefiles::CharacterText(sheet), catalogue_);
   EXPECT_EQ(p->name, "Unnamed Voyager");
   EXPECT_EQ(p->system, "<Vell> Reach");
   EXPECT_FALSE(ReadCharacterText("[Player]\r\nrank = 3\r\n", catalogue_));
@@ -211,7 +213,8 @@ TEST_F(QVStatTest, LinksInTheAccountRootAreNeverFollowed) {
   const std::string outside = base_ + "/outside";
   std::filesystem::create_directories(outside);
   std::string error;
-  ASSERT_TRUE(demo::WriteCharacterFile(files_, outside + "/x.qv", Sheet("Stranger", 3, 10), &error));
+  ASSERT_TRUE(
+      gamefiles::WriteCharacterFile(files_, outside + "/x.qv", Sheet("Stranger", 3, 10), &error));
   std::filesystem::create_directory_symlink(outside, root_ + "/linked");
   std::filesystem::create_symlink(outside + "/x.qv", root_ + "/acct1/x.qv");
   EXPECT_EQ(Run({"-pos"}), 0) << err_;
@@ -236,16 +239,16 @@ TEST_F(QVStatTest, ClearErrorsForMissingRootAndGameData) {
 // What the demo does: no arguments but the options, the account root and game data named
 // in qvstat.ini beside the program; every character of a generated universe gets a row.
 TEST_F(QVStatTest, IniBesideTheProgramAndAGeneratedUniverse) {
-  const demo::DemoCatalogue catalogue = demo::MakeCatalogue(7);
+  const gamefiles::DemoCatalogue catalogue = gamefiles::MakeCatalogue(7);
   std::string error;
-  ASSERT_TRUE(demo::WriteGamedata(catalogue, base_ + "/game", files_, &error)) << error;
-  demo::AccountsOptions accounts;
+  ASSERT_TRUE(gamefiles::WriteGamedata(catalogue, base_ + "/game", files_, &error)) << error;
+  gamefiles::AccountsOptions accounts;
   accounts.seed = 7;
   accounts.accounts = 40;
   accounts.root = base_ + "/universe";
   accounts.now_seconds = kSaved;
-  demo::AccountsSummary summary;
-  ASSERT_TRUE(demo::GenerateAccounts(catalogue, accounts, files_, &summary, &error)) << error;
+  gamefiles::AccountsSummary summary;
+  ASSERT_TRUE(gamefiles::GenerateAccounts(catalogue, accounts, files_, &summary, &error)) << error;
   files_.WriteFile(base_ + "/qvstat.ini",
                    "root = " + accounts.root + "\r\ngamedata = " + base_ + "/game\r\n", nullptr);
   EXPECT_EQ(RunQVStat({"-nice", "1"}, base_, files_, &out_, &err_), 0) << err_;
