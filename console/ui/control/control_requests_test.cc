@@ -285,6 +285,14 @@ TEST_F(ControlRequestsTest, TheEditorIsReachedByItsWindowNameAndClosesWhenLeftAl
               ::testing::Contains("money = 777"));
   EXPECT_EQ(Run({"click", "frmEditPlayer.cmdDeleteSelectedLine"}).exit_code, kExitRefused);
   EXPECT_THAT(frontend_.shown(), IsEmpty());
+  // Outside a request (the operator at the window) they go to the console's own frontend.
+  ui::Controls& editor = model_->editor_session().editor()->controls();
+  editor.Select("lstFileView", 0);
+  editor.Fire("lstFileView", ControlEvent::kClick);
+  frontend_.QueueAnswer(false);
+  editor.Fire("cmdDeleteSelectedLine", ControlEvent::kClick);
+  EXPECT_THAT(frontend_.shown(), ::testing::ElementsAre(::testing::StartsWith(
+                                     "ask [Delete Line Confirmation] DELETE line [[Player]] ?")));
 
   // Two minutes without a request close it; every request to it starts them again.
   for (int i = 0; i < 119; ++i) TickOpenEditor(*model_);
