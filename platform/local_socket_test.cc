@@ -225,6 +225,9 @@ TEST_F(LocalSocketTest, AListenerOutOfDescriptorsSaysSoAndTakesTheConnectionLate
     std::unique_ptr<LocalListener> listener = LocalListener::Listen(path_, &why, &error);
     std::unique_ptr<LocalConnection> client = ConnectLocal(path_, 1000, &error);
     if (!listener || !client) ::_exit(10);
+    // The sanitizer checks a virtual call's object with a pipe the first time it meets its
+    // type: met here, while descriptors are still free.
+    if (listener->out_of_descriptors()) ::_exit(13);
     const int probe = ::dup(0);  // the lowest free descriptor
     ::close(probe);
     rlimit before;
