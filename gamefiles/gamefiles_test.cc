@@ -15,6 +15,7 @@
 #include "gamefiles/character_sheet.h"
 #include "gamefiles/default_name.h"
 #include "gamefiles/universe.h"
+#include "gamefiles/testing/file_tree.h"
 #include "platform/file_system.h"
 
 namespace helmsman::gamefiles {
@@ -38,27 +39,8 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-std::string Read(const std::string& path) {
-  std::string data, error;
-  EXPECT_TRUE(DiskFileSystem().ReadFile(path, &data, &error)) << error;
-  return data;
-}
-
-// Every file under folder, as path relative to it -> content.
-std::map<std::string, std::string> Tree(const std::string& folder, const std::string& prefix = "") {
-  std::map<std::string, std::string> tree;
-  std::vector<platform::DirEntry> entries;
-  EXPECT_TRUE(DiskFileSystem().ListDirectory(folder, &entries)) << folder;
-  for (const platform::DirEntry& entry : entries) {
-    std::string path = JoinPath(folder, entry.name);
-    if (entry.is_directory) {
-      tree.merge(Tree(path, prefix + entry.name + "/"));
-    } else {
-      tree[prefix + entry.name] = Read(path);
-    }
-  }
-  return tree;
-}
+using testing::Read;
+using testing::Tree;
 
 const int64_t kNow = DefaultReferenceTime(7);
 

@@ -8,6 +8,7 @@
 #include "codec/os_test_helpers.h"
 #include "gamefiles/catalogue.h"
 #include "gamefiles/universe.h"
+#include "gamefiles/testing/file_tree.h"
 #include "platform/file_system.h"
 
 namespace helmsman::gamefiles {
@@ -16,27 +17,8 @@ namespace {
 using platform::DiskFileSystem;
 using platform::JoinPath;
 
-std::string Read(const std::string& path) {
-  std::string data, error;
-  EXPECT_TRUE(DiskFileSystem().ReadFile(path, &data, &error)) << error;
-  return data;
-}
-
-// Every file under folder, as path relative to it -> content.
-std::map<std::string, std::string> Tree(const std::string& folder, const std::string& prefix = "") {
-  std::map<std::string, std::string> tree;
-  std::vector<platform::DirEntry> entries;
-  EXPECT_TRUE(DiskFileSystem().ListDirectory(folder, &entries)) << folder;
-  for (const platform::DirEntry& entry : entries) {
-    std::string path = JoinPath(folder, entry.name);
-    if (entry.is_directory) {
-      tree.merge(Tree(path, prefix + entry.name + "/"));
-    } else {
-      tree[prefix + entry.name] = Read(path);
-    }
-  }
-  return tree;
-}
+using testing::Read;
+using testing::Tree;
 
 TEST(QvdemoTest, WritesBothParts) {
   codec::testing::TemporaryFolder folder;
