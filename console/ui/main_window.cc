@@ -68,14 +68,15 @@ class MainWindow::WindowJobs : public scheduler::Jobs {
   void ShowNextTimedBanner() override { window_.banners_->ShowNextTimedBanner(); }
   void CheckDailyBanners() override { window_.banners_->CheckDailyBanners(); }
   void RunMaintenanceCycle() override {
-    MainWindow& w = window_;
-    maintenance::RunMaintenanceCycle(maintenance::CycleParts{
-        w.PruneParts(), w.channel_, w.server_windows_,
-        [&w] {
-          w.player_database_->Refresh();
-          w.player_database_->FillScreenLists();
-        },
-        [&w] { w.timer_.ResetAfterMaintenance(); }});
+    maintenance::RunMaintenanceCycle(CycleParts(window_));
+  }
+  static maintenance::CycleParts CycleParts(MainWindow& w) {
+    return maintenance::CycleParts{w.PruneParts(), w.channel_, w.server_windows_,
+                                   [&w] {
+                                     w.player_database_->Refresh();
+                                     w.player_database_->FillScreenLists();
+                                   },
+                                   [&w] { w.timer_.ResetAfterMaintenance(); }};
   }
 
  private:
@@ -350,6 +351,31 @@ maintenance::PruneParts MainWindow::PruneParts() {
         return false;
       },
       [this] { player_database_->FillScreenLists(); }};
+}
+
+std::vector<maintenance::PreviewItem> MainWindow::PreviewPruning(
+    const maintenance::PruneOperation& op, std::string* refusal) {
+  using maintenance::PruneKind;
+  if (op.kind == PruneKind::kEmptyFolders) {
+    return maintenance::PreviewEmptyFolders(PruneParts(), op.non_banned_only);
+  }
+  const bool inactive = op.kind == PruneKind::kInactive;
+  const bool regional_ok =
+      inactive ? logs::DateOrderCheck(logs_, settings_->optRegionalDateSetting) == 1
+               : logs::TimeFormatCheck(logs_, settings_->optRegionalTimeSetting) == 1;
+  if (!regional_ok) {
+    *refusal = std::string(inactive ? "the date" : "the time") +
+               " setting in the configuration tab does not match the system's: " + op.name +
+               " would stop before its question and remove nothing";
+    return {};
+  }
+  return maintenance::PreviewCharacters(
+      PruneParts(), op.kind, op.non_banned_only,
+      inactive ? settings_->vscDaysInactive : settings_->vscMinutesInactive);
+}
+
+std::vector<maintenance::PreviewItem> MainWindow::PreviewMaintenance() {
+  return maintenance::PreviewMaintenanceCycle(WindowJobs::CycleParts(*this));
 }
 
 LifeCycleParts MainWindow::Parts() {

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "console/gamedata/catalogue.h"
 #include "console/logs/logs.h"
@@ -56,6 +57,8 @@ class EditorSession;
 
 namespace helmsman::maintenance {
 struct PruneParts;
+struct PruneOperation;
+struct PreviewItem;
 }  // namespace helmsman::maintenance
 
 namespace helmsman::moderation {
@@ -151,6 +154,13 @@ class MainWindow {
   // cmdVersionInformation: the version window, with both libraries loaded if they were not.
   void ShowVersionWindow();
   int32_t owner() const { return owner_; }
+
+  // What a pruning kind (one of maintenance::PruneOperations()) would remove now, or why it
+  // would remove nothing: *refusal gets the message its regional check would show.
+  std::vector<maintenance::PreviewItem> PreviewPruning(const maintenance::PruneOperation& op,
+                                                       std::string* refusal);
+  // What the maintenance cycle would remove if it ran now.
+  std::vector<maintenance::PreviewItem> PreviewMaintenance();
 
  private:
   class WindowJobs;

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <utility>
 
 #include "console/editor/editor_session.h"
+#include "console/maintenance/pruning.h"
 #include "console/ui/code_page.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_frontend.h"
@@ -30,7 +32,13 @@ constexpr VerbShape kVerbs[] = {
     {"click", 1, "click NAME [--answer ok|cancel]..."},
     {"log", -1, "log [--follow] [server|player|error]"},
     {"status", 0, "status"},
+    {"preview", 1, "preview KIND"},
 };
+
+// The kinds of preview, in the order of the pruning buttons, then the maintenance cycle.
+constexpr const char* kPreviewKinds[] = {
+    "inactive",      "non-banned-inactive",      "uninterested", "non-banned-uninterested",
+    "empty-folders", "non-banned-empty-folders", "maintenance"};
 
 const VerbShape* FindVerb(const std::string& verb) {
   for (const VerbShape& shape : kVerbs) {
@@ -597,7 +605,7 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
   const VerbShape* shape = FindVerb(request->verb);
   if (shape == nullptr) {
     *reply = BadRequest("unknown verb \"" + request->verb +
-                        "\" (list, get, set, check, select, click, log, status)");
+                        "\" (list, get, set, check, select, click, log, status, preview)");
     return false;
   }
   std::vector<std::string> positional;
@@ -646,14 +654,66 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
 }
 
 bool IsActing(const Request& request) {
+  // A preview reads every candidate's file again into the list: between two ticks too.
   return request.verb == "set" || request.verb == "check" || request.verb == "select" ||
-         request.verb == "click";
+         request.verb == "click" || request.verb == "preview";
 }
+
+namespace {
+
+Reply Preview(MainWindow& model, const std::string& kind, ReplyFormat format) {
+  size_t index = 0;
+  while (index < std::size(kPreviewKinds) && kind != kPreviewKinds[index]) ++index;
+  if (index == std::size(kPreviewKinds)) {
+    std::string kinds;
+    for (const char* known : kPreviewKinds) kinds += (kinds.empty() ? "" : ", ") + std::string(known);
+    return BadRequest("unknown preview kind \"" + kind + "\" (" + kinds + ")");
+  }
+  std::string refusal;
+  const std::vector<maintenance::PreviewItem> items =
+      index < maintenance::PruneOperations().size()
+          ? model.PreviewPruning(maintenance::PruneOperations()[index], &refusal)
+          : model.PreviewMaintenance();
+  if (!refusal.empty()) return Refused(refusal);
+  size_t characters = 0;
+  for (const maintenance::PreviewItem& item : items) characters += item.character.empty() ? 0 : 1;
+  const std::string summary = std::to_string(characters) + " characters and " +
+                              std::to_string(items.size() - characters) +
+                              " folders would be removed";
+  Reply reply;
+  if (format == ReplyFormat::kJson) {
+    std::vector<std::string> objects;
+    for (const maintenance::PreviewItem& item : items) {
+      objects.push_back(JsonObject()
+                            .Text("rule", item.rule)
+                            .Text("value", item.value)
+                            .Text("character", item.character)
+                            .Text("account_folder", item.account_folder)
+                            .Text("file", item.file)
+                            .str());
+    }
+    reply.out = JsonObject().Text("kind", kind).Raw("remove", JsonArray(objects)).Text(
+                    "summary", summary).str() + "\n";
+    return reply;
+  }
+  for (const maintenance::PreviewItem& item : items) {
+    reply.out += Utf8(item.rule + ": " +
+                      (item.character.empty() ? item.account_folder
+                                              : item.character + " (" + item.account_folder + ")") +
+                      ", " + item.value) +
+                 "\n";
+  }
+  reply.out += summary + "\n";
+  return reply;
+}
+
+}  // namespace
 
 Reply Execute(MainWindow& model, const Request& request, bool questions_on_screen) {
   if (request.verb == "list") return List(model, request.format);
   if (request.verb == "status") return Status(model, request.format);
   if (request.verb == "log") return Logs(model, request);
+  if (request.verb == "preview") return Preview(model, request.name, request.format);
   // "WINDOW.NAME" names a control of that window; a name alone one of the main window.
   const size_t dot = request.name.find('.');
   const std::string window =

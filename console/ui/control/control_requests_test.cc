@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "console/editor/editor_session.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_loop.h"
@@ -316,6 +318,33 @@ TEST_F(ControlRequestsTest, TheEditorIsReachedByItsWindowNameAndClosesWhenLeftAl
 
 TEST(JsonTextTest, EscapesQuotesControlsAndConvertsTheCodePage) {
   EXPECT_EQ(JsonText("a\"b\\c\n\x01\x80"), "\"a\\\"b\\\\c\\n\\u0001\xe2\x82\xac\"");
+}
+
+TEST_F(ControlRequestsTest, PreviewListsWhatAKindWouldRemoveAndChangesNothing) {
+  const std::string accounts = platform::JoinPath(folder_, "accts");
+  const std::string lonely = platform::JoinPath(accounts, "lonely");
+  std::filesystem::create_directories(lonely);
+  platform::DiskFileSystem().WriteFile(platform::JoinPath(lonely, "name"), "x", nullptr);
+  clock_.Set(platform::CivilTime{2026, 12, 10, 21, 30, 0});  // "12/10/2026": month first
+  controls().SetValue("chkDeleteNonBannedEmptyPlayerFolders", 1);
+  controls().SetValue("optRegionalDateSetting_0", 1);
+  const size_t log_lines = ServerLogSize();
+
+  const Reply folders = Run({"preview", "empty-folders"});
+  EXPECT_EQ(folders.exit_code, kExitDone);
+  EXPECT_EQ(folders.out, "empty folder: " + lonely + ", name file\n" +
+                             "0 characters and 1 folders would be removed\n");
+  EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(lonely, "name")));
+  EXPECT_EQ(ServerLogSize(), log_lines);
+  EXPECT_THAT(Run({"preview", "maintenance"}, false, "json").out,
+              HasSubstr("\"rule\":\"empty folder\",\"value\":\"name file\""));
+  EXPECT_EQ(Run({"preview", "inactive"}).out, "0 characters and 0 folders would be removed\n");
+
+  EXPECT_THAT(Run({"preview", "dormant"}).err, HasSubstr("unknown preview kind \"dormant\""));
+  controls().SetValue("optRegionalDateSetting_1", 1);  // the clock's form is month first
+  const Reply refused = Run({"preview", "non-banned-inactive"});
+  EXPECT_EQ(refused.exit_code, kExitRefused);
+  EXPECT_THAT(refused.err, HasSubstr("would stop before its question and remove nothing"));
 }
 
 }  // namespace
