@@ -11,44 +11,11 @@ namespace {
 
 using logs::LogId;
 
-void AppendJsonText(std::string* out, std::string_view text) {
-  const std::string utf8 = ui::Windows1252ToUtf8(text);
-  out->push_back('"');
-  for (const char c : utf8) {
-    switch (c) {
-      case '"':
-        *out += "\\\"";
-        break;
-      case '\\':
-        *out += "\\\\";
-        break;
-      case '\n':
-        *out += "\\n";
-        break;
-      case '\r':
-        *out += "\\r";
-        break;
-      case '\t':
-        *out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-          *out += escaped;
-        } else {
-          out->push_back(c);
-        }
-    }
-  }
-  out->push_back('"');
-}
-
 void AppendMember(std::string* out, std::string_view key, std::string_view value, bool first) {
   if (!first) out->push_back(',');
-  AppendJsonText(out, key);
+  *out += ui::JsonText(key);
   out->push_back(':');
-  AppendJsonText(out, value);
+  *out += ui::JsonText(value);
 }
 
 // Reads the flat JSON the journal writes: an object whose values are texts, and one member,

@@ -27,14 +27,9 @@ std::optional<int64_t> ReadInteger(const std::string& text) {
   return value;
 }
 
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+// Days since 1970-01-01 of a local date.
+int64_t DayNumber(int year, int month, int day) {
+  return platform::SecondsFromCivil(platform::CivilTime{year, month, day}) / 86400;
 }
 
 // The day of an entry from its id "YYYYMMDD-...", nullopt for a folder that is not an entry.
@@ -46,7 +41,7 @@ std::optional<int64_t> EntryDay(const std::string& id) {
   const int y = std::stoi(id.substr(0, 4)), m = std::stoi(id.substr(4, 2)),
             d = std::stoi(id.substr(6, 2));
   if (m < 1 || m > 12 || d < 1 || d > 31) return std::nullopt;
-  return DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d));
+  return DayNumber(y, m, d);
 }
 
 JournalEntry FileLine(const QuarantinedFile& file) {
@@ -307,8 +302,7 @@ bool Quarantine::RemoveEntry(const std::string& id) {
 
 std::vector<std::string> Quarantine::Purge(int days, const platform::CivilTime& now) {
   std::vector<std::string> purged;
-  const int64_t today = DaysFromCivil(now.year, static_cast<unsigned>(now.month),
-                                      static_cast<unsigned>(now.day));
+  const int64_t today = DayNumber(now.year, now.month, now.day);
   for (const QuarantineEntry& entry : List()) {
     const std::optional<int64_t> day = EntryDay(entry.id);
     if (!day || today - *day <= days) continue;

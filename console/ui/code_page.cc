@@ -1,5 +1,7 @@
 #include "console/ui/code_page.h"
 
+#include <cstdio>
+
 #include <cstdint>
 
 #include "platform/code_page.h"
@@ -89,6 +91,40 @@ std::string Utf8ToWindows1252(std::string_view text) {
     out += DecodeUtf8(text, &pos, &c) ? ByteOf(c) : '?';
   }
   return out;
+}
+
+std::string JsonText(std::string_view text) {
+  const std::string utf8 = Windows1252ToUtf8(text);
+  std::string out = "\"";
+  for (const char c : utf8) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (byte < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+          out += escaped;
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  return out + "\"";
 }
 
 }  // namespace helmsman::ui

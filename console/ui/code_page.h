@@ -21,6 +21,9 @@ std::string Windows1252ToUtf8(std::string_view text);
 // of a malformed sequence (stray continuation bytes, overlong forms, surrogates, truncation).
 std::string Utf8ToWindows1252(std::string_view text);
 
+// Windows-1252 text in JSON string form (UTF-8), quotes included.
+std::string JsonText(std::string_view text);
+
 }  // namespace helmsman::ui
 
 #endif  // HELMSMAN_CONSOLE_UI_CODE_PAGE_H_

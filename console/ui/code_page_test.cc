@@ -53,5 +53,9 @@ TEST(CodePageTest, WhatTheCodePageLacksBecomesQuestionMarks) {
   }
 }
 
+TEST(JsonTextTest, EscapesQuotesControlsAndConvertsTheCodePage) {
+  EXPECT_EQ(JsonText("a\"b\\c\n\x01\x80"), "\"a\\\"b\\\\c\\n\\u0001\xe2\x82\xac\"");
+}
+
 }  // namespace
 }  // namespace helmsman::ui

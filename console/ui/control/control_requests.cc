@@ -560,40 +560,6 @@ const char* LogKey(logs::LogId log) {
   return "";
 }
 
-std::string JsonText(const std::string& text) {
-  const std::string utf8 = Windows1252ToUtf8(text);
-  std::string out = "\"";
-  for (const char c : utf8) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (byte < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-          out += escaped;
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
 bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply* reply) {
   if (words.size() < 2 || (words[0] != "text" && words[0] != "json")) {
     *reply = BadRequest("a request needs a format (text or json) and a verb");

@@ -113,9 +113,6 @@ std::string FollowedLine(const Request& request, logs::LogId log, const std::str
 // The short names of the logs in requests and JSON: "server", "player", "error".
 const char* LogKey(logs::LogId log);
 
-// text in JSON string form, quotes included; the text is Windows-1252.
-std::string JsonText(const std::string& text);
-
 }  // namespace helmsman::ui::control
 
 #endif  // HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_REQUESTS_H_

@@ -316,10 +316,6 @@ TEST_F(ControlRequestsTest, TheEditorIsReachedByItsWindowNameAndClosesWhenLeftAl
   EXPECT_EQ(Run({"set", "frmEditPlayer.txtPlayerMoney", "1"}).exit_code, kExitRefused);
 }
 
-TEST(JsonTextTest, EscapesQuotesControlsAndConvertsTheCodePage) {
-  EXPECT_EQ(JsonText("a\"b\\c\n\x01\x80"), "\"a\\\"b\\\\c\\n\\u0001\xe2\x82\xac\"");
-}
-
 TEST_F(ControlRequestsTest, PreviewListsWhatAKindWouldRemoveAndChangesNothing) {
   const std::string accounts = platform::JoinPath(folder_, "accts");
   const std::string lonely = platform::JoinPath(accounts, "lonely");
