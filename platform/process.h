@@ -64,6 +64,8 @@ bool StartScriptDetached(const std::string& script, const std::string& directory
 // The short (8.3) form of a path, as Windows command lines take it. On POSIX there is no
 // such form: the path itself is returned, whether or not it exists.
 std::string ShortPath(const std::string& path);
+// The name of the user the program runs as ("" when it cannot be told).
+std::string CurrentUserName();
 
 }  // namespace helmsman::platform
 

@@ -17,6 +17,9 @@
 #include "console/publishing/statistics_run.h"
 #include "console/publishing/web_output_tab.h"
 #include "console/publishing/web_pages.h"
+#include "console/safety/journal.h"
+#include "console/safety/quarantine.h"
+#include "console/safety/safety_settings.h"
 #include "console/server/chat_box.h"
 #include "console/settings/settings_files.h"
 #include "console/ui/main_window_controls.h"
@@ -177,6 +180,8 @@ MainWindow::MainWindow(const Environment& environment)
   documents_folder_ = environment.documents_folder ? environment.documents_folder
                                                    : [] { return platform::DocumentsFolder(); };
   pending_edit_unbans_ = std::make_unique<moderation::PendingEditUnbans>(files_, program_folder_);
+  safety_settings_ = std::make_unique<safety::SafetySettings>();
+  journal_ = std::make_unique<safety::Journal>(files_, program_folder_, logs_);
   WireHandlers();
 }
 
@@ -225,6 +230,8 @@ void MainWindow::WireHandlers() {
   controls_.On("tmrMainEventTimer", ControlEvent::kTimer, [this] {
     // A timer event that was already queued when the timer was switched off is dropped.
     if (controls_.Get("tmrMainEventTimer").enabled()) timer_.Tick();
+    // What the tick and the operator did since the last one goes to the disk once.
+    journal_->Flush();
   });
   for (const std::string& button : scheduler::MainEventTimer::NowRequestButtons()) {
     controls_.On(button, ControlEvent::kClick, [this, button] {
@@ -384,7 +391,40 @@ LifeCycleParts MainWindow::Parts() {
                         channel_,        timer_,  owner_,      documents_folder_};
 }
 
+safety::Quarantine* MainWindow::quarantine() {
+  if (safety_settings_->quarantine_days <= 0) return nullptr;
+  const std::string root = safety::QuarantineRoot(
+      players::AccountRoot(settings_->txtQVServercfgPath), program_folder_);
+  if (!quarantine_ || quarantine_->root() != root) {
+    quarantine_ = std::make_unique<safety::Quarantine>(files_, root, logs_);
+  }
+  return quarantine_.get();
+}
+
+void MainWindow::LoadSafetySettings() {
+  std::string error;
+  switch (safety::LoadSafetySettings(files_, program_folder_, safety_settings_.get(), &error)) {
+    case safety::SafetyLoad::kLoaded:
+      break;
+    case safety::SafetyLoad::kNoFile:
+      // Written with the defaults, so the operator finds the keys to change.
+      if (!safety::SaveSafetySettings(files_, program_folder_, *safety_settings_, &error)) {
+        logs_.Append(logs::LogId::kHelmError, ": Could not write " +
+                                                  std::string(safety::kSafetySettingsFileName) +
+                                                  ": " + error);
+      }
+      break;
+    case safety::SafetyLoad::kUnreadable:
+      logs_.Append(logs::LogId::kHelmError,
+                   ": Could not read " + std::string(safety::kSafetySettingsFileName) + ": " +
+                       error + "; the quarantine keeps entries " +
+                       std::to_string(safety_settings_->quarantine_days) + " days");
+      break;
+  }
+}
+
 bool MainWindow::StartUp() {
+  LoadSafetySettings();
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
   // Edit bans a former run could not lift: the unban check goes on trying.
   std::string error;
@@ -416,6 +456,7 @@ void MainWindow::ShutDown() {
   }
   operating_ = false;
   RunShutDown(Parts(), &life_cycle_);
+  journal_->Flush();
 }
 
 }  // namespace helmsman::ui

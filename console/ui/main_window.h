@@ -68,7 +68,16 @@ struct BanParts;
 struct FilterParts;
 }  // namespace helmsman::moderation
 
+namespace helmsman::safety {
+class Journal;
+class Quarantine;
+struct SafetySettings;
+}  // namespace helmsman::safety
+
 namespace helmsman::ui {
+
+// Who acts when no request says otherwise: the operator at the window.
+inline constexpr char kOperatorActor[] = "operator";
 
 // What the model runs on. Every pointer must be set and outlive the MainWindow.
 struct Environment {
@@ -162,6 +171,18 @@ class MainWindow {
   // What the maintenance cycle would remove if it ran now.
   std::vector<maintenance::PreviewItem> PreviewMaintenance();
 
+  // The action journal (flushed at the end of every tick and at shut-down).
+  safety::Journal& journal() { return *journal_; }
+  // The quarantine beside the account root the settings name now; nullptr when the
+  // retention is 0 days (files are deleted at once).
+  safety::Quarantine* quarantine();
+  // The settings of the journal and the quarantine (read by StartUp).
+  safety::SafetySettings& safety_settings() { return *safety_settings_; }
+  // Who acts now, as the journal names them: kOperatorActor, or what a request set for its
+  // time ("helmsman-ctl:USER").
+  const std::string& actor() const { return actor_; }
+  void set_actor(std::string actor) { actor_ = std::move(actor); }
+
  private:
   class WindowJobs;
   class WindowCallouts;
@@ -177,6 +198,7 @@ class MainWindow {
   // A change of txtQVServerWindowName or txtQVServerCommandLineOptions: one QVAdmin could not
   // take is refused with a message box, and the text goes back to the last one accepted.
   void CheckQVAdminText(const std::string& control);
+  void LoadSafetySettings();
 
   std::string program_folder_;
   platform::Clock& clock_;
@@ -219,6 +241,10 @@ class MainWindow {
   std::unique_ptr<moderation::CheatersLogScan> cheaters_log_;
   std::unique_ptr<banners::Banners> banners_;
   std::unique_ptr<editor::EditorSession> editor_session_;
+  std::unique_ptr<safety::SafetySettings> safety_settings_;
+  std::unique_ptr<safety::Journal> journal_;
+  std::unique_ptr<safety::Quarantine> quarantine_;
+  std::string actor_ = kOperatorActor;
 };
 
 }  // namespace helmsman::ui

@@ -6,12 +6,14 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -183,6 +185,17 @@ std::string ShortPath(const std::string& path) { return path; }
 ProcessLauncher& SystemProcessLauncher() {
   static PosixLauncher launcher;
   return launcher;
+}
+
+std::string CurrentUserName() {
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found != nullptr && found->pw_name != nullptr) {
+    return found->pw_name;
+  }
+  return "";
 }
 
 }  // namespace helmsman::platform

@@ -67,4 +67,11 @@ bool StartScriptDetached(const std::string& script, const std::string& directory
                CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, error);
 }
 
+std::string CurrentUserName() {
+  char name[257];
+  DWORD size = sizeof(name);
+  if (!::GetUserNameA(name, &size) || size == 0) return "";
+  return std::string(name, size - 1);  // the size counts the terminating NUL
+}
+
 }  // namespace helmsman::platform

@@ -12,6 +12,7 @@
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_frontend.h"
 #include "console/ui/main_window_controls.h"
+#include "platform/process.h"
 
 namespace helmsman::ui::control {
 
@@ -675,7 +676,28 @@ Reply Preview(MainWindow& model, const std::string& kind, ReplyFormat format) {
 
 }  // namespace
 
+namespace {
+
+// The actor the journal names for what a request does, for the request's time.
+class RequestActor {
+ public:
+  explicit RequestActor(MainWindow& model) : model_(model), before_(model.actor()) {
+    static const std::string actor = "helmsman-ctl:" + platform::CurrentUserName();
+    model_.set_actor(actor);
+  }
+  ~RequestActor() { model_.set_actor(before_); }
+  RequestActor(const RequestActor&) = delete;
+  RequestActor& operator=(const RequestActor&) = delete;
+
+ private:
+  MainWindow& model_;
+  std::string before_;
+};
+
+}  // namespace
+
 Reply Execute(MainWindow& model, const Request& request, bool questions_on_screen) {
+  RequestActor actor(model);
   if (request.verb == "list") return List(model, request.format);
   if (request.verb == "status") return Status(model, request.format);
   if (request.verb == "log") return Logs(model, request);

@@ -1,0 +1,73 @@
+#include "console/safety/safety_settings.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "console/settings/text_lines.h"
+
+namespace helmsman::safety {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+  const size_t start = text.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return {};
+  const size_t end = text.find_last_not_of(" \t");
+  return text.substr(start, end - start + 1);
+}
+
+// A whole number clamped into [low, high]; false (value unchanged) when the text is none.
+bool ReadClamped(std::string_view text, int low, int high, int* value) {
+  text = Trim(text);
+  long long number = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (end != text.data() + text.size() || text.empty()) return false;
+  if (ec == std::errc::result_out_of_range) {
+    number = text.starts_with('-') ? low : high;
+  } else if (ec != std::errc()) {
+    return false;
+  }
+  *value = static_cast<int>(std::clamp<long long>(number, low, high));
+  return true;
+}
+
+}  // namespace
+
+SafetySettings ParseSafetySettings(std::string_view text) {
+  SafetySettings settings;
+  settings::LineReader lines(text);
+  std::string_view line;
+  while (lines.Next(&line)) {
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = Trim(line.substr(0, equals));
+    const std::string_view value = line.substr(equals + 1);
+    if (key == "QuarantineDays") {
+      ReadClamped(value, 0, kMaxQuarantineDays, &settings.quarantine_days);
+    }
+  }
+  return settings;
+}
+
+std::string SafetySettingsText(const SafetySettings& settings) {
+  return "QuarantineDays=" + std::to_string(settings.quarantine_days) + "\r\n";
+}
+
+SafetyLoad LoadSafetySettings(platform::FileSystem& files, const std::string& program_folder,
+                              SafetySettings* settings, std::string* error) {
+  *settings = SafetySettings();
+  const std::string path = platform::JoinPath(program_folder, kSafetySettingsFileName);
+  if (!files.FileExists(path)) return SafetyLoad::kNoFile;
+  std::string text;
+  if (!files.ReadFile(path, &text, error)) return SafetyLoad::kUnreadable;
+  *settings = ParseSafetySettings(text);
+  return SafetyLoad::kLoaded;
+}
+
+bool SaveSafetySettings(platform::FileSystem& files, const std::string& program_folder,
+                        const SafetySettings& settings, std::string* error) {
+  return files.WriteFileDurably(platform::JoinPath(program_folder, kSafetySettingsFileName),
+                                SafetySettingsText(settings), error);
+}
+
+}  // namespace helmsman::safety
