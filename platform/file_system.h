@@ -85,15 +85,28 @@ class FileSystem {
   // system this is a rename; across file systems the file is copied to the target, flushed,
   // read back and compared, and only then removed from its folder. On failure (a full disk
   // included) the file is where it was, nothing is left at the target, and *error says why.
+  // A rename is flushed to the disk (both folders) before it returns unless flush is
+  // MoveFlush::kByCaller: then the caller flushes the folders with FlushFolder after a batch
+  // of moves (a rename is atomic, so a power loss before that leaves each file in one of its
+  // two places). A copy across file systems is always flushed before the original goes.
   // Fakes that keep no disk need not support it.
+  enum class MoveFlush { kNow, kByCaller };
   virtual bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
                                       const std::string& to_folder, const std::string& to_name,
-                                      std::string* error) {
+                                      std::string* error, MoveFlush flush) {
     if (error) *error = "cannot move " + from_name + ": not supported here";
     (void)from_folder;
     (void)to_folder;
     (void)to_name;
+    (void)flush;
     return false;
+  }
+  // Flushes a folder's entries (names made, renamed or removed in it) to the disk; true where
+  // the system has no such step.
+  virtual bool FlushFolder(const std::string& path, std::string* error) {
+    (void)path;
+    (void)error;
+    return true;
   }
   // Removes an empty folder; a link in its place is not removed and not followed.
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
@@ -138,8 +151,11 @@ class ForwardingFileSystem : public FileSystem {
   }
   bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
                               const std::string& to_folder, const std::string& to_name,
-                              std::string* error) override {
-    return target_.MoveFileBetweenFolders(from_folder, from_name, to_folder, to_name, error);
+                              std::string* error, MoveFlush flush) override {
+    return target_.MoveFileBetweenFolders(from_folder, from_name, to_folder, to_name, error, flush);
+  }
+  bool FlushFolder(const std::string& path, std::string* error) override {
+    return target_.FlushFolder(path, error);
   }
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
     return target_.CopyFile(from, to, error);

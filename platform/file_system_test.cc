@@ -14,6 +14,8 @@
 namespace helmsman::platform {
 namespace {
 
+constexpr FileSystem::MoveFlush kNow = FileSystem::MoveFlush::kNow;
+
 class FileSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,7 +65,7 @@ TEST_F(FileSystemTest, AMoveBetweenFoldersNeverReplacesAndNeverFollowsALink) {
   ASSERT_TRUE(fs_.WriteFile(JoinPath(to, "taken.qv"), "other", &error));
   ASSERT_TRUE(fs_.WriteFile(JoinPath(elsewhere, "a.qv"), "not ours", &error));
 
-  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "a.qv", to, "taken.qv", &error));
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "a.qv", to, "taken.qv", &error, kNow));
   EXPECT_NE(error.find("the target exists"), std::string::npos) << error;
   ASSERT_TRUE(fs_.ReadFile(JoinPath(to, "taken.qv"), &data, &error));
   EXPECT_EQ(data, "other");
@@ -71,16 +73,16 @@ TEST_F(FileSystemTest, AMoveBetweenFoldersNeverReplacesAndNeverFollowsALink) {
   // A link as either folder, or as the file, is refused; nothing moves.
   const std::string link = JoinPath(dir_, "link");
   std::filesystem::create_directory_symlink(elsewhere, link);
-  EXPECT_FALSE(fs_.MoveFileBetweenFolders(link, "a.qv", to, "a.qv", &error));
-  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "a.qv", link, "b.qv", &error));
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(link, "a.qv", to, "a.qv", &error, kNow));
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "a.qv", link, "b.qv", &error, kNow));
   std::filesystem::create_symlink(JoinPath(elsewhere, "a.qv"), JoinPath(from, "b.qv"));
-  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "b.qv", to, "b.qv", &error));
-  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "../elsewhere/a.qv", to, "c.qv", &error));
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "b.qv", to, "b.qv", &error, kNow));
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(from, "../elsewhere/a.qv", to, "c.qv", &error, kNow));
   EXPECT_TRUE(fs_.FileExists(JoinPath(elsewhere, "a.qv")));
   EXPECT_FALSE(fs_.FileExists(JoinPath(elsewhere, "b.qv")));
   EXPECT_FALSE(fs_.FileExists(JoinPath(to, "a.qv")));
 
-  ASSERT_TRUE(fs_.MoveFileBetweenFolders(from, "a.qv", to, "a.qv", &error)) << error;
+  ASSERT_TRUE(fs_.MoveFileBetweenFolders(from, "a.qv", to, "a.qv", &error, kNow)) << error;
   EXPECT_FALSE(fs_.FileExists(JoinPath(from, "a.qv")));
   ASSERT_TRUE(fs_.ReadFile(JoinPath(to, "a.qv"), &data, &error));
   EXPECT_EQ(data, "character");
@@ -109,7 +111,7 @@ TEST_F(FileSystemTest, AMoveToAnotherFileSystemCopiesComparesThenRemoves) {
     rlimit limit{4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::string why;
-    const bool moved = DiskFileSystem().MoveFileBetweenFolders(dir_, "a.qv", other, "a.qv", &why);
+    const bool moved = DiskFileSystem().MoveFileBetweenFolders(dir_, "a.qv", other, "a.qv", &why, kNow);
     ::_exit(moved ? 1 : 0);
   }
   int status = 0;
@@ -119,12 +121,12 @@ TEST_F(FileSystemTest, AMoveToAnotherFileSystemCopiesComparesThenRemoves) {
   ASSERT_TRUE(fs_.ReadFile(JoinPath(dir_, "a.qv"), &data, &error));
   EXPECT_EQ(data, big);
 
-  EXPECT_TRUE(fs_.MoveFileBetweenFolders(dir_, "a.qv", other, "a.qv", &error)) << error;
+  EXPECT_TRUE(fs_.MoveFileBetweenFolders(dir_, "a.qv", other, "a.qv", &error, kNow)) << error;
   EXPECT_FALSE(fs_.FileExists(JoinPath(dir_, "a.qv")));
   ASSERT_TRUE(fs_.ReadFile(JoinPath(other, "a.qv"), &data, &error));
   EXPECT_EQ(data, big);
-  EXPECT_TRUE(fs_.MoveFileBetweenFolders(other, "b.qv", dir_, "b.qv", &error)) << error;
-  EXPECT_FALSE(fs_.MoveFileBetweenFolders(other, "a.qv", dir_, "b.qv", &error));  // taken
+  EXPECT_TRUE(fs_.MoveFileBetweenFolders(other, "b.qv", dir_, "b.qv", &error, kNow)) << error;
+  EXPECT_FALSE(fs_.MoveFileBetweenFolders(other, "a.qv", dir_, "b.qv", &error, kNow));  // taken
   EXPECT_TRUE(fs_.FileExists(JoinPath(other, "a.qv")));
   std::filesystem::remove_all(other);
 }

@@ -235,6 +235,26 @@ std::string EncodePlayerList(const PlayerList& list, SaveReport* report) {
   return EncodeWithoutLineBreaks(records, report);
 }
 
+std::string EncodePlayerRecord(const PlayerRecord& record) {
+  std::string text;
+  ForEachStoredField(record, [&](const std::string& field) {
+    text.append(WithoutLineBreaks(field)).append(kLineEnd);
+  });
+  return text;
+}
+
+bool DecodePlayerRecord(std::string_view text, PlayerRecord* record) {
+  LineReader lines(text);
+  std::array<std::string_view, kLinesPerPlayer> block;
+  std::string_view more;
+  if (ReadBlock(lines, &block) != kLinesPerPlayer || block[0].empty()) return false;
+  while (lines.Next(&more)) {
+    if (!more.empty()) return false;
+  }
+  FillRecord(block, kLinesPerPlayer, record);
+  return true;
+}
+
 LoadReport DecodePlayerList(std::string_view text, PlayerList* list) {
   LoadReport report;
   LineReader lines(text);

@@ -111,6 +111,12 @@ SaveReport SavePlayerList(platform::FileSystem& file_system, const std::string& 
 // The file's text for the records in use (what SavePlayerList writes). Fills the counts and
 // warnings of *report; leaves ok and error alone.
 std::string EncodePlayerList(const PlayerList& list, SaveReport* report);
+// One record as its block in the file (kLinesPerPlayer lines, each ended by CR LF; a line
+// break inside a field written as a blank), to keep a removed character's record elsewhere.
+std::string EncodePlayerRecord(const PlayerRecord& record);
+// The record of such a block (lines may end at CR LF, LF or CR). False, and *record
+// unchanged, when the text is not one whole block with a name.
+bool DecodePlayerRecord(std::string_view text, PlayerRecord* record);
 // Replaces the list's contents with the records of a file's text, by the rules of
 // LoadPlayerList; shows nothing (kOutOfDate is only reported).
 LoadReport DecodePlayerList(std::string_view text, PlayerList* list);

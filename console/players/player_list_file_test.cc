@@ -176,6 +176,19 @@ TEST_F(PlayerListFileTest, RoundTripKeepsStoredFieldsAsTheyStand) {
   EXPECT_TRUE(loaded_->At(0)->unknown_equipment_code.empty());
   EXPECT_TRUE(loaded_->At(0)->weapons[20].empty());
   EXPECT_TRUE(loaded_->At(0)->weapons[50].empty());
+  // One record's block on its own, as the quarantine keeps it.
+  PlayerRecord one;
+  ASSERT_TRUE(DecodePlayerRecord(EncodePlayerRecord(r), &one));
+  EXPECT_TRUE(one == Stored(r));
+  r.ban_reason = "two\nlines";
+  ASSERT_TRUE(DecodePlayerRecord(EncodePlayerRecord(r), &one));
+  EXPECT_EQ(one.ban_reason, "two lines");
+  EXPECT_EQ(one.first_seen, r.first_seen);  // the block did not shift
+  const std::string block = EncodePlayerRecord(r);
+  EXPECT_FALSE(DecodePlayerRecord(block.substr(0, block.size() / 2), &one));  // cut short
+  EXPECT_FALSE(DecodePlayerRecord(block + "more\r\n", &one));
+  EXPECT_FALSE(DecodePlayerRecord("\r\n" + block.substr(0, block.rfind("\r\n")), &one));
+  EXPECT_EQ(one.ban_reason, "two lines");  // untouched by the refusals
 }
 
 TEST_F(PlayerListFileTest, VersionIsComparedAsANumber) {

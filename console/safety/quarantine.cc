@@ -70,10 +70,12 @@ std::string QuarantineRoot(const std::string& account_root, const std::string& p
 Quarantine::Quarantine(platform::FileSystem& files, std::string root, logs::Logs& logs)
     : files_(files), root_(std::move(root)), logs_(logs) {}
 
-bool Quarantine::AppendManifest(const std::string& line) {
+bool Quarantine::AppendManifest(const std::string& line, bool durably) {
   std::string error;
   const std::string path = platform::JoinPath(platform::JoinPath(root_, open_), kManifestName);
-  if (files_.AppendFileDurably(path, line, &error)) return true;
+  if (durably ? files_.AppendFileDurably(path, line, &error) : files_.AppendFile(path, line, &error)) {
+    return true;
+  }
   logs_.Append(LogId::kHelmError, ": The quarantine's manifest " + path +
                                       " could not be written (" + error + ")");
   return false;
@@ -107,7 +109,7 @@ bool Quarantine::Begin(const std::string& action, const std::string& rule,
   taken_ = 0;
   const JournalEntry head{JournalTime(now), kHeadAction, actor, "", "",
                           {{"action", action}, {"rule", rule}, {"limit", limit}}};
-  if (!AppendManifest(JournalLine(head))) {
+  if (!AppendManifest(JournalLine(head), true) || !files_.FlushFolder(root_, nullptr)) {
     RemoveEntry(open_);
     open_.clear();
     return false;
@@ -124,7 +126,8 @@ bool Quarantine::Take(const std::string& account_folder, const std::string& name
   std::string error;
   if (!files_.DirectoryExists(holder) && !files_.MakeDirectory(holder)) {
     error = "cannot make " + holder;
-  } else if (files_.MoveFileBetweenFolders(account_folder, name, holder, name, &error)) {
+  } else if (files_.MoveFileBetweenFolders(account_folder, name, holder, name, &error,
+                                             platform::FileSystem::MoveFlush::kByCaller)) {
     QuarantinedFile file{account, name, platform::JoinPath(account_folder, name), 0, "", record};
     std::string data;
     const std::string moved = platform::JoinPath(holder, name);
@@ -134,13 +137,18 @@ bool Quarantine::Take(const std::string& account_folder, const std::string& name
     }
     // A manifest line that cannot be written would leave the file where nobody looks for
     // it: it goes back at once.
-    if (AppendManifest(JournalLine(FileLine(file)))) {
+    // Written, not yet flushed: End flushes the manifest and the folders once for the whole
+    // action (a flush per file would make a prune of thousands take minutes).
+    if (AppendManifest(JournalLine(FileLine(file)), false)) {
       ++taken_;
+      touched_.insert(account_folder);
+      touched_.insert(holder);
       if (where != nullptr) *where = moved;
       return true;
     }
     std::string back_error;
-    if (!files_.MoveFileBetweenFolders(holder, name, account_folder, name, &back_error)) {
+    if (!files_.MoveFileBetweenFolders(holder, name, account_folder, name, &back_error,
+                                       platform::FileSystem::MoveFlush::kNow)) {
       logs_.Append(LogId::kHelmError, ": " + moved + " could not be put back to " +
                                           account_folder + " (" + back_error + ")");
     }
@@ -157,10 +165,22 @@ void Quarantine::End() {
   if (taken_ == 0) {
     RemoveEntry(open_);
   } else {
-    AppendManifest(JournalLine(JournalEntry{"-", kEndAction, "", "", "", {{"files", Number(taken_)}}}));
+    // The end line flushes every line before it; then the moves are flushed, folder by folder.
+    AppendManifest(
+        JournalLine(JournalEntry{"-", kEndAction, "", "", "", {{"files", Number(taken_)}}}),
+        true);
+    touched_.insert(platform::JoinPath(root_, open_));
+    for (const std::string& folder : touched_) {
+      std::string error;
+      if (!files_.FlushFolder(folder, &error)) {
+        logs_.Append(LogId::kHelmError, ": The quarantine could not flush " + folder + " (" +
+                                            error + ")");
+      }
+    }
   }
   open_.clear();
   taken_ = 0;
+  touched_.clear();
 }
 
 QuarantineEntry Quarantine::ReadEntry(const std::string& id) {
@@ -261,7 +281,8 @@ RestoreReport Quarantine::Restore(const std::string& id, const std::string& only
     if (!files_.DirectoryExists(target_folder) && !files_.IsLink(target_folder)) {
       files_.MakeDirectory(target_folder);
     }
-    if (!files_.MoveFileBetweenFolders(holder, file.name, target_folder, file.name, &error)) {
+    if (!files_.MoveFileBetweenFolders(holder, file.name, target_folder, file.name, &error,
+                                       platform::FileSystem::MoveFlush::kNow)) {
       report.problems.push_back(platform::JoinPath(target_folder, file.name) +
                                 " was not restored (" + error + ")");
       kept.push_back(file);

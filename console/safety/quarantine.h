@@ -10,6 +10,7 @@
 #define HELMSMAN_CONSOLE_SAFETY_QUARANTINE_H_
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,8 @@ class Quarantine {
   // it was. *where is its place in the quarantine.
   bool Take(const std::string& account_folder, const std::string& name, const std::string& record,
             std::string* where);
-  // Closes the open entry; an entry that took nothing is removed.
+  // Closes the open entry, flushing its manifest and every folder its moves changed to the
+  // disk (Take only writes them); an entry that took nothing is removed.
   void End();
 
   // Every entry, oldest first; one whose manifest cannot be read is listed as not readable.
@@ -85,7 +87,7 @@ class Quarantine {
   const std::string& root() const { return root_; }
 
  private:
-  bool AppendManifest(const std::string& line);
+  bool AppendManifest(const std::string& line, bool durably);
   bool WriteManifest(const QuarantineEntry& entry, const std::vector<QuarantinedFile>& files);
   QuarantineEntry ReadEntry(const std::string& id);
   bool RemoveEntry(const std::string& id);
@@ -95,6 +97,7 @@ class Quarantine {
   logs::Logs& logs_;
   std::string open_;  // the open entry's id, "" when none
   int taken_ = 0;
+  std::set<std::string> touched_;  // the folders the open entry's moves changed
 };
 
 }  // namespace helmsman::safety

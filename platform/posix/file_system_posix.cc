@@ -267,7 +267,7 @@ class PosixFileSystem : public FileSystem {
   }
   bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
                               const std::string& to_folder, const std::string& to_name,
-                              std::string* error) override {
+                              std::string* error, MoveFlush flush) override {
     const std::string from = JoinPath(from_folder, from_name);
     const std::string to = JoinPath(to_folder, to_name);
     if (!IsNameInFolder(from_name) || !IsNameInFolder(to_name)) {
@@ -293,7 +293,7 @@ class PosixFileSystem : public FileSystem {
       if (error) *error = "cannot move " + from + ": not a file of its own (a link or a folder)";
     } else if (::renameat2(from_dir, from_name.c_str(), to_dir, to_name.c_str(), RENAME_NOREPLACE) ==
                0) {
-      ok = ::fsync(to_dir) == 0 && ::fsync(from_dir) == 0;
+      ok = flush == MoveFlush::kByCaller || (::fsync(to_dir) == 0 && ::fsync(from_dir) == 0);
       if (!ok && error) *error = ErrorText("cannot flush the folder of", to);
     } else if (errno == EEXIST) {
       if (error) *error = "cannot move " + from + " to " + to + ": the target exists";
@@ -305,6 +305,13 @@ class PosixFileSystem : public FileSystem {
     }
     ::close(to_dir);
     ::close(from_dir);
+    return ok;
+  }
+  bool FlushFolder(const std::string& path, std::string* error) override {
+    const int dir = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool ok = dir >= 0 && ::fsync(dir) == 0;
+    if (!ok && error) *error = ErrorText("cannot flush the folder", path);
+    if (dir >= 0) ::close(dir);
     return ok;
   }
   bool RemoveEmptyDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }

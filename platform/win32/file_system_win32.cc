@@ -257,7 +257,7 @@ class Win32FileSystem : public FileSystem {
   }
   bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
                               const std::string& to_folder, const std::string& to_name,
-                              std::string* error) override {
+                              std::string* error, MoveFlush flush) override {
     const std::string from = JoinPath(from_folder, from_name);
     const std::string to = JoinPath(to_folder, to_name);
     auto plain = [](const std::string& name) {
@@ -289,7 +289,8 @@ class Win32FileSystem : public FileSystem {
       return false;
     }
     // Without MOVEFILE_REPLACE_EXISTING nothing at the target is ever replaced.
-    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD through = flush == MoveFlush::kNow ? MOVEFILE_WRITE_THROUGH : 0;
+    if (::MoveFileExA(from.c_str(), to.c_str(), through)) return true;
     const DWORD failure = ::GetLastError();
     if (failure == ERROR_ALREADY_EXISTS || failure == ERROR_FILE_EXISTS) {
       if (error) *error = "cannot move " + from + " to " + to + ": the target exists";
