@@ -4,6 +4,8 @@
 #include "console/maintenance/bulk_removal.h"
 #include "console/players/player_generation.h"
 #include "console/players/player_screen_lists.h"
+#include "console/safety/journal.h"
+#include "console/safety/quarantine.h"
 
 namespace helmsman::maintenance {
 
@@ -66,7 +68,7 @@ void RemoveMissing(const CycleParts& c) {
                                        "removed from list");
 }
 
-void PruneKindStep(const CycleParts& c, PruneKind kind) {
+int PruneKindStep(const CycleParts& c, PruneKind kind) {
   const PruneParts& p = c.prune;
   const bool inactive = kind == PruneKind::kInactive;
   const char* name = inactive ? kInactive : kUninterested;
@@ -84,6 +86,23 @@ void PruneKindStep(const CycleParts& c, PruneKind kind) {
                                               " players who are online now");
   }
   p.controls.SetValue("prgProgress", 0);
+  return result.deleted;
+}
+
+// The quarantine entry of the whole cycle, which every step's removals go into.
+std::string CycleLimits(const settings::Settings& s) {
+  std::string limits;
+  if (s.chkDeleteNonBannedInactivePlayers != 0) {
+    limits = "inactive " + N(s.vscDaysInactive) + " days";
+  }
+  if (s.chkDeleteNonBannedUninterestedPlayers != 0) {
+    limits += (limits.empty() ? "" : ", ") + std::string("uninterested ") +
+              N(s.vscMinutesInactive) + " minutes";
+  }
+  if (s.chkDeleteNonBannedEmptyPlayerFolders != 0) {
+    limits += (limits.empty() ? "" : ", ") + std::string("empty folders");
+  }
+  return limits;
 }
 
 void CleanUp(const CycleParts& c) {
@@ -93,8 +112,22 @@ void CleanUp(const CycleParts& c) {
   }
   RemoveMissing(c);
   c.refresh_list();
+  const bool prunes = p.settings.chkDeleteNonBannedInactivePlayers != 0 ||
+                      p.settings.chkDeleteNonBannedUninterestedPlayers != 0 ||
+                      p.settings.chkDeleteNonBannedEmptyPlayerFolders != 0;
+  if (prunes && p.quarantine != nullptr &&
+      !p.quarantine->Begin("Maintenance", "maintenance cycle", CycleLimits(p.settings),
+                           p.actor)) {
+    p.logs.Append(LogId::kHelmError, std::string(kPrefix) +
+                                         "The quarantine could not take this maintenance's "
+                                         "removals; no player or folder was deleted");
+    return;
+  }
+  int inactive = 0, uninterested = 0, folders = 0;
   if (logs::DateOrderCheck(p.logs, p.settings.optRegionalDateSetting) == 1) {
-    if (p.settings.chkDeleteNonBannedInactivePlayers != 0) PruneKindStep(c, PruneKind::kInactive);
+    if (p.settings.chkDeleteNonBannedInactivePlayers != 0) {
+      inactive = PruneKindStep(c, PruneKind::kInactive);
+    }
   } else {
     p.logs.Append(LogId::kHelmError,
                   std::string(kPrefix) + kInactive +
@@ -103,7 +136,7 @@ void CleanUp(const CycleParts& c) {
   }
   if (logs::TimeFormatCheck(p.logs, p.settings.optRegionalTimeSetting) == 1) {
     if (p.settings.chkDeleteNonBannedUninterestedPlayers != 0) {
-      PruneKindStep(c, PruneKind::kUninterested);
+      uninterested = PruneKindStep(c, PruneKind::kUninterested);
       p.status.Set(ui::kGoodToGo);
     }
   } else {
@@ -114,7 +147,7 @@ void CleanUp(const CycleParts& c) {
   }
   if (p.settings.chkDeleteNonBannedEmptyPlayerFolders != 0) {
     players::EmptyPlayerListFilter(p.controls, p.list);
-    const int removed = PruneEmptyFolders(
+    folders = PruneEmptyFolders(
         p, true,
         [&](const std::string& text) {
           p.logs.Append(LogId::kServerActivity, std::string(kPrefix) + text);
@@ -122,9 +155,17 @@ void CleanUp(const CycleParts& c) {
         kStatusPrefix);
     p.logs.Append(LogId::kServerActivity,
                   std::string(kPrefix) + "Delete All Non-Banned Empty Player Folders removed " +
-                      N(removed) + " folders");
+                      N(folders) + " folders");
     p.controls.SetValue("prgProgress", 0);
     p.status.Set(ui::kGoodToGo);
+  }
+  if (p.quarantine != nullptr) p.quarantine->End();
+  if (p.journal != nullptr && prunes) {
+    p.journal->Append(safety::JournalEntry{"", "maintenance", p.actor, "", "",
+                                           {{"inactive deleted", N(inactive)},
+                                            {"uninterested deleted", N(uninterested)},
+                                            {"folders removed", N(folders)},
+                                            {"quarantined", p.quarantine ? "yes" : "no"}}});
   }
 }
 
@@ -219,9 +260,11 @@ void RunMaintenanceCycle(const CycleParts& parts) {
     CycleParts stopped = parts;
     stopped.prune.is_online = nullptr;
     CleanUp(stopped);
+    if (parts.purge_quarantine) parts.purge_quarantine();
     if (!StartServer(parts)) return;
   } else {
     CleanUp(parts);
+    if (parts.purge_quarantine) parts.purge_quarantine();
   }
   parts.prune.status.Set(ui::kGoodToGo);
 }

@@ -49,7 +49,13 @@ struct CycleParts {
   // Sets the timer's counters as after a restart.
   std::function<void()> reset_counters;
   std::string server_error_log = kServerErrorLog;
+  // Removes the quarantine's entries past their time, after the cycle's steps; nothing when
+  // empty.
+  std::function<void()> purge_quarantine = {};
 };
+
+// Who the journal and the quarantine name for what the cycle removes.
+inline constexpr char kCycleActor[] = "rule:maintenance cycle";
 
 void RunMaintenanceCycle(const CycleParts& parts);
 

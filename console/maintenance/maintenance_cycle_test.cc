@@ -7,7 +7,10 @@
 #include <set>
 
 #include "console/players/player_files_testing.h"
+#include "console/maintenance/quarantine_actions.h"
 #include "console/players/player_generation.h"
+#include "console/safety/journal.h"
+#include "console/safety/quarantine.h"
 #include "console/server/testing/fake_qvadmin.h"
 #include "console/server/testing/fake_server_windows.h"
 #include "console/server/testing/fake_sleeper.h"
@@ -283,6 +286,100 @@ TEST_F(MaintenanceCycleTest, ThePreviewListsWhatTheCycleThenRemoves) {
     EXPECT_FALSE(std::filesystem::exists(platform::JoinPath(world_.root, account))) << account;
   }
   EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(world_.root, "a3")));
+}
+
+// With a quarantine, everything the cycle's steps remove goes into one entry (each log line
+// says where), entries past their time are purged, and a restore puts the files back with
+// the records' ban data.
+TEST_F(MaintenanceCycleTest, AQuarantinedCycleIsTakenBackWholeByARestore) {
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");  // inactive, alone
+  list_.At(list_.FindByName("Orin"))->ban_reason = "spawn camping";
+  list_.At(list_.FindByName("Orin"))->ban_until_year = "2025";
+  AddCharacter("a3", "Brief", "05/30/2025 1:00:00 AM", 3 * 60);  // uninterested
+  AddCharacter("a3", "Stays", "05/30/2025 1:00:00 AM");
+  world_.files.WriteFile(platform::JoinPath(world_.Account("a7"), "name"), "x", nullptr);
+  const std::string orin_file = platform::JoinPath(world_.Account("a1"), "Orin.qv");
+  std::string orin_bytes;
+  ASSERT_TRUE(world_.files.ReadFile(orin_file, &orin_bytes, nullptr));
+  safety::Quarantine quarantine(world_.files,
+                                safety::QuarantineRoot(world_.root, world_.program_folder),
+                                world_.logs);
+  safety::Journal journal(world_.files, world_.program_folder, world_.logs);
+  const std::string old_entry = platform::JoinPath(quarantine.root(), "20250401-120000-1");
+  std::filesystem::create_directories(old_entry);  // 61 days old
+  const QuarantineParts q{quarantine, world_.logs, list_, reader_, &journal, kCycleActor,
+                          world_.root, nullptr};
+  CycleParts parts = Parts();
+  parts.prune.quarantine = &quarantine;
+  parts.prune.journal = &journal;
+  parts.prune.actor = kCycleActor;
+  parts.purge_quarantine = [&] { PurgeQuarantine(q, 30, ": MAINTENANCE: "); };
+
+  RunMaintenanceCycle(parts);
+
+  EXPECT_THAT(Names(), ElementsAre("Stays"));
+  EXPECT_FALSE(std::filesystem::exists(old_entry));
+  const std::vector<safety::QuarantineEntry> entries = quarantine.List();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].action, "Maintenance");
+  EXPECT_EQ(entries[0].actor, kCycleActor);
+  EXPECT_EQ(entries[0].limit, "inactive 15 days, uninterested 5 minutes, empty folders");
+  std::vector<std::string> taken;
+  for (const safety::QuarantinedFile& file : entries[0].files) {
+    taken.push_back(file.account + "/" + file.name);
+  }
+  EXPECT_THAT(taken, ElementsAre("a1/Orin.qv", "a3/Brief.qv", "a7/name"));
+  const std::string moved =
+      platform::JoinPath(platform::JoinPath(quarantine.root(), entries[0].id), "a1/Orin.qv");
+  EXPECT_THAT(Activity(), Contains(": MAINTENANCE: Delete Non-Banned Inactive Players deleted "
+                                   "player Orin, last login 01/16/2025 1:00:00 AM, (136 days) "
+                                   "(moved to the quarantine: " + moved + ")"));
+  EXPECT_THAT(Activity(), Contains(": MAINTENANCE: Purged 1 quarantine entries older than 30 "
+                                   "days: 20250401-120000-1"));
+  EXPECT_FALSE(std::filesystem::exists(platform::JoinPath(world_.root, "a7")));
+  journal.Flush();
+  const std::vector<safety::JournalEntry> written = journal.Read({});
+  std::vector<std::string> actions;
+  for (const safety::JournalEntry& entry : written) {
+    actions.push_back(entry.action + " " + entry.account + " " + entry.character);
+  }
+  EXPECT_THAT(actions, ElementsAre("quarantine a1 Orin", "quarantine a3 Brief",
+                                   "remove-folder a1 ", "remove-folder a7 ", "maintenance  ",
+                                   "quarantine-purge  "));
+  EXPECT_EQ(written[3].Detail("moved to"), platform::DirName(platform::DirName(moved)) + "/a7");
+  EXPECT_EQ(written[4].Detail("inactive deleted"), "1");
+
+  const RestoreOutcome restored = RestoreFromQuarantine(q, kLastEntry, "");
+  EXPECT_TRUE(restored.found);
+  EXPECT_THAT(restored.report.problems, IsEmpty());
+  EXPECT_EQ(restored.records, 2);
+  EXPECT_THAT(Names(), ElementsAre("Stays", "Orin", "Brief"));
+  const players::PlayerRecord& orin = *list_.At(list_.FindByName("Orin"));
+  EXPECT_EQ(orin.ban_reason, "spawn camping");
+  EXPECT_EQ(orin.ban_until_year, "2025");
+  EXPECT_EQ(orin.last_saved, "01/16/2025 1:00:00 AM");  // read again from its file
+  std::string back;
+  ASSERT_TRUE(world_.files.ReadFile(orin_file, &back, nullptr));
+  EXPECT_EQ(back, orin_bytes);
+  EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(world_.Account("a7"), "name")));
+  EXPECT_THAT(quarantine.List(), IsEmpty());
+}
+
+// A quarantine that cannot take the files (its folder cannot be made: a full disk, a
+// file in its place) leaves every character and folder where it was, and says so.
+TEST_F(MaintenanceCycleTest, AQuarantineThatCannotBeOpenedRemovesNothing) {
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");
+  const std::string root = safety::QuarantineRoot(world_.root, world_.program_folder);
+  world_.files.WriteFile(root, "in the way", nullptr);
+  safety::Quarantine quarantine(world_.files, root, world_.logs);
+  CycleParts parts = Parts();
+  parts.prune.quarantine = &quarantine;
+  RunMaintenanceCycle(parts);
+  EXPECT_THAT(Names(), ElementsAre("Orin"));
+  EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(world_.Account("a1"), "Orin.qv")));
+  EXPECT_THAT(Errors(), Contains(": MAINTENANCE: The quarantine could not take this "
+                                 "maintenance's removals; no player or folder was deleted"));
+  EXPECT_THAT(admin_.commands(), ElementsAre("stop qvserver", "start qvserver"));
 }
 
 }  // namespace

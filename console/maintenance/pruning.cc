@@ -1,12 +1,17 @@
 #include "console/maintenance/pruning.h"
 
+#include <optional>
+
 #include "console/logs/regional_checks.h"
 #include "console/maintenance/bulk_removal.h"
 #include "console/maintenance/prune_rules.h"
 #include "console/players/player_generation.h"
+#include "console/players/player_list_file.h"
 #include "console/players/player_screen_lists.h"
 #include "console/players/players_tab.h"
 #include "console/ui/main_window_controls.h"
+#include "console/safety/journal.h"
+#include "console/safety/quarantine.h"
 #include "console/ui/startup.h"
 
 namespace helmsman::maintenance {
@@ -67,10 +72,19 @@ bool RegionalCheck(const PruneParts& p, PruneKind kind) {
   return false;
 }
 
-// Deletes the character file relative to its account folder, never through a link; false
-// when it exists and stays.
-bool DeleteCharacterFile(const PruneParts& p, const players::PlayerRecord& record) {
+// Removes the character file relative to its account folder, never through a link: into
+// the quarantine with its record (*where its place there), or deleted when there is none;
+// false when it exists and stays.
+bool RemoveCharacterFile(const PruneParts& p, const players::PlayerRecord& record,
+                         std::string* where) {
   std::string error;
+  if (p.quarantine != nullptr) {
+    const std::string path = platform::JoinPath(record.account_folder, record.file_name);
+    if (!p.files.FileExists(path) && !p.files.IsLink(path)) return true;
+    // The quarantine says in the HELM error log why a file stayed.
+    return p.quarantine->Take(record.account_folder, record.file_name,
+                              players::EncodePlayerRecord(record), where);
+  }
   if (players::DeleteCharacterFile(p.files, record.account_folder, record.file_name, &error)) {
     return true;
   }
@@ -124,6 +138,8 @@ bool StillCandidate(const PruneParts& p, PruneKind kind, int limit, int64_t toda
   return true;
 }
 
+}  // namespace
+
 const char* RuleName(PruneKind kind) {
   switch (kind) {
     case PruneKind::kInactive:
@@ -134,6 +150,58 @@ const char* RuleName(PruneKind kind) {
       return "empty folder";
   }
   return "";
+}
+
+namespace {
+
+// What a removal adds to its log line: where the file went.
+std::string WentTo(const std::string& where) {
+  return where.empty() ? "" : " (moved to the quarantine: " + where + ")";
+}
+
+void JournalRemoval(const PruneParts& p, const std::string& character, const std::string& folder,
+                    PruneKind kind, const std::string& value, const std::string& where) {
+  if (p.journal == nullptr) return;
+  // A folder's entry names the folder's removal; its files went where "moved to" says.
+  const char* action = kind == PruneKind::kEmptyFolders ? "remove-folder"
+                       : where.empty()                  ? "delete"
+                                                        : "quarantine";
+  safety::JournalEntry entry{"", action, p.actor,
+                             platform::BaseName(folder), character,
+                             {{"rule", RuleName(kind)}, {"value", value}}};
+  if (!where.empty()) entry.details.emplace_back("moved to", where);
+  p.journal->Append(std::move(entry));
+}
+
+// Opens a quarantine entry for a walk when none is open; closes it when it goes.
+class WalkEntry {
+ public:
+  WalkEntry(const PruneParts& p, const std::string& action, PruneKind kind,
+            const std::string& limit)
+      : quarantine_(p.quarantine) {
+    if (quarantine_ == nullptr || quarantine_->is_open()) return;
+    opened_ = quarantine_->Begin(action, RuleName(kind), limit, p.actor);
+    failed_ = !opened_;
+  }
+  ~WalkEntry() {
+    if (opened_) quarantine_->End();
+  }
+  WalkEntry(const WalkEntry&) = delete;
+  WalkEntry& operator=(const WalkEntry&) = delete;
+  // The entry could not be opened: nothing may be removed.
+  bool failed() const { return failed_; }
+
+ private:
+  safety::Quarantine* quarantine_;
+  bool opened_ = false;
+  bool failed_ = false;
+};
+
+// "Delete Inactive Players" of ": Delete Inactive Players" or ": MAINTENANCE: ...".
+std::string ActionName(const std::string& line_prefix) {
+  std::string name = line_prefix;
+  while (!name.empty() && (name.front() == ':' || name.front() == ' ')) name.erase(0, 1);
+  return name;
 }
 
 bool FirstLook(const PruneParts& p, PruneKind kind, int limit, int64_t today,
@@ -176,6 +244,12 @@ PruneResult WalkCharacters(const PruneParts& p, PruneKind kind, bool non_banned_
   PruneResult result;
   const int count = p.list.Count();
   if (count == 0) return result;
+  std::optional<WalkEntry> entry;
+  if (!preview) {
+    entry.emplace(p, ActionName(line_prefix), kind,
+                  N(limit) + (kind == PruneKind::kInactive ? " days" : " minutes"));
+    if (entry->failed()) return result;
+  }
   const int64_t today = DayOf(p.logs.clock().NowLocal());
   players::BanMarkers bans(p.files);
   std::vector<int> doomed;
@@ -221,8 +295,11 @@ PruneResult WalkCharacters(const PruneParts& p, PruneKind kind, bool non_banned_
     }
     if (p.reader.Read(p.list, i, folder, file) != 1) continue;
     if (!StillCandidate(p, kind, limit, today, record, &detail, &value)) continue;
-    if (!DeleteCharacterFile(p, record)) continue;
-    p.logs.Append(LogId::kServerActivity, line_prefix + " deleted player " + record.name + detail);
+    std::string where;
+    if (!RemoveCharacterFile(p, record, &where)) continue;
+    p.logs.Append(LogId::kServerActivity,
+                  line_prefix + " deleted player " + record.name + detail + WentTo(where));
+    JournalRemoval(p, record.name, folder, kind, value, where);
     p.status.Set(status_prefix + "Deleting player " + record.name + ", updating saved info");
     doomed.push_back(i);
   }
@@ -310,6 +387,11 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
                   ": Could not list the account folders in " + root + ", no folder was removed");
     return 0;
   }
+  const WalkEntry entry(p,
+                        non_banned_only ? "Delete All Non-Banned Empty Player Folders"
+                                        : "Delete All Empty Player Folders",
+                        PruneKind::kEmptyFolders, "");
+  if (entry.failed()) return 0;
   const int n = static_cast<int>(folders.size());
   SetProgress(p.controls, 0, n);
   int removed = 0;
@@ -332,11 +414,16 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
     // Relative to the open folder and never through a link: a folder swapped for a link
     // since it was listed keeps everything, here and where the link leads.
     const std::string name_path = platform::JoinPath(folder, name_file);
-    std::string error;
-    bool cleared = name_file.empty() || p.files.RemoveFileInFolder(folder, name_file, &error);
-    if (cleared && !non_banned_only && !ban_file.empty()) {
-      cleared = p.files.RemoveFileInFolder(folder, ban_file, &error);
-    }
+    std::string error, where;
+    // Into the quarantine when there is one (it says in the HELM error log why a file
+    // stayed), deleted otherwise.
+    auto clear = [&](const std::string& file) {
+      if (p.quarantine == nullptr) return p.files.RemoveFileInFolder(folder, file, &error);
+      error = "see the line before";
+      return p.quarantine->Take(folder, file, "", &where);
+    };
+    bool cleared = name_file.empty() || clear(name_file);
+    if (cleared && !non_banned_only && !ban_file.empty()) cleared = clear(ban_file);
     if (!cleared) {
       p.logs.Append(LogId::kHelmError,
                     ": Could not clear the player folder " + folder + " (" + error + ")");
@@ -358,6 +445,13 @@ int PruneEmptyFolders(const PruneParts& p, bool non_banned_only, const FolderPro
       problem("Unable to delete folder " + folder + "!  It may contain subfolders!");
       continue;
     }
+    const std::string went = where.empty() ? "" : platform::DirName(where);
+    if (!went.empty()) {
+      p.logs.Append(LogId::kServerActivity,
+                    ": Removed the empty player folder " + folder + WentTo(went));
+    }
+    JournalRemoval(p, "", folder, PruneKind::kEmptyFolders,
+                   name_file.empty() ? "empty" : "name file", went);
     ++removed;
   }
   // The folder browser lists what is left (once, not after each of thousands of folders).

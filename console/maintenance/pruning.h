@@ -35,6 +35,11 @@
 #include "console/ui/frontend.h"
 #include "platform/file_system.h"
 
+namespace helmsman::safety {
+class Journal;
+class Quarantine;
+}  // namespace helmsman::safety
+
 namespace helmsman::maintenance {
 
 inline constexpr char kDeletePlayersTitle[] = "Delete Players Confirmation";
@@ -71,6 +76,14 @@ struct PruneParts {
   std::function<bool(const std::string& name)> is_online;
   // Rebuilds the player lists on screen after records went.
   std::function<void()> fill_screen_lists;
+  // Where the files a walk removes go instead of being deleted, each character with its
+  // record; nullptr deletes them at once. A walk opens an entry for itself unless one is
+  // open (the maintenance cycle's, for all its steps); an entry that cannot be opened
+  // removes nothing.
+  safety::Quarantine* quarantine = nullptr;
+  // Where each removal is recorded, with the actor; nullptr records nothing.
+  safety::Journal* journal = nullptr;
+  std::string actor = "operator";
 };
 
 // What one walk did.
@@ -78,6 +91,9 @@ struct PruneResult {
   int deleted = 0;
   int kept_online = 0;
 };
+
+// The rule names of the kinds, as previews, the quarantine and the journal give them.
+const char* RuleName(PruneKind kind);
 
 // Reports a folder that could not be cleared or removed (the manual buttons show a box).
 using FolderProblem = std::function<void(const std::string& text)>;

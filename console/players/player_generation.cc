@@ -4,6 +4,8 @@
 
 #include "console/players/player_list_file.h"
 #include "console/players/player_screen_lists.h"
+#include "console/safety/journal.h"
+#include "console/safety/quarantine.h"
 #include "console/settings/text_lines.h"
 
 namespace helmsman::players {
@@ -341,11 +343,32 @@ bool PlayerDatabase::DeleteCharacter() {
   if (index == kNoPlayer) return false;
   const PlayerRecord& record = *list_.At(index);
   std::string path = FileKey(record.account_folder, record.file_name);
-  std::string error;
-  if (!players::DeleteCharacterFile(files(), record.account_folder, record.file_name, &error)) {
+  std::string error, where;
+  const std::string actor = actor_ ? actor_() : "operator";
+  safety::Quarantine* quarantine = quarantine_ ? quarantine_() : nullptr;
+  if (quarantine != nullptr && files().FileExists(path)) {
+    // The quarantine says in the HELM error log why a file stayed.
+    const bool moved = quarantine->Begin("Delete Player", "operator", "", actor) &&
+                       quarantine->Take(record.account_folder, record.file_name,
+                                        EncodePlayerRecord(record), &where);
+    if (quarantine->is_open()) quarantine->End();
+    if (!moved) {
+      logs().Append(LogId::kHelmError,
+                    ": Player " + name + " was not deleted and stays in the list");
+      return false;
+    }
+  } else if (!players::DeleteCharacterFile(files(), record.account_folder, record.file_name,
+                                           &error)) {
     logs().Append(LogId::kHelmError, ": Could not delete file " + path + " (" + error +
                                          "), player " + name + " stays in the list");
     return false;
+  }
+  if (journal_ != nullptr) {
+    safety::JournalEntry entry{"", where.empty() ? "delete" : "quarantine", actor,
+                               platform::BaseName(record.account_folder), name,
+                               {{"rule", "Delete Player"}}};
+    if (!where.empty()) entry.details.emplace_back("moved to", where);
+    journal_->Append(std::move(entry));
   }
   RemoveRecord(index);
   FillScreenLists();

@@ -24,6 +24,7 @@
 #ifndef HELMSMAN_CONSOLE_PLAYERS_PLAYER_GENERATION_H_
 #define HELMSMAN_CONSOLE_PLAYERS_PLAYER_GENERATION_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@
 #include "console/settings/settings.h"
 #include "console/ui/controls.h"
 #include "console/ui/frontend.h"
+
+namespace helmsman::safety {
+class Journal;
+class Quarantine;
+}  // namespace helmsman::safety
 
 namespace helmsman::players {
 
@@ -86,6 +92,15 @@ class PlayerDatabase {
   // Questions, messages and "let pending events run"; without one, every question is
   // answered Cancel.
   void set_frontend(ui::Frontend* frontend) { frontend_ = frontend; }
+  // Where "Delete Player" moves the character file, with its record, instead of deleting it
+  // (a quarantine that returns nullptr: deleted at once), and where it records the removal
+  // and who made it.
+  void set_safety(std::function<safety::Quarantine*()> quarantine, safety::Journal* journal,
+                  std::function<std::string()> actor) {
+    quarantine_ = std::move(quarantine);
+    journal_ = journal;
+    actor_ = std::move(actor);
+  }
 
   // `cmdRegeneratePlayerList`: asks kRegenerateQuestion (OK/Cancel, title
   // kGenerationTitle), then empties every record in use (first seen kept, though the reader
@@ -156,6 +171,9 @@ class PlayerDatabase {
   ui::StatusLine& status_;
   ui::Frontend* frontend_ = nullptr;
   bool busy_ = false;
+  std::function<safety::Quarantine*()> quarantine_;
+  safety::Journal* journal_ = nullptr;
+  std::function<std::string()> actor_;
 };
 
 }  // namespace helmsman::players

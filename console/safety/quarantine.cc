@@ -249,8 +249,9 @@ bool Quarantine::WriteManifest(const QuarantineEntry& entry,
       platform::JoinPath(platform::JoinPath(root_, entry.id), kManifestName), text, &error);
 }
 
-RestoreReport Quarantine::Restore(const std::string& id, const std::string& only_account,
-                                  const std::string& account_root) {
+RestoreReport Quarantine::Restore(
+    const std::string& id, const std::string& only_account, const std::string& account_root,
+    const std::function<std::string(const QuarantinedFile&)>& refuse) {
   RestoreReport report;
   const QuarantineEntry entry = ReadEntry(id);
   if (!EntryDay(id) || !entry.readable) {
@@ -275,6 +276,11 @@ RestoreReport Quarantine::Restore(const std::string& id, const std::string& only
     }
     if (platform::Sha256Hex(data) != file.sha256) {
       report.problems.push_back(held + " differs from its manifest and stays in the quarantine");
+      kept.push_back(file);
+      continue;
+    }
+    if (const std::string why = refuse ? refuse(file) : ""; !why.empty()) {
+      report.problems.push_back(held + " stays in the quarantine: " + why);
       kept.push_back(file);
       continue;
     }

@@ -10,6 +10,7 @@
 #define HELMSMAN_CONSOLE_SAFETY_QUARANTINE_H_
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -78,13 +79,17 @@ class Quarantine {
   // differ from the manifest: it stays in the quarantine and a problem says why. An entry
   // whose manifest is damaged or cut short restores nothing. What is left of the entry keeps
   // its manifest; an emptied entry is removed.
+  // refuse, when set, may keep a file back: it returns why ("" lets it go).
   RestoreReport Restore(const std::string& id, const std::string& only_account,
-                        const std::string& account_root);
+                        const std::string& account_root,
+                        const std::function<std::string(const QuarantinedFile&)>& refuse = {});
 
   // Removes the entries older than days whole days; returns their ids.
   std::vector<std::string> Purge(int days, const platform::CivilTime& now);
 
   const std::string& root() const { return root_; }
+  // Whether an entry is open (between a Begin that succeeded and its End).
+  bool is_open() const { return !open_.empty(); }
 
  private:
   bool AppendManifest(const std::string& line, bool durably);

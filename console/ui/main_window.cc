@@ -8,6 +8,7 @@
 #include "console/logs/regional_checks.h"
 #include "console/maintenance/maintenance_cycle.h"
 #include "console/maintenance/pruning.h"
+#include "console/maintenance/quarantine_actions.h"
 #include "console/moderation/bans.h"
 #include "console/moderation/cheaters_log.h"
 #include "console/moderation/filters.h"
@@ -74,12 +75,15 @@ class MainWindow::WindowJobs : public scheduler::Jobs {
     maintenance::RunMaintenanceCycle(CycleParts(window_));
   }
   static maintenance::CycleParts CycleParts(MainWindow& w) {
-    return maintenance::CycleParts{w.PruneParts(), w.channel_, w.server_windows_,
-                                   [&w] {
-                                     w.player_database_->Refresh();
-                                     w.player_database_->FillScreenLists();
-                                   },
-                                   [&w] { w.timer_.ResetAfterMaintenance(); }};
+    maintenance::CycleParts parts{w.PruneParts(), w.channel_, w.server_windows_,
+                                  [&w] {
+                                    w.player_database_->Refresh();
+                                    w.player_database_->FillScreenLists();
+                                  },
+                                  [&w] { w.timer_.ResetAfterMaintenance(); }};
+    parts.prune.actor = maintenance::kCycleActor;
+    parts.purge_quarantine = [&w] { w.PurgeQuarantine(); };
+    return parts;
   }
 
  private:
@@ -182,6 +186,8 @@ MainWindow::MainWindow(const Environment& environment)
   pending_edit_unbans_ = std::make_unique<moderation::PendingEditUnbans>(files_, program_folder_);
   safety_settings_ = std::make_unique<safety::SafetySettings>();
   journal_ = std::make_unique<safety::Journal>(files_, program_folder_, logs_);
+  player_database_->set_safety([this] { return quarantine(); }, journal_.get(),
+                               [this] { return actor_; });
   WireHandlers();
 }
 
@@ -345,7 +351,7 @@ moderation::FilterParts MainWindow::FilterParts() {
 }
 
 maintenance::PruneParts MainWindow::PruneParts() {
-  return maintenance::PruneParts{
+  maintenance::PruneParts parts{
       controls_, status_, logs_, *settings_, *players_, *player_reader_, files_, program_folder_,
       sleeper_, [this]() -> Frontend& { return frontend(); },
       // The server holds an online player's character in memory: deleting its file would
@@ -358,6 +364,10 @@ maintenance::PruneParts MainWindow::PruneParts() {
         return false;
       },
       [this] { player_database_->FillScreenLists(); }};
+  parts.quarantine = quarantine();
+  parts.journal = journal_.get();
+  parts.actor = actor_;
+  return parts;
 }
 
 std::vector<maintenance::PreviewItem> MainWindow::PreviewPruning(
@@ -391,14 +401,40 @@ LifeCycleParts MainWindow::Parts() {
                         channel_,        timer_,  owner_,      documents_folder_};
 }
 
-safety::Quarantine* MainWindow::quarantine() {
-  if (safety_settings_->quarantine_days <= 0) return nullptr;
+safety::Quarantine& MainWindow::quarantine_folder() {
   const std::string root = safety::QuarantineRoot(
       players::AccountRoot(settings_->txtQVServercfgPath), program_folder_);
   if (!quarantine_ || quarantine_->root() != root) {
     quarantine_ = std::make_unique<safety::Quarantine>(files_, root, logs_);
   }
-  return quarantine_.get();
+  return *quarantine_;
+}
+
+safety::Quarantine* MainWindow::quarantine() {
+  if (safety_settings_->quarantine_days <= 0) return nullptr;
+  return &quarantine_folder();
+}
+
+maintenance::QuarantineParts MainWindow::QuarantineParts() {
+  return maintenance::QuarantineParts{quarantine_folder(),
+                                      logs_,
+                                      *players_,
+                                      *player_reader_,
+                                      journal_.get(),
+                                      actor_,
+                                      players::AccountRoot(settings_->txtQVServercfgPath),
+                                      [this] { player_database_->FillScreenLists(); }};
+}
+
+maintenance::RestoreOutcome MainWindow::RestoreQuarantine(const std::string& entry,
+                                                          const std::string& only_account) {
+  return maintenance::RestoreFromQuarantine(QuarantineParts(), entry, only_account);
+}
+
+void MainWindow::PurgeQuarantine() {
+  maintenance::QuarantineParts parts = QuarantineParts();
+  parts.actor = maintenance::kCycleActor;
+  maintenance::PurgeQuarantine(parts, safety_settings_->quarantine_days, ": MAINTENANCE: ");
 }
 
 void MainWindow::LoadSafetySettings() {

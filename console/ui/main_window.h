@@ -57,6 +57,8 @@ class EditorSession;
 
 namespace helmsman::maintenance {
 struct PruneParts;
+struct QuarantineParts;
+struct RestoreOutcome;
 struct PruneOperation;
 struct PreviewItem;
 }  // namespace helmsman::maintenance
@@ -176,6 +178,13 @@ class MainWindow {
   // The quarantine beside the account root the settings name now; nullptr when the
   // retention is 0 days (files are deleted at once).
   safety::Quarantine* quarantine();
+  // The quarantine beside the account root whatever the retention, to list and restore.
+  safety::Quarantine& quarantine_folder();
+  // Puts back the files of a quarantine entry (an id, or "--last"), all or one account's.
+  maintenance::RestoreOutcome RestoreQuarantine(const std::string& entry,
+                                                const std::string& only_account);
+  // Removes the quarantine entries past the retention (all of them at 0 days).
+  void PurgeQuarantine();
   // The settings of the journal and the quarantine (read by StartUp).
   safety::SafetySettings& safety_settings() { return *safety_settings_; }
   // Who acts now, as the journal names them: kOperatorActor, or what a request set for its
@@ -199,6 +208,7 @@ class MainWindow {
   // take is refused with a message box, and the text goes back to the last one accepted.
   void CheckQVAdminText(const std::string& control);
   void LoadSafetySettings();
+  maintenance::QuarantineParts QuarantineParts();
 
   std::string program_folder_;
   platform::Clock& clock_;

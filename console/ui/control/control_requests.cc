@@ -1,5 +1,6 @@
 #include "console/ui/control/control_requests.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -7,7 +8,10 @@
 #include <utility>
 
 #include "console/editor/editor_session.h"
+#include "console/safety/journal.h"
 #include "console/maintenance/pruning.h"
+#include "console/maintenance/quarantine_actions.h"
+#include "console/safety/quarantine.h"
 #include "console/ui/code_page.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_frontend.h"
@@ -34,7 +38,32 @@ constexpr VerbShape kVerbs[] = {
     {"log", -1, "log [--follow] [server|player|error]"},
     {"status", 0, "status"},
     {"preview", 1, "preview KIND"},
+    {"quarantine", 0, "quarantine"},
+    {"restore", -1, "restore ENTRY|--last [--only ACCOUNT]"},
+    {"journal", 0, "journal [--player NAME] [--account FOLDER] [--since TIME] [--last N]"},
 };
+
+// The options a verb takes: whether each takes a value.
+struct VerbOption {
+  const char* verb;
+  const char* option;  // without the dashes
+  bool takes_value;
+};
+
+constexpr VerbOption kVerbOptions[] = {
+    {"restore", "last", false},    {"restore", "only", true},     {"journal", "player", true},
+    {"journal", "account", true},  {"journal", "since", true},    {"journal", "last", true},
+};
+
+const VerbOption* FindOption(const std::string& verb, const std::string& word) {
+  if (word.size() <= 2 || word.compare(0, 2, "--") != 0) return nullptr;
+  for (const VerbOption& option : kVerbOptions) {
+    if (verb == option.verb && word.compare(2, std::string::npos, option.option) == 0) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
 
 // The kinds of preview, in the order of the pruning buttons, then the maintenance cycle.
 constexpr const char* kPreviewKinds[] = {
@@ -572,7 +601,8 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
   const VerbShape* shape = FindVerb(request->verb);
   if (shape == nullptr) {
     *reply = BadRequest("unknown verb \"" + request->verb +
-                        "\" (list, get, set, check, select, click, log, status, preview)");
+                        "\" (list, get, set, check, select, click, log, status, preview, "
+                        "quarantine, restore, journal)");
     return false;
   }
   std::vector<std::string> positional;
@@ -587,6 +617,12 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
       request->has_answers = true;
     } else if (word == "--follow" && request->verb == "log") {
       request->follow = true;
+    } else if (const VerbOption* option = FindOption(request->verb, word)) {
+      if (option->takes_value && i + 1 == words.size()) {
+        *reply = BadRequest(word + " takes a value: usage: " + shape->usage);
+        return false;
+      }
+      request->options[option->option] = option->takes_value ? words[++i] : "";
     } else if (word.size() > 2 && word.compare(0, 2, "--") == 0 && request->verb != "set") {
       *reply = BadRequest("unknown option " + word + " for " + request->verb);
       return false;
@@ -608,6 +644,15 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
     }
     return true;
   }
+  if (request->verb == "restore") {
+    // An entry's id, or --last, not both.
+    if (positional.size() + request->options.count("last") != 1) {
+      *reply = BadRequest("usage: " + std::string(shape->usage));
+      return false;
+    }
+    if (!positional.empty()) request->name = positional[0];
+    return true;
+  }
   if (static_cast<int>(positional.size()) != shape->positional) {
     *reply = BadRequest(std::string(positional.size() < static_cast<size_t>(shape->positional)
                                         ? "missing argument"
@@ -623,7 +668,7 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
 bool IsActing(const Request& request) {
   // A preview reads every candidate's file again into the list: between two ticks too.
   return request.verb == "set" || request.verb == "check" || request.verb == "select" ||
-         request.verb == "click" || request.verb == "preview";
+         request.verb == "click" || request.verb == "preview" || request.verb == "restore";
 }
 
 namespace {
@@ -674,9 +719,175 @@ Reply Preview(MainWindow& model, const std::string& kind, ReplyFormat format) {
   return reply;
 }
 
+Reply QuarantineEntries(MainWindow& model, ReplyFormat format) {
+  const std::vector<safety::QuarantineEntry> entries = model.quarantine_folder().List();
+  Reply reply;
+  std::vector<std::string> objects;
+  for (const safety::QuarantineEntry& entry : entries) {
+    std::vector<std::string> accounts;
+    for (const safety::QuarantinedFile& file : entry.files) {
+      if (accounts.empty() || accounts.back() != file.account) accounts.push_back(file.account);
+    }
+    if (format == ReplyFormat::kJson) {
+      std::vector<std::string> files;
+      for (const safety::QuarantinedFile& file : entry.files) {
+        files.push_back(JsonObject()
+                            .Text("account", file.account)
+                            .Text("name", file.name)
+                            .Text("original", file.original)
+                            .Raw("size", std::to_string(file.size))
+                            .Text("sha256", file.sha256)
+                            .Raw("record", file.record.empty() ? "false" : "true")
+                            .str());
+      }
+      objects.push_back(JsonObject()
+                            .Text("entry", entry.id)
+                            .Text("time", entry.time)
+                            .Text("action", entry.action)
+                            .Text("rule", entry.rule)
+                            .Text("limit", entry.limit)
+                            .Text("actor", entry.actor)
+                            .Raw("readable", entry.readable ? "true" : "false")
+                            .Raw("files", JsonArray(files))
+                            .str());
+      continue;
+    }
+    reply.out += Utf8(entry.id + "  " + entry.time + "  " + entry.action +
+                      (entry.limit.empty() ? "" : " (" + entry.limit + ")") + " by " +
+                      entry.actor + ": " + std::to_string(entry.files.size()) + " files of " +
+                      std::to_string(accounts.size()) + " accounts" +
+                      (entry.readable ? "" : ", MANIFEST DAMAGED: cannot be restored")) +
+                 "\n";
+  }
+  if (format == ReplyFormat::kJson) {
+    reply.out = JsonObject()
+                    .Text("folder", model.quarantine_folder().root())
+                    .Raw("entries", JsonArray(objects))
+                    .str() +
+                "\n";
+  } else {
+    reply.out += std::to_string(entries.size()) + " entries in " +
+                 Utf8(model.quarantine_folder().root()) + "\n";
+  }
+  return reply;
+}
+
+Reply Restore(MainWindow& model, const Request& request) {
+  const auto only = request.options.find("only");
+  const std::string account = only == request.options.end() ? "" : only->second;
+  const std::string entry = request.name.empty() ? maintenance::kLastEntry : request.name;
+  const maintenance::RestoreOutcome outcome = model.RestoreQuarantine(entry, account);
+  if (!outcome.found) {
+    return Refused(entry == maintenance::kLastEntry
+                       ? std::string("the quarantine holds no whole entry to restore")
+                       : "no quarantine entry \"" + entry + "\" (see: helmsman-ctl quarantine)");
+  }
+  Reply reply;
+  const std::string summary = "restored " + std::to_string(outcome.report.restored.size()) +
+                              " files and " + std::to_string(outcome.records) +
+                              " player records from " + outcome.entry;
+  if (request.format == ReplyFormat::kJson) {
+    std::vector<std::string> restored, problems;
+    for (const safety::QuarantinedFile& file : outcome.report.restored) {
+      restored.push_back(JsonObject().Text("account", file.account).Text("name", file.name).str());
+    }
+    for (const std::string& problem : outcome.report.problems) {
+      problems.push_back(JsonObject().Text("problem", problem).str());
+    }
+    reply.out = JsonObject()
+                    .Text("entry", outcome.entry)
+                    .Raw("restored", JsonArray(restored))
+                    .Raw("records", std::to_string(outcome.records))
+                    .Raw("problems", JsonArray(problems))
+                    .str() +
+                "\n";
+  } else {
+    for (const safety::QuarantinedFile& file : outcome.report.restored) {
+      reply.out += Utf8("restored " + file.account + "/" + file.name) + "\n";
+    }
+    reply.out += summary + "\n";
+    for (const std::string& problem : outcome.report.problems) {
+      reply.err += Utf8("not restored: " + problem) + "\n";
+    }
+  }
+  // Something kept back is a refusal the script must see; what came back stays back.
+  if (!outcome.report.problems.empty()) reply.exit_code = kExitRefused;
+  return reply;
+}
+
 }  // namespace
 
 namespace {
+
+// A text of the journal's text reply: as it is, or in double quotes (with \" and \\) when it
+// is empty or holds a blank, a quote or an equals sign; "-" for an empty account or character.
+std::string JournalWord(const std::string& text) {
+  if (!text.empty() && text.find_first_of(" \t\"=\\") == std::string::npos) return Utf8(text);
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') quoted.push_back('\\');
+    quoted.push_back(c);
+  }
+  return Utf8(quoted + "\"");
+}
+
+// "YYYY-MM-DD", "YYYY-MM-DDTHH:MM" or "YYYY-MM-DDTHH:MM:SS" (a blank for the T allowed), as
+// the journal's times begin; nullopt for anything else.
+std::optional<std::string> JournalSince(std::string text) {
+  static const std::string kShape = "dddd-dd-ddTdd:dd:dd";
+  if (text.size() > 10 && text[10] == ' ') text[10] = 'T';
+  if (text.size() != 10 && text.size() != 16 && text.size() != 19) return std::nullopt;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return std::nullopt;
+  }
+  return text;
+}
+
+// The journal's entries that pass the request's filters, oldest first: one line each, as
+// text (time, action, actor, account, character, details key=value) or as the journal's
+// own JSON line.
+Reply JournalEntries(MainWindow& model, const Request& request) {
+  safety::JournalFilter filter;
+  auto option = [&](const char* name) -> const std::string* {
+    const auto found = request.options.find(name);
+    return found == request.options.end() ? nullptr : &found->second;
+  };
+  if (const std::string* player = option("player")) filter.character = Utf8ToWindows1252(*player);
+  if (const std::string* account = option("account")) filter.account = Utf8ToWindows1252(*account);
+  if (const std::string* since = option("since")) {
+    const std::optional<std::string> time = JournalSince(*since);
+    if (!time) {
+      return BadRequest("--since takes a date YYYY-MM-DD or a time YYYY-MM-DDTHH:MM[:SS], not \"" +
+                        *since + "\"");
+    }
+    filter.since = *time;
+  }
+  if (const std::string* last = option("last")) {
+    size_t count = 0;
+    const auto [end, error] = std::from_chars(last->data(), last->data() + last->size(), count);
+    if (error != std::errc() || end != last->data() + last->size() || count == 0) {
+      return BadRequest("--last takes a number of entries above 0, not \"" + *last + "\"");
+    }
+    filter.last = count;
+  }
+  Reply reply;
+  for (const safety::JournalEntry& entry : model.journal().Read(filter)) {
+    if (request.format == ReplyFormat::kJson) {
+      reply.out += safety::JournalLine(entry);
+      continue;
+    }
+    std::string line = entry.time + " " + JournalWord(entry.action) + " " +
+                       JournalWord(entry.actor) + " " +
+                       (entry.account.empty() ? "-" : JournalWord(entry.account)) + " " +
+                       (entry.character.empty() ? "-" : JournalWord(entry.character));
+    for (const auto& [key, value] : entry.details) {
+      line += " " + JournalWord(key) + "=" + JournalWord(value);
+    }
+    reply.out += line + "\n";
+  }
+  return reply;
+}
 
 // The actor the journal names for what a request does, for the request's time.
 class RequestActor {
@@ -702,6 +913,9 @@ Reply Execute(MainWindow& model, const Request& request, bool questions_on_scree
   if (request.verb == "status") return Status(model, request.format);
   if (request.verb == "log") return Logs(model, request);
   if (request.verb == "preview") return Preview(model, request.name, request.format);
+  if (request.verb == "journal") return JournalEntries(model, request);
+  if (request.verb == "quarantine") return QuarantineEntries(model, request.format);
+  if (request.verb == "restore") return Restore(model, request);
   // "WINDOW.NAME" names a control of that window; a name alone one of the main window.
   const size_t dot = request.name.find('.');
   const std::string window =

@@ -19,6 +19,10 @@
 //   click NAME [--answer ok|cancel]...  a button clicked
 //   log [--follow] [NAME]           the three logs or one (server, player, error)
 //   status                          status line, server state, timer state, open editor
+//   preview KIND                    what a prune would remove now, and why
+//   quarantine                      the quarantine's entries
+//   restore ENTRY|--last [--only ACCOUNT]  puts an entry's files and records back
+//   journal [--player NAME] [--account FOLDER] [--since TIME] [--last N]  the action journal
 //
 // Every request may carry --answer ok|cancel (any number, in order): the answers to the
 // questions the request raises. Questions beyond them are answered Cancel, message boxes OK,
@@ -31,6 +35,7 @@
 #ifndef HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_REQUESTS_H_
 #define HELMSMAN_CONSOLE_UI_CONTROL_CONTROL_REQUESTS_H_
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +56,9 @@ struct Request {
   bool has_answers = false;
   bool follow = false;             // log --follow
   std::optional<logs::LogId> log;  // log NAME; nullopt = all three
+  // The options of a verb that has them, by name without the dashes ("only" of restore
+  // --only ACCOUNT); a flag's value is "".
+  std::map<std::string, std::string> options;
 };
 
 struct Reply {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "console/editor/editor_session.h"
+#include "console/safety/quarantine.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_loop.h"
 #include "console/ui/started_console_testing.h"
@@ -341,6 +342,39 @@ TEST_F(ControlRequestsTest, PreviewListsWhatAKindWouldRemoveAndChangesNothing) {
   const Reply refused = Run({"preview", "non-banned-inactive"});
   EXPECT_EQ(refused.exit_code, kExitRefused);
   EXPECT_THAT(refused.err, HasSubstr("would stop before its question and remove nothing"));
+}
+
+TEST_F(ControlRequestsTest, AQuarantinedPruneIsListedAndRestoredByRequests) {
+  const std::string accounts = platform::JoinPath(folder_, "accts");
+  const std::string lonely = platform::JoinPath(accounts, "lonely");
+  std::filesystem::create_directories(lonely);
+  platform::FileSystem& disk = platform::DiskFileSystem();
+  disk.WriteFile(platform::JoinPath(lonely, "name"), "x", nullptr);
+  disk.WriteFile(platform::JoinPath(lonely, "banned"), "", nullptr);
+  EXPECT_EQ(Run({"restore", "--last"}).exit_code, kExitRefused);  // nothing to restore yet
+  ASSERT_EQ(Run({"click", "cmdDeleteEmptyPlayerFolders", "--answer", "ok"}).exit_code,
+            kExitDone);
+  EXPECT_FALSE(std::filesystem::exists(lonely));
+
+  const Reply listed = Run({"quarantine"});
+  EXPECT_THAT(listed.out, HasSubstr("Delete All Empty Player Folders by helmsman-ctl:"));
+  EXPECT_THAT(listed.out, HasSubstr(": 2 files of 1 accounts\n1 entries in " +
+                                    platform::JoinPath(folder_, "HelmsmanQuarantine")));
+  EXPECT_THAT(Run({"quarantine"}, false, "json").out,
+              HasSubstr("\"rule\":\"empty folder\",\"limit\":\"\",\"actor\":\"helmsman-ctl:"));
+
+  EXPECT_EQ(Run({"restore"}).exit_code, kExitBadRequest);
+  EXPECT_EQ(Run({"restore", "x", "--last"}).exit_code, kExitBadRequest);
+  EXPECT_EQ(Run({"restore", "--only"}).exit_code, kExitBadRequest);
+  EXPECT_EQ(Run({"restore", "20991231-000000-1"}).exit_code, kExitRefused);
+  EXPECT_EQ(Run({"restore", "--last", "--only", "someone-else"}).out,
+            "restored 0 files and 0 player records from " +
+                model_->quarantine_folder().List().at(0).id + "\n");
+  const Reply restored = Run({"restore", "--last", "--only", "lonely"});
+  EXPECT_EQ(restored.exit_code, kExitDone) << restored.err;
+  EXPECT_THAT(restored.out, HasSubstr("restored lonely/name\nrestored lonely/banned\n"));
+  EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(lonely, "banned")));
+  EXPECT_THAT(Run({"quarantine"}).out, HasSubstr("0 entries in"));
 }
 
 }  // namespace
