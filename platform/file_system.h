@@ -108,6 +108,14 @@ class FileSystem {
     (void)error;
     return true;
   }
+  // Flushes everything written to the file system that holds path (Linux: syncfs), in one
+  // step where thousands of FlushFolder calls would each wait for the disk; true where the
+  // system has no such step.
+  virtual bool FlushFileSystem(const std::string& path, std::string* error) {
+    (void)path;
+    (void)error;
+    return true;
+  }
   // Removes an empty folder; a link in its place is not removed and not followed.
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;
@@ -156,6 +164,9 @@ class ForwardingFileSystem : public FileSystem {
   }
   bool FlushFolder(const std::string& path, std::string* error) override {
     return target_.FlushFolder(path, error);
+  }
+  bool FlushFileSystem(const std::string& path, std::string* error) override {
+    return target_.FlushFileSystem(path, error);
   }
   bool CopyFile(const std::string& from, const std::string& to, std::string* error) override {
     return target_.CopyFile(from, to, error);

@@ -170,9 +170,14 @@ void Quarantine::End() {
         JournalLine(JournalEntry{"-", kEndAction, "", "", "", {{"files", Number(taken_)}}}),
         true);
     touched_.insert(platform::JoinPath(root_, open_));
-    for (const std::string& folder : touched_) {
+    // A few folders are flushed one by one; the thousands of a large prune in one step for
+    // each file system (the account root's and the quarantine's, which are mostly one).
+    std::vector<std::string> flush(touched_.begin(), touched_.end());
+    const bool whole = flush.size() > kFoldersFlushedOneByOne;
+    if (whole) flush = {root_, *touched_.begin()};
+    for (const std::string& folder : flush) {
       std::string error;
-      if (!files_.FlushFolder(folder, &error)) {
+      if (!(whole ? files_.FlushFileSystem(folder, &error) : files_.FlushFolder(folder, &error))) {
         logs_.Append(LogId::kHelmError, ": The quarantine could not flush " + folder + " (" +
                                             error + ")");
       }

@@ -88,6 +88,7 @@ class Quarantine {
   std::vector<std::string> Purge(int days, const platform::CivilTime& now);
 
   const std::string& root() const { return root_; }
+  static constexpr size_t kFoldersFlushedOneByOne = 16;
   // Whether an entry is open (between a Begin that succeeded and its End).
   bool is_open() const { return !open_.empty(); }
 

@@ -314,6 +314,17 @@ class PosixFileSystem : public FileSystem {
     if (dir >= 0) ::close(dir);
     return ok;
   }
+  bool FlushFileSystem(const std::string& path, std::string* error) override {
+    const int dir = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#ifdef __linux__
+    const bool ok = dir >= 0 && ::syncfs(dir) == 0;
+#else
+    const bool ok = dir >= 0 && (::sync(), true);
+#endif
+    if (!ok && error) *error = ErrorText("cannot flush the file system of", path);
+    if (dir >= 0) ::close(dir);
+    return ok;
+  }
   bool RemoveEmptyDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }
   bool MakeDirectory(const std::string& path) override {
     return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && DirectoryExists(path));

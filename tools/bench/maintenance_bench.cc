@@ -8,8 +8,11 @@
 // figure is the console's work, not the speed of a shared disk at removing folders. Before
 // each run (outside the timing) the deleted character files, the empty folders, the list
 // and the log are put back. Counters: characters deleted, folders removed, progress-bar
-// moves seen, removal log bytes after the run. BM_Preview previews each kind over the same
-// universe.
+// moves seen, removal log bytes after the run. Argument 1 runs the cycle as the console
+// does by default: every removal moved into the quarantine beside the account root (with
+// its manifest, each file hashed) and recorded in the action journal, which is flushed
+// after the cycle as the tick's end does; target within 1.5x of argument 0, which deletes.
+// BM_Preview previews each kind over the same universe.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -25,6 +28,8 @@
 #include "console/maintenance/pruning.h"
 #include "console/players/player_files_testing.h"
 #include "console/players/player_generation.h"
+#include "console/safety/journal.h"
+#include "console/safety/quarantine.h"
 #include "console/server/command_channel.h"
 #include "console/server/testing/compliant_qvadmin.h"
 #include "console/ui/main_window_controls.h"
@@ -168,27 +173,41 @@ struct Bench {
 
 void BM_MaintenanceCycle(benchmark::State& state) {
   Bench bench;
+  const bool quarantined = state.range(0) != 0;
+  const std::string quarantine_root = safety::QuarantineRoot(bench.root, bench.program_folder);
+  safety::Quarantine quarantine(bench.files, quarantine_root, bench.logs);
+  safety::Journal journal(bench.files, bench.program_folder, bench.logs);
   int deleted = 0;
   long moves = 0;
+  size_t taken = 0;
   for (auto _ : state) {
     state.PauseTiming();
     bench.Restore();
+    fs::remove_all(quarantine_root);
     const int before = bench.list.Count();
     bench.progress_moves = 0;
     state.ResumeTiming();
+    maintenance::PruneParts prune{bench.controls, bench.status, bench.logs, bench.settings,
+                                  bench.list, bench.reader, bench.files, bench.program_folder,
+                                  bench.sleeper,
+                                  [&bench]() -> ui::Frontend& { return bench.frontend; },
+                                  [](const std::string&) { return false; }, [] {}};
+    if (quarantined) {
+      prune.quarantine = &quarantine;
+      prune.journal = &journal;
+    }
     maintenance::RunMaintenanceCycle(maintenance::CycleParts{
-        maintenance::PruneParts{bench.controls, bench.status, bench.logs, bench.settings,
-                                bench.list, bench.reader, bench.files, bench.program_folder,
-                                bench.sleeper,
-                                [&bench]() -> ui::Frontend& { return bench.frontend; },
-                                [](const std::string&) { return false; }, [] {}},
-        bench.channel, bench.windows, [&bench] { bench.database.Refresh(); }, [] {},
+        prune, bench.channel, bench.windows, [&bench] { bench.database.Refresh(); }, [] {},
         bench.program_folder + "/qv-server-errors.log"});
+    if (quarantined) journal.Flush();
     state.PauseTiming();
     deleted = before - bench.list.Count();
     moves = bench.progress_moves;
+    const std::vector<safety::QuarantineEntry> entries = quarantine.List();
+    taken = entries.empty() ? 0 : entries.back().files.size();
     state.ResumeTiming();
   }
+  state.counters["quarantined_files"] = static_cast<double>(taken);
   state.counters["deleted"] = deleted;
   state.counters["progress_moves"] = static_cast<double>(moves);
   state.counters["log_bytes"] =
@@ -199,7 +218,7 @@ void BM_MaintenanceCycle(benchmark::State& state) {
   }
   state.counters["empty_folders_left"] = empty_left;
 }
-BENCHMARK(BM_MaintenanceCycle)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_MaintenanceCycle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // The preview of each kind over the same 20,000 characters (5,000 of them inactive, every
 // one read again from its file as the run reads it) and 500 empty folders. Target: at most
