@@ -466,7 +466,11 @@ void RunPruneOperation(const PruneParts& p, const PruneOperation& op) {
   if (characters && !RegionalCheck(p, op.kind)) return;
   ui::Frontend& frontend = p.frontend();
   const char* title = characters ? kDeletePlayersTitle : kDeleteFoldersTitle;
-  if (!frontend.AskOkCancel(title, Question(op, limit))) return;
+  // What the walk would remove now, shown with the question.
+  const std::vector<PreviewItem> preview =
+      characters ? PreviewCharacters(p, op.kind, op.non_banned_only, limit)
+                 : PreviewEmptyFolders(p, op.non_banned_only);
+  if (!frontend.AskOkCancelWithList(title, Question(op, limit), ui::RemovalList(preview))) return;
   std::string began = ": Helmsman began maintenance process - " + std::string(op.name);
   if (op.kind == PruneKind::kInactive) began += " (more than " + N(limit) + " days)";
   if (op.kind == PruneKind::kUninterested) began += " (less than " + N(limit) + " minutes)";

@@ -148,6 +148,13 @@ TEST_F(PruningTest, InactiveAllAccountsDeletesBannedOnesTooAndLogsEachStep) {
   Ban("acct1");
   Click("cmdDeleteInactivePlayers");
 
+  // The question came with the list of what the run then removed.
+  ASSERT_EQ(frontend_.lists().size(), 1u);
+  EXPECT_EQ(frontend_.lists()[0],
+            (ui::QuestionList{"2 characters would be removed",
+                              {"Character", "Account folder", "Rule", "Value"},
+                              {{"Orin", "acct1", "inactive", "16 days"},
+                               {"Tamsin", "acct3", "inactive", "150 days"}}}));
   EXPECT_THAT(frontend_.shown(),
               ElementsAre("ask [Delete Players Confirmation] DELETE players who haven't played "
                           "within the last 15 days? -> OK",
@@ -288,14 +295,16 @@ TEST_F(PruningTest, LinksInTheAccountRootAreNeverFollowed) {
 
 // A folder swapped for a link between the console's look and its deletion: the deletion is
 // made relative to the folder opened without following links, so it fails and nothing
-// where the link leads is touched.
+// where the link leads is touched. (The swap is armed while the question is up: the walk's
+// look comes after it.)
 TEST_F(PruningTest, AFolderSwappedForALinkAfterItsCheckLeadsNoDeletionElsewhere) {
   const std::string outside = platform::JoinPath(platform::DirName(world_.root), "outside");
   std::filesystem::create_directories(outside);
   const std::string old = AddCharacter("a1", "Tamsin", "01/02/2025 3:00:00 PM");
   std::filesystem::copy_file(old, platform::JoinPath(outside, "Tamsin.qv"));
-  faults_.swap_folder = world_.Account("a1");
+  const std::string a1 = world_.Account("a1");
   faults_.swap_target = outside;
+  frontend_.AtNextQuestion([&] { faults_.swap_folder = a1; });
   Click("cmdDeleteInactivePlayers");
   EXPECT_TRUE(Exists(platform::JoinPath(outside, "Tamsin.qv")));
   EXPECT_THAT(Names(), ElementsAre("Tamsin"));
@@ -306,7 +315,7 @@ TEST_F(PruningTest, AFolderSwappedForALinkAfterItsCheckLeadsNoDeletionElsewhere)
   world_.files.WriteFile(platform::JoinPath(folder, "name"), "x", nullptr);
   for (const char* file : {"name", "banned"})
     world_.files.WriteFile(platform::JoinPath(outside, file), "x", nullptr);
-  faults_.swap_folder = folder;
+  frontend_.AtNextQuestion([&] { faults_.swap_folder = folder; });
   Click("cmdDeleteEmptyPlayerFolders");
   EXPECT_TRUE(Exists(platform::JoinPath(outside, "name")));
   EXPECT_TRUE(Exists(platform::JoinPath(outside, "banned")));
@@ -370,6 +379,11 @@ TEST_F(PruningTest, CancelChangesNothing) {
   AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");
   Click("cmdDeleteInactivePlayers", false);
   Click("cmdDeleteEmptyPlayerFolders", false);
+  // Nothing to remove still asks the question.
+  ASSERT_EQ(frontend_.lists().size(), 2u);
+  EXPECT_EQ(frontend_.lists()[1].summary, "nothing would be removed");
+  EXPECT_THAT(frontend_.lists()[1].rows, IsEmpty());
+  EXPECT_THAT(frontend_.shown().back(), ::testing::StartsWith("ask [Delete Folders Confirmation]"));
   EXPECT_EQ(list_.Count(), 1);
   EXPECT_THAT(Activity(), IsEmpty());
 }
@@ -393,6 +407,11 @@ TEST_F(PruningTest, EmptyFoldersOnlyNameAndBanMarkerAreEverDeleted) {
   ASSERT_EQ(controls_.Get("Dir1").rows().size(), 5u);
 
   Click("cmdDeleteNonBannedEmptyPlayerFolders");
+  ASSERT_EQ(frontend_.lists().size(), 1u);
+  EXPECT_EQ(frontend_.lists()[0],
+            (ui::QuestionList{"1 folder would be removed",
+                              {"Character", "Account folder", "Rule", "Value"},
+                              {{"", "plain_empty", "empty folder", "name file"}}}));
   EXPECT_FALSE(Exists(plain));
   EXPECT_TRUE(Exists(banned));
   EXPECT_EQ(controls_.Get("lstPlayers").rows(), std::vector<std::string>{"Orin"});

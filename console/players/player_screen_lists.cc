@@ -69,8 +69,10 @@ void ClearPlayerSummary(Controls& controls) {
     controls.SetText(label, "");
     controls.SetEnabled(label, false);
   }
-  controls.ClearRows("lstPlayerGuns");
-  controls.SetEnabled("lstPlayerGuns", false);
+  for (const char* list : {"lstPlayerGuns", "lstPlayerJournal"}) {
+    controls.ClearRows(list);
+    controls.SetEnabled(list, false);
+  }
   for (const std::string& button : PlayerSelectionButtons()) controls.SetEnabled(button, false);
   // Without a selection the check box can only be cleared again.
   controls.SetEnabled("chkDisplayOnlyNamesForThisPlayer",
@@ -118,6 +120,28 @@ void ShowPlayerSummary(Controls& controls, const PlayerRecord& record, bool bann
   for (const std::string& button : PlayerSelectionButtons()) controls.SetEnabled(button, true);
   controls.SetEnabled("chkDisplayOnlyNamesForThisPlayer", true);
   controls.SetText("cmdBanToggle", banned ? "Unban Player" : "Ban Player");
+}
+
+std::string PlayerJournalLine(const safety::JournalEntry& entry) {
+  std::string time = entry.time;
+  if (time.size() > 10 && time[10] == 'T') time[10] = ' ';
+  std::string line = time + " " + entry.action + " by " + entry.actor;
+  for (size_t i = 0; i < entry.details.size(); ++i) {
+    line += (i == 0 ? ": " : ", ") + entry.details[i].first + "=" + entry.details[i].second;
+  }
+  return line;
+}
+
+void ShowPlayerJournal(Controls& controls, safety::Journal& journal, const PlayerRecord& record,
+                       size_t last) {
+  const std::string account = platform::BaseName(record.account_folder);
+  const std::vector<safety::JournalEntry> entries = journal.Read({record.name, "", "", 0});
+  std::vector<std::string> lines;
+  for (auto it = entries.rbegin(); it != entries.rend() && lines.size() < last; ++it) {
+    if (it->account.empty() || it->account == account) lines.push_back(PlayerJournalLine(*it));
+  }
+  controls.SetRows("lstPlayerJournal", std::move(lines));
+  controls.SetEnabled("lstPlayerJournal", true);
 }
 
 void FillScreenLists(Controls& controls, const PlayerList& list, platform::FileSystem& files) {

@@ -1,6 +1,7 @@
 // The player lists of the main window and the player summary: `lstPlayers` on the "Players"
 // tab and `lstBannedPlayers` on the "Bans" tab, their frame captions, their filters and the
-// "display only this account" check boxes, and the summary boxes of the selected player.
+// "display only this account" check boxes, and the summary boxes of the selected player with
+// its last entries of the action journal.
 //
 // Rows are character names in list order; a row names a record for one operation only and
 // is looked up again by name (the first record with exactly that name).
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "console/players/player_list.h"
+#include "console/safety/journal.h"
 #include "console/ui/controls.h"
 #include "platform/file_system.h"
 
@@ -42,8 +44,8 @@ class BanMarkers {
 const std::vector<std::string>& PlayerSummaryLabels();
 const std::vector<std::string>& PlayerSelectionButtons();
 
-// Empties and disables the summary boxes and `lstPlayerGuns`, and disables the selection
-// buttons and `chkDisplayOnlyNamesForThisPlayer`.
+// Empties and disables the summary boxes, `lstPlayerGuns` and `lstPlayerJournal`, and
+// disables the selection buttons and `chkDisplayOnlyNamesForThisPlayer`.
 void ClearPlayerSummary(ui::Controls& controls);
 // Empties the ban information of the "Bans" tab and disables its controls that act on the
 // selected banned player (the duration options, the end's hour, calendar and button too).
@@ -55,6 +57,15 @@ void ClearBanInformation(ui::Controls& controls);
 // `chkDisplayOnlyNamesForThisPlayer`; captions `cmdBanToggle` "Unban Player" for a banned
 // account, else "Ban Player".
 void ShowPlayerSummary(ui::Controls& controls, const PlayerRecord& record, bool banned);
+
+// How many journal entries the summary shows.
+inline constexpr size_t kPlayerJournalRows = 10;
+// "2026-03-14 21:12:44 ban by operator: reason=Ship capacity exceeded, until=indefinitely".
+std::string PlayerJournalLine(const safety::JournalEntry& entry);
+// Fills and enables `lstPlayerJournal` with the last `last` entries of the journal that name
+// the record's character, in its account or in none, newest first.
+void ShowPlayerJournal(ui::Controls& controls, safety::Journal& journal, const PlayerRecord& record,
+                       size_t last = kPlayerJournalRows);
 
 // Rebuilds both lists after a change of the player list: summary and ban information
 // cleared, both filters emptied, both "display only" check boxes cleared, `lstPlayers` with

@@ -4,16 +4,23 @@
 
 namespace helmsman::players {
 
-void WirePlayersTab(ui::Controls& controls, PlayerDatabase& database) {
+void WirePlayersTab(ui::Controls& controls, PlayerDatabase& database, safety::Journal* journal) {
   using ui::ControlEvent;
   PlayerDatabase* db = &database;
   ui::Controls* c = &controls;
   controls.On("cmdRegeneratePlayerList", ControlEvent::kClick, [db] { db->Regenerate(); });
   controls.On("cmdDeletePlayer", ControlEvent::kClick, [db] { db->DeleteCharacter(); });
   controls.On("cmdUpdateAllPlayerInformation", ControlEvent::kClick, [db] { db->UpdateAll(); });
-  controls.On("cmdUpdatePlayerInfo", ControlEvent::kClick, [db] { db->UpdateOne(); });
-  controls.On("lstPlayers", ControlEvent::kClick,
-              [c, db] { SelectPlayer(*c, db->list(), db->files()); });
+  auto show_journal = [c, db, journal](int index) {
+    if (journal != nullptr && index != kNoPlayer) {
+      ShowPlayerJournal(*c, *journal, *db->list().At(index));
+    }
+  };
+  controls.On("cmdUpdatePlayerInfo", ControlEvent::kClick,
+              [db, show_journal] { show_journal(db->UpdateOne()); });
+  controls.On("lstPlayers", ControlEvent::kClick, [c, db, show_journal] {
+    show_journal(SelectPlayer(*c, db->list(), db->files()));
+  });
   controls.On("txtPlayerListFilter", ControlEvent::kChange,
               [c, db] { FilterPlayerList(*c, db->list()); });
   controls.On("txtBannedPlayerListFilter", ControlEvent::kChange,

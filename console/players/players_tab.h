@@ -7,6 +7,7 @@
 #include <string>
 
 #include "console/players/player_generation.h"
+#include "console/safety/journal.h"
 #include "console/ui/controls.h"
 
 namespace helmsman::players {
@@ -15,13 +16,15 @@ namespace helmsman::players {
 //   cmdRegeneratePlayerList click        -> database.Regenerate()
 //   cmdDeletePlayer click                -> database.DeleteCharacter()
 //   cmdUpdateAllPlayerInformation click  -> database.UpdateAll()
-//   cmdUpdatePlayerInfo click            -> database.UpdateOne()
-//   lstPlayers click                     -> SelectPlayer
+//   cmdUpdatePlayerInfo click            -> database.UpdateOne(), then ShowPlayerJournal
+//   lstPlayers click                     -> SelectPlayer, then ShowPlayerJournal
 //   txtPlayerListFilter change           -> FilterPlayerList
 //   txtBannedPlayerListFilter change     -> FilterBannedPlayerList
 //   chkDisplayOnlyNamesForThisPlayer click, chkDisplayOnlyNamesForThisBannedPlayer click
-// The database must outlive the handlers.
-void WirePlayersTab(ui::Controls& controls, PlayerDatabase& database);
+// The database and the journal (nullptr: the summary shows no journal) must outlive the
+// handlers.
+void WirePlayersTab(ui::Controls& controls, PlayerDatabase& database,
+                    safety::Journal* journal = nullptr);
 
 // The folder browser above the tabs: `Dir1` lists the account folders of the account root
 // (the folder of QVServer.cfg) by name; choosing one lists its ".qv" files (letter case

@@ -10,11 +10,31 @@
 
 namespace helmsman::ui {
 
+// A table shown with a question: what the answer OK would act on.
+struct QuestionList {
+  std::string summary;                         // the count line above the table
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;  // a cell for each column
+  bool operator==(const QuestionList&) const = default;
+};
+
+// What a removal would remove, in the columns "Character", "Account folder" (the folder's
+// name), "Rule" and "Value", with the count line "2 characters would be removed", "1 folder
+// would be removed", "3 characters and 1 folder would be removed" or "nothing would be
+// removed". Items have the texts character ("" for a folder), account_folder (a path), rule
+// and value (the pruning preview's items).
+template <typename Items>
+QuestionList RemovalList(const Items& items);
+
 class Frontend {
  public:
   virtual ~Frontend() = default;
   // A message box with OK and Cancel; true when the operator chose OK.
   virtual bool AskOkCancel(const std::string& title, const std::string& text) = 0;
+  // The same question with the list of what OK acts on shown before it. By default the bare
+  // question.
+  virtual bool AskOkCancelWithList(const std::string& title, const std::string& text,
+                                   const QuestionList& list);
   // A message box with the one button OK.
   virtual void ShowMessage(const std::string& title, const std::string& text) = 0;
   // File dialogs; filter in the form "Logfile (*.log)|*.log". Empty result = cancelled.
@@ -61,6 +81,24 @@ class StatusLine {
 };
 
 inline constexpr char kGoodToGo[] = "Good to go";
+
+// "2 characters would be removed" ... as RemovalList says.
+std::string RemovalCount(size_t characters, size_t folders);
+
+template <typename Items>
+QuestionList RemovalList(const Items& items) {
+  QuestionList list;
+  list.columns = {"Character", "Account folder", "Rule", "Value"};
+  size_t characters = 0;
+  for (const auto& item : items) {
+    const std::string& folder = item.account_folder;
+    list.rows.push_back({item.character, folder.substr(folder.find_last_of("/\\") + 1),
+                         item.rule, item.value});
+    if (!item.character.empty()) ++characters;
+  }
+  list.summary = RemovalCount(characters, list.rows.size() - characters);
+  return list;
+}
 
 }  // namespace helmsman::ui
 

@@ -243,7 +243,9 @@ void MainWindow::WireHandlers() {
     controls_.On(button, ControlEvent::kClick, [this, button] {
       // The maintenance buttons ask first: the cycle may stop the server.
       const std::string question = maintenance::BringForwardQuestion(button);
-      if (!question.empty() && !frontend().AskOkCancel(maintenance::kMaintenanceTitle, question)) {
+      if (!question.empty() &&
+          !frontend().AskOkCancelWithList(maintenance::kMaintenanceTitle, question,
+                                          RemovalList(PreviewMaintenance()))) {
         return;
       }
       timer_.RequestNow(button);
@@ -263,7 +265,7 @@ void MainWindow::WireHandlers() {
   WireLogHandlers(logs::LogId::kPlayerActivity, "cmdClearPlayerActivityLog",
                   "cmdSavePlayerActivityLog");
   WireLogHandlers(logs::LogId::kHelmError, "cmdClearHELMErrorLog", "cmdSaveHELMErrorLog");
-  players::WirePlayersTab(controls_, *player_database_);
+  players::WirePlayersTab(controls_, *player_database_, journal_.get());
   players::WireFolderBrowser(
       controls_, files_, [this] { return players::AccountRoot(settings_->txtQVServercfgPath); });
   tracking_->WireListHandlers();

@@ -81,6 +81,7 @@ const ControlSpec kPlainControls[] = {
     {"lstPlayerGuns", K::kList, "", ""},
     {"lblPlayerCreated", K::kLabel, "", ""},
     {"lblPlayerLastUpdate", K::kLabel, "", ""},
+    {"lstPlayerJournal", K::kList, "", ""},
     {"cmdBanToggle", K::kButton, "Ban Player", ""},
     {"cmdEditPlayer", K::kButton, "Edit Player", ""},
     {"cmdViewPlayer", K::kButton, "View Player (non-edit)", ""},

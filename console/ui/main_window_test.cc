@@ -241,9 +241,6 @@ TEST_F(MainWindowTest, ControlsRunTheirHandlers) {
   c.Fire("vscPlayerBanCheckInterval", ControlEvent::kChange);
   EXPECT_EQ(Get("lblPlayerBanCheckInterval").text(),
             "Check for players due for unban every 15 minutes");
-  frontend_.QueueAnswer(true);  // "Preform auto-maintenance in 10 minutes?  ..."
-  c.Fire("cmdExecuteAutoMaintenanceIn10Minutes", ControlEvent::kClick);
-  EXPECT_EQ(window.timer().counters().maintenance, 24 * 3600 - 600);
 
   // The system date 11/9/2004 has a one-digit day: choosing a date order reports it.
   c.SetValue("optRegionalDateSetting_0", 1);
@@ -251,6 +248,18 @@ TEST_F(MainWindowTest, ControlsRunTheirHandlers) {
   EXPECT_THAT(Log(logs::LogId::kHelmError),
               ElementsAre(": Error verifying date format. Month = 11, Day = 09, and current date "
                           "is 11/9/2004"));
+
+  std::filesystem::create_directories(folder_ + "/accounts/lonely");
+  c.SetText("txtQVServercfgPath", folder_ + "/accounts/QVServer.cfg");
+  c.SetValue("chkDeleteNonBannedEmptyPlayerFolders", 1);
+  frontend_.QueueAnswer(true);  // "Preform auto-maintenance in 10 minutes?  ..."
+  c.Fire("cmdExecuteAutoMaintenanceIn10Minutes", ControlEvent::kClick);
+  EXPECT_EQ(window.timer().counters().maintenance, 24 * 3600 - 600);
+  // The question came with what the cycle would remove now.
+  ASSERT_EQ(frontend_.lists().size(), 1u);
+  EXPECT_EQ(frontend_.lists()[0].summary, "1 folder would be removed");
+  EXPECT_EQ(frontend_.lists()[0].rows,
+            (std::vector<std::vector<std::string>>{{"", "lonely", "empty folder", "empty"}}));
 
   c.Select("lstServerActivityLog", 0);
   c.Fire("lstServerActivityLog", ControlEvent::kClick);
@@ -299,6 +308,40 @@ TEST_F(MainWindowTest, PlayersTabAndKickSettingsRunTheirHandlers) {
   c.Fire("txtKickedPlayersFine", ControlEvent::kChange);
   EXPECT_EQ(Get("txtKickedPlayersFine").text(), "250");
   EXPECT_THAT(c.missing(), IsEmpty());
+}
+
+// The summary shows the selected character's newest journal entries, in its account or in
+// none, and goes with the summary.
+TEST_F(MainWindowTest, PlayerSummaryShowsTheSelectedPlayersLastJournalEntries) {
+  MainWindow& window = Open();
+  window.StartUp();
+  Controls& c = window.controls();
+  players::PlayerRecord& record = *window.players().At(0);
+  record.name = "Orin Vael";
+  record.account_folder = folder_ + "/accounts/orin01";
+  for (int i = 0; i < 11; ++i) {
+    window.journal().Append({"2026-03-0" + std::to_string(1 + i / 2) + "T10:00:0" +
+                                 std::to_string(i % 2),
+                             "fine", "operator", "orin01", "Orin Vael",
+                             {{"credits", std::to_string(100 + i)}}});
+  }
+  window.journal().Append({"2026-03-07T09:00:00", "kick", "rule:name filter", "", "Orin Vael", {}});
+  window.journal().Append({"2026-03-07T09:30:00", "ban", "operator", "other02", "Orin Vael", {}});
+  window.journal().Append({"2026-03-07T10:00:00", "ban", "operator", "orin01", "Sela Brin", {}});
+  c.SetRows("lstPlayers", {"Orin Vael"});
+  c.Select("lstPlayers", 0);
+  c.Fire("lstPlayers", ControlEvent::kClick);
+  const std::vector<std::string>& rows = Get("lstPlayerJournal").rows();
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows[0], "2026-03-07 09:00:00 kick by rule:name filter");
+  EXPECT_EQ(rows[1], "2026-03-06 10:00:00 fine by operator: credits=110");
+  EXPECT_EQ(rows[9], "2026-03-02 10:00:00 fine by operator: credits=102");
+  EXPECT_TRUE(Get("lstPlayerJournal").enabled());
+
+  c.SetText("txtPlayerListFilter", "x");
+  c.Fire("txtPlayerListFilter", ControlEvent::kChange);
+  EXPECT_THAT(Get("lstPlayerJournal").rows(), IsEmpty());
+  EXPECT_FALSE(Get("lstPlayerJournal").enabled());
 }
 
 // A codec "loaded" from a file of the test's folder.

@@ -1,10 +1,12 @@
 #include "console/ui/scripted_frontend.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace helmsman::ui {
 
 bool ScriptedFrontend::AskOkCancel(const std::string& title, const std::string& text) {
+  if (at_next_question_) std::exchange(at_next_question_, nullptr)();
   bool ok = false;
   if (!answers_.empty()) {
     ok = answers_.front();
@@ -12,6 +14,12 @@ bool ScriptedFrontend::AskOkCancel(const std::string& title, const std::string& 
   }
   shown_.push_back("ask [" + title + "] " + text + (ok ? " -> OK" : " -> Cancel"));
   return ok;
+}
+
+bool ScriptedFrontend::AskOkCancelWithList(const std::string& title, const std::string& text,
+                                           const QuestionList& list) {
+  lists_.push_back(list);
+  return AskOkCancel(title, text);
 }
 
 void ScriptedFrontend::ShowMessage(const std::string& title, const std::string& text) {

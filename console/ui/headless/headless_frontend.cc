@@ -1,5 +1,7 @@
 #include "console/ui/headless/headless_frontend.h"
 
+#include <algorithm>
+
 #include "console/ui/code_page.h"
 #include "platform/event_loop.h"
 
@@ -52,6 +54,26 @@ bool HeadlessFrontend::AskOkCancel(const std::string& title, const std::string& 
   Print("question", title, text);
   out_ << " -> " << (ok ? "OK" : "Cancel") << " (" << reason << ')' << std::endl;
   return ok;
+}
+
+bool HeadlessFrontend::AskOkCancelWithList(const std::string& title, const std::string& text,
+                                           const QuestionList& list) {
+  Print("list", title, list.summary);
+  out_ << '\n';
+  const size_t shown = std::min(list.rows.size(), kListedRows);
+  for (size_t i = 0; i < shown; ++i) {
+    std::string cells;
+    for (size_t c = 0; c < list.rows[i].size(); ++c) {
+      cells += (c == 0 ? "" : " | ") + list.rows[i][c];
+    }
+    Print("list", title, cells);
+    out_ << '\n';
+  }
+  if (list.rows.size() > shown) {
+    Print("list", title, "... and " + std::to_string(list.rows.size() - shown) + " more");
+    out_ << '\n';
+  }
+  return AskOkCancel(title, text);
 }
 
 void HeadlessFrontend::ShowMessage(const std::string& title, const std::string& text) {

@@ -37,6 +37,11 @@ class HeadlessFrontend : public Frontend {
 
   // Prints "[question] title: text -> OK (reason)".
   bool AskOkCancel(const std::string& title, const std::string& text) override;
+  // Prints "[list] title: summary", then "[list] title: cell | cell | ..." for the first
+  // kListedRows rows and "[list] title: ... and N more" for the rest, then the question.
+  bool AskOkCancelWithList(const std::string& title, const std::string& text,
+                           const QuestionList& list) override;
+  static constexpr size_t kListedRows = 50;
   // Prints "[message] title: text".
   void ShowMessage(const std::string& title, const std::string& text) override;
   // Print "[dialog] title: cancelled (no file dialogs without a display)" and return "".

@@ -44,6 +44,27 @@ TEST(HeadlessFrontendTest, QuestionsAreAnsweredByTheFlagsOrTheUnattendedSetting)
   }
 }
 
+// The list comes before its question, the first rows of a long one only.
+TEST(HeadlessFrontendTest, AListIsPrintedBeforeItsQuestionCutAfterItsFirstRows) {
+  settings::Settings s;
+  std::ostringstream out;
+  HeadlessFrontend frontend(out, HeadlessAnswers::kNo, s);
+  QuestionList list{"52 characters would be removed", {"Character", "Rule"}, {}};
+  for (int i = 0; i < 52; ++i) list.rows.push_back({"Zo\xEB" + std::to_string(i), "inactive"});
+  list.rows[1][0] = "";
+  EXPECT_FALSE(frontend.AskOkCancelWithList("T", "Go?", list));
+  std::vector<std::string> lines;
+  std::istringstream printed(out.str());
+  for (std::string line; std::getline(printed, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 53u);
+  EXPECT_EQ(lines[0], "[list] T: 52 characters would be removed");
+  EXPECT_EQ(lines[1], "[list] T: Zo\xC3\xAB" "0 | inactive");
+  EXPECT_EQ(lines[2], "[list] T:  | inactive");
+  EXPECT_EQ(lines[50], "[list] T: Zo\xC3\xAB" "49 | inactive");
+  EXPECT_EQ(lines[51], "[list] T: ... and 2 more");
+  EXPECT_EQ(lines[52], "[question] T: Go? -> Cancel (--no)");
+}
+
 TEST(HeadlessFrontendTest, PrintsMessagesDialogsAndLogLinesInUtf8) {
   settings::Settings s;
   std::ostringstream out;

@@ -1,13 +1,17 @@
 #include "console/ui/qt/qt_frontend.h"
 
+#include <QAbstractTableModel>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "console/ui/qt/qt_binding.h"
@@ -25,6 +29,75 @@ QString QtFileFilter(const std::string& filter) {
     filters << (description.endsWith(bracketed) ? description : description + " " + bracketed);
   }
   return filters.join(";;");
+}
+
+namespace {
+
+// The rows of a question's list, converted to Qt's text only when a cell is painted.
+class QuestionListModel : public QAbstractTableModel {
+ public:
+  QuestionListModel(const QuestionList& list, QObject* parent)
+      : QAbstractTableModel(parent), list_(list) {}
+  int rowCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : static_cast<int>(list_.rows.size());
+  }
+  int columnCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : static_cast<int>(list_.columns.size());
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    const std::vector<std::string>& row = list_.rows[static_cast<size_t>(index.row())];
+    const size_t column = static_cast<size_t>(index.column());
+    return column < row.size() ? ToQt(row[column]) : QString();
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Vertical) return section + 1;
+    return ToQt(list_.columns[static_cast<size_t>(section)]);
+  }
+
+ private:
+  const QuestionList& list_;
+};
+
+}  // namespace
+
+bool QtFrontend::AskOkCancelWithList(const std::string& title, const std::string& text,
+                                     const QuestionList& list) {
+  QDialog dialog(window_);
+  dialog.setObjectName("frmQuestionList");
+  dialog.setWindowTitle(ToQt(title));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* summary = new QLabel(ToQt(list.summary), &dialog);
+  summary->setObjectName("lblQuestionListSummary");
+  summary->setTextFormat(Qt::PlainText);
+  layout->addWidget(summary);
+  auto* table = new QTableView(&dialog);
+  table->setObjectName("tblQuestionList");
+  table->setModel(new QuestionListModel(list, table));
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setWordWrap(false);
+  // Every row as high as the first: nothing is measured row by row.
+  table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+  table->horizontalHeader()->setResizeContentsPrecision(200);
+  table->resizeColumnsToContents();
+  table->horizontalHeader()->setStretchLastSection(true);
+  table->setVisible(!list.rows.empty());
+  layout->addWidget(table, 1);
+  auto* question = new QLabel(ToQt(text), &dialog);
+  question->setObjectName("lblQuestionListText");
+  question->setTextFormat(Qt::PlainText);
+  question->setWordWrap(true);
+  layout->addWidget(question);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  if (!list.rows.empty()) dialog.resize(640, 420);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 bool QtFrontend::AskOkCancel(const std::string& title, const std::string& text) {

@@ -21,6 +21,11 @@ class QtFrontend : public Frontend {
   QtFrontend(QWidget* window, QtBinding* binding) : window_(window), binding_(binding) {}
 
   bool AskOkCancel(const std::string& title, const std::string& text) override;
+  // A dialog `frmQuestionList`: the count line `lblQuestionListSummary`, the table
+  // `tblQuestionList` (a model over the rows: 20,000 of them open at once), the question
+  // `lblQuestionListText` and OK (the default) and Cancel.
+  bool AskOkCancelWithList(const std::string& title, const std::string& text,
+                           const QuestionList& list) override;
   void ShowMessage(const std::string& title, const std::string& text) override;
   // The chosen path comes back in the file system's own encoding of names, so that a folder
   // with letters beyond Windows-1252 still opens. Saving never asks about an existing file:

@@ -2,7 +2,8 @@
 // changes travel both ways, and showing a change never runs a handler.
 // With HELMSMAN_SCREENSHOT=/path/window.png set, the test also saves the window (one picture
 // per tab: window.png is "Operation", window_1.png "Players" and so on; window_3_1.png is the
-// second page of the inner tabs of "Banners"), and the version window as window_version.png;
+// second page of the inner tabs of "Banners"), the version window as window_version.png and
+// a question with its list as window_question_list.png;
 // the editor's tabs are window_editor_0.png and on (qt_editor_window_test.cc).
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTimerEvent>
@@ -486,7 +488,8 @@ TEST_F(QtViewTest, TabFollowsTheLayoutAndEndsInTheFolderBrowser) {
   EXPECT_EQ(TabChain(&form_).join(",").toStdString(),
             "cmdToggleServer,cmdVersionInformation,SSTab1,lstPlayers,txtPlayerListFilter,"
             "chkDisplayOnlyNamesForThisPlayer,cmdRegeneratePlayerList,"
-            "cmdUpdateAllPlayerInformation,cmdDeletePlayer,lstPlayerGuns,cmdBanToggle,"
+            "cmdUpdateAllPlayerInformation,cmdDeletePlayer,lstPlayerGuns,lstPlayerJournal,"
+            "cmdBanToggle,"
             "cmdUpdatePlayerInfo,cmdEditPlayer,cmdViewPlayer,Dir1,File1");
 }
 
@@ -555,6 +558,62 @@ TEST_F(QtViewTest, TheVersionWindowShowsItsLinesAsSelectableText) {
   EXPECT_TRUE(selectable);
 }
 
+// With HELMSMAN_SCREENSHOT set, the dialog is saved as window_question_list.png.
+TEST_F(QtViewTest, AQuestionWithAListShowsTheTableWithTheCountAndTheQuestion) {
+  QtFrontend frontend(&form_, binding_.get());
+  const QString shot = qEnvironmentVariable("HELMSMAN_SCREENSHOT");
+  QuestionList list{"3 characters and 1 folder would be removed",
+                    {"Character", "Account folder", "Rule", "Value"},
+                    {{"Orin Vael", "orin01", "inactive", "48 days"},
+                     {"Sela Brin", "sela_b", "inactive", "112 days"},
+                     {"Zo\xEB Kett", "zoek", "uninterested", "NEW PLAYER"},
+                     {"", "drift7", "empty folder", "name file"}}};
+  struct Seen {
+    QString title, summary, question, header, cell;
+    int rows = 0;
+  } seen;
+  auto answer = [&](QDialogButtonBox::StandardButton button, bool save) {
+    QTimer::singleShot(0, [&, button, save] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      auto* buttons = dialog->findChild<QDialogButtonBox*>();
+      auto* summary = dialog->findChild<QLabel*>("lblQuestionListSummary");
+      auto* question = dialog->findChild<QLabel*>("lblQuestionListText");
+      auto* table = dialog->findChild<QTableView*>("tblQuestionList");
+      if (buttons == nullptr || summary == nullptr || question == nullptr || table == nullptr) {
+        dialog->reject();
+        FAIL() << "not the dialog with the list";
+      }
+      seen.title = dialog->windowTitle();
+      seen.summary = summary->text();
+      seen.question = question->text();
+      seen.rows = table->model()->rowCount();
+      seen.header = table->model()->headerData(1, Qt::Horizontal).toString();
+      seen.cell = table->model()->index(2, 0).data().toString();
+      if (save && !shot.isEmpty()) {
+        QApplication::processEvents();
+        dialog->grab().save((shot.endsWith(".png") ? shot.chopped(4) : shot) +
+                            "_question_list.png");
+      }
+      buttons->button(button)->click();
+    });
+  };
+  answer(QDialogButtonBox::Ok, true);
+  EXPECT_TRUE(frontend.AskOkCancelWithList("Delete Players Confirmation", "DELETE players?", list));
+  EXPECT_EQ(seen.title, "Delete Players Confirmation");
+  EXPECT_EQ(seen.summary, "3 characters and 1 folder would be removed");
+  EXPECT_EQ(seen.question, "DELETE players?");
+  EXPECT_EQ(seen.rows, 4);
+  EXPECT_EQ(seen.header, "Account folder");
+  EXPECT_EQ(seen.cell, QString::fromUtf8("Zoë Kett"));
+
+  // A large universe's list opens as one model, and Cancel says no.
+  list.rows.resize(20000, {"Pilot", "acct", "inactive", "30 days"});
+  answer(QDialogButtonBox::Cancel, false);
+  EXPECT_FALSE(frontend.AskOkCancelWithList("Delete Players Confirmation", "DELETE?", list));
+  EXPECT_EQ(seen.rows, 20000);
+}
+
 TEST(QtFileFilterTest, BarSeparatedPairsBecomeQtFilters) {
   const std::pair<const char*, const char*> kRows[] = {
       {"Logfile (*.log)|*.log", "Logfile (*.log)"},
@@ -600,6 +659,10 @@ TEST_F(QtViewTest, SavesScreenshotsWhenAsked) {
       {"lblPlayerLastUpdate", "9/30/2024 1:19:55 AM"}};
   for (const auto& [label, text] : summary) controls_.SetText(label, text);
   controls_.SetRows("lstPlayerGuns", {"Ion Lance", "Ion Lance", "Tern Missile Rack"});
+  controls_.SetRows("lstPlayerJournal",
+                    {"2026-03-07 09:00:00 kick by rule:name filter",
+                     "2026-03-06 10:00:00 fine by operator: credits=500",
+                     "2026-02-28 21:14:03 edit by operator: field=money, from=1200, to=48250"});
   for (const char* button : {"cmdBanToggle", "cmdUpdatePlayerInfo", "cmdEditPlayer",
                              "cmdViewPlayer", "cmdDeletePlayer"}) {
     controls_.SetEnabled(button, true);
