@@ -90,12 +90,15 @@ bool QtFrontend::AskOkCancelWithList(const std::string& title, const std::string
   question->setObjectName("lblQuestionListText");
   question->setTextFormat(Qt::PlainText);
   question->setWordWrap(true);
+  if (list.rows.empty()) layout->addSpacing(6);
   layout->addWidget(question);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   layout->addWidget(buttons);
+  // Wide enough that the question does not wrap into a column when the list is empty.
+  dialog.setMinimumWidth(480);
   if (!list.rows.empty()) dialog.resize(640, 420);
   return dialog.exec() == QDialog::Accepted;
 }
