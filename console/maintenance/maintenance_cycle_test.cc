@@ -365,6 +365,38 @@ TEST_F(MaintenanceCycleTest, AQuarantinedCycleIsTakenBackWholeByARestore) {
   EXPECT_THAT(quarantine.List(), IsEmpty());
 }
 
+// A disk that fills up while the cycle moves files: the file that did not move stays where
+// it was with its record, and the HELM error log says so; the others are in the quarantine.
+TEST_F(MaintenanceCycleTest, AFullDiskLeavesTheFileThatDidNotMoveWithItsRecord) {
+  struct FullDisk : platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool MoveFileBetweenFolders(const std::string& from_folder, const std::string& from_name,
+                                const std::string& to_folder, const std::string& to_name,
+                                std::string* error, MoveFlush flush) override {
+      if (from_name == "Orin.qv") {
+        *error = "cannot move " + from_name + ": No space left on device";
+        return false;
+      }
+      return ForwardingFileSystem::MoveFileBetweenFolders(from_folder, from_name, to_folder,
+                                                          to_name, error, flush);
+    }
+  } full(world_.files);
+  AddCharacter("a1", "Orin", "01/16/2025 1:00:00 AM");
+  AddCharacter("a2", "Tamsin", "01/16/2025 1:00:00 AM");
+  safety::Quarantine quarantine(full, safety::QuarantineRoot(world_.root, world_.program_folder),
+                                world_.logs);
+  CycleParts parts = Parts();
+  parts.prune.quarantine = &quarantine;
+  RunMaintenanceCycle(parts);
+  EXPECT_THAT(Names(), ElementsAre("Orin"));
+  EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(world_.Account("a1"), "Orin.qv")));
+  EXPECT_THAT(Errors(), Contains(": " + platform::JoinPath(world_.Account("a1"), "Orin.qv") +
+                                 " was not moved to the quarantine (cannot move Orin.qv: No "
+                                 "space left on device) and stays where it is"));
+  ASSERT_EQ(quarantine.List().size(), 1u);
+  EXPECT_EQ(quarantine.List()[0].files.at(0).name, "Tamsin.qv");
+}
+
 // A quarantine that cannot take the files (its folder cannot be made: a full disk, a
 // file in its place) leaves every character and folder where it was, and says so.
 TEST_F(MaintenanceCycleTest, AQuarantineThatCannotBeOpenedRemovesNothing) {

@@ -8,6 +8,8 @@
 #include "console/players/player_list_file.h"
 #include "console/players/players_tab.h"
 #include "console/players/test_records.h"
+#include "console/safety/journal.h"
+#include "console/safety/quarantine.h"
 #include "console/ui/main_window_controls.h"
 #include "console/ui/scripted_frontend.h"
 
@@ -407,6 +409,34 @@ TEST_F(GenerationTest, DeleteCharacter) {
   EXPECT_TRUE(database_.DeleteCharacter());
   EXPECT_EQ(list_.Count(), 0);
   EXPECT_EQ(C("fraPlayerList").text(), "Player List (0 players)");
+
+  // With a quarantine, the file goes there with its record, and the journal says who.
+  const std::string three = Character("a", "3.qv", "Three");
+  database_.GenerateCore();
+  list_.At(0)->ban_reason = "Smuggling";
+  database_.FillScreenLists();
+  safety::Quarantine quarantine(world_.files, platform::JoinPath(world_.program_folder, "q"),
+                                world_.logs);
+  safety::Journal journal(world_.files, world_.program_folder, world_.logs);
+  database_.set_safety([&] { return &quarantine; }, &journal, [] { return "helmsman-ctl:ops"; });
+  Select("Three");
+  frontend_.QueueAnswer(true);
+  EXPECT_TRUE(database_.DeleteCharacter());
+  EXPECT_FALSE(world_.files.FileExists(three));
+  const std::vector<safety::QuarantineEntry> entries = quarantine.List();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].action, "Delete Player");
+  EXPECT_EQ(entries[0].actor, "helmsman-ctl:ops");
+  ASSERT_EQ(entries[0].files.size(), 1u);
+  PlayerRecord kept;
+  ASSERT_TRUE(DecodePlayerRecord(entries[0].files[0].record, &kept));
+  EXPECT_EQ(kept.ban_reason, "Smuggling");
+  journal.Flush();
+  const std::vector<safety::JournalEntry> said = journal.Read({});
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_EQ(said[0].action, "quarantine");
+  EXPECT_EQ(said[0].character, "Three");
+  EXPECT_EQ(said[0].Detail("rule"), "Delete Player");
 }
 
 // The operator's clicks run while a generation lets events run: a second generation or a

@@ -7,9 +7,11 @@
 
 #include "console/editor/editor_session.h"
 #include "console/safety/quarantine.h"
+#include "console/safety/safety_settings.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_loop.h"
 #include "console/ui/started_console_testing.h"
+#include "platform/process.h"
 
 namespace helmsman::ui::control {
 namespace {
@@ -375,6 +377,42 @@ TEST_F(ControlRequestsTest, AQuarantinedPruneIsListedAndRestoredByRequests) {
   EXPECT_THAT(restored.out, HasSubstr("restored lonely/name\nrestored lonely/banned\n"));
   EXPECT_TRUE(std::filesystem::exists(platform::JoinPath(lonely, "banned")));
   EXPECT_THAT(Run({"quarantine"}).out, HasSubstr("0 entries in"));
+
+  // Kept 0 days: deleted at once, as without a quarantine.
+  model_->safety_settings().quarantine_days = 0;
+  ASSERT_EQ(Run({"click", "cmdDeleteEmptyPlayerFolders", "--answer", "ok"}).exit_code,
+            kExitDone);
+  EXPECT_FALSE(std::filesystem::exists(lonely));
+  EXPECT_THAT(Run({"quarantine"}).out, HasSubstr("0 entries in"));
+}
+
+TEST_F(ControlRequestsTest, JournalListsARequestsBanByItsUserAndFilters) {
+  players::PlayerRecord record;
+  record.name = "J\xf6rn Vell";  // Windows-1252 in the console
+  record.account_folder = platform::JoinPath(folder_, "acct7");
+  model_->players().Add(record);
+  model_->player_database().FillScreenLists();
+  model_->journal().Append({"2001-01-01T00:00:00", "kick", "operator", "acct8", "Ode Marr", {}});
+  ASSERT_EQ(Run({"select", "lstPlayers", "=J\xc3\xb6rn Vell"}).exit_code, kExitDone);
+  ASSERT_EQ(Run({"click", "cmdBanToggle", "--answer", "ok"}).exit_code, kExitDone);
+
+  const std::string user = "helmsman-ctl:" + platform::CurrentUserName();
+  const Reply json = Run({"journal", "--player", "J\xc3\xb6rn Vell"}, false, "json");
+  EXPECT_EQ(json.exit_code, kExitDone);
+  EXPECT_THAT(json.out, ::testing::StartsWith("{\"time\":\""));
+  EXPECT_THAT(json.out, ::testing::EndsWith("\",\"action\":\"ban\",\"actor\":\"" + user +
+                                            "\",\"account\":\"acct7\",\"character\":\"J\xc3\xb6rn "
+                                            "Vell\",\"details\":{\"end\":\"indefinite\"}}\n"));
+  EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1);
+  // Text: one line an entry, a text with a blank quoted; the filters narrow it down.
+  EXPECT_EQ(Run({"journal", "--account", "acct8"}).out,
+            "2001-01-01T00:00:00 kick operator acct8 \"Ode Marr\"\n");
+  EXPECT_THAT(Run({"journal", "--since", "2002-01-01"}).out,
+              ::testing::Not(HasSubstr("Ode Marr")));
+  EXPECT_THAT(Run({"journal", "--last", "1"}).out,
+              ::testing::EndsWith(" ban " + user + " acct7 \"J\xc3\xb6rn Vell\" end=indefinite\n"));
+  EXPECT_EQ(Run({"journal", "--since", "yesterday"}).exit_code, kExitBadRequest);
+  EXPECT_EQ(Run({"journal", "--last", "0"}).exit_code, kExitBadRequest);
 }
 
 }  // namespace
