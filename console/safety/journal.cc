@@ -1,5 +1,6 @@
 #include "console/safety/journal.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 
@@ -299,21 +300,42 @@ bool Journal::Flush() {
   return false;
 }
 
+namespace {
+
+// Whether text stands in a line exactly as it is held (printable ASCII that JSON writes as
+// it is), so that a line without it can be passed over without parsing it.
+bool PlainInLine(const std::string& text) {
+  for (char c : text) {
+    if (c < 0x20 || c > 0x7e || c == '"' || c == '\\') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::vector<JournalEntry> Journal::Read(const JournalFilter& filter) {
   Flush();
+  // The newest file first and each from its end, so that the last few entries of a player
+  // cost a look at the end of the journal, not all of it.
+  const std::string& wanted = !filter.character.empty() ? filter.character : filter.account;
+  const bool prefilter = !wanted.empty() && PlainInLine(wanted);
   std::vector<JournalEntry> entries;
-  for (int rotation = keep_; rotation >= 0; --rotation) {
+  for (int rotation = 0; rotation <= keep_; ++rotation) {
+    if (filter.last > 0 && entries.size() >= filter.last) break;
     std::string text;
     if (!files_.FileExists(FilePath(rotation)) ||
         !files_.ReadFile(FilePath(rotation), &text, nullptr)) {
       continue;
     }
-    size_t at = 0;
-    while (at < text.size()) {
-      size_t end = text.find('\n', at);
-      if (end == std::string::npos) end = text.size();
-      std::optional<JournalEntry> entry = ParseJournalLine(std::string_view(text).substr(at, end - at));
-      at = end + 1;
+    size_t end = text.size();
+    while (end > 0 && (filter.last == 0 || entries.size() < filter.last)) {
+      const size_t newline = end >= 2 ? text.rfind('\n', end - 2) : std::string::npos;
+      const size_t at = newline == std::string::npos ? 0 : newline + 1;
+      std::string_view line = std::string_view(text).substr(at, end - at);
+      if (line.ends_with('\n')) line.remove_suffix(1);
+      end = at;
+      if (prefilter && line.find(wanted) == std::string_view::npos) continue;
+      std::optional<JournalEntry> entry = ParseJournalLine(line);
       if (!entry) continue;
       if (!filter.character.empty() && entry->character != filter.character) continue;
       if (!filter.account.empty() && entry->account != filter.account) continue;
@@ -321,9 +343,7 @@ std::vector<JournalEntry> Journal::Read(const JournalFilter& filter) {
       entries.push_back(std::move(*entry));
     }
   }
-  if (filter.last > 0 && entries.size() > filter.last) {
-    entries.erase(entries.begin(), entries.end() - static_cast<std::ptrdiff_t>(filter.last));
-  }
+  std::reverse(entries.begin(), entries.end());
   return entries;
 }
 

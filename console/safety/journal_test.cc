@@ -130,6 +130,14 @@ TEST_F(JournalTest, FilesRotateBySizeAndTheOldestGo) {
   for (size_t i = 0; i < kept.size(); ++i) {  // the newest, in order
     EXPECT_EQ(kept[i].character, "Player " + std::to_string(120 - kept.size() + i));
   }
+  // The newest few come from the end, across the rotated files, still oldest first.
+  const std::vector<JournalEntry> last = journal.Read({"", "", "", kept.size() - 1});
+  ASSERT_EQ(last.size(), kept.size() - 1);
+  EXPECT_EQ(last.front().character, kept[1].character);
+  EXPECT_EQ(last.back().character, "Player 119");
+  const std::vector<JournalEntry> one = journal.Read({kept[2].character, "", "", 1});
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0], kept[2]);
 }
 
 TEST_F(JournalTest, AJournalThatCannotBeWrittenIsReportedOnceAndNeverFollowsALink) {
