@@ -195,6 +195,16 @@ class RequestFrontend : public Frontend {
     dialogs_.push_back({"question", title, text, ok ? "OK" : "Cancel", by});
     return ok;
   }
+  // The list a question comes with: its count line in the reply (`preview` gives the rows),
+  // the whole list where the question is asked on the screen.
+  bool AskOkCancelWithList(const std::string& title, const std::string& text,
+                           const QuestionList& list) override {
+    dialogs_.push_back({"list", title, list.summary, "", ""});
+    if (!on_screen_) return AskOkCancel(title, text);
+    const bool ok = shown_.AskOkCancelWithList(title, text, list);
+    dialogs_.push_back({"question", title, text, ok ? "OK" : "Cancel", "on screen"});
+    return ok;
+  }
   void ShowMessage(const std::string& title, const std::string& text) override {
     if (on_screen_) shown_.ShowMessage(title, text);
     dialogs_.push_back({"message", title, text, "OK", on_screen_ ? "on screen" : ""});
@@ -519,7 +529,9 @@ std::string DialogsJson(const std::vector<Dialog>& dialogs) {
   for (const Dialog& dialog : dialogs) {
     JsonObject object;
     object.Text("kind", dialog.kind).Text("title", dialog.title).Text("text", dialog.text);
-    if (dialog.kind != "message") object.Text("answer", dialog.answer).Text("by", dialog.by);
+    if (dialog.kind != "message" && dialog.kind != "list") {
+      object.Text("answer", dialog.answer).Text("by", dialog.by);
+    }
     items.push_back(object.str());
   }
   return JsonArray(items);

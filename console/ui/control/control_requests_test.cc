@@ -354,8 +354,10 @@ TEST_F(ControlRequestsTest, AQuarantinedPruneIsListedAndRestoredByRequests) {
   disk.WriteFile(platform::JoinPath(lonely, "name"), "x", nullptr);
   disk.WriteFile(platform::JoinPath(lonely, "banned"), "", nullptr);
   EXPECT_EQ(Run({"restore", "--last"}).exit_code, kExitRefused);  // nothing to restore yet
-  ASSERT_EQ(Run({"click", "cmdDeleteEmptyPlayerFolders", "--answer", "ok"}).exit_code,
-            kExitDone);
+  const Reply pruned = Run({"click", "cmdDeleteEmptyPlayerFolders", "--answer", "ok"});
+  ASSERT_EQ(pruned.exit_code, kExitDone);
+  EXPECT_THAT(pruned.out, HasSubstr("[list] Delete Folders Confirmation: 1 folder would be "
+                                    "removed\n[question] Delete Folders Confirmation: "));
   EXPECT_FALSE(std::filesystem::exists(lonely));
 
   const Reply listed = Run({"quarantine"});
