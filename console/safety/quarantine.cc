@@ -90,11 +90,22 @@ bool Quarantine::Begin(const std::string& action, const std::string& rule,
                                         " could not be made; nothing was removed");
     return false;
   }
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day,
-                now.hour, now.minute, now.second);
+  char stamp_text[32];
+  std::snprintf(stamp_text, sizeof stamp_text, "%04d%02d%02d-%02d%02d%02d", now.year, now.month,
+                now.day, now.hour, now.minute, now.second);
+  // A clock moved back would name the new entry before older ones, and "the last entry"
+  // would be another: the new one takes the newest name's stamp instead (its head keeps the
+  // clock's time).
+  std::string stamp = stamp_text;
+  std::vector<platform::DirEntry> found;
+  files_.ListDirectory(root_, &found);
+  for (const platform::DirEntry& item : found) {
+    if (EntryDay(item.name) && item.name.size() > 15 && item.name.substr(0, 15) > stamp) {
+      stamp = item.name.substr(0, 15);
+    }
+  }
   for (int n = 1; n < 1000 && open_.empty(); ++n) {
-    const std::string id = std::string(stamp) + "-" + Number(n);
+    const std::string id = stamp + "-" + Number(n);
     const std::string folder = platform::JoinPath(root_, id);
     if (files_.DirectoryExists(folder) || files_.IsLink(folder) || files_.FileExists(folder)) {
       continue;

@@ -168,6 +168,16 @@ TEST_F(QuarantineTest, LinksAreNeverTakenAndOldEntriesArePurged) {
   EXPECT_THAT(quarantine_.Purge(30, clock_.NowLocal()), ElementsAre(old_id));
   ASSERT_EQ(quarantine_.List().size(), 1u);
   EXPECT_EQ(quarantine_.List()[0].files[0].name, "Cy.qv");
+
+  // The clock moved back a year: the new entry still comes last.
+  clock_.Set(platform::CivilTime{2026, 1, 10, 8, 0, 0});
+  Write(platform::JoinPath(Account("a4"), "Dee.qv"), "dee");
+  ASSERT_TRUE(quarantine_.Begin("Delete Player", "operator", "", "operator"));
+  ASSERT_TRUE(quarantine_.Take(platform::JoinPath(root_, "a4"), "Dee.qv", "", nullptr));
+  quarantine_.End();
+  ASSERT_EQ(quarantine_.List().size(), 2u);
+  EXPECT_EQ(quarantine_.List()[1].files[0].name, "Dee.qv");
+  EXPECT_EQ(quarantine_.List()[1].time, "2026-01-10T08:00:00");
 }
 
 }  // namespace
