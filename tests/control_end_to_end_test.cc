@@ -12,6 +12,7 @@
 
 #include "codec/scramble.h"
 #include "console/ui/control/control_protocol.h"
+#include "platform/process.h"
 #include "tests/console_fixture.h"
 
 namespace helmsman::e2e {
@@ -186,6 +187,11 @@ TEST_F(ControlEndToEndTest, AnOnlinePlayerIsKickedFromAnotherShell) {
   EXPECT_EQ(Ctl({"online"}).out.find(name), std::string::npos);
   EXPECT_NE(HelmsmanCtl({"log", "server"}).out.find(": Player " + name + " kicked by helmsman"),
             std::string::npos);
+  // The journal names the request's user as the one who kicked.
+  const std::string journal = HelmsmanCtl({"journal", "--player", name}).out;
+  EXPECT_NE(journal.find(" kick helmsman-ctl:" + platform::CurrentUserName() + " "),
+            std::string::npos)
+      << journal;
   // Refusals: the kick button is greyed out again, a name the console does not have.
   EXPECT_EQ(HelmsmanCtl({"click", "cmdKickPlayer"}).code, control::kExitRefused);
   EXPECT_EQ(HelmsmanCtl({"click", "cmdNoSuchButton"}).code, control::kExitBadRequest);
@@ -321,6 +327,13 @@ TEST_F(ControlEndToEndTest, ACharacterIsEditedAndSavedFromAnotherShell) {
   const std::string log = HelmsmanCtl({"log", "server"}).out;
   EXPECT_NE(log.find(": Player " + name + " banned by helmsman for edit"), std::string::npos);
   EXPECT_NE(log.find(": Player " + name + " unbanned by helmsman after edit"), std::string::npos);
+  // The journal has the save with both changed fields, between the edit ban and its unban.
+  const std::string journal = HelmsmanCtl({"journal", "--player", name, "--json"}).out;
+  const size_t edit = journal.find("\"action\":\"edit\"");
+  EXPECT_LT(journal.find("\"action\":\"ban\""), edit) << journal;
+  EXPECT_NE(journal.find(" -> 4242\"", edit), std::string::npos) << journal;
+  EXPECT_NE(journal.find("\"equip\":\"", edit), std::string::npos) << journal;
+  EXPECT_NE(journal.find("\"action\":\"unban\"", edit), std::string::npos) << journal;
 }
 
 TEST_F(ControlEndToEndTest, AnotherUserCannotReachTheConsole) {

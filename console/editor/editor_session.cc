@@ -50,12 +50,14 @@ void EditorSession::Open(EditorMode mode) {
   // brings a frontend that lasts only as long as the request.
   open_ = std::make_unique<PlayerEditor>(
       parts_.files, parts_.frontend, [this](CloseReason reason) { Closed(reason); }, mode);
+  open_->set_journal(parts_.journal, parts_.actor, name);
   if (listener_) listener_(open_.get());
   open_->Load(folder, file);
 }
 
 bool EditorSession::BanForEdit(const players::PlayerRecord& record) {
   const std::string name = record.name;
+  const std::string account_folder = record.account_folder;
   parts_.status.Set("Banning player...");
   const server::CommandResult result =
       parts_.channel.Run("ban " + name, server::kOperatorReplySize);
@@ -65,6 +67,8 @@ bool EditorSession::BanForEdit(const players::PlayerRecord& record) {
   }
   parts_.logs.Append(logs::LogId::kServerActivity,
                      ": Player " + name + " banned by helmsman for edit");
+  moderation::JournalAction(parts_.journal, "ban", moderation::ActorName(parts_.actor),
+                            account_folder, name, {{"ban", "edit"}});
   parts_.main_controls.SetText("cmdBanToggle", "Unban Player");
   parts_.status.Set(ui::kGoodToGo);
   return true;
@@ -92,7 +96,10 @@ void EditorSession::Unban(bool ask) {
     return;
   }
   parts_.status.Set("Unbanning player...");
-  if (!moderation::LiftEditBan(parts_.channel, parts_.logs, parts_.pending_edit_unbans, name_)) {
+  const players::PlayerRecord* record = parts_.players.At(parts_.players.FindByName(name_));
+  if (!moderation::LiftEditBan(parts_.channel, parts_.logs, parts_.pending_edit_unbans, name_,
+                               parts_.journal, moderation::ActorName(parts_.actor),
+                               record ? record->account_folder : "")) {
     parts_.status.Set("Unable to unban player!");
     return;
   }

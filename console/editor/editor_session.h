@@ -53,6 +53,10 @@ struct EditorParts {
   // Where an edit ban whose unban failed is left for the unban check; nullptr = nowhere
   // (the failure is still logged).
   moderation::PendingEditUnbans* pending_edit_unbans = nullptr;
+  // The action journal (nullptr = none kept) and who acts ("operator" when empty): the edit
+  // ban and its unban, and the editor's saves.
+  safety::Journal* journal = nullptr;
+  std::function<std::string()> actor = nullptr;
 };
 
 class EditorSession {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "console/players/player_file_reader.h"
+#include "console/safety/journal_testing.h"
 #include "console/ui/started_console_testing.h"
 
 namespace helmsman::editor {
@@ -110,6 +111,9 @@ TEST_F(EditorSessionTest, EditBansForTheEditAndClosingUnbansAndRereads) {
   EXPECT_TRUE(controls().Get("tmrMainEventTimer").enabled());
   EXPECT_EQ(Editor(), nullptr);
   EXPECT_THAT(events_, ElementsAre("opened", "closed"));
+  EXPECT_THAT(safety::testing::JournalLines(model_->journal(), "Ada Quill"),
+              ElementsAre("ban operator acct1/Ada Quill ban=edit",
+                          "unban operator acct1/Ada Quill ban=edit"));
 }
 
 TEST_F(EditorSessionTest, CancelsAndRefusedCommands) {

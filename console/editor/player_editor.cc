@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <unordered_map>
 
 #include "console/gamedata/tables.h"
 #include "console/players/punishments.h"
@@ -118,6 +119,69 @@ std::string ReputationText(double reputation) {
   auto [end, error] =
       std::to_chars(text, text + sizeof text, reputation, std::chars_format::general, 15);
   return error == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+std::vector<std::pair<std::string, std::string>> ChangedFields(
+    const std::vector<std::string>& before, const std::vector<std::string>& after) {
+  struct Field {
+    std::string key;
+    std::vector<std::string> before, after;  // the values of its lines
+  };
+  std::vector<Field> fields;
+  std::unordered_map<std::string, size_t> index;
+  // A working line may hold several of the file's lines (the revealed map): each counts.
+  auto add = [&](const std::vector<std::string>& lines, bool is_after) {
+    for (const std::string& working : lines) {
+      size_t start = 0;
+      while (start < working.size()) {
+        size_t end = working.find('\n', start);
+        if (end == std::string::npos) end = working.size();
+        std::string line = working.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        const size_t equals = line.find(" = ");
+        std::string key = equals == std::string::npos ? line : line.substr(0, equals);
+        std::string value = equals == std::string::npos ? line : line.substr(equals + 3);
+        if (key == "name") value = players::DecodeHexText(value);
+        auto [at, added] = index.emplace(key, fields.size());
+        if (added) fields.push_back(Field{std::move(key), {}, {}});
+        (is_after ? fields[at->second].after : fields[at->second].before).push_back(value);
+      }
+    }
+  };
+  add(before, false);
+  add(after, true);
+  // What one side has beyond the other, a value counted as often as it comes.
+  auto beyond = [](const std::vector<std::string>& mine, const std::vector<std::string>& theirs) {
+    std::unordered_map<std::string, int> left;
+    for (const std::string& value : theirs) ++left[value];
+    std::vector<std::string> extra;
+    for (const std::string& value : mine) {
+      int& count = left[value];
+      if (count > 0) {
+        --count;
+      } else {
+        extra.push_back(value);
+      }
+    }
+    return extra;
+  };
+  auto side = [](const std::vector<std::string>& values) -> std::string {
+    if (values.empty()) return "(none)";
+    if (values.size() > kMaxFieldValuesShown) return std::to_string(values.size()) + " lines";
+    std::string text;
+    for (const std::string& value : values) text += (text.empty() ? "" : "; ") + value;
+    return text;
+  };
+  std::vector<std::pair<std::string, std::string>> changed;
+  for (const Field& field : fields) {
+    const std::vector<std::string> gone = beyond(field.before, field.after);
+    const std::vector<std::string> come = beyond(field.after, field.before);
+    if (gone.empty() && come.empty()) continue;
+    changed.emplace_back(field.key, side(gone) + " -> " + side(come));
+  }
+  return changed;
 }
 
 std::string NameLine(std::string_view name) {
@@ -467,6 +531,7 @@ bool PlayerEditor::Decode(const std::string& account_folder, const std::string& 
   lines_.clear();
   lines_.reserve(static_cast<size_t>(players::kMaxWorkingLines) + 1);
   for (int i = 0; i <= working.end_line(); ++i) lines_.emplace_back(working.line(i));
+  if (journal_ != nullptr) loaded_lines_ = WorkingLines();
   return true;
 }
 
@@ -1081,7 +1146,18 @@ void PlayerEditor::Save() {
            "No engine!  If your server is UNMODDED, this needs to be fixed before the player can "
            "launch!  Insert one?");
   }
-  if (WriteFile()) Show("File successfully re-encoded with new changes");
+  if (WriteFile()) {
+    if (journal_ != nullptr) {
+      safety::JournalEntry entry;
+      entry.action = "edit";
+      entry.actor = actor_ ? actor_() : "operator";
+      entry.account = platform::BaseName(account_folder_);
+      entry.character = character_;
+      entry.details = ChangedFields(loaded_lines_, WorkingLines());
+      journal_->Append(std::move(entry));
+    }
+    Show("File successfully re-encoded with new changes");
+  }
   // A file that could not be written stays as it was; the console goes on supervising the
   // server, so only the editor closes.
   Close(CloseReason::kSaved);

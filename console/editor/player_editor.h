@@ -27,10 +27,12 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "console/gamedata/catalogue.h"
 #include "console/players/player_file_reader.h"
+#include "console/safety/journal.h"
 #include "console/ui/controls.h"
 #include "console/ui/frontend.h"
 
@@ -61,6 +63,16 @@ struct Faction {
 // The reputation as a "house = " line writes it: -1, 0 and 1 as whole numbers, any other
 // value as its decimal text with "." whatever the system's separator ("0.65", "-0.3").
 std::string ReputationText(double reputation);
+// What a save changed, as the journal's details: for every key ("money", "equip"; for a
+// line without " = " the line is key and value) whose lines differ, in the order the keys first
+// come, "VALUES -> VALUES": the values only the file had and only the saved text has, each
+// side's values joined by "; " (the name decoded), "N lines" for more than
+// kMaxFieldValuesShown of them, "(none)" for none. The same lines in another order are no
+// change.
+inline constexpr size_t kMaxFieldValuesShown = 3;
+std::vector<std::pair<std::string, std::string>> ChangedFields(
+    const std::vector<std::string>& before, const std::vector<std::string>& after);
+
 // "name = " + "00" + two upper-case hexadecimal digits for every character (byte) of name.
 std::string NameLine(std::string_view name);
 // A cargo count as the unit boxes keep it: the whole number read from text, within 1..9999.
@@ -82,6 +94,16 @@ class PlayerEditor {
                EditorMode mode);
   PlayerEditor(const PlayerEditor&) = delete;
   PlayerEditor& operator=(const PlayerEditor&) = delete;
+
+  // The action journal that gets a save that went to the file ("edit", one detail per
+  // changed field, see ChangedFields), by who acts ("operator" when actor is empty), for the
+  // character of that name; nullptr = none kept.
+  void set_journal(safety::Journal* journal, std::function<std::string()> actor,
+                   std::string character) {
+    journal_ = journal;
+    actor_ = std::move(actor);
+    character_ = std::move(character);
+  }
 
   ui::Controls& controls() { return controls_; }
   const ui::Controls& controls() const { return controls_; }
@@ -187,6 +209,10 @@ class PlayerEditor {
   std::string caption_;
   std::string account_folder_, file_name_;
   std::vector<std::string> lines_;
+  std::vector<std::string> loaded_lines_;  // as the file held them, for the journal
+  safety::Journal* journal_ = nullptr;
+  std::function<std::string()> actor_;
+  std::string character_;
   std::vector<Faction> factions_;
   std::vector<ItemList> items_;  // forward hardpoints, turrets, lights, equipment, cargo
   std::string engine_, shield_, power_generator_;  // hash codes of the fitted parts

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "console/players/player_files_testing.h"
+#include "console/safety/journal_testing.h"
 #include "console/ui/scripted_frontend.h"
 
 namespace helmsman::editor {
@@ -41,6 +42,7 @@ class PlayerEditorTest : public ::testing::Test {
     editor_.emplace(
         world_.Services(), frontend_, [this](CloseReason reason) { closes_.push_back(reason); },
         mode);
+    editor_->set_journal(&journal_, nullptr, "Kessa Vorn");
     return editor_->Load(folder_, "c1.qv");
   }
   ui::Controls& c() { return editor_->controls(); }
@@ -94,6 +96,7 @@ class PlayerEditorTest : public ::testing::Test {
   std::vector<std::string> lines_;
   ui::ScriptedFrontend frontend_;
   std::vector<CloseReason> closes_;
+  safety::Journal journal_{world_.files, world_.program_folder, world_.logs};
   std::optional<PlayerEditor> editor_;
 };
 
@@ -506,6 +509,7 @@ TEST_F(PlayerEditorTest, SaveWritesTheEditsThroughTheCodecAndCloses) {
                          "visit = m1, 1\r\nvisit = m2, 1\r\n", nullptr);
   ASSERT_TRUE(Open());
   Type("txtPlayerMoney", "123456");
+  Type("txtPlayerName", "Ivo");
   frontend_.QueueAnswer(true);
   c().SetValue("chkRevealEntireMap", 1);
   Click("chkRevealEntireMap");
@@ -521,6 +525,7 @@ TEST_F(PlayerEditorTest, SaveWritesTheEditsThroughTheCodecAndCloses) {
   EXPECT_TRUE(closes_.empty());
   SaveAnswering({true});
   Rows expected(lines_.begin(), lines_.begin() + 18);
+  expected[3] = "name = 00490076006F";
   expected[7] = "money = 123456";
   expected.push_back("visit = m1, 1");
   expected.push_back("visit = m2, 1");
@@ -530,6 +535,11 @@ TEST_F(PlayerEditorTest, SaveWritesTheEditsThroughTheCodecAndCloses) {
   EXPECT_EQ(Messages().back(), "File successfully re-encoded with new changes");
   EXPECT_THAT(closes_, ElementsAre(CloseReason::kSaved));
   EXPECT_EQ(world_.ProgramFolderEntries(), (Rows{"GAMEDATA_mapinfo.txt"}));
+  // One journal entry: each changed field, what it held and holds (a run of lines counted).
+  EXPECT_THAT(safety::testing::JournalLines(journal_),
+              ElementsAre("edit operator acct/Kessa Vorn name=Kessa Vorn -> Ivo, "
+                          "money=5000 -> 123456, visit=28 lines -> m1, 1; m2, 1, "
+                          "locked_gate=111; 222 -> (none)"));
 }
 
 TEST_F(PlayerEditorTest, SaveRepairsAMissingEngineAndPowerGenerator) {
@@ -572,6 +582,7 @@ TEST_F(PlayerEditorTest, AFailedEncodeLeavesTheFileAndClosesOnlyTheEditor) {
   EXPECT_EQ(after, before);
   EXPECT_THAT(closes_, ElementsAre(CloseReason::kSaved));
   EXPECT_EQ(world_.ProgramFolderEntries(), Rows{});
+  EXPECT_TRUE(safety::testing::JournalLines(journal_).empty());  // nothing was saved
 }
 
 TEST_F(PlayerEditorTest, InactivityClosesAfterTwoMinutesWithoutMovement) {

@@ -81,7 +81,9 @@ void RetryEditUnbans(const BanParts& parts) {
   const std::vector<std::string> names = parts.pending_edit_unbans->names();
   for (const std::string& name : names) {
     parts.status.Set("Auto-unbanning player " + name);
-    if (!LiftEditBan(parts.channel, parts.logs, parts.pending_edit_unbans, name)) {
+    const players::PlayerRecord* record = Record(parts, name);
+    if (!LiftEditBan(parts.channel, parts.logs, parts.pending_edit_unbans, name, parts.journal,
+                     kUnbanCheckActor, record ? record->account_folder : "")) {
       parts.status.Set("Unable to unban player!");
     }
   }
@@ -103,7 +105,12 @@ void Unban(const BanParts& parts, const std::string& name) {
     parts.logs.Append(logs::LogId::kServerActivity, ": Player " + name + " unbanned by helmsman");
     parts.status.Set(ui::kGoodToGo);
     NoLongerPending(parts, name);
-    if (players::PlayerRecord* record = Record(parts, name)) ClearBanData(*record, true);
+    players::PlayerRecord* record = Record(parts, name);
+    JournalAction(parts.journal, "unban", ActorName(parts.actor),
+                  record ? record->account_folder : "", name,
+                  {{"end", record ? BanEndText(*record) : ""},
+                   {"reason", record ? record->ban_reason : ""}});
+    if (record != nullptr) ClearBanData(*record, true);
     parts.rebuild_lists();
   }
   ResumeTimer(controls);
@@ -123,11 +130,24 @@ void Ban(const BanParts& parts, const std::string& name) {
   } else {
     parts.logs.Append(logs::LogId::kServerActivity, ": Player " + name + " banned by helmsman");
     NoLongerPending(parts, name);
+    const players::PlayerRecord* record = Record(parts, name);
+    JournalAction(parts.journal, "ban", ActorName(parts.actor),
+                  record ? record->account_folder : "", name,
+                  {{"end", record ? BanEndText(*record) : "indefinite"}});
     parts.rebuild_lists();
     parts.status.Set(ui::kGoodToGo);
     controls.SetText("cmdBanToggle", "Unban Player");
   }
   ResumeTimer(controls);
+}
+
+// A change of a banned record's ban data (its end, its reason), journaled when it changed.
+void JournalBanData(const BanParts& parts, const players::PlayerRecord& record,
+                    const std::string& action, const std::string& key, const std::string& before,
+                    const std::string& after) {
+  if (before == after) return;
+  JournalAction(parts.journal, action, ActorName(parts.actor), record.account_folder, record.name,
+                {{key, before + " -> " + after}});
 }
 
 void ShowUntil(const BanParts& parts, const players::PlayerRecord* record) {
@@ -191,12 +211,15 @@ bool PendingEditUnbans::Save(std::string* error) {
 }
 
 bool LiftEditBan(server::CommandChannel& channel, logs::Logs& logs, PendingEditUnbans* pending,
-                 const std::string& name) {
+                 const std::string& name, safety::Journal* journal, const std::string& actor,
+                 const std::string& account_folder) {
   const server::CommandResult result = channel.Run("unban " + name, server::kOperatorReplySize);
   std::string error;
   if (result.successful) {
     logs.Append(logs::LogId::kServerActivity,
                 ": Player " + name + " unbanned by helmsman after edit");
+    JournalAction(journal, "unban", actor.empty() ? "operator" : actor, account_folder, name,
+                  {{"ban", "edit"}});
     if (pending != nullptr && !pending->Remove(name, &error)) ReportPendingNotWritten(logs, error);
     return true;
   }
@@ -213,6 +236,19 @@ std::string UntilText(int hour_index, int month, int day, int year) {
   const int twelve = hour_index % 12 == 0 ? 12 : hour_index % 12;
   return std::to_string(twelve) + (hour_index < 12 ? "AM" : "PM") + ", " + kMonths[month - 1] +
          " " + std::to_string(day) + ", " + std::to_string(year);
+}
+
+std::string BanEndText(const players::PlayerRecord& record) {
+  if (record.ban_until_hour.empty()) return "indefinite";
+  const std::optional<int> hour = Number(record.ban_until_hour);
+  const std::optional<int> month = Number(record.ban_until_month);
+  const std::optional<int> day = Number(record.ban_until_day);
+  const std::optional<int> year = Number(record.ban_until_year);
+  const std::string text =
+      hour && month && day && year ? UntilText(*hour, *month, *day, *year) : std::string();
+  if (!text.empty()) return text;
+  return record.ban_until_hour + " " + record.ban_until_month + "/" + record.ban_until_day + "/" +
+         record.ban_until_year;
 }
 
 int CalendarValue(int year, int month, int day) { return year * 10000 + month * 100 + day; }
@@ -318,7 +354,11 @@ void BanDurationChosen(const BanParts& parts, int index) {
   controls.SetEnabled("calBanUntilDate", until);
   if (!until) {
     controls.SetText("lblPlayerBannedUntil", kIndefinitely);
-    if (record != nullptr) ClearBanData(*record, false);
+    if (record != nullptr) {
+      const std::string before = BanEndText(*record);
+      ClearBanData(*record, false);
+      JournalBanData(parts, *record, "ban-end", "end", before, BanEndText(*record));
+    }
     return;
   }
   ShowUntil(parts, record);
@@ -330,17 +370,22 @@ void SetUnbanTime(const BanParts& parts) {
   players::PlayerRecord* record = Record(parts, SelectedRow(controls, "lstBannedPlayers"));
   if (record == nullptr) return;
   controls.SetText("lblPlayerBannedUntil", ControlsUntilText(controls));
+  const std::string before = BanEndText(*record);
   const int hour = controls.Get("cmbBanUntilTime").selected();
   const platform::CivilTime date = CalendarDate(controls.Get("calBanUntilDate").value());
   record->ban_until_hour = std::to_string(hour < 0 ? 0 : hour);
   record->ban_until_month = std::to_string(date.month);
   record->ban_until_day = std::to_string(date.day);
   record->ban_until_year = std::to_string(date.year);
+  JournalBanData(parts, *record, "ban-end", "end", before, BanEndText(*record));
 }
 
 void SetBanReason(const BanParts& parts) {
   players::PlayerRecord* record = Record(parts, SelectedRow(parts.controls, "lstBannedPlayers"));
-  if (record != nullptr) record->ban_reason = parts.controls.Get("txtBanReason").text();
+  if (record == nullptr) return;
+  const std::string before = record->ban_reason;
+  record->ban_reason = parts.controls.Get("txtBanReason").text();
+  JournalBanData(parts, *record, "ban-reason", "reason", before, record->ban_reason);
 }
 
 void UnbanDuePlayers(const BanParts& parts) {
@@ -353,6 +398,10 @@ void UnbanDuePlayers(const BanParts& parts) {
     parts.status.Set("Scanning for players to unban (player " + std::to_string(i) + ")");
     if (record->ban_until_hour.empty() || !BanIsDue(*record, now)) continue;
     const std::string name = record->name;
+    // What the ban was, for the journal: the record may move while the command waits.
+    const std::string account_folder = record->account_folder;
+    const std::string end = BanEndText(*record);
+    const std::string reason = record->ban_reason;
     parts.status.Set("Auto-unbanning player " + name);
     const server::CommandResult result =
         parts.channel.Run("unban " + name, server::kOperatorReplySize);
@@ -363,6 +412,8 @@ void UnbanDuePlayers(const BanParts& parts) {
     }
     parts.logs.Append(logs::LogId::kServerActivity,
                       ": Player " + name + " unbanned by automated unban check");
+    JournalAction(parts.journal, "unban", kUnbanCheckActor, account_folder, name,
+                  {{"end", end}, {"reason", reason}});
     NoLongerPending(parts, name);
     // The record may have moved while the command let events run: look it up again.
     if (players::PlayerRecord* again = Record(parts, name)) ClearBanData(*again, true);

@@ -22,6 +22,7 @@
 
 #include "console/logs/logs.h"
 #include "console/players/player_list.h"
+#include "console/safety/journal.h"
 #include "console/server/command_channel.h"
 #include "console/settings/settings.h"
 #include "console/ui/controls.h"
@@ -79,15 +80,28 @@ struct BanParts {
   // again; the operator's own ban or unban of such a name replaces the editor's ban, so the
   // name is no longer pending.
   PendingEditUnbans* pending_edit_unbans = nullptr;
+  // The action journal (nullptr = none kept) and who acts ("operator" when empty); the
+  // unban check acts as "rule:unban check" whatever actor says.
+  safety::Journal* journal = nullptr;
+  std::function<std::string()> actor = nullptr;
 };
+
+// Who the journal names for the unban check's unbans.
+inline constexpr char kUnbanCheckActor[] = "rule:unban check";
 
 // The edit ban's unban, shared by the editor's closing and the unban check: "unban " + name
 // through the channel. On success the server activity log gets ": Player " + name +
 // " unbanned by helmsman after edit" and the name is no longer pending. Otherwise the HELM
 // error log says that the edit ban is still in place, why, and that the next unban check
-// tries again, and the name is pending (when pending is not nullptr). True on success.
+// tries again, and the name is pending (when pending is not nullptr). True on success; a
+// success is journaled ("unban", detail "ban" "edit") when journal is not nullptr.
 bool LiftEditBan(server::CommandChannel& channel, logs::Logs& logs, PendingEditUnbans* pending,
-                 const std::string& name);
+                 const std::string& name, safety::Journal* journal = nullptr,
+                 const std::string& actor = "", const std::string& account_folder = "");
+
+// The end of a record's ban as the journal gives it: UntilText of its fields, "indefinite"
+// for a ban without an end, the fields as they stand when they are not numbers.
+std::string BanEndText(const players::PlayerRecord& record);
 
 // "3PM, March 7, 2005" for hour index 15 of 7 March 2005; empty for an hour outside 0..23 or
 // a month outside 1..12.

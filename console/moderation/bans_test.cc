@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 
+#include "console/safety/journal_testing.h"
 #include "console/ui/started_console_testing.h"
 
 namespace helmsman::moderation {
@@ -54,6 +55,10 @@ class BansTest : public ui::testing::StartedConsole {
     r.ban_until_year = std::to_string(year);
     r.ban_reason = "spamming the lanes";
   }
+  // The journal's entries about the character.
+  std::vector<std::string> Journaled(const std::string& name) {
+    return safety::testing::JournalLines(model_->journal(), name);
+  }
 
   std::string ada_folder_, borin_folder_;
   int duration_ = 0;
@@ -71,6 +76,7 @@ TEST_F(BansTest, BanToggleBansAndTheCaptionTurns) {
   EXPECT_EQ(Get("cmdBanToggle").text(), "Unban Player");
   EXPECT_EQ(Get("lblStatus").text(), "Good to go");
   EXPECT_TRUE(Get("tmrMainEventTimer").enabled());
+  EXPECT_THAT(Journaled("Ada Quill"), ElementsAre("ban operator acct1/Ada Quill end=indefinite"));
 }
 
 TEST_F(BansTest, UnbanFromEitherListEmptiesTheBanData) {
@@ -87,6 +93,9 @@ TEST_F(BansTest, UnbanFromEitherListEmptiesTheBanData) {
               Contains(": Player Ada Quill unbanned by helmsman"));
   EXPECT_EQ(Record("Ada Quill").ban_until_hour, "");
   EXPECT_EQ(Record("Ada Quill").ban_reason, "");
+  EXPECT_THAT(Journaled("Ada Quill"),
+              ElementsAre("unban operator acct1/Ada Quill end=3PM, March 7, 2005, "
+                          "reason=spamming the lanes"));
 
   MarkBanned(borin_folder_);
   SelectRow("lstPlayers", "Borin Vex");
@@ -158,6 +167,14 @@ TEST_F(BansTest, SelectingABannedPlayerShowsItsBanData) {
   Click("optBanDuration_0");
   EXPECT_EQ(Record("Borin Vex").ban_until_year, "");
   EXPECT_EQ(Record("Borin Vex").ban_reason, "very rude");
+  // Each change of the ban data is journaled; showing it is none.
+  EXPECT_THAT(Journaled("Borin Vex"),
+              ElementsAre("ban-end operator acct2/Borin Vex end=indefinite -> 9PM, January 1, "
+                          "2027",
+                          "ban-reason operator acct2/Borin Vex reason=rude -> very rude",
+                          "ban-end operator acct2/Borin Vex end=9PM, January 1, 2027 -> "
+                          "indefinite"));
+  EXPECT_THAT(Journaled("Ada Quill"), ::testing::IsEmpty());
 }
 
 // The timed branch of the selection marked "Until:" without its click handling, so its
@@ -293,8 +310,13 @@ TEST_F(BansTest, TheUnbanCheckLiftsDueBansOnly) {
   admin_.SetAnswer("unban Cyra", {1, "unban Cyra Holt FAILED\r\n"});
   UnbanDuePlayers(BanParts{controls(), model_->status(), model_->channel(), model_->logs(),
                            model_->players(), [] {}, model_->settings(), platform::DiskFileSystem(),
-                           [this]() -> ui::Frontend& { return frontend_; }, duration_});
+                           [this]() -> ui::Frontend& { return frontend_; }, duration_, nullptr,
+                           &model_->journal()});
   EXPECT_THAT(Commands(), ElementsAre("unban Ada Quill", "unban Cyra Holt"));
+  EXPECT_THAT(Journaled("Ada Quill"),
+              ElementsAre("unban rule:unban check acct1/Ada Quill end=12AM, January 1, 2000, "
+                          "reason=spamming the lanes"));
+  EXPECT_THAT(Journaled("Cyra Holt"), ::testing::IsEmpty());  // refused: nothing happened
   EXPECT_THAT(Messages(logs::LogId::kServerActivity),
               Contains(": Player Ada Quill unbanned by automated unban check"));
   EXPECT_EQ(Record("Ada Quill").ban_until_year, "");

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "console/moderation/operator_actions.h"
 #include "console/players/player_screen_lists.h"
 #include "console/settings/text_lines.h"
 
@@ -452,9 +453,10 @@ void CheatersLogScan::HandleLine(const LogLines::Line& line) {
   }
   if (!parts_.channel.Run("ban " + name, server::kTrackingReplySize).successful) return;
   parts_.logs.Append(logs::LogId::kServerActivity, ": Player " + name + " autobanned for " + words);
-  if (players::PlayerRecord* banned = parts_.players.At(Find(name))) {
-    banned->ban_reason = "Autobanned by KALDERON for " + words;
-  }
+  const std::string reason = "Autobanned by KALDERON for " + words;
+  JournalAction(parts_.journal, "autoban", "rule:cheaters log", account, name,
+                {{"cheat", kind->marker}, {"evidence", line.text}, {"reason", reason}});
+  if (players::PlayerRecord* banned = parts_.players.At(Find(name))) banned->ban_reason = reason;
   banned_[account] = true;
 }
 

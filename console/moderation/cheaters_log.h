@@ -42,6 +42,7 @@
 
 #include "console/logs/logs.h"
 #include "console/players/player_list.h"
+#include "console/safety/journal.h"
 #include "console/server/command_channel.h"
 #include "console/settings/settings.h"
 #include "console/ui/frontend.h"
@@ -75,6 +76,9 @@ struct CheatersLogParts {
   std::function<void()> refresh_player_list;
   // The piece size (see above); tests make it small.
   size_t piece_bytes = kCheatersLogPieceBytes;
+  // The action journal; nullptr = none kept. Each ban is journaled ("autoban" by
+  // "rule:cheaters log") with the kind of cheat and the line as read.
+  safety::Journal* journal = nullptr;
 };
 
 // The character name a line names: the text after the first ") by " (letter case ignored)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "console/safety/journal_testing.h"
 #include "console/ui/started_console_testing.h"
 #include "qvserver/universe.h"
 
@@ -50,7 +51,8 @@ class CheatersLogTest : public ui::testing::StartedConsole {
     if (!scan_) {
       scan_ = std::make_unique<CheatersLogScan>(CheatersLogParts{
           model_->status(), model_->channel(), model_->logs(), model_->players(),
-          model_->settings(), platform::DiskFileSystem(), [this] { ++refreshes_; }});
+          model_->settings(), platform::DiskFileSystem(), [this] { ++refreshes_; },
+          kCheatersLogPieceBytes, &model_->journal()});
     }
     return *scan_;
   }
@@ -123,6 +125,11 @@ TEST_F(CheatersLogTest, BansTheChosenKindsAndMovesEveryLine) {
               Contains(": Player Nobody Here is listed in the cheaters.log file, but no longer "
                        "exists in the database to be banned."));
   EXPECT_EQ(Record("Ada Quill").ban_reason, "Autobanned by KALDERON for a Ship Related cheat!");
+  // The journal keeps the line as read for evidence.
+  EXPECT_THAT(safety::testing::JournalLines(model_->journal(), "Ada Quill"),
+              ElementsAre("autoban rule:cheaters log acct1/Ada Quill cheat=(Ship Related), "
+                          "evidence=" + lines.substr(0, lines.find("\r\n")) +
+                          ", reason=Autobanned by KALDERON for a Ship Related cheat!"));
   EXPECT_EQ(refreshes_, 1);  // once for the unknown name, not per line
   EXPECT_EQ(Read("QVServer_cheaters.log"), lines);
   EXPECT_FALSE(Exists("cheaters.log"));

@@ -1,6 +1,9 @@
 #include "console/moderation/filters.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "console/moderation/operator_actions.h"
 
 namespace helmsman::moderation {
 
@@ -35,6 +38,11 @@ struct RuleAction {
   std::string log;     // after a successful kick or ban
   std::string reason;  // bans only
   bool character_limit = false;
+  // For the journal: the rule ("rule:name filter") and the account folder of the character,
+  // what matched.
+  std::string actor;
+  std::string account_folder;
+  std::vector<std::pair<std::string, std::string>> details;
 };
 
 // Announce, then kick or ban; true when the kick or ban succeeded.
@@ -54,6 +62,10 @@ bool Act(const FilterParts& parts, const std::string& name, const RuleAction& ac
       action.character_limit ? server::kCharacterLimitReplySize : server::kTrackingReplySize);
   if (!result.successful) return false;
   parts.logs.Append(logs::LogId::kServerActivity, action.log);
+  std::vector<std::pair<std::string, std::string>> details = action.details;
+  if (action.ban) details.emplace_back("reason", action.reason);
+  JournalAction(parts.journal, action.ban ? "autoban" : "autokick", action.actor,
+                action.account_folder, name, std::move(details));
   if (action.ban) {
     // Looked up again: the command let events run meanwhile.
     if (players::PlayerRecord* record = parts.players.At(parts.players.FindByName(name))) {
@@ -138,6 +150,9 @@ bool NameFilter(const FilterParts& parts, int record) {
   if (filter.empty()) return false;
   const std::string name = r->name;
   RuleAction action;
+  action.actor = "rule:name filter";
+  action.account_folder = r->account_folder;
+  action.details = {{"filter", filter}};
   if (punishment == 0) {
     action.announcement = "KALDERON AutoKick - Player " + name +
                           " automatically kicked for having text [" + filter + "] in their name!";
@@ -162,6 +177,9 @@ bool EquipmentFilter(const FilterParts& parts, int record) {
   if (filter.empty()) return false;
   const std::string name = r->name;
   RuleAction action;
+  action.actor = "rule:equipment filter";
+  action.account_folder = r->account_folder;
+  action.details = {{"equipment", filter}};
   action.ban = true;
   action.announcement =
       "KALDERON AutoBan - Player " + name + " automatically banned for using [" + filter + "]!";
@@ -178,6 +196,9 @@ bool UnknownEquipmentRule(const FilterParts& parts, int record) {
   const std::string name = r->name;
   const std::string code = r->unknown_equipment_code;
   RuleAction action;
+  action.actor = "rule:unknown equipment";
+  action.account_folder = r->account_folder;
+  action.details = {{"equipment", code}};
   action.ban = true;
   action.announcement = "KALDERON AutoBan - Player " + name +
                         " automatically banned for using unknown equipment [" + code + "]!";
@@ -193,9 +214,13 @@ bool CharacterLimit(const FilterParts& parts, int record) {
   if (r == nullptr) return false;
   const int limit = parts.settings.vscPlayerCharacterNumberLimit;
   bool acted = false;
-  if (OtherCharactersOfAccount(parts.players, record) > limit - 1) {
+  const int others = OtherCharactersOfAccount(parts.players, record);
+  if (others > limit - 1) {
     const std::string name = r->name;
     RuleAction action;
+    action.actor = "rule:character limit";
+    action.account_folder = r->account_folder;
+    action.details = {{"limit", std::to_string(limit)}, {"characters", std::to_string(others + 1)}};
     action.character_limit = true;
     action.status = "Kicking player [" + name + "] - over the character limit";
     action.announcement = "ATTENTION [" + name + "], you not allowed to have more than " +

@@ -22,6 +22,7 @@
 
 #include "console/logs/logs.h"
 #include "console/players/player_list.h"
+#include "console/safety/journal.h"
 #include "console/server/command_channel.h"
 #include "console/server/sleeper.h"
 #include "console/settings/settings.h"
@@ -39,6 +40,10 @@ struct FilterParts {
   settings::Settings& settings;  // the two filter lists and the switches
   server::Sleeper& sleeper;      // the character limit's pause
   std::function<ui::Frontend&()> frontend;
+  // The action journal; nullptr = none kept. A rule's kick or ban is journaled ("autokick",
+  // "autoban") with the rule as its actor ("rule:name filter", ...), what matched and the
+  // ban's reason.
+  safety::Journal* journal = nullptr;
 };
 
 inline constexpr int kCharacterLimitPauseMilliseconds = 2000;

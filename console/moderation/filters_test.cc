@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "console/safety/journal_testing.h"
 #include "console/ui/started_console_testing.h"
 
 namespace helmsman::moderation {
@@ -24,7 +25,11 @@ class FiltersTest : public ui::testing::StartedConsole {
     return FilterParts{controls(),        model_->status(),
                        model_->channel(), model_->logs(),
                        model_->players(), model_->settings(),
-                       sleeper_,          [this]() -> ui::Frontend& { return frontend_; }};
+                       sleeper_,          [this]() -> ui::Frontend& { return frontend_; },
+                       &model_->journal()};
+  }
+  std::vector<std::string> Journaled(const std::string& name) {
+    return safety::testing::JournalLines(model_->journal(), name);
   }
   settings::Settings& S() { return model_->settings(); }
 };
@@ -103,6 +108,7 @@ TEST_F(FiltersTest, AFailedBanSetsNoReasonAndDoesNotCount) {
   EXPECT_FALSE(UnknownEquipmentRule(Parts(), index));
   EXPECT_EQ(model_->players().At(index)->ban_reason, "");
   EXPECT_THAT(ServerLog(), ::testing::Not(Contains(::testing::HasSubstr("autobanned"))));
+  EXPECT_THAT(Journaled("Odo Rann"), IsEmpty());
 }
 
 TEST_F(FiltersTest, TheCharacterLimitCountsTheAccountAndPausesThroughTheSleeper) {
@@ -122,6 +128,8 @@ TEST_F(FiltersTest, TheCharacterLimitCountsTheAccountAndPausesThroughTheSleeper)
   EXPECT_THAT(sleeper_.pauses(), Contains(kCharacterLimitPauseMilliseconds));
   EXPECT_THAT(ServerLog(), Contains(": Player Tam One kicked for being over the character limit"));
   EXPECT_EQ(controls().Get("lblStatus").text(), "Good to go");
+  EXPECT_THAT(Journaled("Tam One"),
+              ElementsAre("autokick rule:character limit shared/Tam One limit=2, characters=3"));
   S().lblPlayerCharacterNumberLimit = 0;
   EXPECT_FALSE(CharacterLimit(Parts(), first));
 }
@@ -192,6 +200,12 @@ TEST_F(FiltersTest, TheInlineScanRunsTheRulesOnTheScannedPlayer) {
                           "ban BadGuy"));
   EXPECT_EQ(model_->players().At(index)->ban_reason,
             "Autobanned by KALDERON for using specified equipment filter [Gale Drive]");
+  // Each journaled with its rule and what matched.
+  EXPECT_THAT(Journaled("BadGuy"),
+              ElementsAre("autokick rule:name filter a1/BadGuy filter=bad",
+                          "autoban rule:equipment filter a1/BadGuy equipment=Gale Drive, "
+                          "reason=Autobanned by KALDERON for using specified equipment filter "
+                          "[Gale Drive]"));
   // The player the rules acted on leaves the online names and the three lists.
   EXPECT_THAT(model_->online_names().InUse(), ElementsAre("Quiet One"));
   EXPECT_THAT(controls().Get("lstPlayersOnline").rows(), ElementsAre("Quiet One"));

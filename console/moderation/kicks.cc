@@ -84,11 +84,13 @@ void KickOne(const KickParts& parts, bool ban) {
 
   controls.SetEnabled(ban ? "cmdKickAndBan" : "cmdKickPlayer", false);
   controls.SetEnabled("tmrMainEventTimer", false);
+  std::string notice_text;
   if (controls.Get("chkEnableKickChatNotice").value() != 0) {
     parts.status.Set("Broadcasting kick reason...");
     // A notice that went through is logged as every broadcast is, whether or not it succeeded.
     const server::CommandResult notice =
         parts.channel.Broadcast(KickNotice(controls), server::kOperatorReplySize, "");
+    if (notice.successful) notice_text = KickNotice(controls);
     if (ban && notice.went_through()) parts.status.Set("Broadcasting ban/kick reason...");
     if (notice.successful) parts.status.Set(ban ? "Kicking & banning player..." : kKickingStatus);
   }
@@ -101,7 +103,14 @@ void KickOne(const KickParts& parts, bool ban) {
     parts.logs.Append(
         logs::LogId::kServerActivity,
         ": Player " + name + (ban ? " kicked and banned by helmsman" : " kicked by helmsman"));
-    Punish(parts, name, parts.players.FindByName(name));
+    const int index = parts.players.FindByName(name);
+    const players::PlayerRecord* record = parts.players.At(index);
+    std::vector<std::pair<std::string, std::string>> details;
+    if (ban) details = {{"kicked", "yes"}, {"end", "indefinite"}};
+    if (!notice_text.empty()) details.emplace_back("notice", notice_text);
+    JournalAction(parts.journal, ban ? "ban" : "kick", ActorName(parts.actor),
+                  record ? record->account_folder : "", name, std::move(details));
+    Punish(parts, name, index);
     RemoveOnlineRow(controls, name);
     for (const char* button : kSelectionButtons) controls.SetEnabled(button, false);
     parts.status.Set(ui::kGoodToGo);
@@ -163,6 +172,10 @@ void KickAllInSystem(const KickParts& parts) {
     parts.logs.Append(
         logs::LogId::kServerActivity,
         ": Player " + character + " kicked by helmsman (in specified system " + system + ")");
+    // Looked up again: the command let events run meanwhile.
+    const players::PlayerRecord* kicked = parts.players.At(index);
+    JournalAction(parts.journal, "kick", ActorName(parts.actor),
+                  kicked ? kicked->account_folder : "", character, {{"system", system}});
     Punish(parts, character, index);
     parts.status.Set(ui::kGoodToGo);
     ShowOnlineCount(parts);

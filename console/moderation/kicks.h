@@ -9,8 +9,9 @@
 // "ban NAME") per player.
 // A call that did not go through, or a reply without "SUCCESSFUL", shows "Unable to kick
 // player!"; the first also says why in the HELM error log. A kick that
-// succeeded is logged in the server activity log and, as the kick settings say, the player
-// is fined and moved to a base through the character file.
+// succeeded is logged in the server activity log and journaled ("kick"; "ban" with detail
+// "kicked" for a kick and ban) and, as the kick settings say, the player is fined and moved
+// to a base through the character file.
 #ifndef HELMSMAN_CONSOLE_MODERATION_KICKS_H_
 #define HELMSMAN_CONSOLE_MODERATION_KICKS_H_
 
@@ -20,6 +21,7 @@
 #include "console/logs/logs.h"
 #include "console/players/player_list.h"
 #include "console/players/punishments.h"
+#include "console/safety/journal.h"
 #include "console/server/command_channel.h"
 #include "console/ui/controls.h"
 #include "console/ui/frontend.h"
@@ -37,6 +39,9 @@ struct KickParts {
   std::function<ui::Frontend&()> frontend;
   // The players-online update, run at the end of a kick-all.
   std::function<void()> update_players_online;
+  // The action journal (nullptr = none kept) and who acts ("operator" when empty).
+  safety::Journal* journal = nullptr;
+  std::function<std::string()> actor = nullptr;
 };
 
 // The notice's text (broadcast as "message " + it): part 1 + " " + part 2, with every "|"

@@ -5,6 +5,7 @@
 
 #include "console/gamedata/catalogue.h"
 #include "console/players/player_files_testing.h"
+#include "console/safety/journal_testing.h"
 #include "console/ui/main_window_controls.h"
 #include "console/ui/started_console_testing.h"
 
@@ -198,6 +199,7 @@ class KickPunishmentsTest : public ::testing::Test {
     controls_.SetValue("chkSendKickedPlayersToBase", 1);
     status_.set_observer([this](const std::string& text) { statuses_.push_back(text); });
     punishments_.set_frontend(&frontend_);
+    punishments_.set_journal(&journal_, actor_);
   }
   void Online(const std::vector<std::string>& names, const std::vector<std::string>& systems,
               int selected) {
@@ -226,9 +228,18 @@ class KickPunishmentsTest : public ::testing::Test {
   server::CommandChannel channel_{admin_, world_.logs, status_};
   players::Punishments punishments_{world_.Services()};
   int updates_ = 0;
-  KickParts parts_{controls_, status_,      channel_, world_.logs,
-                   list_,     punishments_, [this]() -> ui::Frontend& { return frontend_; },
-                   [this] { ++updates_; }};
+  safety::Journal journal_{world_.files, world_.program_folder, world_.logs};
+  std::function<std::string()> actor_ = [] { return std::string("helmsman-ctl:tester"); };
+  KickParts parts_{controls_,
+                   status_,
+                   channel_,
+                   world_.logs,
+                   list_,
+                   punishments_,
+                   [this]() -> ui::Frontend& { return frontend_; },
+                   [this] { ++updates_; },
+                   &journal_,
+                   actor_};
 };
 
 TEST_F(KickPunishmentsTest, AKickFinesAndMovesTheKickedCharacter) {
@@ -248,6 +259,12 @@ TEST_F(KickPunishmentsTest, AKickFinesAndMovesTheKickedCharacter) {
                           ": Helmsman moving player Kessa Vorn to base Vell Foundry.",
                           ": Player Kessa Vorn was moved to base Vell Foundry."));
   EXPECT_THAT(frontend_.shown(), ElementsAre("ask [Kick Confirmation] Kick player Kessa Vorn? -> OK"));
+  // Journaled in that order, by who acted, with the account folder's name.
+  EXPECT_THAT(safety::testing::JournalLines(journal_),
+              ElementsAre("kick helmsman-ctl:tester acct/Kessa Vorn",
+                          "fine helmsman-ctl:tester acct/Kessa Vorn fine=1000, money=5000 -> 4000",
+                          "move helmsman-ctl:tester acct/Kessa Vorn base=Vell Foundry, "
+                          "from=tessa_ring"));
 
   // Kick-all fines and moves by the record it found; a name without a record keeps its money.
   statuses_.clear();
@@ -259,6 +276,8 @@ TEST_F(KickPunishmentsTest, AKickFinesAndMovesTheKickedCharacter) {
   EXPECT_EQ(ReadBack().money, "3000");
   EXPECT_EQ(ReadBack().location, "Tessary Ring Station");
   EXPECT_EQ(updates_, 1);
+  EXPECT_EQ(safety::testing::JournalLines(journal_).at(3),
+            "kick helmsman-ctl:tester acct/Kessa Vorn system=Helion");
 
   const std::string before = world_.PlainText(path_);
   list_.At(0)->name = "Someone Else";  // the kicked name no longer has a record
@@ -267,6 +286,7 @@ TEST_F(KickPunishmentsTest, AKickFinesAndMovesTheKickedCharacter) {
   EXPECT_EQ(admin_.commands().back(), "kick Kessa Vorn");
   EXPECT_EQ(world_.PlainText(path_), before);
   EXPECT_EQ(status_.text(), "Good to go");
+  EXPECT_EQ(safety::testing::JournalLines(journal_).back(), "kick helmsman-ctl:tester /Kessa Vorn");
 }
 
 }  // namespace

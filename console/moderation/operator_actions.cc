@@ -16,4 +16,21 @@ void ResumeTimer(ui::Controls& controls) {
   controls.SetEnabled("tmrMainEventTimer", running);
 }
 
+std::string ActorName(const std::function<std::string()>& actor) {
+  return actor ? actor() : "operator";
+}
+
+void JournalAction(safety::Journal* journal, const std::string& action, const std::string& actor,
+                   const std::string& account_folder, const std::string& character,
+                   std::vector<std::pair<std::string, std::string>> details) {
+  if (journal == nullptr) return;
+  safety::JournalEntry entry;
+  entry.action = action;
+  entry.actor = actor;
+  entry.account = account_folder.empty() ? "" : platform::BaseName(account_folder);
+  entry.character = character;
+  entry.details = std::move(details);
+  journal->Append(std::move(entry));
+}
+
 }  // namespace helmsman::moderation

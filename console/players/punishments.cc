@@ -88,7 +88,8 @@ bool Punishments::FinePlayer(PlayerList& list, int index, int32_t fine) {
                         kBugReportAddress + "!");
     return false;
   }
-  double money = ReadNumber(ValueOf(text_.line(line)));
+  const std::string before(ValueOf(text_.line(line)));
+  double money = ReadNumber(before);
   std::string left = NumberText(money < fine ? 0 : money - fine);
   text_.Replace(line, std::string(kMoneyKey) + left);
   Log(": Player " + record->name + " now has " + left + " credits.");
@@ -98,6 +99,8 @@ bool Punishments::FinePlayer(PlayerList& list, int index, int32_t fine) {
   }
   // Only now: a record showing money the file does not hold would mislead the operator.
   record->money = left;
+  JournalChange(*record, "fine",
+                {{"fine", std::to_string(fine)}, {"money", before + " -> " + left}});
   return true;
 }
 
@@ -119,6 +122,8 @@ bool Punishments::MovePlayerToBase(PlayerList& list, int index,
   int place = text_.Find(0, kBaseKey, kPosKey);
   if (place < 0) return Refuse("Unable to find base or pos line in inputfile");
   bool in_space = StartsWith(text_.line(place), kPosKey);
+  // Where it was, for the journal: the base's nickname, or "pos " and the position.
+  const std::string from = (in_space ? "pos " : "") + std::string(ValueOf(text_.line(place)));
   text_.Replace(place, std::string(kBaseKey) + nickname);
   if (in_space) text_.Replace(place + 1, "");  // the line after the position goes too
   int last_base = text_.Find(0, kLastBaseKey);
@@ -133,12 +138,28 @@ bool Punishments::MovePlayerToBase(PlayerList& list, int index,
   }
   text_.Replace(system, std::string(kSystemKey) + nickname.substr(0, underscore));
   Log(": Player " + record->name + " was moved to base " + base_display_name + ".");
-  return RewriteCharacterFile(services_, frontend_, text_, record->account_folder,
-                              record->file_name);
+  if (!RewriteCharacterFile(services_, frontend_, text_, record->account_folder,
+                            record->file_name)) {
+    return false;
+  }
+  JournalChange(*record, "move", {{"base", base_display_name}, {"from", from}});
+  return true;
 }
 
 bool Punishments::Load(const PlayerRecord& record, int index) {
   return LoadCharacterText(services_, index, record.account_folder, record.file_name, &text_);
+}
+
+void Punishments::JournalChange(const PlayerRecord& record, const std::string& action,
+                          std::vector<std::pair<std::string, std::string>> details) {
+  if (journal_ == nullptr) return;
+  safety::JournalEntry entry;
+  entry.action = action;
+  entry.actor = actor_ ? actor_() : "operator";
+  entry.account = platform::BaseName(record.account_folder);
+  entry.character = record.name;
+  entry.details = std::move(details);
+  journal_->Append(std::move(entry));
 }
 
 bool Punishments::Refuse(const std::string& what) {

@@ -28,6 +28,7 @@
 #include "console/players/player_file_reader.h"
 #include "console/players/player_list.h"
 #include "console/players/working_text.h"
+#include "console/safety/journal.h"
 #include "console/ui/controls.h"
 #include "console/ui/frontend.h"
 
@@ -53,6 +54,12 @@ class Punishments {
   explicit Punishments(CharacterFileServices services) : services_(std::move(services)) {}
   // Message boxes; without one they are not shown (the outcome is the same).
   void set_frontend(ui::Frontend* frontend) { frontend_ = frontend; }
+  // The action journal that gets every fine ("fine") and move ("move") written to a file,
+  // with who acts ("operator" when actor is empty); nullptr = none kept.
+  void set_journal(safety::Journal* journal, std::function<std::string()> actor) {
+    journal_ = journal;
+    actor_ = std::move(actor);
+  }
 
   // Takes fine credits from the character of record index: money below the fine becomes 0,
   // else money - fine. Logs ": Helmsman punishing player " + name + " by deducting " + fine
@@ -73,11 +80,15 @@ class Punishments {
 
  private:
   bool Load(const PlayerRecord& record, int index);
+  void JournalChange(const PlayerRecord& record, const std::string& action,
+               std::vector<std::pair<std::string, std::string>> details);
   bool Refuse(const std::string& what);
   void Log(const std::string& message);
 
   CharacterFileServices services_;
   ui::Frontend* frontend_ = nullptr;
+  safety::Journal* journal_ = nullptr;
+  std::function<std::string()> actor_;
   WorkingText text_;
 };
 

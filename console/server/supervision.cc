@@ -64,6 +64,11 @@ void ServerSupervision::Stop() {
   }
   logs_.Append(logs::LogId::kServerActivity, ": QVServer.exe stopped by helmsman");
   const StopWait wait = AwaitServerGone();
+  Journal("server-stop", Actor(),
+          {{"outcome", wait == StopWait::kGone         ? "stopped"
+                       : wait == StopWait::kUnanswered ? "no answer after the stop command"
+                                                       : "still running 90 seconds after the "
+                                                         "stop command"}});
   if (wait != StopWait::kGone) {
     const bool unanswered = wait == StopWait::kUnanswered;
     status_.Set(unanswered ? kServerUnansweredStatus : kStopTimedOutStatus);
@@ -93,6 +98,7 @@ void ServerSupervision::Start() {
     return;
   }
   logs_.Append(logs::LogId::kServerActivity, ": QVServer.exe started by helmsman");
+  Journal("server-start", Actor());
   status_.Set(ui::kGoodToGo);
   ShowRunning();
 }
@@ -134,13 +140,29 @@ void ServerSupervision::RestartAfterCrash(ServerWindow failure_dialog) {
   logs_.Append(logs::LogId::kServerActivity, ": SERVER HAS CRASHED, ATTEMPTING RESTART");
   logs_.Append(logs::LogId::kServerActivity,
                ": PLAYERS ONLINE DURING CRASH ARE: " + CrashList(online_.InUse()));
+  std::string online;
+  for (const std::string& name : online_.InUse()) online += (online.empty() ? "" : ", ") + name;
+  Journal("server-crash", kCrashSupervisionActor, {{"online", online}});
   windows_.PostQuit(failure_dialog);
   sleeper_.Sleep(kCrashRestartPauseMilliseconds);
   CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
   if (result.successful) {
     logs_.Append(logs::LogId::kServerActivity, ": Server started successfully");
   }
+  std::string outcome = result.successful ? "started" : "failed";
+  if (!result.carried_out) outcome = "not sent: " + RefusalReason(channel_.result_text());
+  Journal("server-restart", kCrashSupervisionActor, {{"outcome", outcome}});
   ReportStart(result);
+}
+
+void ServerSupervision::Journal(const std::string& action, const std::string& actor,
+                                std::vector<std::pair<std::string, std::string>> details) {
+  if (journal_ == nullptr) return;
+  safety::JournalEntry entry;
+  entry.action = action;
+  entry.actor = actor;
+  entry.details = std::move(details);
+  journal_->Append(std::move(entry));
 }
 
 void ServerSupervision::ReportStart(const CommandResult& result) {

@@ -26,10 +26,13 @@
 #ifndef HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_
 #define HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/logs/logs.h"
+#include "console/safety/journal.h"
 #include "console/server/command_channel.h"
 #include "console/server/online_names.h"
 #include "console/server/server_windows.h"
@@ -56,6 +59,8 @@ inline constexpr char kServerUnansweredStatus[] = "QVServer.exe does not answer!
 inline constexpr char kStopUnansweredLog[] = ": QVServer.exe did not answer after the stop command";
 // The blocking pause between closing the failure dialog and starting the server again.
 inline constexpr int kCrashRestartPauseMilliseconds = 5000;
+// Who the journal names for a crash and the restart after it.
+inline constexpr char kCrashSupervisionActor[] = "rule:crash supervision";
 
 // The crash report's list of names: every name preceded by two blanks, the text so far
 // losing its trailing blanks before each name is added ("  Ann  Bob  Cy").
@@ -68,6 +73,14 @@ class ServerSupervision {
   ServerSupervision(ui::Controls& controls, const settings::Settings& settings,
                     CommandChannel& channel, ServerWindows& windows, Sleeper& sleeper,
                     logs::Logs& logs, ui::StatusLine& status, const OnlineNames& online);
+  // The action journal: the toggle's start ("server-start") and stop ("server-stop", with
+  // its outcome) by who acts ("operator" when actor is empty), a crash ("server-crash", with
+  // who was online) and the restart after it ("server-restart", with its outcome) by
+  // kCrashSupervisionActor. nullptr = none kept.
+  void set_journal(safety::Journal* journal, std::function<std::string()> actor) {
+    journal_ = journal;
+    actor_ = std::move(actor);
+  }
 
   // cmdToggleServer click: stops when the caption is "Stop Server", otherwise starts.
   void ToggleServer();
@@ -94,6 +107,9 @@ class ServerSupervision {
   void RestartAfterCrash(ServerWindow failure_dialog);
   void ReportStart(const CommandResult& result);
   std::string WindowTitle() const;
+  void Journal(const std::string& action, const std::string& actor,
+               std::vector<std::pair<std::string, std::string>> details = {});
+  std::string Actor() const { return actor_ ? actor_() : "operator"; }
 
   ui::Controls& controls_;
   const settings::Settings& settings_;
@@ -103,6 +119,8 @@ class ServerSupervision {
   logs::Logs& logs_;
   ui::StatusLine& status_;
   const OnlineNames& online_;
+  safety::Journal* journal_ = nullptr;
+  std::function<std::string()> actor_;
 };
 
 }  // namespace helmsman::server

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <random>
+
+#include "console/safety/journal_testing.h"
 #include "console/server/test_bench.h"
 
 namespace helmsman::server {
@@ -27,6 +31,12 @@ TEST(CrashListTest, TwoBlanksBeforeEachNameAfterTrimmingTheListSoFar) {
 
 class SupervisionTest : public ::testing::Test {
  protected:
+  SupervisionTest() {
+    std::filesystem::create_directories(journal_folder_);
+    bench_.supervision.set_journal(&journal_, [] { return std::string("helmsman-ctl:tester"); });
+  }
+  ~SupervisionTest() override { std::filesystem::remove_all(journal_folder_); }
+  std::vector<std::string> Journaled() { return safety::testing::JournalLines(journal_); }
   void StartRunning() {
     bench_.windows.Open(kServerTitle);
     bench_.supervision.ShowRunning();
@@ -47,6 +57,11 @@ class SupervisionTest : public ::testing::Test {
     }
   }
   TestBench bench_;
+  const std::string journal_folder_ =
+      (std::filesystem::temp_directory_path() /
+       ("helmsman_supervision_" + std::to_string(std::random_device()())))
+          .string();
+  safety::Journal journal_{platform::DiskFileSystem(), journal_folder_, bench_.logs};
 };
 
 TEST_F(SupervisionTest, ToggleStartsTheServerAndEnablesTheServerControls) {
@@ -57,6 +72,7 @@ TEST_F(SupervisionTest, ToggleStartsTheServerAndEnablesTheServerControls) {
   EXPECT_EQ(bench_.admin.calls()[0].size, kOperatorReplySize);
   EXPECT_THAT(bench_.statuses, ElementsAre("Checking server status...", "Good to go"));
   EXPECT_THAT(bench_.ServerLog(), ElementsAre(": QVServer.exe started by helmsman"));
+  EXPECT_THAT(Journaled(), ElementsAre("server-start helmsman-ctl:tester /"));
   EXPECT_EQ(bench_.logs.selected(logs::LogId::kServerActivity), 0);
   ExpectRunning();
   EXPECT_TRUE(bench_.Enabled("cmdSend"));
@@ -117,6 +133,7 @@ TEST_F(SupervisionTest, ToggleStopsTheServerAndResetsTheOnlineLists) {
   EXPECT_THAT(bench_.statuses,
               ElementsAre("Shutting down QVServer...", "Server stopped successfully"));
   EXPECT_THAT(bench_.ServerLog(), ElementsAre(": QVServer.exe stopped by helmsman"));
+  EXPECT_THAT(Journaled(), ElementsAre("server-stop helmsman-ctl:tester / outcome=stopped"));
   ExpectStopped();
   EXPECT_FALSE(bench_.Enabled("cmdBanToggle"));
   EXPECT_TRUE(bench_.Enabled("cmdToggleServer"));
@@ -148,6 +165,8 @@ TEST_F(SupervisionTest, StopWaitGivesUpAfterNinetySecondsAndKeepsSupervising) {
   EXPECT_THAT(bench_.ServerLog(),
               ElementsAre(": QVServer.exe stopped by helmsman",
                           ": QVServer.exe still running 90 seconds after the stop command"));
+  EXPECT_THAT(Journaled(), ElementsAre("server-stop helmsman-ctl:tester / outcome=still running "
+                                       "90 seconds after the stop command"));
   ExpectRunning();
   EXPECT_TRUE(bench_.Enabled("cmdToggleServer"));
 }
@@ -236,6 +255,8 @@ TEST_F(SupervisionTest, CrashRestartLogsWhoWasOnline) {
   EXPECT_THAT(bench_.ServerLog(), ElementsAre(": SERVER HAS CRASHED, ATTEMPTING RESTART",
                                               ": PLAYERS ONLINE DURING CRASH ARE:   Ann  Bob  Cy",
                                               ": Server started successfully"));
+  EXPECT_THAT(Journaled(), ElementsAre("server-crash rule:crash supervision / online=Ann, Bob, Cy",
+                                       "server-restart rule:crash supervision / outcome=started"));
   EXPECT_EQ(bench_.logs.selected(logs::LogId::kServerActivity), 2);
   EXPECT_THAT(bench_.statuses, ElementsAre("Checking server status...",
                                            "Server crashed, attempting restart", "Good to go"));
@@ -264,6 +285,8 @@ TEST_F(SupervisionTest, FailedCrashRestartKeepsTheRunningState) {
   bench_.admin.SetAnswer("start qvserver", {1, "start qvserver FAILED\r\n"});
   bench_.supervision.CheckServer();
   EXPECT_EQ(bench_.status.text(), "Error starting server!");
+  EXPECT_THAT(Journaled(), ElementsAre("server-crash rule:crash supervision / online=",
+                                       "server-restart rule:crash supervision / outcome=failed"));
   ExpectRunning();
 }
 

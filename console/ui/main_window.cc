@@ -186,6 +186,8 @@ MainWindow::MainWindow(const Environment& environment)
   pending_edit_unbans_ = std::make_unique<moderation::PendingEditUnbans>(files_, program_folder_);
   safety_settings_ = std::make_unique<safety::SafetySettings>();
   journal_ = std::make_unique<safety::Journal>(files_, program_folder_, logs_);
+  punishments_->set_journal(journal_.get(), [this] { return actor_; });
+  supervision_.set_journal(journal_.get(), [this] { return actor_; });
   player_database_->set_safety([this] { return quarantine(); }, journal_.get(),
                                [this] { return actor_; });
   WireHandlers();
@@ -273,17 +275,19 @@ void MainWindow::WireHandlers() {
   publishing::WireWebOutputTab(controls_, [this]() -> Frontend& { return frontend(); });
   cheaters_log_ = std::make_unique<moderation::CheatersLogScan>(
       moderation::CheatersLogParts{status_, channel_, logs_, *players_, *settings_, files_,
-                                   [this] { callouts_->RefreshPlayerList(); }});
+                                   [this] { callouts_->RefreshPlayerList(); },
+                                   moderation::kCheatersLogPieceBytes, journal_.get()});
   moderation::WireBans(BanParts());
   editor_session_ = std::make_unique<editor::EditorSession>(editor::EditorParts{
       controls_, status_, channel_, logs_, *players_, *player_reader_, player_reader_->services(),
       [this]() -> Frontend& { return frontend(); }, [this] { player_database_->FillScreenLists(); },
-      pending_edit_unbans_.get()});
+      pending_edit_unbans_.get(), journal_.get(), [this] { return actor_; }});
   editor::WireEditorButtons(controls_, *editor_session_);
   moderation::WireFilterControls(FilterParts());
   moderation::WireKicks(moderation::KickParts{
       controls_, status_, channel_, logs_, *players_, *punishments_,
-      [this]() -> Frontend& { return frontend(); }, [this] { tracking_->Update(); }});
+      [this]() -> Frontend& { return frontend(); }, [this] { tracking_->Update(); },
+      journal_.get(), [this] { return actor_; }});
   for (const char* control : kQVAdminTextControls) {
     controls_.On(control, ControlEvent::kChange, [this, control] { CheckQVAdminText(control); });
   }
@@ -343,13 +347,16 @@ moderation::BanParts MainWindow::BanParts() {
                               files_,
                               [this]() -> Frontend& { return frontend(); },
                               ban_duration_,
-                              pending_edit_unbans_.get()};
+                              pending_edit_unbans_.get(),
+                              journal_.get(),
+                              [this] { return actor_; }};
 }
 
 moderation::FilterParts MainWindow::FilterParts() {
   return moderation::FilterParts{
       controls_, status_,    channel_, logs_,
-      *players_, *settings_, sleeper_, [this]() -> Frontend& { return frontend(); }};
+      *players_, *settings_, sleeper_, [this]() -> Frontend& { return frontend(); },
+      journal_.get()};
 }
 
 maintenance::PruneParts MainWindow::PruneParts() {
@@ -464,6 +471,10 @@ void MainWindow::LoadSafetySettings() {
 bool MainWindow::StartUp() {
   LoadSafetySettings();
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
+  if (start_up_outcome_ == StartUpOutcome::kRunning) {
+    journal_->Append(
+        safety::JournalEntry{"", "server-start", actor_, "", "", {{"at", "start-up"}}});
+  }
   // Edit bans a former run could not lift: the unban check goes on trying.
   std::string error;
   if (!pending_edit_unbans_->Load(&error)) {
