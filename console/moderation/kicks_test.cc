@@ -113,6 +113,7 @@ TEST_F(KicksTest, FailedKicksChangeNothingButTheStatus) {
       ::testing::HasSubstr(": The kick of player Ada Quill did not go through: QVAdmin is busy"));
 
   EXPECT_THAT(ServerLog(), ::testing::Not(Contains(::testing::HasSubstr("kicked by helmsman"))));
+  EXPECT_THAT(safety::testing::JournalLines(model_->journal(), "Ada Quill"), IsEmpty());
   EXPECT_EQ(Get("lstPlayersOnline").rows().size(), 3u);
   EXPECT_TRUE(Get("tmrMainEventTimer").enabled());
 }
@@ -138,6 +139,9 @@ TEST_F(KicksTest, KickAndBanSendsTheBanAndLogsIt) {
                           "universe",
                           ": Player Cyra Holt kicked and banned by helmsman"));
   EXPECT_THAT(Get("lstPlayersOnline").rows(), ElementsAre("Ada Quill", "Borin Vex"));
+  // Journaled as a ban of the kicked player; the notice that failed is not among its details.
+  EXPECT_THAT(safety::testing::JournalLines(model_->journal(), "Cyra Holt"),
+              ElementsAre("ban operator /Cyra Holt kicked=yes, end=indefinite"));
 }
 
 TEST_F(KicksTest, KickAllInSystemGoesByTheRecordsSystemAndUpdatesTheOnlineList) {

@@ -832,7 +832,7 @@ Reply Restore(MainWindow& model, const Request& request) {
 namespace {
 
 // A text of the journal's text reply: as it is, or in double quotes (with \" and \\) when it
-// is empty or holds a blank, a quote or an equals sign; "-" for an empty account or character.
+// is empty or holds a blank, a quote or an equals sign.
 std::string JournalWord(const std::string& text) {
   if (!text.empty() && text.find_first_of(" \t\"=\\") == std::string::npos) return Utf8(text);
   std::string quoted = "\"";
@@ -857,8 +857,8 @@ std::optional<std::string> JournalSince(std::string text) {
 }
 
 // The journal's entries that pass the request's filters, oldest first: one line each, as
-// text (time, action, actor, account, character, details key=value) or as the journal's
-// own JSON line.
+// text (time, action, actor, account and character ("-" for none), details key=value) or as
+// the journal's own JSON line.
 Reply JournalEntries(MainWindow& model, const Request& request) {
   safety::JournalFilter filter;
   auto option = [&](const char* name) -> const std::string* {
