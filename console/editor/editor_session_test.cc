@@ -228,6 +228,10 @@ TEST_F(EditorSessionTest, AnEditBanWhoseUnbanFailsIsReportedAndRetriedByTheUnban
   EXPECT_TRUE(model_->pending_edit_unbans().names().empty());
   EXPECT_FALSE(std::filesystem::exists(folder_ + "/" + moderation::kPendingEditUnbansFileName));
   EXPECT_EQ(controls().Get("lblStatus").text(), "Good to go");
+  // Only the unban that went through is journaled, by the unban check.
+  EXPECT_THAT(safety::testing::JournalLines(model_->journal(), "Ada Quill"),
+              ElementsAre("ban operator acct1/Ada Quill ban=edit",
+                          "unban rule:unban check acct1/Ada Quill ban=edit"));
 }
 
 TEST_F(EditorSessionTest, APendingEditUnbanOutlivesARestartAndYieldsToTheOperatorsBan) {
