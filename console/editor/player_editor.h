@@ -97,7 +97,8 @@ class PlayerEditor {
 
   // The action journal that gets a save that went to the file ("edit", one detail per
   // changed field, see ChangedFields), by who acts ("operator" when actor is empty), for the
-  // character of that name; nullptr = none kept.
+  // character of that name; nullptr = none kept. Set before Load, which keeps the lines as
+  // the file held them to compare the save with.
   void set_journal(safety::Journal* journal, std::function<std::string()> actor,
                    std::string character) {
     journal_ = journal;
