@@ -132,7 +132,13 @@ void ServerSupervision::CheckServer() {
   }
   // QVAdmin does nothing when the server window exists and starts the server when it is
   // missing, so this one command both tests and repairs.
-  ReportStart(channel_.Run(kStartServerCommand, kOperatorReplySize));
+  const CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
+  // Its reply says when it found no window and started the server.
+  if (channel_.result_text().find(kStartingUpReply) != std::string::npos) {
+    Journal("server-restart", kCrashSupervisionActor,
+            {{"cause", "window missing"}, {"outcome", result.successful ? "started" : "failed"}});
+  }
+  ReportStart(result);
 }
 
 void ServerSupervision::RestartAfterCrash(ServerWindow failure_dialog) {
@@ -151,7 +157,7 @@ void ServerSupervision::RestartAfterCrash(ServerWindow failure_dialog) {
   }
   std::string outcome = result.successful ? "started" : "failed";
   if (!result.carried_out) outcome = "not sent: " + RefusalReason(channel_.result_text());
-  Journal("server-restart", kCrashSupervisionActor, {{"outcome", outcome}});
+  Journal("server-restart", kCrashSupervisionActor, {{"cause", "crash"}, {"outcome", outcome}});
   ReportStart(result);
 }
 

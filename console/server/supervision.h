@@ -61,6 +61,8 @@ inline constexpr char kStopUnansweredLog[] = ": QVServer.exe did not answer afte
 inline constexpr int kCrashRestartPauseMilliseconds = 5000;
 // Who the journal names for a crash and the restart after it.
 inline constexpr char kCrashSupervisionActor[] = "rule:crash supervision";
+// What QVAdmin's reply to "start qvserver" holds when it found no server window.
+inline constexpr char kStartingUpReply[] = "Starting up qvserver...";
 
 // The crash report's list of names: every name preceded by two blanks, the text so far
 // losing its trailing blanks before each name is added ("  Ann  Bob  Cy").
@@ -75,8 +77,9 @@ class ServerSupervision {
                     logs::Logs& logs, ui::StatusLine& status, const OnlineNames& online);
   // The action journal: the toggle's start ("server-start") and stop ("server-stop", with
   // its outcome) by who acts ("operator" when actor is empty), a crash ("server-crash", with
-  // who was online) and the restart after it ("server-restart", with its outcome) by
-  // kCrashSupervisionActor. nullptr = none kept.
+  // who was online) and the restart after it ("server-restart", with its cause and outcome)
+  // by kCrashSupervisionActor, as is the check's start of a server whose window was missing.
+  // nullptr = none kept.
   void set_journal(safety::Journal* journal, std::function<std::string()> actor) {
     journal_ = journal;
     actor_ = std::move(actor);

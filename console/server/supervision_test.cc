@@ -256,7 +256,8 @@ TEST_F(SupervisionTest, CrashRestartLogsWhoWasOnline) {
                                               ": PLAYERS ONLINE DURING CRASH ARE:   Ann  Bob  Cy",
                                               ": Server started successfully"));
   EXPECT_THAT(Journaled(), ElementsAre("server-crash rule:crash supervision / online=Ann, Bob, Cy",
-                                       "server-restart rule:crash supervision / outcome=started"));
+                                       "server-restart rule:crash supervision / cause=crash, "
+                                       "outcome=started"));
   EXPECT_EQ(bench_.logs.selected(logs::LogId::kServerActivity), 2);
   EXPECT_THAT(bench_.statuses, ElementsAre("Checking server status...",
                                            "Server crashed, attempting restart", "Good to go"));
@@ -286,7 +287,8 @@ TEST_F(SupervisionTest, FailedCrashRestartKeepsTheRunningState) {
   bench_.supervision.CheckServer();
   EXPECT_EQ(bench_.status.text(), "Error starting server!");
   EXPECT_THAT(Journaled(), ElementsAre("server-crash rule:crash supervision / online=",
-                                       "server-restart rule:crash supervision / outcome=failed"));
+                                       "server-restart rule:crash supervision / cause=crash, "
+                                       "outcome=failed"));
   ExpectRunning();
 }
 
@@ -298,6 +300,10 @@ TEST_F(SupervisionTest, ServerClosedByHandIsStartedSilently) {
   EXPECT_THAT(bench_.statuses, ElementsAre("Checking server status...", "Good to go"));
   EXPECT_THAT(bench_.ServerLog(), IsEmpty());
   EXPECT_THAT(bench_.sleeper.pauses(), IsEmpty());
+  // Journaled, by QVAdmin's reply; a check of a running server journals nothing.
+  bench_.supervision.CheckServer();
+  EXPECT_THAT(Journaled(), ElementsAre("server-restart rule:crash supervision / cause=window "
+                                       "missing, outcome=started"));
 }
 
 TEST_F(SupervisionTest, CheckRefusedByTheLibraryShowsNothingMore) {
