@@ -27,6 +27,10 @@ bool StopServer(const CycleParts& c) {
   c.channel.Run(server::kStopServerCommand, server::kTrackingReplySize);
   p.logs.Append(LogId::kServerActivity,
                 std::string(kPrefix) + "QVServer.exe stopped for maintenance");
+  if (p.journal != nullptr) {
+    p.journal->Append(
+        safety::JournalEntry{"", "server-stop", p.actor, "", "", {{"for", "maintenance"}}});
+  }
   const std::string& title = p.settings.txtQVServerWindowName;
   for (int look = 1; c.windows.Find(title) != 0; ++look) {
     if (look >= kServerWindowLooks) {
@@ -182,6 +186,10 @@ bool StartServer(const CycleParts& c) {
   }
   p.logs.Append(LogId::kServerActivity,
                 std::string(kPrefix) + "QVServer.exe started after maintenance");
+  if (p.journal != nullptr) {
+    p.journal->Append(
+        safety::JournalEntry{"", "server-start", p.actor, "", "", {{"after", "maintenance"}}});
+  }
   p.sleeper.Sleep(kAfterStartMilliseconds);
   c.reset_counters();
   p.status.Set(ui::kGoodToGo);

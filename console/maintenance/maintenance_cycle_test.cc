@@ -343,11 +343,11 @@ TEST_F(MaintenanceCycleTest, AQuarantinedCycleIsTakenBackWholeByARestore) {
   for (const safety::JournalEntry& entry : written) {
     actions.push_back(entry.action + " " + entry.account + " " + entry.character);
   }
-  EXPECT_THAT(actions, ElementsAre("quarantine a1 Orin", "quarantine a3 Brief",
+  EXPECT_THAT(actions, ElementsAre("server-stop  ", "quarantine a1 Orin", "quarantine a3 Brief",
                                    "remove-folder a1 ", "remove-folder a7 ", "maintenance  ",
-                                   "quarantine-purge  "));
-  EXPECT_EQ(written[3].Detail("moved to"), platform::DirName(platform::DirName(moved)) + "/a7");
-  EXPECT_EQ(written[4].Detail("inactive deleted"), "1");
+                                   "quarantine-purge  ", "server-start  "));
+  EXPECT_EQ(written[4].Detail("moved to"), platform::DirName(platform::DirName(moved)) + "/a7");
+  EXPECT_EQ(written[5].Detail("inactive deleted"), "1");
 
   const RestoreOutcome restored = RestoreFromQuarantine(q, kLastEntry, "");
   EXPECT_TRUE(restored.found);
