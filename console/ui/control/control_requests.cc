@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <iterator>
+#include <set>
 #include <utility>
 
 #include "console/editor/editor_session.h"
@@ -736,10 +737,8 @@ Reply QuarantineEntries(MainWindow& model, ReplyFormat format) {
   Reply reply;
   std::vector<std::string> objects;
   for (const safety::QuarantineEntry& entry : entries) {
-    std::vector<std::string> accounts;
-    for (const safety::QuarantinedFile& file : entry.files) {
-      if (accounts.empty() || accounts.back() != file.account) accounts.push_back(file.account);
-    }
+    std::set<std::string> accounts;
+    for (const safety::QuarantinedFile& file : entry.files) accounts.insert(file.account);
     if (format == ReplyFormat::kJson) {
       std::vector<std::string> files;
       for (const safety::QuarantinedFile& file : entry.files) {
