@@ -61,6 +61,13 @@ class FileSystem {
   // RemoveDurableWriteLeftovers).
   virtual bool WriteFileDurably(const std::string& path, const std::string& data,
                                 std::string* error) = 0;
+  // As WriteFileDurably, and only the file's owner may read or write the new file (mode 0600
+  // on POSIX, from its creation on). On Windows the file keeps the folder's default ACL.
+  // Fakes that keep no modes need not tell the two apart.
+  virtual bool WriteOwnerOnlyFileDurably(const std::string& path, const std::string& data,
+                                         std::string* error) {
+    return WriteFileDurably(path, data, error);
+  }
   // Appends data to the file, creating it when it does not exist.
   virtual bool AppendFile(const std::string& path, const std::string& data, std::string* error) = 0;
   // As AppendFile, and the data is on the disk when it returns true; never through a link at
@@ -149,6 +156,10 @@ class ForwardingFileSystem : public FileSystem {
   bool WriteFileDurably(const std::string& path, const std::string& data,
                         std::string* error) override {
     return target_.WriteFileDurably(path, data, error);
+  }
+  bool WriteOwnerOnlyFileDurably(const std::string& path, const std::string& data,
+                                 std::string* error) override {
+    return target_.WriteOwnerOnlyFileDurably(path, data, error);
   }
   bool AppendFile(const std::string& path, const std::string& data, std::string* error) override {
     return target_.AppendFile(path, data, error);

@@ -40,6 +40,15 @@ TEST_F(FileSystemTest, DurableWriteReplacesAndLeavesNoTemporaryFile) {
   ASSERT_TRUE(fs_.ListDirectory(dir_, &entries));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "a.ini");
+
+  // An owner-only write makes a file with mode 0600, also where a readable one stood.
+  ::umask(022);
+  ASSERT_TRUE(fs_.WriteOwnerOnlyFileDurably(path, "secret\n", &error)) << error;
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_TRUE(fs_.ReadFile(path, &data, &error));
+  EXPECT_EQ(data, "secret\n");
 }
 
 TEST_F(FileSystemTest, DurableWriteIntoMissingFolderFailsCleanly) {

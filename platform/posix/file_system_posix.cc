@@ -58,7 +58,8 @@ bool WriteWithFlags(const std::string& path, const std::string& data, int flags,
 // A durable write's temporary file beside path, created exclusively and not through a link
 // (O_EXCL also refuses a link, even a dangling one, in its place). A name that is taken
 // (left by a killed writer, or planted) is passed over for another random one.
-int CreateTemporaryBeside(const std::string& path, std::string* temp, std::string* error) {
+int CreateTemporaryBeside(const std::string& path, std::string* temp, std::string* error,
+                          mode_t mode = 0644) {
   const std::string name = BaseName(path);
   const std::string folder_part = path.substr(0, path.size() - name.size());
   errno = EIO;  // when the system gives no random bytes
@@ -67,7 +68,7 @@ int CreateTemporaryBeside(const std::string& path, std::string* temp, std::strin
         DurableWriteTemporaryName(name, static_cast<unsigned long>(::getpid()));
     if (candidate.back() == '.') break;  // no random part: the name could be guessed
     *temp = folder_part + candidate;
-    int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0) return fd;
     if (errno != EEXIST) break;
   }
@@ -191,8 +192,18 @@ class PosixFileSystem : public FileSystem {
 
   bool WriteFileDurably(const std::string& path, const std::string& data,
                         std::string* error) override {
+    return WriteDurably(path, data, 0644, error);
+  }
+
+  bool WriteOwnerOnlyFileDurably(const std::string& path, const std::string& data,
+                                 std::string* error) override {
+    return WriteDurably(path, data, 0600, error);
+  }
+
+  bool WriteDurably(const std::string& path, const std::string& data, mode_t mode,
+                    std::string* error) {
     std::string temp;
-    int fd = CreateTemporaryBeside(path, &temp, error);
+    int fd = CreateTemporaryBeside(path, &temp, error, mode);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
     if (!ok && error) *error = ErrorText("cannot write", temp);

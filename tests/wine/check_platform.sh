@@ -3,8 +3,8 @@
 set -euo pipefail
 if wine "$WIN64_BIN/platform_wine_check.exe" "Z:${WORK//\//\\}" >"$WORK/out.txt"; then
   echo "platform: files, folders, the current folder, absolute paths, short paths, documents" \
-       "folder, regional texts, clock, libraries, program starts, detached scripts and control" \
-       "events as expected"
+       "folder, regional texts, clock, libraries, program starts, detached scripts, control" \
+       "events and PBKDF2 as expected"
 else
   tr -d '\r' <"$WORK/out.txt"
   exit 1

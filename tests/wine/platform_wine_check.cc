@@ -1,7 +1,8 @@
 // The kernel32 and shell32 backends of the platform layer, run under Wine in a scratch folder
 // given as the only argument: files and durable writes, folder listings, short paths, the
 // documents folder, the regional texts, the clock, libraries loaded by file name, program
-// starts with their current folder, detached scripts and the console's control events.
+// starts with their current folder, detached scripts, the console's control events and the
+// password key derivation.
 // Prints one line per failed expectation and exits 1 when there was any.
 #include <windows.h>
 
@@ -15,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/documents_folder.h"
 #include "platform/file_system.h"
+#include "platform/hash.h"
 #include "platform/locale_texts.h"
 #include "platform/process.h"
 #include "platform/shared_library.h"
@@ -225,6 +227,26 @@ void Processes(const std::string& dir) {
   EXPECT(error.find("not a file") != std::string::npos, error);
 }
 
+// bcrypt's PBKDF2-HMAC-SHA256 against a published vector, and the constant-time compare.
+void Hashes() {
+  std::string key;
+  EXPECT(platform::Pbkdf2HmacSha256("passwd", "salt", 1, 64, &key), "PBKDF2 made nothing");
+  EXPECT(key == std::string("\x55\xac\x04\x6e\x56\xe3\x08\x9f\xec\x16\x91\xc2\x25\x44\xb6\x05"
+                            "\xf9\x41\x85\x21\x6d\xde\x04\x65\xe6\x8b\x9d\x57\xc2\x0d\xac\xbc"
+                            "\x49\xca\x9c\xcc\xf1\x79\xb6\x45\x99\x16\x64\xb3\x9d\x77\xef\x31"
+                            "\x7c\x71\xb8\x45\xb1\xe3\x0b\xd5\x09\x11\x20\x41\xd3\xa1\x97\x83",
+                            64),
+         "PBKDF2 of passwd/salt/1");
+  EXPECT(platform::Pbkdf2HmacSha256("Password", "NaCl", 80000, 32, &key), "PBKDF2 made nothing");
+  EXPECT(key == std::string("\x4d\xdc\xd8\xf6\x0b\x98\xbe\x21\x83\x0c\xee\x5e\xf2\x27\x01\xf9"
+                            "\x64\x1a\x44\x18\xd0\x4c\x04\x14\xae\xff\x08\x87\x6b\x34\xab\x56",
+                            32),
+         "PBKDF2 of Password/NaCl/80000");
+  EXPECT(platform::ConstantTimeEqual("abc", "abc") && !platform::ConstantTimeEqual("abc", "abd"));
+  EXPECT(platform::Sha256Hex("abc") ==
+         "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
 void ControlEvents() {
   std::string error;
   auto watch = platform::ShutdownSignals::Watch(&error);
@@ -255,6 +277,7 @@ int main(int argc, char** argv) {
   Libraries(platform::DirName(argv[0]));
   Processes(dir);
   ControlEvents();
+  Hashes();
   std::printf("%s\n", helmsman::wine_check::Failures() == 0 ? "all passed" : "FAILED");
   return helmsman::wine_check::Failures() == 0 ? 0 : 1;
 }
