@@ -4,9 +4,11 @@
 #include <glib.h>
 
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "platform/event_loop.h"
+#include "platform/post_queue.h"
 #include "platform/posix/event_pump_posix.h"
 
 namespace helmsman::platform {
@@ -98,10 +100,55 @@ class GLibEventLoop : public EventLoop {
   guint watch_ = 0;
 };
 
+// The posted tasks' source: ready once a post sets its ready time, which is thread-safe and
+// wakes the context where it waits.
+gboolean DispatchPosted(GSource* source, GSourceFunc callback, gpointer data) {
+  g_source_set_ready_time(source, -1);
+  return callback(data);
+}
+
+GSourceFuncs posted_source_funcs = {nullptr, nullptr, DispatchPosted, nullptr, nullptr, nullptr};
+
+gboolean RunPosted(gpointer data) {
+  // Held here: a task may destroy the poster, and the last reference with it.
+  std::shared_ptr<PostQueue> queue = static_cast<std::weak_ptr<PostQueue>*>(data)->lock();
+  if (queue) queue->RunWaiting();
+  return G_SOURCE_CONTINUE;
+}
+
+class GLibThreadPoster : public ThreadPoster {
+ public:
+  GLibThreadPoster(GSource* source, std::shared_ptr<PostQueue> queue)
+      : ThreadPoster(std::move(queue)), source_(source) {
+    g_source_set_callback(
+        source_, RunPosted, new std::weak_ptr<PostQueue>(shared_queue()),
+        [](gpointer data) { delete static_cast<std::weak_ptr<PostQueue>*>(data); });
+    g_source_attach(source_, nullptr);
+  }
+
+  ~GLibThreadPoster() override {
+    queue().Close();  // no post touches the source after this
+    g_source_destroy(source_);
+    g_source_unref(source_);
+  }
+
+ private:
+  GSource* source_;
+};
+
 }  // namespace
 
 std::unique_ptr<EventLoop> EventLoop::Create(std::string*) {
   return std::make_unique<GLibEventLoop>();
+}
+
+std::unique_ptr<ThreadPoster> ThreadPoster::Create(std::string*) {
+  GSource* source = g_source_new(&posted_source_funcs, sizeof(GSource));
+  auto queue = std::make_shared<PostQueue>([source] {
+    g_source_set_ready_time(source, 0);
+    return true;
+  });
+  return std::make_unique<GLibThreadPoster>(source, std::move(queue));
 }
 
 int DispatchPendingEvents(int max_events) {

@@ -4,20 +4,30 @@
 // which runs on a thread of its own and leaves nothing to wait on but a WM_NULL to the
 // thread: they are taken after every message Run dispatches, and polled on a short timer
 // for the waits of a server command, which dispatch the messages themselves.
+//
+// A thread poster has a message-only window of its own: a post sends it one message when the
+// queue had no wake outstanding, and the message runs the waiting tasks wherever the thread's
+// messages are dispatched. A window's messages, unlike those posted to the thread, are not
+// lost in a nested message loop that only dispatches.
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <utility>
 
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
+#include "platform/post_queue.h"
 
 namespace helmsman::platform {
 
 namespace {
 
 constexpr char kWindowClass[] = "HelmsmanEventLoop";
+constexpr char kPosterWindowClass[] = "HelmsmanThreadPoster";
+// The message that runs a poster's waiting tasks.
+constexpr UINT kPostedTasksMessage = WM_APP + 1;
 // How often the shut-down requests are looked at: a Ctrl+C is taken within this time.
 constexpr UINT kRequestPollMillis = 100;
 // The timer id of that poll; the loop's own timers count from 1 upwards.
@@ -122,31 +132,78 @@ class Win32EventLoop : public EventLoop {
   std::function<void(const std::string&)> on_request_;
 };
 
-bool RegisterWindowClass(std::string* error) {
+class Win32ThreadPoster : public ThreadPoster {
+ public:
+  Win32ThreadPoster(HWND window, std::shared_ptr<PostQueue> queue)
+      : ThreadPoster(std::move(queue)), window_(window) {
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+
+  ~Win32ThreadPoster() override {
+    queue().Close();  // no post reaches the window after this
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam,
+                                          LPARAM lparam) {
+    auto* self = reinterpret_cast<Win32ThreadPoster*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == kPostedTasksMessage && self != nullptr) {
+      // Held here: a task may destroy the poster, and the last reference with it.
+      std::shared_ptr<PostQueue> queue = self->shared_queue();
+      queue->RunWaiting();
+      return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+  }
+
+ private:
+  HWND window_;
+};
+
+bool RegisterWindowClass(const char* name, WNDPROC procedure, std::string* error) {
   WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = Win32EventLoop::WindowProcedure;
+  window_class.lpfnWndProc = procedure;
   window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = kWindowClass;
+  window_class.lpszClassName = name;
   if (RegisterClassA(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS) {
     return true;
   }
   const DWORD code = GetLastError();
-  if (error) *error = "the event loop's window class was refused (" + std::to_string(code) + ")";
+  if (error) *error = std::string("the window class ") + name + " was refused (" +
+                      std::to_string(code) + ")";
   return false;
+}
+
+// A message-only window of the calling thread; nullptr and *error when refused.
+HWND MessageWindow(const char* class_name, WNDPROC procedure, const char* what,
+                   std::string* error) {
+  if (!RegisterWindowClass(class_name, procedure, error)) return nullptr;
+  HWND window = CreateWindowExA(0, class_name, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (window == nullptr) {
+    const DWORD code = GetLastError();
+    if (error) *error = std::string("no window for ") + what + " (" + std::to_string(code) + ")";
+  }
+  return window;
 }
 
 }  // namespace
 
 std::unique_ptr<EventLoop> EventLoop::Create(std::string* error) {
-  if (!RegisterWindowClass(error)) return nullptr;
-  HWND window = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-  if (window == nullptr) {
-    const DWORD code = GetLastError();
-    if (error) *error = "no window for the event loop (" + std::to_string(code) + ")";
-    return nullptr;
-  }
+  HWND window =
+      MessageWindow(kWindowClass, Win32EventLoop::WindowProcedure, "the event loop", error);
+  if (window == nullptr) return nullptr;
   return std::make_unique<Win32EventLoop>(window);
+}
+
+std::unique_ptr<ThreadPoster> ThreadPoster::Create(std::string* error) {
+  HWND window = MessageWindow(kPosterWindowClass, Win32ThreadPoster::WindowProcedure,
+                              "the thread poster", error);
+  if (window == nullptr) return nullptr;
+  auto queue = std::make_shared<PostQueue>(
+      [window] { return PostMessageA(window, kPostedTasksMessage, 0, 0) != 0; });
+  return std::make_unique<Win32ThreadPoster>(window, std::move(queue));
 }
 
 int DispatchPendingEvents(int max_events) {
