@@ -55,9 +55,8 @@ bool Pbkdf2HmacSha256(std::string_view password, std::string_view salt, uint32_t
       ::BCryptDeriveKeyPBKDF2(
           algorithm, reinterpret_cast<PUCHAR>(const_cast<char*>(password.data())),
           static_cast<ULONG>(password.size()),
-          reinterpret_cast<PUCHAR>(const_cast<char*>(salt.data())),
-          static_cast<ULONG>(salt.size()), iterations, reinterpret_cast<PUCHAR>(out.data()),
-          static_cast<ULONG>(key_bytes), 0) == 0;
+          reinterpret_cast<PUCHAR>(const_cast<char*>(salt.data())), static_cast<ULONG>(salt.size()),
+          iterations, reinterpret_cast<PUCHAR>(out.data()), static_cast<ULONG>(key_bytes), 0) == 0;
   ::BCryptCloseAlgorithmProvider(algorithm, 0);
   if (!ok) return false;
   *key = std::move(out);

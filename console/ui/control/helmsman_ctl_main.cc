@@ -1,11 +1,18 @@
-// helmsman-ctl: acts on a running console from a shell, through its control socket.
+// helmsman-ctl: acts on a running console from a shell, through its control socket; the web
+// console's users are changed in the program folder's users file directly.
+#include <termios.h>
+#include <unistd.h>
+
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "console/app/options.h"
+#include "console/ui/code_page.h"
 #include "console/ui/control/control_protocol.h"
+#include "console/web/web_users.h"
+#include "platform/file_system.h"
 #include "platform/local_socket.h"
 
 namespace {
@@ -38,13 +45,19 @@ const char kUsage[] =
     "                                  records and ban data; never over a file that exists\n"
     "  journal [--player NAME] [--account FOLDER] [--since TIME] [--last N]\n"
     "                                  who kicked, banned, changed or removed what, and why\n"
+    "  web-user add NAME ROLE          a web console user (ROLE: admin, moderator, viewer);\n"
+    "                                  the password is the first line of standard input\n"
+    "  web-user remove NAME            removes a web console user\n"
+    "  web-user list                   the web console's users and their roles\n"
+    "                                  (web-user needs no running console)\n"
     "\n"
     "  --home DIR   the console's program folder (default: $HELMSMAN_HOME, else the folder\n"
     "               of this program)\n"
     "  --json       replies as JSON (one object per line) instead of plain text\n"
     "  --           the words after it are not options (set txtChatText -- --hello)\n"
     "\n"
-    "exit codes: 0 done, 1 refused (a disabled control, nothing to do), 2 bad request\n"
+    "exit codes: 0 done, 1 refused (a disabled control, nothing to do, a web user that\n"
+    "exists or is unknown), 2 bad request\n"
     "(unknown verb or control, bad or missing argument), 3 no console reached or\n"
     "connection lost\n";
 
@@ -137,6 +150,92 @@ int Receive(platform::LocalConnection& connection) {
   }
 }
 
+// The first line of standard input, not echoed when it is a terminal. False at its end.
+bool ReadPassword(std::string* password) {
+  const bool terminal = ::isatty(STDIN_FILENO) == 1;
+  struct termios saved;
+  if (terminal && ::tcgetattr(STDIN_FILENO, &saved) == 0) {
+    struct termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    std::cerr << "Password: " << std::flush;
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    const bool read = static_cast<bool>(std::getline(std::cin, *password));
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::cerr << "\n";
+    if (!read) return false;
+  } else if (!std::getline(std::cin, *password)) {
+    return false;
+  }
+  if (!password->empty() && password->back() == '\r') password->pop_back();
+  return true;
+}
+
+int ExitCode(web::Outcome outcome) {
+  switch (outcome) {
+    case web::Outcome::kDone:
+      return kExitDone;
+    case web::Outcome::kRefused:
+      return kExitRefused;
+    case web::Outcome::kBadRequest:
+      return kExitBadRequest;
+  }
+  return kExitRefused;
+}
+
+int ListWebUsers(const web::WebUsers& users, bool json) {
+  std::vector<web::WebUser> list;
+  std::vector<std::string> damaged;
+  std::string error;
+  if (!users.List(&list, &damaged, &error)) {
+    std::cerr << "helmsman-ctl: " << error << "\n";
+    return kExitRefused;
+  }
+  for (const std::string& line : damaged) {
+    std::cerr << "helmsman-ctl: " << users.path() << ", " << line << "; passed over\n";
+  }
+  for (const web::WebUser& user : list) {
+    if (json) {
+      std::cout << "{\"name\":" << ui::JsonText(user.name) << ",\"role\":\""
+                << web::RoleName(user.role) << "\"}\n";
+    } else {
+      std::cout << user.name << " " << web::RoleName(user.role) << "\n";
+    }
+  }
+  if (list.empty() && !json) std::cout << "no web users\n";
+  return kExitDone;
+}
+
+// web-user add NAME ROLE | remove NAME | list, on the users file of the program folder.
+int WebUser(const std::vector<std::string>& words, const std::string& folder, bool json) {
+  web::WebUsers users(platform::DiskFileSystem(), folder);
+  const std::string action = words.size() > 1 ? words[1] : "";
+  web::Result result;
+  if (action == "list" && words.size() == 2) {
+    return ListWebUsers(users, json);
+  } else if (action == "add" && words.size() == 4 &&
+             (!web::IsValidUserName(words[2]) || !web::ParseRole(words[3]))) {
+    result = users.Add(words[2], words[3], "");  // refused before a password is asked for
+  } else if (action == "add" && words.size() == 4) {
+    std::string password;
+    if (!ReadPassword(&password)) {
+      std::cerr << "helmsman-ctl: no password on standard input\n";
+      return kExitBadRequest;
+    }
+    result = users.Add(words[2], words[3], password);
+  } else if (action == "remove" && words.size() == 3) {
+    result = users.Remove(words[2]);
+  } else {
+    std::cerr << "helmsman-ctl: web-user takes add NAME ROLE, remove NAME or list\n";
+    return kExitBadRequest;
+  }
+  if (result.outcome != web::Outcome::kDone) {
+    std::cerr << "helmsman-ctl: " << result.message << "\n";
+  } else {
+    std::cout << (action == "add" ? "added " : "removed ") << words[2] << "\n";
+  }
+  return ExitCode(result.outcome);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +250,7 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
   const std::string folder = ProgramFolder(arguments, argc > 0 ? argv[0] : "");
+  if (arguments.words[0] == "web-user") return WebUser(arguments.words, folder, arguments.json);
   const std::string path = ControlSocketPath(folder);
   std::unique_ptr<platform::LocalConnection> connection =
       platform::ConnectLocal(path, kConnectTimeoutMillis, &error);
