@@ -2,13 +2,19 @@
 // queue) under Wine: timers that repeat until removed, from their own callback too; Quit
 // before Run; a callback that dispatches the thread's messages itself, as a server command's
 // wait does, during which the other timers fire and its own does not enter it again; and
-// the pending messages dispatched without waiting. Prints one line per failed expectation
-// and exits 1 when there was any.
+// the pending messages dispatched without waiting; and the thread poster's message-only
+// window: tasks posted from a second thread run on the loop's thread in order, a task that
+// dispatches messages does not run the next one inside it, and a poster that is gone refuses
+// posts. Prints one line per failed expectation and exits 1 when there was any.
+#include <windows.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/event_loop.h"
 #include "tests/wine/expect.h"
@@ -77,11 +83,53 @@ void PumpFromACallback() {
   EXPECT(dispatched >= others, std::to_string(dispatched) + " messages dispatched");
 }
 
+void PostFromASecondThread() {
+  constexpr int kTasks = 2000;
+  std::unique_ptr<EventLoop> loop = NewLoop();
+  std::string error;
+  std::unique_ptr<platform::ThreadPoster> poster = platform::ThreadPoster::Create(&error);
+  EXPECT(poster != nullptr, error);
+  if (!loop || !poster) return;
+  const DWORD home = GetCurrentThreadId();
+  std::vector<int> ran;
+  int elsewhere = 0, inside_first = -1;
+  std::thread other([&] {
+    for (int i = 0; i < kTasks; ++i) {
+      auto task = [&, i] {
+        if (GetCurrentThreadId() != home) ++elsewhere;
+        ran.push_back(i);
+        if (i == 0) {
+          // As a server command's wait would: the next tasks wait for this one to end.
+          const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+          while (std::chrono::steady_clock::now() < end) platform::DispatchPendingEvents(100);
+          inside_first = static_cast<int>(ran.size()) - 1;
+        }
+        if (i == kTasks - 1) loop->Quit();
+      };
+      while (!poster->Post(task)) std::this_thread::yield();
+    }
+  });
+  const EventLoop::TimerId limit = loop->AddTimer(20000, [&] { loop->Quit(); });
+  loop->Run();
+  loop->RemoveTimer(limit);
+  other.join();
+  EXPECT(static_cast<int>(ran.size()) == kTasks, std::to_string(ran.size()) + " tasks ran");
+  EXPECT(std::is_sorted(ran.begin(), ran.end()), "the tasks ran out of order");
+  EXPECT(elsewhere == 0, std::to_string(elsewhere) + " tasks ran on another thread");
+  EXPECT(inside_first == 0, std::to_string(inside_first) + " tasks ran inside the first");
+
+  platform::ThreadPoster::Handle handle = poster->handle();
+  EXPECT(handle.Post([] {}), "a post to a live poster was refused");
+  poster.reset();
+  EXPECT(!handle.Post([] {}), "a post to a poster that is gone went through");
+}
+
 }  // namespace
 
 int main() {
   RepeatUntilRemoved();
   QuitBeforeRun();
   PumpFromACallback();
+  PostFromASecondThread();
   return helmsman::wine_check::Failures() == 0 ? 0 : 1;
 }
