@@ -56,8 +56,8 @@ class PostQueue;
 
 // Hands tasks from any thread to the thread that created the poster (the console's thread),
 // which runs them among its other events: on POSIX a source on the GLib default main context,
-// which the platform's EventLoop, DispatchPendingEvents and Qt's event loop on Linux all
-// dispatch; on Windows a message-only window of the creating thread, whose messages Run and
+// which the platform's EventLoop, DispatchPendingEvents and Qt's event loop on Linux (its
+// GLib dispatcher, Qt's default there unless QT_NO_GLIB is set) all dispatch; on Windows a message-only window of the creating thread, whose messages Run and
 // DispatchPendingEvents dispatch. Nothing else of the console may be touched from another
 // thread: a thread that wants to read or change it posts a task.
 //
@@ -75,9 +75,9 @@ class PostQueue;
 // The poster is made, used and destroyed on its thread; Post and a Handle's Post may be
 // called from any thread. Destroying the poster closes it: the tasks still waiting are
 // dropped without running (destroyed on the destroying thread), no task starts after that,
-// and every Post from then on, or racing with the destruction, returns false. A task may
-// destroy the poster that runs it. A task whose Post returned false is destroyed in that
-// Post, on the posting thread.
+// and every Post from then on returns false (a Post that wins the race with the destruction
+// is dropped with the rest). A task may destroy the poster that runs it. A task whose Post
+// returned false is destroyed in that Post, on the posting thread. Tasks do not throw.
 class ThreadPoster {
  public:
   // At most this many tasks wait at once; Post refuses more until the thread runs them, so
@@ -90,7 +90,8 @@ class ThreadPoster {
   class Handle {
    public:
     Handle() = default;
-    // True when the task will run; false when the poster is gone or kMaxWaitingTasks wait.
+    // True when the task is queued: it runs unless the poster goes first. False when the
+    // poster is gone, kMaxWaitingTasks wait or the task is empty.
     bool Post(std::function<void()> task) const;
 
    private:
