@@ -153,7 +153,8 @@ void LoginLimiter::MakeRoom(int64_t now) {
 void LoginLimiter::Failed(std::string_view address) {
   const int64_t now = now_();
   if (Count* count = Current(address, now)) {
-    ++count->failures;
+    // Counting past the limit would change nothing but could, endlessly, overflow.
+    if (count->failures < kLoginFailuresPerMinute) ++count->failures;
     return;
   }
   MakeRoom(now);
