@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "console/web/web_settings.h"
 #include "platform/file_system.h"
 
 namespace helmsman::app {
@@ -69,6 +70,11 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
     } else if (Is(argument, "--run-for")) {
       if (!TakeValue("--run-for", arguments, &i, &value, error)) return false;
       if (!ParseSeconds(value, &options->run_for_seconds, error)) return false;
+    } else if (Is(argument, "--web")) {
+      if (!TakeValue("--web", arguments, &i, &value, error)) return false;
+      if (!web::ParseWebEndpoint(value, &options->web_address, &options->web_port, error)) {
+        return false;
+      }
     } else {
       *error = "unknown option \"" + argument + "\"";
       return false;
@@ -85,11 +91,14 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
 
 std::string Usage() {
   return "usage: helmsman [--headless] [--home DIR] [--run-for SECONDS] [--yes | --no]\n"
+         "                [--web ADDRESS:PORT]\n"
          "  --headless         run without a window; log lines go to standard output\n"
          "  --home DIR         the program folder (default: the executable's folder)\n"
          "  --run-for SECONDS  shut down by itself after that many seconds\n"
          "  --yes, --no        answer every question OK or Cancel (default: the\n"
-         "                     \"Run HELM unattended\" setting answers)\n";
+         "                     \"Run HELM unattended\" setting answers)\n"
+         "  --web ADDRESS:PORT the web console's address and port, as 127.0.0.1:8470 or\n"
+         "                     [::1]:8470 (default: those of HelmsmanWeb.ini)\n";
 }
 
 std::string ExecutableFolder(const std::string& argument0) {

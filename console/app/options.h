@@ -1,6 +1,6 @@
 // The command line of the `helmsman` program.
 //
-//   helmsman [--headless] [--home DIR] [--run-for SECONDS] [--yes | --no]
+//   helmsman [--headless] [--home DIR] [--run-for SECONDS] [--yes | --no] [--web ADDRESS:PORT]
 //
 //   --headless         no window: the same console for a machine without a display; every
 //                      log line is printed to standard output, SIGINT, SIGTERM and
@@ -10,6 +10,8 @@
 //   --run-for SECONDS  shut down by itself after that time (headless; for scripted checks)
 //   --yes, --no        answer every question OK or Cancel (headless; without either the
 //                      unattended setting answers)
+//   --web ADDRESS:PORT the web console on that address and port ("[::1]:8470" for IPv6),
+//                      over the address and port of HelmsmanWeb.ini
 #ifndef HELMSMAN_CONSOLE_APP_OPTIONS_H_
 #define HELMSMAN_CONSOLE_APP_OPTIONS_H_
 
@@ -29,6 +31,8 @@ struct Options {
   std::string home;  // empty = the executable's folder
   int run_for_seconds = 0;
   ui::HeadlessAnswers answers = ui::HeadlessAnswers::kUnattended;
+  std::string web_address;  // with web_port, from --web; empty = the web settings' address
+  int web_port = 0;
 };
 
 // Parses the arguments after the program name ("--home=DIR" and "--run-for=N" work too).

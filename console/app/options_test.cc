@@ -12,18 +12,24 @@ TEST(OptionsTest, AcceptedCommandLines) {
     std::string home;
     int run_for;
     ui::HeadlessAnswers answers;
+    std::string web_address = "";
+    int web_port = 0;
   } rows[] = {
       {{}, false, "", 0, ui::HeadlessAnswers::kUnattended},
-      {{"--headless", "--home", "/srv/helm", "--run-for", "30", "--no"},
+      {{"--headless", "--home", "/srv/helm", "--run-for", "30", "--no", "--web", "[::1]:8471"},
        true,
        "/srv/helm",
        30,
-       ui::HeadlessAnswers::kNo},
-      {{"--home=/srv/helm dir", "--run-for=86400", "--yes"},
+       ui::HeadlessAnswers::kNo,
+       "::1",
+       8471},
+      {{"--home=/srv/helm dir", "--run-for=86400", "--yes", "--web=127.0.0.1:8470"},
        false,
        "/srv/helm dir",
        86400,
-       ui::HeadlessAnswers::kYes},
+       ui::HeadlessAnswers::kYes,
+       "127.0.0.1",
+       8470},
   };
   for (const Row& row : rows) {
     Options options;
@@ -33,6 +39,8 @@ TEST(OptionsTest, AcceptedCommandLines) {
     EXPECT_EQ(options.home, row.home);
     EXPECT_EQ(options.run_for_seconds, row.run_for);
     EXPECT_EQ(options.answers, row.answers);
+    EXPECT_EQ(options.web_address, row.web_address);
+    EXPECT_EQ(options.web_port, row.web_port);
   }
 }
 
@@ -51,6 +59,9 @@ TEST(OptionsTest, RefusedCommandLines) {
       {{"--yes", "--no"}, "--yes and --no exclude each other"},
       {{"--headles"}, "unknown option \"--headles\""},
       {{"--homework"}, "unknown option \"--homework\""},
+      {{"--web"}, "--web needs a value"},
+      {{"--web", "::1:8470"},
+       "--web: an IPv6 address goes in brackets, as in [::1]:8470, not \"::1:8470\""},
   };
   for (const Row& row : rows) {
     Options options;

@@ -1,0 +1,78 @@
+// The web console's HTTP server: HTTP/1.1 on one background thread of its own, which does only
+// network work. Every request for the console goes to the owner's handler, which answers
+// through the reply it is given, from any thread and at any later time (the console posts the
+// request to its event loop and replies from there). The static files are served by the server
+// itself, from the program.
+//
+// Paths under "/api/" go to the handler; GET and HEAD of a static file are answered from
+// memory; anything else is 404. A request whose header or body is too large, malformed HTTP and
+// a client too slow to send its request are answered 431, 413, 400 or closed; connections past
+// the cap are closed at once.
+#ifndef HELMSMAN_CONSOLE_WEB_HTTP_SERVER_H_
+#define HELMSMAN_CONSOLE_WEB_HTTP_SERVER_H_
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace helmsman::web {
+
+struct HttpRequest {
+  std::string method;  // "GET"
+  std::string target;  // "/api/state?x=1"
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+};
+
+struct HttpResponse {
+  int status = 200;
+  std::string content_type = "text/plain; charset=utf-8";
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;  // more headers
+};
+
+// Hands the response to the connection; safe from any thread, once (later calls are ignored).
+// A reply dropped without being called answers 500.
+using HttpReply = std::function<void(HttpResponse)>;
+using HttpHandler = std::function<void(HttpRequest, HttpReply)>;
+
+struct HttpLimits {
+  size_t header_bytes = 16 * 1024;
+  size_t body_bytes = 64 * 1024;
+  // The whole header of a connection's first request must arrive within this.
+  std::chrono::milliseconds header_timeout = std::chrono::seconds(10);
+  // A kept-alive connection's next header must arrive within this.
+  std::chrono::milliseconds idle_timeout = std::chrono::seconds(30);
+  // The body after its header, and each response's write.
+  std::chrono::milliseconds transfer_timeout = std::chrono::seconds(10);
+  size_t max_connections = 256;
+};
+
+class HttpServer {
+ public:
+  HttpServer(HttpLimits limits, HttpHandler handler);
+  ~HttpServer();  // Stop()
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Binds address:port ("localhost" is 127.0.0.1; port 0 takes a free one) and starts the
+  // thread. False and *error when the address is none or cannot be bound.
+  bool Start(const std::string& address, int port, std::string* error);
+  // The port bound (0 before Start).
+  int port() const;
+  // Closes the listener and every connection and joins the thread; replies still to come are
+  // dropped. Safe to call twice.
+  void Stop();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace helmsman::web
+
+#endif  // HELMSMAN_CONSOLE_WEB_HTTP_SERVER_H_

@@ -1,0 +1,208 @@
+#include "console/web/http_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace helmsman::web {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// A loopback client socket, closed with the object.
+class Client {
+ public:
+  explicit Client(int port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~Client() { close(fd_); }
+  bool connected() const { return connected_; }
+  bool Send(const std::string& bytes) {
+    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
+  }
+  // Everything until the server closes, or what came within the wait; *closed says which.
+  std::string ReadAll(milliseconds wait = milliseconds(5000), bool* closed = nullptr) {
+    std::string text;
+    const auto end = steady_clock::now() + wait;
+    for (;;) {
+      const auto left = std::chrono::duration_cast<milliseconds>(end - steady_clock::now());
+      pollfd poll_fd{fd_, POLLIN, 0};
+      if (left.count() <= 0 || poll(&poll_fd, 1, static_cast<int>(left.count())) <= 0) break;
+      char buffer[4096];
+      const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+      if (got <= 0) {
+        if (closed != nullptr) *closed = true;
+        return text;
+      }
+      text.append(buffer, static_cast<size_t>(got));
+    }
+    if (closed != nullptr) *closed = false;
+    return text;
+  }
+
+ private:
+  int fd_;
+  bool connected_ = false;
+};
+
+std::string StatusLine(const std::string& response) { return response.substr(0, response.find('\r')); }
+
+std::string Get(int port, const std::string& target) {
+  Client client(port);
+  client.Send("GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  return client.ReadAll();
+}
+
+class HttpServerTest : public testing::Test {
+ protected:
+  void StartServer(HttpLimits limits = {}) {
+    server_ = std::make_unique<HttpServer>(limits, [this](HttpRequest request, HttpReply reply) {
+      // The console's answer comes later, from another thread.
+      std::lock_guard lock(mutex_);
+      repliers_.emplace_back([request = std::move(request), reply = std::move(reply)] {
+        std::this_thread::sleep_for(milliseconds(50));
+        reply({200, "application/json", "{\"echo\":\"" + request.target + request.body + "\"}", {}});
+      });
+    });
+    std::string error;
+    ASSERT_TRUE(server_->Start("localhost", 0, &error)) << error;
+    port_ = server_->port();
+  }
+  void TearDown() override {
+    std::lock_guard lock(mutex_);
+    for (std::thread& thread : repliers_) thread.join();
+    if (server_) server_->Stop();
+  }
+
+  std::unique_ptr<HttpServer> server_;
+  int port_ = 0;
+  std::mutex mutex_;
+  std::vector<std::thread> repliers_;
+};
+
+TEST_F(HttpServerTest, ServesStaticFilesAndRepliesFromAnotherThread) {
+  StartServer();
+  const std::string index = Get(port_, "/");
+  EXPECT_EQ(StatusLine(index), "HTTP/1.1 200 OK");
+  EXPECT_NE(index.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
+  EXPECT_NE(index.find("<h1>Helmsman</h1>"), std::string::npos);
+  EXPECT_EQ(StatusLine(Get(port_, "/../../etc/passwd")), "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(StatusLine(Get(port_, "/nothing.html")), "HTTP/1.1 404 Not Found");
+
+  // Two requests on one kept-alive connection, the API one answered by the handler's thread.
+  Client client(port_);
+  client.Send(
+      "POST /api/echo HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n\r\nabc"
+      "GET /index.html HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  bool closed = false;
+  const std::string both = client.ReadAll(milliseconds(5000), &closed);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(StatusLine(both), "HTTP/1.1 200 OK");
+  EXPECT_NE(both.find("{\"echo\":\"/api/echoabc\"}"), std::string::npos) << both;
+  EXPECT_NE(both.find("<h1>Helmsman</h1>"), std::string::npos) << both;
+}
+
+TEST_F(HttpServerTest, BadRequestsAreAnsweredAndClosed) {
+  HttpLimits limits;
+  limits.header_bytes = 1024;
+  limits.body_bytes = 100;
+  StartServer(limits);
+  struct Row {
+    std::string request;
+    const char* status;
+  } rows[] = {
+      {"garbage\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+      {"GET / HTTP/1.1\r\nHost x\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+      {"GET / HTTP/1.1\r\nX: " + std::string(2000, 'a') + "\r\n\r\n",
+       "HTTP/1.1 431 Request Header Fields Too Large"},
+      {"POST /api/x HTTP/1.1\r\nContent-Length: 101\r\n\r\n" + std::string(101, 'b'),
+       "HTTP/1.1 413 Payload Too Large"},
+      {"POST /api/x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n" "c8\r\n" +
+           std::string(200, 'b') + "\r\n0\r\n\r\n",
+       "HTTP/1.1 413 Payload Too Large"},
+  };
+  for (const Row& row : rows) {
+    Client client(port_);
+    client.Send(row.request);
+    bool closed = false;
+    const std::string response = client.ReadAll(milliseconds(5000), &closed);
+    EXPECT_EQ(StatusLine(response), row.status) << row.request.substr(0, 40);
+    EXPECT_TRUE(closed) << row.request.substr(0, 40);
+  }
+}
+
+TEST_F(HttpServerTest, SlowClientIsClosedWhileOthersAreServed) {
+  HttpLimits limits;
+  limits.header_timeout = milliseconds(800);
+  StartServer(limits);
+  Client slow(port_);
+  const auto start = steady_clock::now();
+  bool closed = false;
+  const std::string request = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
+  for (size_t i = 0; i < request.size() - 1 && !closed; ++i) {
+    if (!slow.Send(request.substr(i, 1))) break;
+    if (i == 2) {
+      EXPECT_EQ(StatusLine(Get(port_, "/")), "HTTP/1.1 200 OK");
+    }
+    EXPECT_EQ(slow.ReadAll(milliseconds(200), &closed), "");
+  }
+  EXPECT_TRUE(closed);
+  const auto took = steady_clock::now() - start;
+  EXPECT_GE(took, milliseconds(700));
+  EXPECT_LT(took, milliseconds(3000));
+}
+
+TEST_F(HttpServerTest, ConnectionsPastTheCapAreClosedAtOnce) {
+  HttpLimits limits;
+  limits.max_connections = 3;
+  StartServer(limits);
+  std::vector<std::unique_ptr<Client>> held;
+  for (int i = 0; i < 3; ++i) {
+    held.push_back(std::make_unique<Client>(port_));
+    held.back()->Send("G");  // accepted and waiting for the rest of its header
+  }
+  // The fourth is closed without an answer; once one of the three is gone, a new one is served.
+  bool closed = false;
+  Client fourth(port_);
+  fourth.Send("GET / HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(fourth.ReadAll(milliseconds(3000), &closed), "");
+  EXPECT_TRUE(closed);
+  held.pop_back();
+  std::this_thread::sleep_for(milliseconds(200));
+  EXPECT_EQ(StatusLine(Get(port_, "/")), "HTTP/1.1 200 OK");
+}
+
+TEST_F(HttpServerTest, StopEndsOpenConnectionsAndLateRepliesAreDropped) {
+  StartServer();
+  Client waiting(port_);
+  waiting.Send("GET /api/late HTTP/1.1\r\n\r\n");
+  Client idle(port_);
+  std::this_thread::sleep_for(milliseconds(10));
+  server_->Stop();  // before the handler's thread replies
+  bool closed = false;
+  EXPECT_EQ(idle.ReadAll(milliseconds(2000), &closed), "");
+  EXPECT_TRUE(closed);
+  std::string error;
+  HttpServer other({}, nullptr);
+  EXPECT_FALSE(other.Start("helm.invalid", 0, &error));
+  EXPECT_EQ(error, "\"helm.invalid\" is not an IP address");
+}
+
+}  // namespace
+}  // namespace helmsman::web
