@@ -3,15 +3,18 @@
 // Boost 1.74's asio/awaitable.hpp uses std::exchange without including <utility>.
 #include <utility>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <exception>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string_view>
 #include <thread>
 
+#include <boost/asio/buffer.hpp>
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -57,6 +60,34 @@ struct Core {
 bool IsHttpParseError(const beast::error_code& code) {
   return code.category() == make_error_code(http::error::bad_method).category() &&
          code != http::error::end_of_stream && code != http::error::partial_message;
+}
+
+using RequestParser = http::request_parser<http::string_body>;
+
+void SetLimits(const HttpLimits& limits, RequestParser* parser) {
+  parser->header_limit(static_cast<std::uint32_t>(
+      std::min<size_t>(limits.header_bytes, std::numeric_limits<std::uint32_t>::max())));
+  parser->body_limit(limits.body_bytes);
+}
+
+// The status that answers a request that cannot be read; 0 when the client only went away,
+// timed out or broke the connection.
+int RefusalStatus(const beast::error_code& code) {
+  if (code == http::error::header_limit) return 431;
+  if (code == http::error::body_limit) return 413;
+  if (IsHttpParseError(code)) return 400;
+  return 0;
+}
+
+HttpRequest ToRequest(http::request<http::string_body>&& message) {
+  HttpRequest request;
+  request.method = std::string(message.method_string());
+  request.target = std::string(message.target());
+  for (const auto& field : message) {
+    request.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+  }
+  request.body = std::move(message.body());
+  return request;
 }
 
 HttpResponse TextResponse(int status, std::string text) {
@@ -114,8 +145,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
  private:
   void ReadHeader(std::chrono::milliseconds timeout) {
     parser_.emplace();
-    parser_->header_limit(static_cast<std::uint32_t>(core_.limits.header_bytes));
-    parser_->body_limit(core_.limits.body_bytes);
+    SetLimits(core_.limits, &*parser_);
     stream_.expires_after(timeout);
     http::async_read_header(stream_, buffer_, *parser_,
                             [self = shared_from_this()](beast::error_code code, size_t) {
@@ -138,25 +168,23 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Fail(const beast::error_code& code) {
     keep_alive_ = false;
     head_ = false;
-    if (code == http::error::header_limit) {
-      return Respond(TextResponse(431, "Request header fields too large"));
+    switch (RefusalStatus(code)) {
+      case 431:
+        return Respond(TextResponse(431, "Request header fields too large"));
+      case 413:
+        return Respond(TextResponse(413, "Request body too large"));
+      case 400:
+        return Respond(TextResponse(400, "Bad request"));
+      default:
+        Close();  // closed by the client, timed out or broken
     }
-    if (code == http::error::body_limit) return Respond(TextResponse(413, "Request body too large"));
-    if (IsHttpParseError(code)) return Respond(TextResponse(400, "Bad request"));
-    Close();  // closed by the client, timed out or broken
   }
 
   void Dispatch() {
     http::request<http::string_body> message = parser_->release();
     keep_alive_ = message.keep_alive();
     head_ = message.method() == http::verb::head;
-    HttpRequest request;
-    request.method = std::string(message.method_string());
-    request.target = std::string(message.target());
-    for (const auto& field : message) {
-      request.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
-    }
-    request.body = std::move(message.body());
+    HttpRequest request = ToRequest(std::move(message));
 
     if (request.target.starts_with("/api/") && core_.handler) {
       auto state = std::make_shared<ReplyState>(core_.gate, core_.io.get_executor(),
@@ -203,7 +231,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   beast::tcp_stream stream_;
   Core& core_;
   beast::flat_buffer buffer_;
-  std::optional<http::request_parser<http::string_body>> parser_;
+  std::optional<RequestParser> parser_;
   std::optional<http::response<http::string_body>> response_;
   bool keep_alive_ = false;
   bool head_ = false;
@@ -236,6 +264,25 @@ bool IsLocalhost(const std::string& address) {
 }
 
 }  // namespace
+
+int ReadHttpRequest(std::string_view bytes, const HttpLimits& limits, HttpRequest* request,
+                    size_t* used) {
+  RequestParser parser;
+  SetLimits(limits, &parser);
+  parser.eager(true);
+  beast::error_code code;
+  *used = 0;
+  while (!parser.is_done()) {
+    const size_t taken =
+        parser.put(net::buffer(bytes.data() + *used, bytes.size() - *used), code);
+    *used += taken;
+    if (code == http::error::need_more) return -1;
+    if (code) return RefusalStatus(code) != 0 ? RefusalStatus(code) : 400;
+    if (taken == 0) return -1;
+  }
+  *request = ToRequest(parser.release());
+  return 0;
+}
 
 struct HttpServer::Impl : Core {
   std::optional<net::executor_work_guard<net::io_context::executor_type>> work;

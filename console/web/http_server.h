@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -51,6 +52,12 @@ struct HttpLimits {
   std::chrono::milliseconds transfer_timeout = std::chrono::seconds(10);
   size_t max_connections = 256;
 };
+
+// Reads one request from the start of bytes as a connection reads it, with the same limits:
+// 0 and *request (*used = the bytes it took) when it is whole; 400, 413 or 431 when it is
+// refused; -1 when it is not whole yet.
+int ReadHttpRequest(std::string_view bytes, const HttpLimits& limits, HttpRequest* request,
+                    size_t* used);
 
 class HttpServer {
  public:

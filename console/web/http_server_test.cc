@@ -73,6 +73,7 @@ class HttpServerTest : public testing::Test {
  protected:
   void StartServer(HttpLimits limits = {}) {
     server_ = std::make_unique<HttpServer>(limits, [this](HttpRequest request, HttpReply reply) {
+      if (request.target == "/api/drop") return;  // the reply is dropped unsent
       // The console's answer comes later, from another thread.
       std::lock_guard lock(mutex_);
       repliers_.emplace_back([request = std::move(request), reply = std::move(reply)] {
@@ -104,6 +105,7 @@ TEST_F(HttpServerTest, ServesStaticFilesAndRepliesFromAnotherThread) {
   EXPECT_NE(index.find("<h1>Helmsman</h1>"), std::string::npos);
   EXPECT_EQ(StatusLine(Get(port_, "/../../etc/passwd")), "HTTP/1.1 404 Not Found");
   EXPECT_EQ(StatusLine(Get(port_, "/nothing.html")), "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(StatusLine(Get(port_, "/api/drop")), "HTTP/1.1 500 Internal Server Error");
 
   // Two requests on one kept-alive connection, the API one answered by the handler's thread.
   Client client(port_);
@@ -144,7 +146,18 @@ TEST_F(HttpServerTest, BadRequestsAreAnsweredAndClosed) {
     const std::string response = client.ReadAll(milliseconds(5000), &closed);
     EXPECT_EQ(StatusLine(response), row.status) << row.request.substr(0, 40);
     EXPECT_TRUE(closed) << row.request.substr(0, 40);
+    // The parser on its own reads it alike.
+    HttpRequest request;
+    size_t used = 0;
+    EXPECT_EQ(ReadHttpRequest(row.request, limits, &request, &used), std::stoi(row.status + 9));
   }
+  HttpRequest request;
+  size_t used = 0;
+  const std::string whole = "POST /api/x HTTP/1.1\r\nContent-Length: 2\r\n\r\nhi";
+  EXPECT_EQ(ReadHttpRequest(whole.substr(0, 20), limits, &request, &used), -1);
+  EXPECT_EQ(ReadHttpRequest(whole + "GET", limits, &request, &used), 0);
+  EXPECT_EQ(used, whole.size());
+  EXPECT_EQ(request.body, "hi");
 }
 
 TEST_F(HttpServerTest, SlowClientIsClosedWhileOthersAreServed) {
