@@ -19,6 +19,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
@@ -50,6 +51,7 @@ struct Core {
   HttpHandler handler;
   net::io_context io{1};
   tcp::acceptor acceptor{io};
+  net::steady_timer retry_timer{io};
   std::shared_ptr<Gate> gate = std::make_shared<Gate>();
   // Every open connection; touched on the server's thread only (and after it is joined).
   std::map<Connection*, std::shared_ptr<Connection>> connections;
@@ -240,15 +242,21 @@ class Connection : public std::enable_shared_from_this<Connection> {
 void Core::Accept() {
   acceptor.async_accept([this](beast::error_code code, tcp::socket socket) {
     if (!acceptor.is_open()) return;
-    if (!code) {
-      if (connections.size() >= limits.max_connections) {
-        beast::error_code ignored;
-        socket.close(ignored);
-      } else {
-        auto connection = std::make_shared<Connection>(std::move(socket), *this);
-        connections.emplace(connection.get(), connection);
-        connection->Start();
-      }
+    if (code) {
+      // Out of descriptors or the like: try again a little later rather than spin.
+      retry_timer.expires_after(std::chrono::milliseconds(100));
+      retry_timer.async_wait([this](beast::error_code wait_code) {
+        if (!wait_code && acceptor.is_open()) Accept();
+      });
+      return;
+    }
+    if (connections.size() >= limits.max_connections) {
+      beast::error_code ignored;
+      socket.close(ignored);
+    } else {
+      auto connection = std::make_shared<Connection>(std::move(socket), *this);
+      connections.emplace(connection.get(), connection);
+      connection->Start();
     }
     Accept();
   });
@@ -367,6 +375,7 @@ void HttpServer::Stop() {
   net::post(impl.io, [&impl] {
     beast::error_code ignored;
     impl.acceptor.close(ignored);
+    impl.retry_timer.cancel();
     for (const auto& [pointer, connection] : impl.connections) connection->CloseSocket();
   });
   impl.work.reset();
