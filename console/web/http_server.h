@@ -72,7 +72,7 @@ class HttpServer {
   // The port bound (0 before Start).
   int port() const;
   // Closes the listener and every connection and joins the thread; replies still to come are
-  // dropped. Safe to call twice.
+  // dropped. Safe to call twice; not from the handler (it joins the thread that runs it).
   void Stop();
 
  private:
