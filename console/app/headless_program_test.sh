@@ -69,6 +69,39 @@ status=$?
 grep -q '^\[helmsman\] shutting down: SIGTERM$' "$work/out" || fail "SIGTERM: no shut-down line"
 expect_saved "$work/term"
 
+# --web: the web console serves its page on loopback while the console runs, and a request
+# for the console is answered from the console's loop; a non-loopback address is refused in a
+# build without TLS, and the console runs on.
+http_get() {  # http_get PORT TARGET: the response, empty when nothing listens
+  exec 3<>"/dev/tcp/127.0.0.1/$1" 2>/dev/null || return 0
+  printf 'GET %s HTTP/1.1\r\nHost: helm\r\nConnection: close\r\n\r\n' "$2" >&3
+  timeout 5 cat <&3
+  exec 3<&-
+}
+mkdir "$work/web"
+prepare "$work/web"
+port=$((20000 + RANDOM % 20000))
+"$helmsman" --headless --home "$work/web" --run-for 4 --no --web "127.0.0.1:$port" \
+  >"$work/out" 2>&1 &
+pid=$!
+page=""
+for _ in $(seq 30); do
+  page=$(http_get "$port" /)
+  [ -n "$page" ] && break
+  sleep 0.1
+done
+api=$(http_get "$port" /api/state)
+wait "$pid" || fail "--web: exit status $?"
+grep -q "^helmsman: the web console listens on 127.0.0.1 port $port\$" "$work/out" ||
+  fail "--web: no listening line"
+[[ "$page" == "HTTP/1.1 200 OK"* && "$page" == *"<h1>Helmsman</h1>"* ]] ||
+  fail "--web: the index page was not served: $page"
+[[ "$api" == "HTTP/1.1 404 Not Found"* ]] || fail "--web: the console's answer was not 404: $api"
+"$helmsman" --headless --home "$work/web" --run-for 1 --no --web 192.0.2.1:8470 \
+  >"$work/out" 2>&1 || fail "--web refused: exit status $?"
+grep -q "refuses the address \"192.0.2.1\": this build has no TLS" "$work/out" ||
+  fail "--web: a non-loopback address was not refused"
+
 # A bad option is refused before anything is touched.
 "$helmsman" --headless --run-for 0 >"$work/out" 2>&1 && fail "--run-for 0 was accepted"
 echo "PASS"

@@ -13,8 +13,11 @@
 #include "console/server/sleeper.h"
 #include "console/ui/headless/headless_loop.h"
 #include "console/ui/main_window.h"
+#include "console/web/http_server.h"
+#include "console/web/web_settings.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
 #if defined(HELMSMAN_WITH_CONTROL)
@@ -75,6 +78,56 @@ bool StartControl(ui::MainWindow&, const std::string&, bool, Control*) {
 }
 #endif
 
+// The web console: its HTTP server when HelmsmanWeb.ini enables it or --web names its address.
+// Requests for the console are posted to this thread's loop and answered from there (there
+// is nothing to ask yet: every one is 404). Without it, or refused, the console runs on.
+struct WebConsole {
+  std::unique_ptr<platform::ThreadPoster> poster;
+  std::unique_ptr<web::HttpServer> server;  // goes first, before the poster
+};
+
+void StartWebConsole(const app::Options& options, const std::string& folder, WebConsole* web) {
+  web::WebSettings settings;
+  std::string error;
+  if (web::LoadWebSettings(platform::DiskFileSystem(), folder, &settings, &error) ==
+      web::WebLoad::kUnreadable) {
+    std::cerr << "helmsman: " << web::kWebSettingsFileName << " cannot be read (" << error
+              << "): the web console stays off\n";
+    return;
+  }
+  if (!options.web_address.empty()) {
+    settings.enabled = true;
+    settings.address = options.web_address;
+    settings.port = options.web_port;
+  }
+  if (!settings.enabled) return;
+  std::string message;
+  // This build has no TLS yet.
+  if (!web::CheckScope(settings.address, settings.tls_configured(), false, &message)) {
+    std::cerr << "helmsman: " << message << "\n";
+    return;
+  }
+  web->poster = platform::ThreadPoster::Create(&error);
+  if (!web->poster) {
+    std::cerr << "helmsman: the web console cannot start: " << error << "\n";
+    return;
+  }
+  web->server = std::make_unique<web::HttpServer>(
+      web::HttpLimits(), [handle = web->poster->handle()](web::HttpRequest, web::HttpReply reply) {
+        const bool posted = handle.Post([reply] {
+          reply({404, "text/plain; charset=utf-8", "Not found\n", {}});
+        });
+        if (!posted) reply({503, "text/plain; charset=utf-8", "The console is busy\n", {}});
+      });
+  if (!web->server->Start(settings.address, settings.port, &error)) {
+    std::cerr << "helmsman: the web console cannot start: " << error << "\n";
+    web->server.reset();
+    return;
+  }
+  std::cerr << "helmsman: the web console listens on " << settings.address << " port "
+            << web->server->port() << "\n";
+}
+
 int Run(int argc, char** argv, const app::Options& options) {
   const std::string executable_folder = app::ExecutableFolder(argc > 0 ? argv[0] : "");
   const std::string folder = options.home.empty() ? executable_folder : options.home;
@@ -114,6 +167,8 @@ int Run(int argc, char** argv, const app::Options& options) {
 #endif
   Control control;
   if (!StartControl(model, folder, !headless, &control)) return 1;
+  WebConsole web;
+  StartWebConsole(options, folder, &web);
 #if defined(HELMSMAN_WITH_QT)
   if (!headless) return ui::qt::RunMainWindow(argc, argv, model);
 #endif
