@@ -9,16 +9,8 @@ namespace helmsman::safety {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  const size_t start = text.find_first_not_of(" \t");
-  if (start == std::string_view::npos) return {};
-  const size_t end = text.find_last_not_of(" \t");
-  return text.substr(start, end - start + 1);
-}
-
 // A whole number clamped into [low, high]; false (value unchanged) when the text is none.
 bool ReadClamped(std::string_view text, int low, int high, int* value) {
-  text = Trim(text);
   long long number = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
   if (end != text.data() + text.size() || text.empty()) return false;
@@ -35,17 +27,11 @@ bool ReadClamped(std::string_view text, int low, int high, int* value) {
 
 SafetySettings ParseSafetySettings(std::string_view text) {
   SafetySettings settings;
-  settings::LineReader lines(text);
-  std::string_view line;
-  while (lines.Next(&line)) {
-    const size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    const std::string_view key = Trim(line.substr(0, equals));
-    const std::string_view value = line.substr(equals + 1);
+  settings::ForEachKeyValue(text, [&](std::string_view key, std::string_view value) {
     if (key == "QuarantineDays") {
       ReadClamped(value, 0, kMaxQuarantineDays, &settings.quarantine_days);
     }
-  }
+  });
   return settings;
 }
 

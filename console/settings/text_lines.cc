@@ -49,4 +49,26 @@ std::string_view TrimTrailingBlanks(std::string_view text) {
   return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
 }
 
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  const size_t start = text.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return {};
+  const size_t end = text.find_last_not_of(" \t");
+  return text.substr(start, end - start + 1);
+}
+
+}  // namespace
+
+void ForEachKeyValue(std::string_view text,
+                     const std::function<void(std::string_view, std::string_view)>& visit) {
+  LineReader lines(text);
+  std::string_view line;
+  while (lines.Next(&line)) {
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    visit(TrimBlanks(line.substr(0, equals)), TrimBlanks(line.substr(equals + 1)));
+  }
+}
+
 }  // namespace helmsman::settings

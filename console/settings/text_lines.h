@@ -6,6 +6,7 @@
 #ifndef HELMSMAN_CONSOLE_SETTINGS_TEXT_LINES_H_
 #define HELMSMAN_CONSOLE_SETTINGS_TEXT_LINES_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,11 @@ bool ReadTextLines(platform::FileSystem& fs, const std::string& path,
 
 // The text without its trailing blanks (spaces only, as the console's right trim).
 std::string_view TrimTrailingBlanks(std::string_view text);
+
+// Calls visit(key, value) for each "Key=Value" line of text (the small settings files kept
+// beside the six), both trimmed of blanks and tabs; a line without '=' is passed over.
+void ForEachKeyValue(std::string_view text,
+                     const std::function<void(std::string_view, std::string_view)>& visit);
 
 }  // namespace helmsman::settings
 

@@ -10,13 +10,6 @@ namespace helmsman::web {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  const size_t start = text.find_first_not_of(" \t");
-  if (start == std::string_view::npos) return {};
-  const size_t end = text.find_last_not_of(" \t");
-  return text.substr(start, end - start + 1);
-}
-
 // A whole number of the whole text; false when it is none.
 bool ReadNumber(std::string_view text, long long* number) {
   if (text.empty() || text.front() == '+') return false;
@@ -67,13 +60,7 @@ std::string Quoted(std::string_view text) {
 
 WebSettings ParseWebSettings(std::string_view text) {
   WebSettings settings;
-  settings::LineReader lines(text);
-  std::string_view line;
-  while (lines.Next(&line)) {
-    const size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    const std::string_view key = Trim(line.substr(0, equals));
-    const std::string_view value = Trim(line.substr(equals + 1));
+  settings::ForEachKeyValue(text, [&](std::string_view key, std::string_view value) {
     long long number = 0;
     if (key == "Enabled") {
       if (ReadNumber(value, &number)) settings.enabled = number != 0;
@@ -88,7 +75,7 @@ WebSettings ParseWebSettings(std::string_view text) {
     } else if (key == "Key") {
       settings.key = std::string(value);
     }
-  }
+  });
   return settings;
 }
 
