@@ -154,6 +154,9 @@ to_posix() {  # Windows paths under the root to the POSIX form, on the lines tha
 player_list() {  # blocks of 40 lines after the version line; 4 and 40 are the run's times
   awk 'NR > 1 && ((NR - 2) % 40 == 3 || (NR - 2) % 40 == 39) { gsub(/[0-9]+/, "N") } { print }'
 }
+journal() {  # the journal's entries with their times by form only
+  sed -E 's/"time":"[^"]*"/"time":"T"/'
+}
 log_lines() {  # the time stamp of a log line (up to the message's ": ") by its form only
   awk '/^\[(Server Activity|Player Activity|HELM Error) Log\] / {
          i = index($0, "] "); rest = substr($0, i + 2); j = index(rest, ": ")
@@ -169,7 +172,7 @@ files=$(cd "$WORK/posix/prog" && ls | grep -vx helmsman-control)
     "$(diff <(echo "$files") <(cd "$WORK/wine/prog" && ls) | tr '\n' ' ')"
 # Nothing but the input and the console's own files: no decoded character file left behind.
 leftovers=$(echo "$files" | grep -v -e '^GAMEDATA_' -e '^Helmsman[A-Za-z]*\.ini$' \
-  -e '^HelmsmanPlayerList\.ini\.bak$' || true)
+  -e '^HelmsmanPlayerList\.ini\.bak$' -e '^HelmsmanJournal\(\.[0-9]*\)\{0,1\}\.jsonl$' || true)
 [ -z "$leftovers" ] || fail "files left in the program folder: $leftovers"
 compared=0
 for name in $files; do
@@ -177,6 +180,10 @@ for name in $files; do
   wine=$WORK/wine/prog/$name
   case $name in
     GAMEDATA_*) continue ;;  # the input, read only
+    HelmsmanJournal*.jsonl)  # the entries' times are the run's; a JSON path doubles "\"
+      cmp -s <(journal <"$posix") <(to_posix <"$wine" | sed 's#//*#/#g' | journal) ||
+        fail "$name differs:" \
+          "$(diff <(journal <"$posix") <(to_posix <"$wine" | sed 's#//*#/#g' | journal) | head -n 6)" ;;
     HelmsmanPlayerList.ini | HelmsmanPlayerList.ini.bak)
       cmp -s <(player_list <"$posix") <(to_posix <"$wine" | player_list) ||
         fail "$name differs:" \
