@@ -94,6 +94,15 @@ api=$(http_get "$port" /api/state)
 wait "$pid" || fail "--web: exit status $?"
 grep -q "^helmsman: the web console listens on 127.0.0.1 port $port\$" "$work/out" ||
   fail "--web: no listening line"
+# The first start made the first user, shown once with its password, kept owner-only.
+shown=$(sed -n 's/^helmsman: the web console.s first user is "admin" with the password \([A-Za-z0-9_-]*\) .*/\1/p' \
+  "$work/out")
+[ ${#shown} -eq 20 ] || fail "--web: the first user's password was not shown once: $(cat "$work/out")"
+[ "$(cat "$work/web/HelmsmanWebAdminPassword.txt")" = "$shown" ] ||
+  fail "--web: the password file does not hold the password shown"
+[ "$(stat -c %a "$work/web/HelmsmanWebAdminPassword.txt")" = 600 ] &&
+  [ "$(stat -c %a "$work/web/HelmsmanWebUsers.ini")" = 600 ] ||
+  fail "--web: the first user's files are not owner-only"
 [[ "$page" == "HTTP/1.1 200 OK"* && "$page" == *"<h1>Helmsman</h1>"* ]] ||
   fail "--web: the index page was not served: $page"
 [[ "$api" == "HTTP/1.1 404 Not Found"* ]] || fail "--web: the console's answer was not 404: $api"

@@ -15,6 +15,7 @@
 #include "console/ui/main_window.h"
 #include "console/web/http_server.h"
 #include "console/web/web_settings.h"
+#include "console/web/web_users.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
@@ -126,6 +127,22 @@ void StartWebConsole(const app::Options& options, const std::string& folder, Web
   }
   std::cerr << "helmsman: the web console listens on " << settings.address << " port "
             << web->server->port() << "\n";
+  // The first start makes its first user; the password is shown this once (and kept in a
+  // file only the owner can read).
+  std::string password;
+  switch (web::WebUsers(platform::DiskFileSystem(), folder).EnsureFirstAdmin(&password, &error)) {
+    case web::WebUsers::FirstAdmin::kMade:
+      std::cerr << "helmsman: the web console's first user is \"" << web::kFirstAdminName
+                << "\" with the password " << password << " (kept in "
+                << web::kFirstAdminPasswordFileName
+                << ", readable only by you; change it with helmsman-ctl web-user)\n";
+      break;
+    case web::WebUsers::FirstAdmin::kFailed:
+      std::cerr << "helmsman: the web console's first user could not be made: " << error << "\n";
+      break;
+    case web::WebUsers::FirstAdmin::kExists:
+      break;
+  }
 }
 
 int Run(int argc, char** argv, const app::Options& options) {
