@@ -187,6 +187,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     keep_alive_ = message.keep_alive();
     head_ = message.method() == http::verb::head;
     HttpRequest request = ToRequest(std::move(message));
+    beast::error_code peer_code;
+    const tcp::endpoint peer = stream_.socket().remote_endpoint(peer_code);
+    if (!peer_code) request.peer = peer.address().to_string();
 
     if (request.target.starts_with("/api/") && core_.handler) {
       auto state = std::make_shared<ReplyState>(core_.gate, core_.io.get_executor(),
