@@ -1,6 +1,8 @@
 // helmsman: the operator's console. In a window (Qt) when a display is there, else, or with
 // --headless, on the headless frontend.
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@
 #include "console/ui/headless/headless_loop.h"
 #include "console/ui/main_window.h"
 #include "console/web/http_server.h"
+#include "console/web/web_api.h"
 #include "console/web/web_settings.h"
 #include "console/web/web_users.h"
 #include "platform/clock.h"
@@ -80,14 +83,16 @@ bool StartControl(ui::MainWindow&, const std::string&, bool, Control*) {
 #endif
 
 // The web console: its HTTP server when HelmsmanWeb.ini enables it or --web names its address.
-// Requests for the console are posted to this thread's loop and answered from there (there
-// is nothing to ask yet: every one is 404). Without it, or refused, the console runs on.
+// Requests for the console are posted to this thread's loop and answered there by the API.
+// Without it, or refused, the console runs on.
 struct WebConsole {
+  std::unique_ptr<web::WebApi> api;
   std::unique_ptr<platform::ThreadPoster> poster;
-  std::unique_ptr<web::HttpServer> server;  // goes first, before the poster
+  std::unique_ptr<web::HttpServer> server;  // goes first, then the poster, then the API
 };
 
-void StartWebConsole(const app::Options& options, const std::string& folder, WebConsole* web) {
+void StartWebConsole(const app::Options& options, const std::string& folder,
+                     ui::MainWindow& model, WebConsole* web) {
   web::WebSettings settings;
   std::string error;
   if (web::LoadWebSettings(platform::DiskFileSystem(), folder, &settings, &error) ==
@@ -113,13 +118,14 @@ void StartWebConsole(const app::Options& options, const std::string& folder, Web
     std::cerr << "helmsman: the web console cannot start: " << error << "\n";
     return;
   }
-  web->server = std::make_unique<web::HttpServer>(
-      web::HttpLimits(), [handle = web->poster->handle()](web::HttpRequest, web::HttpReply reply) {
-        const bool posted = handle.Post([reply] {
-          reply({404, "text/plain; charset=utf-8", "Not found\n", {}});
-        });
-        if (!posted) reply({503, "text/plain; charset=utf-8", "The console is busy\n", {}});
-      });
+  web::WebApi::Options api_options;
+  api_options.tls = settings.tls_configured();
+  api_options.run_later = [web](std::chrono::milliseconds delay, std::function<void()> task) {
+    if (web->server) web->server->RunLater(delay, std::move(task));
+  };
+  web->api = std::make_unique<web::WebApi>(model, platform::DiskFileSystem(), folder,
+                                           web->poster->handle(), std::move(api_options));
+  web->server = std::make_unique<web::HttpServer>(web::HttpLimits(), web->api->PostingHandler());
   if (!web->server->Start(settings.address, settings.port, &error)) {
     std::cerr << "helmsman: the web console cannot start: " << error << "\n";
     web->server.reset();
@@ -185,7 +191,7 @@ int Run(int argc, char** argv, const app::Options& options) {
   Control control;
   if (!StartControl(model, folder, !headless, &control)) return 1;
   WebConsole web;
-  StartWebConsole(options, folder, &web);
+  StartWebConsole(options, folder, model, &web);
 #if defined(HELMSMAN_WITH_QT)
   if (!headless) return ui::qt::RunMainWindow(argc, argv, model);
 #endif

@@ -258,8 +258,23 @@ bool Journal::Rotate(std::string* error) {
 void Journal::Append(JournalEntry entry) {
   if (entry.time.empty()) entry.time = JournalTime(logs_.clock().NowLocal());
   pending_ += JournalLine(entry);
+  // A listener may remove itself or another: the ones left are looked up anew.
+  for (auto it = listeners_.begin(); it != listeners_.end();) {
+    const int id = it->first;
+    const std::function<void(const JournalEntry&)> listener = it->second;
+    listener(entry);
+    it = listeners_.upper_bound(id);
+  }
   if (pending_.size() >= kFlushBytes) Flush();
 }
+
+int Journal::AddListener(std::function<void(const JournalEntry&)> listener) {
+  const int id = next_listener_++;
+  listeners_[id] = std::move(listener);
+  return id;
+}
+
+void Journal::RemoveListener(int id) { listeners_.erase(id); }
 
 bool Journal::Flush() {
   if (pending_.empty()) return true;

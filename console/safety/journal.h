@@ -9,6 +9,8 @@
 #define HELMSMAN_CONSOLE_SAFETY_JOURNAL_H_
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,6 +77,11 @@ class Journal {
   // files and the current one, after a flush; lines that are not entries are passed over.
   std::vector<JournalEntry> Read(const JournalFilter& filter);
 
+  // Calls listener with every entry Append takes from now on, until RemoveListener (the web
+  // console's event stream tells its clients of bans and unbans as they happen).
+  int AddListener(std::function<void(const JournalEntry&)> listener);
+  void RemoveListener(int id);
+
   static constexpr size_t kFlushBytes = 64 * 1024;
   static constexpr size_t kKeptBytes = 4 * 1024 * 1024;
 
@@ -91,6 +98,8 @@ class Journal {
   int64_t size_ = -1;  // of the current file; -1 until looked at
   std::string pending_;  // whole lines not written yet
   bool failing_ = false;
+  std::map<int, std::function<void(const JournalEntry&)>> listeners_;
+  int next_listener_ = 1;
 };
 
 }  // namespace helmsman::safety

@@ -24,11 +24,12 @@ namespace helmsman::web {
 
 enum class Role { kAdmin, kModerator, kViewer };
 
-// What a request to the web console does. kAdministration stands for every action only an
-// admin may take (users, settings, the server's start and stop, player edits).
-enum class Permission { kView, kKick, kBan, kUnban, kChat, kBanners, kAdministration };
+// What a request to the web console does. kSelect chooses rows, tabs and list filters (what
+// a kick or ban needs first); kAdministration stands for every action only an admin may take
+// (users, settings, the server's start and stop, player edits).
+enum class Permission { kView, kSelect, kKick, kBan, kUnban, kChat, kBanners, kAdministration };
 
-// admin: everything; moderator: view, kick, ban, unban, chat, banners; viewer: view only.
+// admin: everything; moderator: all but administration; viewer: view only.
 bool RoleMay(Role role, Permission permission);
 
 // "admin", "moderator", "viewer", and back (exact, lower case).

@@ -903,9 +903,10 @@ Reply JournalEntries(MainWindow& model, const Request& request) {
 // The actor the journal names for what a request does, for the request's time.
 class RequestActor {
  public:
-  explicit RequestActor(MainWindow& model) : model_(model), before_(model.actor()) {
-    static const std::string actor = "helmsman-ctl:" + platform::CurrentUserName();
-    model_.set_actor(actor);
+  RequestActor(MainWindow& model, const std::string& actor)
+      : model_(model), before_(model.actor()) {
+    static const std::string ctl_actor = "helmsman-ctl:" + platform::CurrentUserName();
+    model_.set_actor(actor.empty() ? ctl_actor : actor);
   }
   ~RequestActor() { model_.set_actor(before_); }
   RequestActor(const RequestActor&) = delete;
@@ -919,7 +920,7 @@ class RequestActor {
 }  // namespace
 
 Reply Execute(MainWindow& model, const Request& request, bool questions_on_screen) {
-  RequestActor actor(model);
+  RequestActor actor(model, request.actor);
   if (request.verb == "list") return List(model, request.format);
   if (request.verb == "status") return Status(model, request.format);
   if (request.verb == "log") return Logs(model, request);

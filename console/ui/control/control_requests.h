@@ -59,6 +59,9 @@ struct Request {
   // The options of a verb that has them, by name without the dashes ("only" of restore
   // --only ACCOUNT); a flag's value is "".
   std::map<std::string, std::string> options;
+  // Who the action journal names for what the request does; "" for helmsman-ctl's
+  // "helmsman-ctl:USER" (the web console gives "web:USER").
+  std::string actor;
 };
 
 struct Reply {

@@ -1,0 +1,898 @@
+#include "console/web/web_api.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "console/logs/logs.h"
+#include "console/players/player_screen_lists.h"
+#include "console/safety/journal.h"
+#include "console/ui/code_page.h"
+#include "console/ui/control/control_protocol.h"
+
+namespace helmsman::web {
+
+namespace {
+
+using json = nlohmann::json;
+using ui::control::Reply;
+using ui::control::Request;
+
+constexpr char kJsonType[] = "application/json; charset=utf-8";
+constexpr char kCsrfHeader[] = "X-CSRF-Token";
+constexpr size_t kMaxNameBytes = 128;
+constexpr int64_t kSweepSeconds = 60;
+
+std::string Dump(const json& value) {
+  // Text from the console is converted to UTF-8 before it gets here; replace keeps a stray
+  // byte from ever making the reply fail.
+  return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+HttpResponse JsonResponse(int status, const json& value) {
+  HttpResponse response;
+  response.status = status;
+  response.content_type = kJsonType;
+  response.body = Dump(value) + "\n";
+  return response;
+}
+
+HttpResponse ErrorResponse(int status, const std::string& message) {
+  return JsonResponse(status, json{{"error", message}});
+}
+
+std::string Utf8(const std::string& text) { return ui::Windows1252ToUtf8(text); }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::optional<std::string> Header(const HttpRequest& request, std::string_view name) {
+  for (const auto& [key, value] : request.headers) {
+    if (EqualsIgnoringCase(key, name)) return value;
+  }
+  return std::nullopt;
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// The words helmsman-ctl would send for one step, checked by the request layer.
+bool StepRequest(const json& step, const std::string& verb, const std::string& name,
+                 Request* request, std::string* error) {
+  std::vector<std::string> words = {"json", verb, name};
+  if (step.contains("value")) {
+    const json& value = step["value"];
+    if (value.is_string()) {
+      words.push_back(value.get<std::string>());
+    } else if (value.is_boolean()) {
+      words.push_back(value.get<bool>() ? "1" : "0");
+    } else if (value.is_number_integer()) {
+      words.push_back(std::to_string(value.get<long long>()));
+    } else {
+      *error = "\"value\" is a text, a whole number or true/false";
+      return false;
+    }
+  }
+  if (step.contains("answers")) {
+    const json& answers = step["answers"];
+    if (!answers.is_array() || answers.size() > 100) {
+      *error = "\"answers\" is a list of \"ok\" and \"cancel\"";
+      return false;
+    }
+    for (const json& answer : answers) {
+      if (!answer.is_string() || (answer != "ok" && answer != "cancel")) {
+        *error = "\"answers\" is a list of \"ok\" and \"cancel\"";
+        return false;
+      }
+      words.push_back("--answer");
+      words.push_back(answer.get<std::string>());
+    }
+  }
+  Reply reply;
+  if (!ui::control::ParseRequest(words, request, &reply)) {
+    *error = reply.err;
+    while (!error->empty() && error->back() == '\n') error->pop_back();
+    return false;
+  }
+  return true;
+}
+
+bool IsControlVerb(std::string_view verb) {
+  return verb == "set" || verb == "check" || verb == "select" || verb == "click";
+}
+
+bool ValidName(const std::string& name, std::string* error) {
+  if (name.empty() || name.size() > kMaxNameBytes) {
+    *error = "a control's name is 1 to 128 characters";
+    return false;
+  }
+  return true;
+}
+
+// The controls whose actions a moderator may take, by what they do.
+const std::map<std::string, Permission, std::less<>>& ControlPermissions() {
+  static const std::map<std::string, Permission, std::less<>> permissions = {
+      {"cmdKickPlayer", Permission::kKick},
+      {"cmdKickAllInSystem", Permission::kKick},
+      {"txtKickMessagePart2", Permission::kKick},
+      {"cmdKickAndBan", Permission::kBan},
+      {"cmdBanToggle", Permission::kBan},
+      {"optBanDuration_0", Permission::kBan},
+      {"optBanDuration_1", Permission::kBan},
+      {"calBanUntilDate", Permission::kBan},
+      {"cmbBanUntilTime", Permission::kBan},
+      {"txtBanReason", Permission::kBan},
+      {"cmdSetUnbanTime", Permission::kBan},
+      {"cmdSetBanReason", Permission::kBan},
+      {"cmdUnbanPlayer", Permission::kUnban},
+      {"cmdCheckForPlayersToUnban", Permission::kUnban},
+      {"txtChatText", Permission::kChat},
+      {"cmdSend", Permission::kChat},
+      {"cmdDisplayTimedBannerNow", Permission::kBanners},
+      {"txtPlayerListFilter", Permission::kSelect},
+      {"txtBannedPlayerListFilter", Permission::kSelect},
+      {"chkDisplayOnlyNamesForThisPlayer", Permission::kSelect},
+      {"chkDisplayOnlyNamesForThisBannedPlayer", Permission::kSelect},
+      {"cmdViewInfo", Permission::kSelect},
+      {"cmdViewBannedPlayerInfo", Permission::kSelect},
+      {"cmdUpdatePlayersOnline", Permission::kSelect},
+      {"cmdUpdatePlayerInfo", Permission::kSelect},
+  };
+  return permissions;
+}
+
+std::string BanEnd(const players::PlayerRecord& record) {
+  if (record.ban_until_year.empty()) return "";
+  auto two = [](const std::string& text) { return text.size() == 1 ? "0" + text : text; };
+  return record.ban_until_year + "-" + two(record.ban_until_month) + "-" +
+         two(record.ban_until_day) + " " + two(record.ban_until_hour) + ":00";
+}
+
+json PlayerJson(const players::PlayerRecord& record, bool banned) {
+  json weapons = json::array();
+  for (const std::string& weapon : record.weapons) {
+    if (weapon.empty()) break;
+    weapons.push_back(Utf8(weapon));
+  }
+  return json{{"name", Utf8(record.name)},
+              {"account", Utf8(record.account_folder)},
+              {"file", Utf8(record.file_name)},
+              {"rank", Utf8(record.rank)},
+              {"money", Utf8(record.money)},
+              {"system", Utf8(record.system)},
+              {"location", Utf8(record.location)},
+              {"ship", Utf8(record.ship)},
+              {"kills", Utf8(record.kills)},
+              {"time_played", Utf8(record.time_played)},
+              {"last_saved", Utf8(record.last_saved)},
+              {"last_read", Utf8(record.last_read)},
+              {"first_seen", Utf8(record.first_seen)},
+              {"shield", Utf8(record.shield)},
+              {"generator", Utf8(record.power_generator)},
+              {"weapons", std::move(weapons)},
+              {"banned", banned},
+              {"ban_until", banned ? Utf8(BanEnd(record)) : ""},
+              {"ban_reason", banned ? Utf8(record.ban_reason) : ""}};
+}
+
+// The JSON a request layer's reply carries, or its text when it is none.
+json ReplyJson(const Reply& reply) {
+  json out = json::parse(reply.out, nullptr, false);
+  json result = {{"exit", reply.exit_code}};
+  result["reply"] = out.is_discarded() ? json(reply.out) : std::move(out);
+  std::string error = reply.err;
+  while (!error.empty() && error.back() == '\n') error.pop_back();
+  result["error"] = error;
+  return result;
+}
+
+std::string Event(const std::string& name, const std::string& data) {
+  return "event: " + name + "\ndata: " + data + "\n\n";
+}
+
+std::optional<logs::LogId> LogOfKey(std::string_view key) {
+  for (logs::LogId log :
+       {logs::LogId::kServerActivity, logs::LogId::kPlayerActivity, logs::LogId::kHelmError}) {
+    if (key == ui::control::LogKey(log)) return log;
+  }
+  return std::nullopt;
+}
+
+bool ParseCount(std::string_view text, size_t* value) {
+  if (text.empty() || text.size() > 19) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+Permission RequiredPermission(const Request& request) {
+  if (!ui::control::IsActing(request)) return Permission::kView;
+  if (!IsControlVerb(request.verb)) return Permission::kAdministration;
+  std::string_view name = request.name;
+  const std::string main_prefix = std::string(ui::control::kMainWindowName) + ".";
+  if (StartsWith(name, main_prefix)) name.remove_prefix(main_prefix.size());
+  // The player editor, and any other window, is administration.
+  if (name.find('.') != std::string_view::npos) return Permission::kAdministration;
+  if (request.verb == "select" && (StartsWith(name, "lst") || name == "SSTab1" ||
+                                   StartsWith(name, "tabs"))) {
+    return Permission::kSelect;
+  }
+  const auto& permissions = ControlPermissions();
+  const auto found = permissions.find(name);
+  return found == permissions.end() ? Permission::kAdministration : found->second;
+}
+
+int StatusOfExit(int exit_code) {
+  switch (exit_code) {
+    case ui::control::kExitDone:
+      return 200;
+    case ui::control::kExitRefused:
+      return 409;
+    case ui::control::kExitBadRequest:
+      return 400;
+    default:
+      return 500;
+  }
+}
+
+std::string UrlDecode(std::string_view text) {
+  auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '+') {
+      out += ' ';
+    } else if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
+               hex(text[i + 2]) >= 0) {
+      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+bool ParsePageQuery(std::string_view query, PageQuery* page, std::string* error) {
+  *page = PageQuery();
+  while (!query.empty()) {
+    const size_t amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+    const size_t equals = pair.find('=');
+    const std::string key = UrlDecode(pair.substr(0, equals));
+    const std::string value =
+        equals == std::string_view::npos ? "" : UrlDecode(pair.substr(equals + 1));
+    if (key == "filter") {
+      page->filter = value;
+    } else if (key == "offset" || key == "limit") {
+      size_t number = 0;
+      if (!ParseCount(value, &number)) {
+        *error = key + " is a whole number, not \"" + value + "\"";
+        return false;
+      }
+      (key == "offset" ? page->offset : page->limit) = number;
+    }
+  }
+  if (page->limit > kMaxPageSize) {
+    *error = "limit is at most " + std::to_string(kMaxPageSize);
+    return false;
+  }
+  return true;
+}
+
+bool ParseActionBody(std::string_view body, const std::string& verb, const std::string& name,
+                     std::vector<Request>* steps, std::string* error) {
+  steps->clear();
+  json parsed = body.find_first_not_of(" \t\r\n") == std::string_view::npos
+                    ? json::object()
+                    : json::parse(body, nullptr, false);
+  if (parsed.is_discarded() || !parsed.is_object()) {
+    *error = "the body is not a JSON object";
+    return false;
+  }
+  if (!verb.empty()) {
+    if (!IsControlVerb(verb)) {
+      *error = "unknown action \"" + verb + "\" (set, check, select or click)";
+      return false;
+    }
+    if (!ValidName(name, error)) return false;
+    Request request;
+    if (!StepRequest(parsed, verb, name, &request, error)) return false;
+    steps->push_back(std::move(request));
+    return true;
+  }
+  if (!parsed.contains("steps") || !parsed["steps"].is_array() || parsed["steps"].empty() ||
+      parsed["steps"].size() > kMaxSteps) {
+    *error = "\"steps\" is a list of 1 to " + std::to_string(kMaxSteps) + " steps";
+    return false;
+  }
+  for (const json& step : parsed["steps"]) {
+    if (!step.is_object() || !step.contains("verb") || !step["verb"].is_string() ||
+        !step.contains("name") || !step["name"].is_string()) {
+      *error = "a step is {\"verb\":..., \"name\":..., \"value\":..., \"answers\":[...]}";
+      steps->clear();
+      return false;
+    }
+    const std::string step_verb = step["verb"].get<std::string>();
+    const std::string step_name = step["name"].get<std::string>();
+    if (!IsControlVerb(step_verb)) {
+      *error = "unknown action \"" + step_verb + "\" (set, check, select or click)";
+      steps->clear();
+      return false;
+    }
+    Request request;
+    if (!ValidName(step_name, error) || !StepRequest(step, step_verb, step_name, &request, error)) {
+      steps->clear();
+      return false;
+    }
+    steps->push_back(std::move(request));
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// The password check, on a thread of its own: one key derivation takes a tenth of a second.
+
+class WebApi::LoginThread {
+ public:
+  using Done = std::function<void(std::optional<Role>)>;
+
+  LoginThread(platform::FileSystem& files, std::string folder)
+      : users_(files, std::move(folder)), thread_([this] { Run(); }) {}
+  ~LoginThread() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+
+  // False when kMaxWaitingLogins wait already.
+  bool Submit(std::string user, std::string password, Done done) {
+    {
+      std::lock_guard lock(mutex_);
+      if (jobs_.size() >= kMaxWaitingLogins) return false;
+      jobs_.push_back({std::move(user), std::move(password), std::move(done)});
+    }
+    wake_.notify_one();
+    return true;
+  }
+
+ private:
+  struct Job {
+    std::string user;
+    std::string password;
+    Done done;
+  };
+
+  void Run() {
+    for (;;) {
+      Job job;
+      {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+        if (stop_) return;
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
+      const std::optional<Role> role = users_.Verify(job.user, job.password);
+      std::fill(job.password.begin(), job.password.end(), '\0');
+      job.done(role);
+    }
+  }
+
+  const WebUsers users_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Job> jobs_;
+  bool stop_ = false;
+  std::thread thread_;  // last: starts once the rest is made
+};
+
+struct WebApi::Action {
+  std::vector<Request> steps;
+  bool single = false;  // POST /api/controls/NAME/VERB: its one result is the reply
+  std::string user;
+  HttpReply reply;
+  int64_t since = 0;
+};
+
+struct WebApi::Stream {
+  std::shared_ptr<HttpStream> out;
+  std::string session_id;
+  std::string csrf_token;
+};
+
+WebApi::WebApi(ui::MainWindow& model, platform::FileSystem& files, std::string program_folder,
+               platform::ThreadPoster::Handle loop, Options options)
+    : model_(model),
+      files_(files),
+      folder_(std::move(program_folder)),
+      loop_(std::move(loop)),
+      options_(std::move(options)),
+      sessions_(options_.now_seconds),
+      limiter_(options_.now_seconds),
+      logins_(std::make_unique<LoginThread>(files_, folder_)),
+      alive_(std::make_shared<WebApi*>(this)) {}
+
+WebApi::~WebApi() {
+  alive_.reset();
+  for (auto& stream : streams_) stream->out->Close();
+  streams_.clear();
+  if (log_listener_ != 0) model_.RemoveLogListener(log_listener_);
+  if (journal_listener_ != 0) model_.journal().RemoveListener(journal_listener_);
+  for (auto& action : actions_) {
+    action->reply(ErrorResponse(503, "the console is shutting down: nothing was done"));
+  }
+  actions_.clear();
+  logins_.reset();
+}
+
+HttpHandler WebApi::PostingHandler() const {
+  return [loop = loop_, weak = std::weak_ptr<WebApi*>(alive_)](HttpRequest request,
+                                                               HttpReply reply) {
+    const bool posted = loop.Post([weak, request = std::move(request), reply]() mutable {
+      const std::shared_ptr<WebApi*> api = weak.lock();
+      if (!api) return reply(ErrorResponse(503, "the console is shutting down"));
+      (*api)->Handle(std::move(request), reply);
+    });
+    if (!posted) reply(ErrorResponse(503, "the console is busy; try again"));
+  };
+}
+
+void WebApi::Handle(HttpRequest request, HttpReply reply) {
+  const int64_t now = options_.now_seconds();
+  if (now - last_sweep_ >= kSweepSeconds) {
+    sessions_.Sweep();
+    last_sweep_ = now;
+  }
+  const size_t question = request.target.find('?');
+  const std::string path = request.target.substr(0, question);
+  const std::string query =
+      question == std::string::npos ? "" : request.target.substr(question + 1);
+  const bool get = request.method == "GET" || request.method == "HEAD";
+  const bool post = request.method == "POST";
+
+  if (path == "/api/login") {
+    if (!post) return reply(ErrorResponse(405, "log in with POST"));
+    return Login(request, std::move(reply));
+  }
+
+  // Everything else is for a session.
+  const std::optional<std::string> cookie_header = Header(request, "Cookie");
+  const std::optional<std::string> session_id =
+      cookie_header ? CookieValue(*cookie_header, kSessionCookieName) : std::nullopt;
+  const std::optional<SessionView> session =
+      session_id ? sessions_.Find(*session_id) : std::nullopt;
+  if (!session) return reply(ErrorResponse(401, "log in first"));
+
+  if (post) {
+    const std::optional<std::string> token = Header(request, kCsrfHeader);
+    if (!token || !sessions_.CheckCsrf(*session_id, *token)) {
+      return reply(ErrorResponse(403, "the request's CSRF token is missing or wrong: nothing done"));
+    }
+  } else if (!get) {
+    return reply(ErrorResponse(405, "GET reads, POST acts"));
+  }
+
+  if (path == "/api/logout") {
+    if (!post) return reply(ErrorResponse(405, "log out with POST"));
+    sessions_.Logout(*session_id);
+    HttpResponse response = JsonResponse(200, json{{"done", "logged out"}});
+    response.headers.emplace_back("Set-Cookie", ExpiredSessionCookie(options_.tls));
+    return reply(std::move(response));
+  }
+  if (path == "/api/session") {
+    json may = json::object();
+    static constexpr std::pair<const char*, Permission> kNames[] = {
+        {"view", Permission::kView},       {"select", Permission::kSelect},
+        {"kick", Permission::kKick},       {"ban", Permission::kBan},
+        {"unban", Permission::kUnban},     {"chat", Permission::kChat},
+        {"banners", Permission::kBanners}, {"administration", Permission::kAdministration}};
+    for (const auto& [key, permission] : kNames) may[key] = RoleMay(session->role, permission);
+    return reply(JsonResponse(200, json{{"user", session->user},
+                                        {"role", std::string(RoleName(session->role))},
+                                        {"csrf_token", session->csrf_token},
+                                        {"may", std::move(may)}}));
+  }
+
+  if (post) {
+    std::vector<Request> steps;
+    std::string error;
+    bool single = false;
+    if (path == "/api/steps") {
+      if (!ParseActionBody(request.body, "", "", &steps, &error)) {
+        return reply(ErrorResponse(400, error));
+      }
+    } else if (StartsWith(path, "/api/controls/")) {
+      const std::string rest = path.substr(std::string_view("/api/controls/").size());
+      const size_t slash = rest.rfind('/');
+      if (slash == std::string::npos) return reply(ErrorResponse(404, "no such action"));
+      if (!ParseActionBody(request.body, rest.substr(slash + 1), UrlDecode(rest.substr(0, slash)),
+                           &steps, &error)) {
+        return reply(ErrorResponse(400, error));
+      }
+      single = true;
+    } else {
+      return reply(ErrorResponse(404, "no such action"));
+    }
+    for (const Request& step : steps) {
+      if (!RoleMay(session->role, RequiredPermission(step))) {
+        return reply(ErrorResponse(403, "a " + std::string(RoleName(session->role)) +
+                                            " may not " + step.verb + " " + step.name +
+                                            ": nothing done"));
+      }
+    }
+    auto action = std::make_unique<Action>();
+    action->steps = std::move(steps);
+    action->single = single;
+    action->user = session->user;
+    action->reply = std::move(reply);
+    action->since = now;
+    if (actions_.size() >= kMaxWaitingActions) {
+      return action->reply(ErrorResponse(503, "too many requests wait for the console"));
+    }
+    actions_.push_back(std::move(action));
+    return RunActions();
+  }
+
+  // Reading.
+  auto run = [&](std::vector<std::string> words) {
+    Request parsed;
+    Reply result;
+    if (!ui::control::ParseRequest(words, &parsed, &result)) {
+      return reply(JsonResponse(StatusOfExit(result.exit_code), ReplyJson(result)));
+    }
+    result = ui::control::Execute(model_, parsed, false);
+    if (result.exit_code != ui::control::kExitDone) {
+      return reply(JsonResponse(StatusOfExit(result.exit_code), ReplyJson(result)));
+    }
+    json out = json::parse(result.out, nullptr, false);
+    reply(out.is_discarded() ? JsonResponse(200, ReplyJson(result)) : JsonResponse(200, out));
+  };
+  if (path == "/api/status") return run({"json", "status"});
+  if (path == "/api/controls") return run({"json", "list"});
+  if (StartsWith(path, "/api/controls/")) {
+    const std::string name = UrlDecode(path.substr(std::string_view("/api/controls/").size()));
+    std::string error;
+    if (!ValidName(name, &error)) return reply(ErrorResponse(400, error));
+    return run({"json", "get", name});
+  }
+  if (path == "/api/events") return OpenStream(*session_id, *session, std::move(reply));
+  if (path == "/api/players") {
+    PageQuery page;
+    std::string error;
+    if (!ParsePageQuery(query, &page, &error)) return reply(ErrorResponse(400, error));
+    const std::string filter = Lower(ui::Utf8ToWindows1252(page.filter));
+    const auto records = model_.players().InUse();
+    json rows = json::array();
+    size_t matched = 0;
+    players::BanMarkers bans(files_);
+    for (const players::PlayerRecord& record : records) {
+      if (record.is_free()) continue;
+      if (!filter.empty() && Lower(record.name).find(filter) == std::string::npos) continue;
+      if (matched >= page.offset && matched - page.offset < page.limit) {
+        rows.push_back(PlayerJson(record, bans.IsBanned(record.account_folder)));
+      }
+      ++matched;
+    }
+    return reply(JsonResponse(200, json{{"total", records.size()},
+                                        {"matched", matched},
+                                        {"offset", page.offset},
+                                        {"limit", page.limit},
+                                        {"players", std::move(rows)}}));
+  }
+  if (path == "/api/online") {
+    ui::Controls& controls = model_.controls();
+    const auto& names = controls.Get("lstPlayersOnline").rows();
+    const auto& ranks = controls.Get("lstPlayersOnlineRank").rows();
+    const auto& systems = controls.Get("lstPlayersOnlineSystems").rows();
+    json rows = json::array();
+    for (size_t i = 0; i < names.size(); ++i) {
+      const int index = model_.players().FindByName(names[i]);
+      const players::PlayerRecord* record = index >= 0 ? model_.players().At(index) : nullptr;
+      rows.push_back(json{{"name", Utf8(names[i])},
+                          {"rank", i < ranks.size() ? Utf8(ranks[i]) : ""},
+                          {"system", i < systems.size() ? Utf8(systems[i]) : ""},
+                          {"ship", record != nullptr ? Utf8(record->ship) : ""},
+                          {"account", record != nullptr ? Utf8(record->account_folder) : ""}});
+    }
+    return reply(JsonResponse(200, json{{"updated", Utf8(controls.Get("fraPlayersOnline").text())},
+                                        {"players", std::move(rows)}}));
+  }
+  if (path == "/api/banned") {
+    players::BanMarkers bans(files_);
+    json rows = json::array();
+    for (const players::PlayerRecord& record : model_.players().InUse()) {
+      if (record.is_free() || !bans.IsBanned(record.account_folder)) continue;
+      rows.push_back(json{{"name", Utf8(record.name)},
+                          {"account", Utf8(record.account_folder)},
+                          {"ban_until", Utf8(BanEnd(record))},
+                          {"ban_reason", Utf8(record.ban_reason)}});
+    }
+    return reply(JsonResponse(200, json{{"players", std::move(rows)}}));
+  }
+  if (StartsWith(path, "/api/logs/")) {
+    const std::optional<logs::LogId> log =
+        LogOfKey(path.substr(std::string_view("/api/logs/").size()));
+    if (!log) return reply(ErrorResponse(404, "no such log (server, player or error)"));
+    size_t from = 0;
+    for (std::string_view rest = query; !rest.empty();) {
+      const size_t amp = rest.find('&');
+      const std::string_view pair = rest.substr(0, amp);
+      rest = amp == std::string_view::npos ? std::string_view() : rest.substr(amp + 1);
+      if (StartsWith(pair, "from=") && !ParseCount(pair.substr(5), &from)) {
+        return reply(ErrorResponse(400, "from is a whole number"));
+      }
+    }
+    const std::vector<std::string>& lines = model_.logs().lines(*log);
+    json rows = json::array();
+    size_t next = std::min(from, lines.size());
+    for (; next < lines.size() && rows.size() < kMaxLogLinesPerReply; ++next) {
+      rows.push_back(Utf8(lines[next]));
+    }
+    return reply(JsonResponse(200, json{{"log", ui::control::LogKey(*log)},
+                                        {"from", from},
+                                        {"next", next},
+                                        {"total", lines.size()},
+                                        {"cleared", model_.logs().erasures(*log)},
+                                        {"lines", std::move(rows)}}));
+  }
+  reply(ErrorResponse(404, "no such request"));
+}
+
+void WebApi::Login(const HttpRequest& request, HttpReply reply) {
+  const json body = json::parse(request.body, nullptr, false);
+  if (body.is_discarded() || !body.is_object() || !body.contains("user") ||
+      !body["user"].is_string() || !body.contains("password") || !body["password"].is_string()) {
+    return reply(ErrorResponse(400, "log in with {\"user\":..., \"password\":...}"));
+  }
+  const std::string& peer = request.peer;
+  if (!limiter_.Allowed(peer)) {
+    HttpResponse response = ErrorResponse(429, "too many failed logins: wait a minute");
+    response.headers.emplace_back("Retry-After", std::to_string(limiter_.RetryAfterSeconds(peer)));
+    return reply(std::move(response));
+  }
+  std::string user = body["user"].get<std::string>();
+  const std::weak_ptr<WebApi*> weak = alive_;
+  auto done = [loop = loop_, weak, peer, user, reply](std::optional<Role> role) {
+    // On the login thread: back to the console's.
+    const bool posted = loop.Post([weak, peer, user, role, reply] {
+      const std::shared_ptr<WebApi*> api = weak.lock();
+      if (!api) return reply(ErrorResponse(503, "the console is shutting down"));
+      (*api)->FinishLogin(peer, user, role, reply);
+    });
+    if (!posted) reply(ErrorResponse(503, "the console is busy; try again"));
+  };
+  std::string password = body["password"].get<std::string>();
+  if (!logins_->Submit(std::move(user), std::move(password), std::move(done))) {
+    HttpResponse response = ErrorResponse(503, "too many logins at once: try again");
+    response.headers.emplace_back("Retry-After", "1");
+    reply(std::move(response));
+  }
+}
+
+void WebApi::FinishLogin(const std::string& peer, const std::string& user,
+                         std::optional<Role> role, HttpReply reply) {
+  if (!role) {
+    limiter_.Failed(peer);
+    return reply(ErrorResponse(401, "unknown user or wrong password"));
+  }
+  limiter_.Succeeded(peer);
+  const std::optional<NewSession> session = sessions_.Login(user, *role);
+  if (!session) return reply(ErrorResponse(500, "no session could be made"));
+  HttpResponse response = JsonResponse(200, json{{"user", user},
+                                                 {"role", std::string(RoleName(*role))},
+                                                 {"csrf_token", session->csrf_token}});
+  response.headers.emplace_back("Set-Cookie", SessionCookie(session->id, options_.tls));
+  reply(std::move(response));
+}
+
+void WebApi::RunActions() {
+  // A request carried out here may wait for the server, and its waits run posted tasks:
+  // those only queue theirs.
+  if (running_action_) return;
+  while (!actions_.empty()) {
+    Action& front = *actions_.front();
+    if (!model_.operating() || !ui::control::ReadyToAct(model_)) {
+      if (options_.now_seconds() - front.since < kMaxActionWait.count()) return ScheduleRetry();
+      front.reply(ErrorResponse(503, "the console stayed busy: nothing was done"));
+      actions_.pop_front();
+      continue;
+    }
+    std::unique_ptr<Action> action = std::move(actions_.front());
+    actions_.pop_front();
+    running_action_ = true;
+    json results = json::array();
+    int exit_code = ui::control::kExitDone;
+    for (Request& step : action->steps) {
+      step.actor = "web:" + action->user;
+      const Reply reply = ui::control::Execute(model_, step, false);
+      safety::JournalEntry entry;
+      entry.action = "web-request";
+      entry.actor = step.actor;
+      entry.details = {{"verb", step.verb}, {"control", step.name}, {"value", step.argument},
+                       {"exit", std::to_string(reply.exit_code)}};
+      model_.journal().Append(std::move(entry));
+      json result = ReplyJson(reply);
+      result["verb"] = step.verb;
+      result["name"] = step.name;
+      results.push_back(std::move(result));
+      exit_code = reply.exit_code;
+      if (exit_code != ui::control::kExitDone) break;
+    }
+    running_action_ = false;
+    action->reply(JsonResponse(StatusOfExit(exit_code),
+                               action->single ? results[0] : json{{"results", results}}));
+  }
+}
+
+void WebApi::ScheduleRetry() {
+  if (retry_scheduled_) return;
+  retry_scheduled_ = true;
+  auto post = [loop = loop_, weak = std::weak_ptr<WebApi*>(alive_)] {
+    loop.Post([weak] {
+      if (const std::shared_ptr<WebApi*> api = weak.lock()) {
+        (*api)->retry_scheduled_ = false;
+        (*api)->RunActions();
+      }
+    });
+  };
+  if (options_.run_later) {
+    options_.run_later(options_.retry_interval, std::move(post));
+  } else {
+    post();
+  }
+}
+
+void WebApi::OpenStream(const std::string& session_id, const SessionView& session,
+                        HttpReply reply) {
+  if (streams_.size() >= kMaxEventStreams) {
+    return reply(ErrorResponse(503, "too many event streams are open"));
+  }
+  auto stream = std::make_unique<Stream>();
+  stream->out = HttpStream::Create();
+  stream->session_id = session_id;
+  stream->csrf_token = session.csrf_token;
+  HttpResponse response;
+  response.content_type = "text/event-stream; charset=utf-8";
+  response.headers.emplace_back("X-Accel-Buffering", "no");
+  response.stream = stream->out;
+  // The state as it is now, so that a client has something to show at once.
+  Request status;
+  Reply parsed;
+  ui::control::ParseRequest({"json", "status"}, &status, &parsed);
+  std::string state = ui::control::Execute(model_, status, false).out;
+  while (!state.empty() && state.back() == '\n') state.pop_back();
+  json online = json::array();
+  for (const std::string& name : model_.controls().Get("lstPlayersOnline").rows()) {
+    online.push_back(Utf8(name));
+  }
+  if (streams_.empty()) {
+    last_state_ = state;
+    last_online_ = model_.controls().Get("lstPlayersOnline").rows();
+  }
+  response.body = "retry: 2000\n\n" + Event("state", state) +
+                  Event("online", Dump(json{{"players", online}}));
+  streams_.push_back(std::move(stream));
+  reply(std::move(response));
+
+  if (log_listener_ == 0) {
+    log_listener_ = model_.AddLogListener(
+        [this](logs::LogId log, logs::LogChange change, const std::string& line) {
+          if (change == logs::LogChange::kCleared) {
+            Broadcast("log-cleared", Dump(json{{"log", ui::control::LogKey(log)}}));
+          } else {
+            Broadcast("log", Dump(json{{"log", ui::control::LogKey(log)}, {"line", Utf8(line)}}));
+          }
+        });
+  }
+  if (journal_listener_ == 0) {
+    journal_listener_ = model_.journal().AddListener([this](const safety::JournalEntry& entry) {
+      std::string line = safety::JournalLine(entry);
+      while (!line.empty() && line.back() == '\n') line.pop_back();
+      Broadcast("journal", line);
+      if (entry.action == "unban") {
+        Broadcast("unban", line);
+      } else if (entry.action == "ban" || entry.action == "autoban") {
+        Broadcast("ban", line);
+      }
+    });
+  }
+  ScheduleStateWatch();
+}
+
+void WebApi::Broadcast(const std::string& event, const std::string& data) {
+  const std::string piece = Event(event, data);
+  for (auto it = streams_.begin(); it != streams_.end();) {
+    Stream& stream = **it;
+    // A stream lasts as long as its session: after a logout or the idle time-out it ends.
+    if (!sessions_.CheckCsrf(stream.session_id, stream.csrf_token) || !stream.out->Write(piece)) {
+      stream.out->Close();
+      it = streams_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void WebApi::ScheduleStateWatch() {
+  if (state_watch_scheduled_ || streams_.empty()) return;
+  state_watch_scheduled_ = true;
+  auto post = [loop = loop_, weak = std::weak_ptr<WebApi*>(alive_)] {
+    loop.Post([weak] {
+      if (const std::shared_ptr<WebApi*> api = weak.lock()) {
+        (*api)->state_watch_scheduled_ = false;
+        (*api)->WatchState();
+      }
+    });
+  };
+  if (options_.run_later) options_.run_later(options_.state_interval, std::move(post));
+  // Without a way to wait (tests), the state is looked at when a client opens its stream.
+}
+
+void WebApi::WatchState() {
+  Request status;
+  Reply parsed;
+  ui::control::ParseRequest({"json", "status"}, &status, &parsed);
+  std::string state = ui::control::Execute(model_, status, false).out;
+  while (!state.empty() && state.back() == '\n') state.pop_back();
+  if (state != last_state_) {
+    last_state_ = state;
+    Broadcast("state", state);
+  }
+  const std::vector<std::string>& online = model_.controls().Get("lstPlayersOnline").rows();
+  if (online != last_online_) {
+    last_online_ = online;
+    json names = json::array();
+    for (const std::string& name : online) names.push_back(Utf8(name));
+    Broadcast("online", Dump(json{{"players", names}}));
+  }
+  // Streams whose clients went away or whose sessions ended are let go.
+  std::erase_if(streams_, [this](const std::unique_ptr<Stream>& stream) {
+    if (stream->out->open() && sessions_.CheckCsrf(stream->session_id, stream->csrf_token)) {
+      return false;
+    }
+    stream->out->Close();
+    return true;
+  });
+  if (streams_.empty()) {
+    if (log_listener_ != 0) model_.RemoveLogListener(log_listener_);
+    if (journal_listener_ != 0) model_.journal().RemoveListener(journal_listener_);
+    log_listener_ = 0;
+    journal_listener_ = 0;
+    last_state_.clear();
+    last_online_.clear();
+    return;
+  }
+  ScheduleStateWatch();
+}
+
+}  // namespace helmsman::web

@@ -1,0 +1,297 @@
+#include "console/web/web_api.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "console/safety/journal.h"
+#include "console/ui/started_console_testing.h"
+
+namespace helmsman::web {
+namespace {
+
+using json = nlohmann::json;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class WebApiTest : public ui::testing::StartedConsole {
+ protected:
+  WebApiTest() {
+    std::string error;
+    poster_ = platform::ThreadPoster::Create(&error);
+    EXPECT_TRUE(poster_) << error;
+    WebApi::Options options;
+    options.now_seconds = [this] { return now_; };
+    api_ = std::make_unique<WebApi>(*model_, platform::DiskFileSystem(), folder_,
+                                    poster_->handle(), options);
+  }
+  ~WebApiTest() override {
+    poster_.reset();
+    api_.reset();
+  }
+
+  void AddUser(const std::string& name, const std::string& role) {
+    const Result added = WebUsers(platform::DiskFileSystem(), folder_).Add(name, role, kPassword);
+    ASSERT_EQ(added.outcome, Outcome::kDone) << added.message;
+  }
+
+  // Hands the request to the API and lets the loop run until it is answered.
+  HttpResponse Call(const std::string& method, const std::string& target,
+                    const std::string& body = "", bool with_csrf = true,
+                    const std::string& peer = "127.0.0.1") {
+    HttpRequest request;
+    request.method = method;
+    request.target = target;
+    request.body = body;
+    request.peer = peer;
+    if (!cookie_.empty()) request.headers.emplace_back("Cookie", cookie_);
+    if (with_csrf && !csrf_.empty()) request.headers.emplace_back("X-CSRF-Token", csrf_);
+    auto answer = std::make_shared<std::optional<HttpResponse>>();
+    api_->Handle(std::move(request), [answer](HttpResponse response) { *answer = response; });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!*answer && std::chrono::steady_clock::now() < end) {
+      if (platform::DispatchPendingEvents(100) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+    EXPECT_TRUE(*answer) << method << " " << target << " was not answered";
+    return answer->value_or(HttpResponse{599, "", "", {}, nullptr});
+  }
+  json Body(const HttpResponse& response) { return json::parse(response.body, nullptr, false); }
+
+  HttpResponse LogIn(const std::string& user, const std::string& password = kPassword) {
+    cookie_.clear();
+    csrf_.clear();
+    const HttpResponse response = Call("POST", "/api/login",
+                                       json{{"user", user}, {"password", password}}.dump());
+    for (const auto& [name, value] : response.headers) {
+      if (name == "Set-Cookie") cookie_ = value.substr(0, value.find(';'));
+    }
+    if (response.status == 200) csrf_ = Body(response)["csrf_token"];
+    return response;
+  }
+  static std::string Header(const HttpResponse& response, const std::string& name) {
+    for (const auto& [key, value] : response.headers) {
+      if (key == name) return value;
+    }
+    return "";
+  }
+
+  static constexpr char kPassword[] = "orbit-lantern-42";
+  int64_t now_ = 5000;
+  std::unique_ptr<platform::ThreadPoster> poster_;
+  std::unique_ptr<WebApi> api_;
+  std::string cookie_;
+  std::string csrf_;
+};
+
+TEST_F(WebApiTest, LoginsSessionsAndTheirLimits) {
+  AddUser("ann", "admin");
+  EXPECT_EQ(Call("GET", "/api/status").status, 401);
+  EXPECT_EQ(Call("POST", "/api/login", "{\"user\":\"ann\"}").status, 400);
+  EXPECT_EQ(Call("GET", "/api/login").status, 405);
+
+  // Five failures a minute from one address, then 429 even for the right password; another
+  // address is not held up.
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(Call("POST", "/api/login", R"({"user":"ann","password":"wrong-guess"})", true,
+                   "192.0.2.7")
+                  .status,
+              401);
+  }
+  const HttpResponse limited = Call(
+      "POST", "/api/login", json{{"user", "ann"}, {"password", kPassword}}.dump(), true,
+      "192.0.2.7");
+  EXPECT_EQ(limited.status, 429);
+  EXPECT_EQ(Header(limited, "Retry-After"), "60");
+  EXPECT_EQ(Header(limited, "Set-Cookie"), "");
+
+  const HttpResponse login = LogIn("ann");
+  ASSERT_EQ(login.status, 200) << login.body;
+  EXPECT_THAT(Header(login, "Set-Cookie"), HasSubstr("; HttpOnly; SameSite=Strict"));
+  EXPECT_THAT(Header(login, "Set-Cookie"), Not(HasSubstr("Secure")));
+  EXPECT_THAT(login.body, Not(HasSubstr(kPassword)));
+  const json session = Body(Call("GET", "/api/session"));
+  EXPECT_EQ(session["role"], "admin");
+  EXPECT_EQ(session["may"]["administration"], true);
+  EXPECT_EQ(Body(Call("GET", "/api/status"))["server"], "running");
+
+  // Idle 29 minutes is fine; 30 more end the session.
+  now_ += 29 * 60;
+  EXPECT_EQ(Call("GET", "/api/status").status, 200);
+  now_ += 30 * 60;
+  EXPECT_EQ(Call("GET", "/api/status").status, 401);
+
+  ASSERT_EQ(LogIn("ann").status, 200);
+  EXPECT_EQ(Call("POST", "/api/logout", "", false).status, 403);  // no CSRF token
+  const HttpResponse logout = Call("POST", "/api/logout");
+  EXPECT_EQ(logout.status, 200);
+  EXPECT_THAT(Header(logout, "Set-Cookie"), HasSubstr("Max-Age=0"));
+  EXPECT_EQ(Call("GET", "/api/status").status, 401);
+}
+
+TEST_F(WebApiTest, EveryActionNeedsItsRoleAndTheCsrfToken) {
+  AddUser("vic", "viewer");
+  AddUser("mo", "moderator");
+  AddUser("ann", "admin");
+  const std::string check = "/api/controls/chkEnableAutomatedMaintenance/check";
+  const bool before = (Get("chkEnableAutomatedMaintenance").value() == 1);
+  const std::string value = json{{"value", !before}}.dump();
+
+  ASSERT_EQ(LogIn("vic").status, 200);
+  EXPECT_EQ(Call("GET", "/api/controls/cmdKickPlayer").status, 200);
+  EXPECT_EQ(Call("POST", "/api/controls/SSTab1/select", R"({"value":"1"})").status, 403);
+
+  ASSERT_EQ(LogIn("mo").status, 200);
+  EXPECT_EQ(Call("POST", check, value).status, 403);
+  EXPECT_EQ(Call("POST", "/api/steps",
+                 R"({"steps":[{"verb":"select","name":"SSTab1","value":"1"},)"
+                 R"({"verb":"click","name":"cmdToggleServer","answers":["ok"]}]})")
+                .status,
+            403);  // one step a moderator may not take: none is taken
+  EXPECT_EQ(Get("SSTab1").selected(), 0);
+  EXPECT_EQ(Call("POST", "/api/controls/SSTab1/select", R"({"value":"1"})").status, 200);
+  EXPECT_EQ(Get("SSTab1").selected(), 1);
+
+  ASSERT_EQ(LogIn("ann").status, 200);
+  EXPECT_EQ(Call("POST", check, value, false).status, 403);
+  EXPECT_EQ((Get("chkEnableAutomatedMaintenance").value() == 1), before);
+  const HttpResponse done = Call("POST", check, value);
+  EXPECT_EQ(done.status, 200) << done.body;
+  EXPECT_EQ((Get("chkEnableAutomatedMaintenance").value() == 1), !before);
+  // Refusals and bad requests keep their meaning.
+  EXPECT_EQ(Call("POST", "/api/controls/cmdKickPlayer/click").status, 409);  // disabled
+  EXPECT_EQ(Call("POST", "/api/controls/cmdNoSuchButton/click").status, 400);
+  EXPECT_EQ(Call("POST", "/api/controls/txtChatText/set", "{\"value\":[1]}").status, 400);
+
+  // The journal names the web user.
+  model_->journal().Flush();
+  safety::JournalFilter filter;
+  bool found = false;
+  for (const safety::JournalEntry& entry : model_->journal().Read(filter)) {
+    if (entry.actor == "web:ann" && entry.Detail("control") == "chkEnableAutomatedMaintenance") {
+      found = true;
+    }
+    if (entry.actor == "web:mo") {
+      EXPECT_EQ(entry.Detail("control"), "SSTab1") << "a refused request is not carried out";
+    }
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST_F(WebApiTest, ActionsWaitForAnIdleConsole) {
+  AddUser("ann", "admin");
+  ASSERT_EQ(LogIn("ann").status, 200);
+  // A request that comes while a handler runs (a tick, a server command) is carried out
+  // after it, not inside it.
+  bool inside_checked = true;
+  std::shared_ptr<std::optional<HttpResponse>> answer;
+  controls().On("fraPlayerList", ui::ControlEvent::kClick, [&] {
+    HttpRequest request;
+    request.method = "POST";
+    request.target = "/api/controls/txtChatText/set";
+    request.body = R"({"value":"fuel depot at Varn"})";
+    request.headers = {{"Cookie", cookie_}, {"X-CSRF-Token", csrf_}};
+    answer = std::make_shared<std::optional<HttpResponse>>();
+    api_->Handle(request, [answer](HttpResponse response) { *answer = response; });
+    for (int i = 0; i < 50; ++i) platform::DispatchPendingEvents(100);
+    inside_checked = answer->has_value() || Get("txtChatText").text() == "fuel depot at Varn";
+  });
+  controls().Fire("fraPlayerList", ui::ControlEvent::kClick);
+  EXPECT_FALSE(inside_checked);
+  EXPECT_EQ(api_->waiting_actions(), 1u);
+  for (int i = 0; i < 1000 && !answer->has_value(); ++i) platform::DispatchPendingEvents(100);
+  ASSERT_TRUE(answer->has_value());
+  EXPECT_EQ((*answer)->status, 200);
+  EXPECT_EQ(Get("txtChatText").text(), "fuel depot at Varn");
+}
+
+TEST_F(WebApiTest, PlayersPagesAndLogsFromALine) {
+  AddUser("vic", "viewer");
+  ASSERT_EQ(LogIn("vic").status, 200);
+  const size_t before = model_->players().InUse().size();
+  for (int i = 0; i < 30; ++i) {
+    players::PlayerRecord record;
+    record.name = (i % 3 == 0 ? "Zeph Halvard " : "Ilse Korrin ") + std::to_string(i);
+    record.account_folder = folder_ + "/acct" + std::to_string(i);
+    record.ship = "Kestrel Mk" + std::to_string(i % 4);
+    ASSERT_GE(model_->players().Add(record), 0);
+  }
+  const json page = Body(Call("GET", "/api/players?filter=zEPH%20h&offset=2&limit=3"));
+  EXPECT_EQ(page["total"], before + 30);
+  EXPECT_EQ(page["matched"], 10);
+  ASSERT_EQ(page["players"].size(), 3u);
+  EXPECT_EQ(page["players"][0]["name"], "Zeph Halvard 6");
+  EXPECT_EQ(page["players"][0]["banned"], false);
+  EXPECT_EQ(Call("GET", "/api/players?limit=1001").status, 400);
+  EXPECT_EQ(Call("GET", "/api/players?offset=-1").status, 400);
+
+  const size_t lines = model_->logs().lines(logs::LogId::kServerActivity).size();
+  model_->logs().Append(logs::LogId::kServerActivity, "Docking bay 4 reopened");
+  const json log = Body(Call("GET", "/api/logs/server?from=" + std::to_string(lines)));
+  ASSERT_EQ(log["lines"].size(), 1u);
+  EXPECT_THAT(log["lines"][0].get<std::string>(), HasSubstr("Docking bay 4 reopened"));
+  EXPECT_EQ(log["next"], lines + 1);
+  EXPECT_EQ(Call("GET", "/api/logs/secret").status, 404);
+}
+
+TEST(WebApiParsing, BodiesAndQueries) {
+  std::vector<ui::control::Request> steps;
+  std::string error;
+  EXPECT_TRUE(ParseActionBody("", "click", "cmdSend", &steps, &error)) << error;
+  ASSERT_EQ(steps.size(), 1u);
+  EXPECT_EQ(steps[0].verb, "click");
+  EXPECT_TRUE(ParseActionBody(R"({"answers":["ok","cancel"]})", "click", "cmdKickPlayer", &steps,
+                              &error));
+  EXPECT_EQ(steps[0].answers, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(ParseActionBody(R"({"value":true})", "check", "chkX", &steps, &error));
+  EXPECT_EQ(steps[0].argument, "1");
+  EXPECT_TRUE(ParseActionBody(R"({"value":"--not an option"})", "set", "txtChatText", &steps,
+                              &error));
+  EXPECT_EQ(steps[0].argument, "--not an option");
+
+  for (const char* bad : {"[]", "{", "{\"value\":1.5}", "{\"answers\":\"ok\"}",
+                          "{\"answers\":[\"yes\"]}", "\xff\xfe"}) {
+    EXPECT_FALSE(ParseActionBody(bad, "set", "txtChatText", &steps, &error)) << bad;
+  }
+  EXPECT_FALSE(ParseActionBody("{}", "get", "txtChatText", &steps, &error));    // reads are GETs
+  EXPECT_FALSE(ParseActionBody("{}", "click", std::string(129, 'a'), &steps, &error));
+  EXPECT_FALSE(ParseActionBody("{\"value\":\"x\"}", "click", "cmdSend", &steps, &error));
+  EXPECT_FALSE(ParseActionBody(R"({"steps":[]})", "", "", &steps, &error));
+  EXPECT_FALSE(ParseActionBody(R"({"steps":[{"verb":"restore","name":"x"}]})", "", "", &steps,
+                               &error));
+  std::string many = R"({"steps":[)";
+  for (int i = 0; i < 21; ++i) many += std::string(i ? "," : "") + R"({"verb":"click","name":"a"})";
+  EXPECT_FALSE(ParseActionBody(many + "]}", "", "", &steps, &error));
+  EXPECT_TRUE(steps.empty());
+
+  EXPECT_EQ(UrlDecode("a%20b+c%2"), "a b c%2");
+  EXPECT_EQ(UrlDecode("%zz%41"), "%zzA");
+  PageQuery page;
+  EXPECT_TRUE(ParsePageQuery("limit=7&x&filter=K%C3%B6", &page, &error));
+  EXPECT_EQ(page.limit, 7u);
+  EXPECT_EQ(page.filter, "K\xc3\xb6");
+  EXPECT_FALSE(ParsePageQuery("offset=99999999999999999999", &page, &error));
+
+  // What a moderator may do is by the control, not by the verb alone.
+  auto permission = [](const char* verb, const char* name) {
+    ui::control::Request request;
+    request.verb = verb;
+    request.name = name;
+    return RequiredPermission(request);
+  };
+  EXPECT_EQ(permission("get", "txtChatText"), Permission::kView);
+  EXPECT_EQ(permission("click", "cmdKickPlayer"), Permission::kKick);
+  EXPECT_EQ(permission("click", "frmMain.cmdUnbanPlayer"), Permission::kUnban);
+  EXPECT_EQ(permission("select", "lstPlayersOnline"), Permission::kSelect);
+  EXPECT_EQ(permission("set", "frmEditPlayer.txtPlayerMoney"), Permission::kAdministration);
+  EXPECT_EQ(permission("click", "cmdToggleServer"), Permission::kAdministration);
+  EXPECT_EQ(permission("restore", ""), Permission::kAdministration);
+}
+
+}  // namespace
+}  // namespace helmsman::web
