@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <exception>
@@ -20,10 +21,17 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
+#if defined(HELMSMAN_WEB_TLS)
+#include <openssl/ssl.h>
+
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/ssl/ssl_stream.hpp>
+#endif
 
 #include "console/web/static_files.h"
 
@@ -36,13 +44,121 @@ using tcp = net::ip::tcp;
 
 namespace {
 
-class Connection;
+using Clock = std::chrono::steady_clock;
 
 // Open while the server runs: a reply posts to the server's thread only under its lock, so
 // never into an io_context that is stopping or gone.
 struct Gate {
   std::mutex mutex;
   bool open = true;
+};
+
+// A streamed response's state, shared by its writers and the connection that sends it. The
+// bytes that wait unsent are those written and not yet taken plus those being sent.
+class StreamState final : public HttpStream {
+ public:
+  enum class Next { kWrite, kIdle, kDone, kCut };
+
+  explicit StreamState(size_t max_pending_bytes) : max_pending_bytes_(max_pending_bytes) {}
+
+  bool Write(std::string piece) override {
+    std::function<void()> wake;
+    bool written = false;
+    {
+      std::lock_guard lock(mutex_);
+      if (over_ || closing_) return false;
+      if (piece.size() > max_pending_bytes_ - pending_bytes_) {
+        over_ = true;  // the client does not take what it is sent: cut it off
+      } else {
+        pending_bytes_ += piece.size();
+        waiting_ += piece;
+        written = true;
+      }
+      wake = TakeWake();
+    }
+    if (wake) wake();  // outside the lock: it takes the server's gate
+    return written;
+  }
+
+  void Close() override {
+    std::function<void()> wake;
+    {
+      std::lock_guard lock(mutex_);
+      if (over_ || closing_) return;
+      closing_ = true;
+      wake = TakeWake();
+    }
+    if (wake) wake();
+  }
+
+  bool open() const override {
+    std::lock_guard lock(mutex_);
+    return !over_ && !closing_;
+  }
+
+  // The server's side, on its thread. wake posts a Pump of the connection.
+  void Attach(std::function<void()> wake) {
+    std::lock_guard lock(mutex_);
+    if (!over_) wake_ = std::move(wake);
+  }
+  // What the connection does next; kWrite with the bytes to send in *batch.
+  Next Take(std::string* batch) {
+    std::lock_guard lock(mutex_);
+    woken_ = false;
+    if (over_) return Next::kCut;
+    if (!waiting_.empty()) {
+      batch->swap(waiting_);
+      waiting_.clear();
+      return Next::kWrite;
+    }
+    return closing_ ? Next::kDone : Next::kIdle;
+  }
+  void Sent(size_t bytes) {
+    std::lock_guard lock(mutex_);
+    pending_bytes_ -= std::min(bytes, pending_bytes_);
+  }
+  // The connection is gone: nothing more is taken.
+  void End() {
+    std::function<void()> wake;
+    {
+      std::lock_guard lock(mutex_);
+      over_ = true;
+      wake.swap(wake_);
+    }
+  }
+
+ private:
+  std::function<void()> TakeWake() {
+    if (!wake_ || woken_) return nullptr;
+    woken_ = true;
+    return wake_;
+  }
+
+  mutable std::mutex mutex_;
+  const size_t max_pending_bytes_;
+  size_t pending_bytes_ = 0;
+  std::string waiting_;
+  bool closing_ = false;  // closed by its writer: ends once what waits is sent
+  bool over_ = false;     // cut off, its client gone or the server stopped
+  bool woken_ = false;    // a Pump is posted
+  std::function<void()> wake_;
+};
+
+void EndStream(const std::shared_ptr<HttpStream>& stream) {
+  if (auto* state = dynamic_cast<StreamState*>(stream.get())) state->End();
+}
+
+// A connection as the server's thread drives it, whatever its transport.
+class ConnectionBase {
+ public:
+  virtual ~ConnectionBase() = default;
+  virtual void Start() = 0;
+  // Sends the response; then reads the next request, streams or closes.
+  virtual void Respond(HttpResponse reply) = 0;
+  // Sends what waits on the connection's stream.
+  virtual void Pump() = 0;
+  // Closes the socket and cancels what waits on it (the handlers then run aborted).
+  virtual void CloseSocket() = 0;
 };
 
 // The state the server's thread works on.
@@ -53,10 +169,17 @@ struct Core {
   tcp::acceptor acceptor{io};
   net::steady_timer retry_timer{io};
   std::shared_ptr<Gate> gate = std::make_shared<Gate>();
-  // Every open connection; touched on the server's thread only (and after it is joined).
-  std::map<Connection*, std::shared_ptr<Connection>> connections;
+#if defined(HELMSMAN_WEB_TLS)
+  std::unique_ptr<net::ssl::context> tls;  // set by StartTls
+#endif
+  // Every open connection and every task waiting for its time; touched on the server's thread
+  // only (and after it is joined).
+  std::map<ConnectionBase*, std::shared_ptr<ConnectionBase>> connections;
+  std::map<net::steady_timer*, std::unique_ptr<net::steady_timer>> later;
+  bool running = false;  // false from the moment the thread starts to stop
 
   void Accept();
+  void Later(std::chrono::milliseconds delay, std::function<void()> task);
 };
 
 bool IsHttpParseError(const beast::error_code& code) {
@@ -99,22 +222,70 @@ HttpResponse TextResponse(int status, std::string text) {
   return response;
 }
 
-class Connection : public std::enable_shared_from_this<Connection> {
+// The owner's reply: posted to the server's thread once; a reply dropped unsent answers 500.
+// A stream that never reaches its connection is ended.
+struct ReplyState {
+  ReplyState(std::shared_ptr<Gate> gate, net::io_context::executor_type executor,
+             std::weak_ptr<ConnectionBase> connection)
+      : gate(std::move(gate)), executor(std::move(executor)), connection(std::move(connection)) {}
+  ~ReplyState() {
+    if (!sent.load()) Send(TextResponse(500, "The console gave no answer"));
+  }
+  void Send(HttpResponse response) {
+    if (sent.exchange(true)) return;
+    const std::shared_ptr<HttpStream> stream = response.stream;
+    {
+      std::lock_guard lock(gate->mutex);
+      if (gate->open) {
+        net::post(executor, [weak = connection, response = std::move(response)]() mutable {
+          if (auto self = weak.lock()) return self->Respond(std::move(response));
+          EndStream(response.stream);
+        });
+        return;
+      }
+    }
+    EndStream(stream);
+  }
+  std::shared_ptr<Gate> gate;
+  net::io_context::executor_type executor;
+  std::weak_ptr<ConnectionBase> connection;
+  std::atomic<bool> sent{false};
+};
+
+// One client's connection over Stream: beast::tcp_stream, or TLS over it. The limits hold
+// alike over both.
+template <class Stream>
+class Connection final : public ConnectionBase,
+                         public std::enable_shared_from_this<Connection<Stream>> {
  public:
-  Connection(tcp::socket socket, Core& core) : stream_(std::move(socket)), core_(core) {}
+  template <class... Args>
+  explicit Connection(Core& core, Args&&... args)
+      : stream_(std::forward<Args>(args)...), core_(core) {}
+  ~Connection() override {
+    if (stream_state_) stream_state_->End();
+  }
 
-  void Start() { ReadHeader(core_.limits.header_timeout); }
+  // The handshake (over TLS) and the first request's header share header_timeout.
+  void Start() override {
+    const Clock::time_point deadline = Clock::now() + core_.limits.header_timeout;
+#if defined(HELMSMAN_WEB_TLS)
+    if constexpr (!std::is_same_v<Stream, beast::tcp_stream>) {
+      Lowest().expires_at(deadline);
+      stream_.async_handshake(net::ssl::stream_base::server,
+                              [self = Self(), deadline](beast::error_code code) {
+                                if (code) return self->Close();  // not TLS, or too slow
+                                self->ReadHeader(deadline);
+                              });
+      return;
+    }
+#endif
+    ReadHeader(deadline);
+  }
 
-  // Sends the response on the server's thread; then reads the next request or closes.
-  void Respond(HttpResponse reply) {
-    if (!stream_.socket().is_open()) return;
-    const int status = reply.status >= 100 && reply.status <= 599 ? reply.status : 500;
-    response_.emplace(static_cast<http::status>(status), 11);
-    http::response<http::string_body>& response = *response_;
-    response.set(http::field::content_type, reply.content_type);
-    response.set(http::field::cache_control, "no-store");
-    response.set("X-Content-Type-Options", "nosniff");
-    for (const auto& [name, value] : reply.headers) response.insert(name, value);
+  void Respond(HttpResponse reply) override {
+    if (!Lowest().socket().is_open()) return EndStream(reply.stream);
+    if (reply.stream) return RespondStream(std::move(reply));
+    http::response<http::string_body>& response = Prepare(reply);
     const size_t length = reply.body.size();
     response.body() = std::move(reply.body);
     response.keep_alive(keep_alive_);
@@ -123,34 +294,117 @@ class Connection : public std::enable_shared_from_this<Connection> {
       response.body().clear();
       response.content_length(length);
     }
-    stream_.expires_after(core_.limits.transfer_timeout);
-    http::async_write(stream_, response,
-                      [self = shared_from_this()](beast::error_code code, size_t) {
-                        if (code || !self->keep_alive_) return self->Close();
-                        self->response_.reset();
-                        self->ReadHeader(self->core_.limits.idle_timeout);
-                      });
+    Lowest().expires_after(core_.limits.transfer_timeout);
+    http::async_write(stream_, response, [self = Self()](beast::error_code code, size_t) {
+      if (code || !self->keep_alive_) return self->Close();
+      self->response_.reset();
+      self->ReadHeader(Clock::now() + self->core_.limits.idle_timeout);
+    });
   }
 
-  // Closes the socket and cancels what waits on it (the handlers then run aborted).
-  void CloseSocket() {
-    beast::error_code ignored;
-    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
-    stream_.close();
+  void Pump() override {
+    if (writing_ || !stream_state_ || !Lowest().socket().is_open()) return;
+    switch (stream_state_->Take(&batch_)) {
+      case StreamState::Next::kIdle:
+        return;
+      case StreamState::Next::kDone:
+      case StreamState::Next::kCut:
+        return Close();
+      case StreamState::Next::kWrite:
+        break;
+    }
+    // Only a write that waits has a deadline: an idle stream may stay quiet for long.
+    writing_ = true;
+    Lowest().expires_after(core_.limits.transfer_timeout);
+    net::async_write(stream_, net::buffer(batch_),
+                     [self = Self()](beast::error_code code, size_t) {
+                       self->writing_ = false;
+                       if (code) return self->Close();
+                       self->Lowest().expires_never();
+                       self->stream_state_->Sent(self->batch_.size());
+                       self->batch_.clear();
+                       self->Pump();
+                     });
   }
+
+  void CloseSocket() override {
+    beast::error_code ignored;
+    Lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
+    Lowest().close();
+    if (stream_state_) stream_state_->End();
+  }
+
+ private:
+  std::shared_ptr<Connection> Self() { return this->shared_from_this(); }
+  beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
 
   void Close() {
     CloseSocket();
     core_.connections.erase(this);  // may end this object: the caller's handler holds it
   }
 
- private:
-  void ReadHeader(std::chrono::milliseconds timeout) {
+  http::response<http::string_body>& Prepare(const HttpResponse& reply) {
+    const int status = reply.status >= 100 && reply.status <= 599 ? reply.status : 500;
+    response_.emplace(static_cast<http::status>(status), 11);
+    http::response<http::string_body>& response = *response_;
+    response.set(http::field::content_type, reply.content_type);
+    response.set(http::field::cache_control, "no-store");
+    response.set("X-Content-Type-Options", "nosniff");
+    for (const auto& [name, value] : reply.headers) response.insert(name, value);
+    return response;
+  }
+
+  // The header and first body of an event stream, without a length: the body ends with the
+  // connection. Then the stream's pieces follow as they come, while the client is watched for
+  // going away.
+  void RespondStream(HttpResponse reply) {
+    stream_state_ = std::dynamic_pointer_cast<StreamState>(reply.stream);
+    if (!stream_state_) {
+      keep_alive_ = false;
+      return Respond(TextResponse(500, "The console's stream is not the server's"));
+    }
+    keep_alive_ = false;
+    http::response<http::string_body>& response = Prepare(reply);
+    if (!head_) response.body() = std::move(reply.body);
+    response.keep_alive(false);
+    Lowest().expires_after(core_.limits.transfer_timeout);
+    http::async_write(stream_, response, [self = Self()](beast::error_code code, size_t) {
+      if (code || self->head_) return self->Close();
+      self->response_.reset();
+      self->Lowest().expires_never();
+      self->WatchClient();
+      self->stream_state_->Attach(self->Waker());
+      self->Pump();
+    });
+  }
+
+  // Posts a Pump to the server's thread, while it runs.
+  std::function<void()> Waker() {
+    return [gate = core_.gate, executor = core_.io.get_executor(),
+            weak = std::weak_ptr<Connection>(Self())] {
+      std::lock_guard lock(gate->mutex);
+      if (!gate->open) return;
+      net::post(executor, [weak] {
+        if (auto self = weak.lock()) self->Pump();
+      });
+    };
+  }
+
+  // A stream's client sends nothing more; what it does send is dropped, and its end ends
+  // the stream.
+  void WatchClient() {
+    stream_.async_read_some(net::buffer(discard_), [self = Self()](beast::error_code code, size_t) {
+      if (code) return self->Close();
+      self->WatchClient();
+    });
+  }
+
+  void ReadHeader(Clock::time_point deadline) {
     parser_.emplace();
     SetLimits(core_.limits, &*parser_);
-    stream_.expires_after(timeout);
+    Lowest().expires_at(deadline);
     http::async_read_header(stream_, buffer_, *parser_,
-                            [self = shared_from_this()](beast::error_code code, size_t) {
+                            [self = Self()](beast::error_code code, size_t) {
                               self->OnHeader(code);
                             });
   }
@@ -158,9 +412,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void OnHeader(const beast::error_code& code) {
     if (code) return Fail(code);
     if (parser_->is_done()) return Dispatch();
-    stream_.expires_after(core_.limits.transfer_timeout);
+    Lowest().expires_after(core_.limits.transfer_timeout);
     http::async_read(stream_, buffer_, *parser_,
-                     [self = shared_from_this()](beast::error_code read_code, size_t) {
+                     [self = Self()](beast::error_code read_code, size_t) {
                        if (read_code) return self->Fail(read_code);
                        self->Dispatch();
                      });
@@ -188,12 +442,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
     head_ = message.method() == http::verb::head;
     HttpRequest request = ToRequest(std::move(message));
     beast::error_code peer_code;
-    const tcp::endpoint peer = stream_.socket().remote_endpoint(peer_code);
+    const tcp::endpoint peer = Lowest().socket().remote_endpoint(peer_code);
     if (!peer_code) request.peer = peer.address().to_string();
 
     if (request.target.starts_with("/api/") && core_.handler) {
       auto state = std::make_shared<ReplyState>(core_.gate, core_.io.get_executor(),
-                                                weak_from_this());
+                                                std::weak_ptr<ConnectionBase>(Self()));
       core_.handler(std::move(request),
                     [state](HttpResponse response) { state->Send(std::move(response)); });
       return;
@@ -211,36 +465,23 @@ class Connection : public std::enable_shared_from_this<Connection> {
     Respond(std::move(response));
   }
 
-  // The owner's reply: posted to the server's thread once; a reply dropped unsent answers 500.
-  struct ReplyState {
-    ReplyState(std::shared_ptr<Gate> gate, net::io_context::executor_type executor,
-               std::weak_ptr<Connection> connection)
-        : gate(std::move(gate)), executor(std::move(executor)), connection(std::move(connection)) {}
-    ~ReplyState() {
-      if (!sent.load()) Send(TextResponse(500, "The console gave no answer"));
-    }
-    void Send(HttpResponse response) {
-      if (sent.exchange(true)) return;
-      std::lock_guard lock(gate->mutex);
-      if (!gate->open) return;
-      net::post(executor, [weak = connection, response = std::move(response)]() mutable {
-        if (auto self = weak.lock()) self->Respond(std::move(response));
-      });
-    }
-    std::shared_ptr<Gate> gate;
-    net::io_context::executor_type executor;
-    std::weak_ptr<Connection> connection;
-    std::atomic<bool> sent{false};
-  };
-
-  beast::tcp_stream stream_;
+  Stream stream_;
   Core& core_;
   beast::flat_buffer buffer_;
   std::optional<RequestParser> parser_;
   std::optional<http::response<http::string_body>> response_;
   bool keep_alive_ = false;
   bool head_ = false;
+  // A streamed response's state, the bytes being sent and what its client sends meanwhile.
+  std::shared_ptr<StreamState> stream_state_;
+  std::string batch_;
+  bool writing_ = false;
+  std::array<char, 512> discard_{};
 };
+
+#if defined(HELMSMAN_WEB_TLS)
+using TlsConnection = Connection<beast::ssl_stream<beast::tcp_stream>>;
+#endif
 
 void Core::Accept() {
   acceptor.async_accept([this](beast::error_code code, tcp::socket socket) {
@@ -257,11 +498,27 @@ void Core::Accept() {
       beast::error_code ignored;
       socket.close(ignored);
     } else {
-      auto connection = std::make_shared<Connection>(std::move(socket), *this);
+      std::shared_ptr<ConnectionBase> connection;
+#if defined(HELMSMAN_WEB_TLS)
+      if (tls) connection = std::make_shared<TlsConnection>(*this, std::move(socket), *tls);
+#endif
+      if (!connection) {
+        connection = std::make_shared<Connection<beast::tcp_stream>>(*this, std::move(socket));
+      }
       connections.emplace(connection.get(), connection);
       connection->Start();
     }
     Accept();
+  });
+}
+
+void Core::Later(std::chrono::milliseconds delay, std::function<void()> task) {
+  auto timer = std::make_unique<net::steady_timer>(io, delay);
+  net::steady_timer* key = timer.get();
+  later.emplace(key, std::move(timer));
+  key->async_wait([this, key, task = std::move(task)](beast::error_code code) {
+    later.erase(key);
+    if (!code && running) task();  // a task whose time came while stopping is dropped
   });
 }
 
@@ -311,12 +568,104 @@ HttpServer::~HttpServer() { Stop(); }
 
 int HttpServer::port() const { return impl_->port; }
 
+#if defined(HELMSMAN_WEB_TLS)
+bool TlsBuilt() { return true; }
+
+namespace {
+
+// A server context for TLS 1.2 and later, without compression, with the certificate (and its
+// chain) and its key; null and *error naming the file that cannot be used.
+std::unique_ptr<net::ssl::context> MakeTlsContext(const TlsFiles& files, std::string* error) {
+  std::unique_ptr<net::ssl::context> context;
+  try {
+    context = std::make_unique<net::ssl::context>(net::ssl::context::tls_server);
+  } catch (const std::exception& e) {
+    *error = std::string("TLS cannot be set up: ") + e.what();
+    return nullptr;
+  }
+  context->set_options(net::ssl::context::default_workarounds | net::ssl::context::no_sslv2 |
+                       net::ssl::context::no_sslv3 | net::ssl::context::no_tlsv1 |
+                       net::ssl::context::no_tlsv1_1 | net::ssl::context::no_compression |
+                       net::ssl::context::single_dh_use);
+  SSL_CTX_set_min_proto_version(context->native_handle(), TLS1_2_VERSION);
+  beast::error_code code;
+  context->use_certificate_chain_file(files.certificate, code);
+  if (code) {
+    *error = "the certificate file \"" + files.certificate + "\" cannot be used: " + code.message();
+    return nullptr;
+  }
+  context->use_private_key_file(files.key, net::ssl::context::pem, code);
+  if (code) {
+    *error = "the key file \"" + files.key + "\" cannot be used: " + code.message();
+    return nullptr;
+  }
+  if (SSL_CTX_check_private_key(context->native_handle()) != 1) {
+    *error = "the key file \"" + files.key + "\" is not the key of the certificate \"" +
+             files.certificate + "\"";
+    return nullptr;
+  }
+  return context;
+}
+
+}  // namespace
+#else
+bool TlsBuilt() { return false; }
+#endif
+
 bool HttpServer::Start(const std::string& address, int port, std::string* error) {
-  Impl& impl = *impl_;
-  if (impl.started) {
+  if (impl_->started) {
     *error = "the web console's server runs already";
     return false;
   }
+#if defined(HELMSMAN_WEB_TLS)
+  impl_->tls.reset();
+#endif
+  return Listen(address, port, error);
+}
+
+bool HttpServer::StartTls(const std::string& address, int port, const TlsFiles& files,
+                          std::string* error) {
+#if defined(HELMSMAN_WEB_TLS)
+  if (impl_->started) {
+    *error = "the web console's server runs already";
+    return false;
+  }
+  std::unique_ptr<net::ssl::context> context = MakeTlsContext(files, error);
+  if (!context) return false;
+  impl_->tls = std::move(context);
+  if (Listen(address, port, error)) return true;
+  impl_->tls.reset();
+  return false;
+#else
+  (void)address;
+  (void)port;
+  (void)files;
+  *error = "this build has no TLS";
+  return false;
+#endif
+}
+
+bool HttpServer::tls() const {
+#if defined(HELMSMAN_WEB_TLS)
+  return impl_->tls != nullptr;
+#else
+  return false;
+#endif
+}
+
+void HttpServer::RunLater(std::chrono::milliseconds delay, std::function<void()> task) {
+  if (!task) return;
+  Impl& impl = *impl_;
+  std::lock_guard lock(impl.gate->mutex);
+  // Once stopped, the task is destroyed unrun (after the lock: it may hold a reply).
+  if (!impl.gate->open) return;
+  net::post(impl.io, [&impl, delay, task = std::move(task)]() mutable {
+    impl.Later(delay, std::move(task));
+  });
+}
+
+bool HttpServer::Listen(const std::string& address, int port, std::string* error) {
+  Impl& impl = *impl_;
   if (port < 0 || port > 65535) {
     *error = "the port " + std::to_string(port) + " is not from 1 to 65535";
     return false;
@@ -345,6 +694,7 @@ bool HttpServer::Start(const std::string& address, int port, std::string* error)
   }
   impl.port = impl.acceptor.local_endpoint(code).port();
   impl.started = true;
+  impl.running = true;
   {
     std::lock_guard lock(impl.gate->mutex);
     impl.gate->open = true;
@@ -379,11 +729,18 @@ void HttpServer::Stop() {
     beast::error_code ignored;
     impl.acceptor.close(ignored);
     impl.retry_timer.cancel();
+    impl.running = false;
+    for (const auto& [pointer, timer] : impl.later) timer->cancel();
     for (const auto& [pointer, connection] : impl.connections) connection->CloseSocket();
   });
   impl.work.reset();
   if (impl.thread.joinable()) impl.thread.join();
   impl.connections.clear();
+  impl.later.clear();
+}
+
+std::shared_ptr<HttpStream> HttpStream::Create(size_t max_pending_bytes) {
+  return std::make_shared<StreamState>(max_pending_bytes);
 }
 
 }  // namespace helmsman::web

@@ -120,6 +120,8 @@ class HttpServer {
   void Stop();
 
  private:
+  bool Listen(const std::string& address, int port, std::string* error);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

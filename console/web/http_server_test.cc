@@ -6,7 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -74,11 +76,14 @@ class HttpServerTest : public testing::Test {
   void StartServer(HttpLimits limits = {}) {
     server_ = std::make_unique<HttpServer>(limits, [this](HttpRequest request, HttpReply reply) {
       if (request.target == "/api/drop") return;  // the reply is dropped unsent
+      if (request.target == "/api/stream") {
+        return reply({200, "text/event-stream", "retry: 500\n\n", {}, stream_});
+      }
       // The console's answer comes later, from another thread.
       std::lock_guard lock(mutex_);
       repliers_.emplace_back([request = std::move(request), reply = std::move(reply)] {
         std::this_thread::sleep_for(milliseconds(50));
-        reply({200, "application/json", "{\"echo\":\"" + request.target + request.body + "\"}", {}});
+        reply({200, "application/json", "{\"echo\":\"" + request.target + request.body + "\"}", {}, nullptr});
       });
     });
     std::string error;
@@ -92,6 +97,7 @@ class HttpServerTest : public testing::Test {
   }
 
   std::unique_ptr<HttpServer> server_;
+  std::shared_ptr<HttpStream> stream_;  // the answer to /api/stream
   int port_ = 0;
   std::mutex mutex_;
   std::vector<std::thread> repliers_;
@@ -215,6 +221,125 @@ TEST_F(HttpServerTest, StopEndsOpenConnectionsAndLateRepliesAreDropped) {
   HttpServer other({}, nullptr);
   EXPECT_FALSE(other.Start("helm.invalid", 0, &error));
   EXPECT_EQ(error, "\"helm.invalid\" is not an IP address");
+}
+
+// The body after the header of a response read whole.
+std::string Body(const std::string& response) {
+  const size_t end = response.find("\r\n\r\n");
+  return end == std::string::npos ? "" : response.substr(end + 4);
+}
+
+TEST_F(HttpServerTest, StreamSendsPiecesInOrderUntilClosedAndMayBeQuiet) {
+  HttpLimits limits;
+  limits.transfer_timeout = milliseconds(300);
+  StartServer(limits);
+  stream_ = HttpStream::Create();
+  std::string expected = "retry: 500\n\n";
+  // Written before the reply reached the server: it waits.
+  ASSERT_TRUE(stream_->Write("data: early\n\n"));
+  expected += "data: early\n\n";
+  Client client(port_);
+  client.Send("GET /api/stream HTTP/1.1\r\nHost: x\r\n\r\n");
+  std::thread writer([stream = stream_] {
+    for (int i = 0; i < 200; ++i) {
+      // Quiet for longer than the write timeout halfway: a healthy stream is not cut.
+      if (i == 100) std::this_thread::sleep_for(milliseconds(700));
+      if (!stream->Write("data: " + std::to_string(i) + "\n\n")) {
+        ADD_FAILURE() << "cut at " << i;
+        break;
+      }
+    }
+    stream->Close();
+  });
+  for (int i = 0; i < 200; ++i) expected += "data: " + std::to_string(i) + "\n\n";
+  bool closed = false;
+  const std::string response = client.ReadAll(milliseconds(5000), &closed);
+  writer.join();
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(StatusLine(response), "HTTP/1.1 200 OK");
+  EXPECT_NE(response.find("Content-Type: text/event-stream\r\n"), std::string::npos);
+  EXPECT_EQ(response.find("Content-Length"), std::string::npos);
+  EXPECT_EQ(Body(response), expected);
+  EXPECT_FALSE(stream_->open());
+  EXPECT_FALSE(stream_->Write("data: late\n\n"));
+}
+
+TEST_F(HttpServerTest, StreamEndsWhenItsClientLagsOrGoesOrTheServerStops) {
+  StartServer();
+  const auto wait_closed = [](const std::shared_ptr<HttpStream>& stream) {
+    const auto end = steady_clock::now() + milliseconds(3000);
+    while (stream->open() && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(10));
+    return !stream->open();
+  };
+  // A client that stops reading: once more than max_pending bytes wait, it is cut off.
+  stream_ = HttpStream::Create(64 * 1024);
+  Client lagging(port_);
+  lagging.Send("GET /api/stream HTTP/1.1\r\nHost: x\r\n\r\n");
+  const std::string piece(16 * 1024, 'x');
+  size_t written = 0;
+  const auto end = steady_clock::now() + milliseconds(20000);
+  while (stream_->Write(piece) && steady_clock::now() < end) {
+    written += piece.size();
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  EXPECT_FALSE(stream_->open()) << written;
+  EXPECT_FALSE(stream_->Write("y"));
+  bool closed = false;
+  lagging.ReadAll(milliseconds(10000), &closed);
+  EXPECT_TRUE(closed);
+
+  // A client that goes while the stream is quiet.
+  stream_ = HttpStream::Create();
+  {
+    Client going(port_);
+    going.Send("GET /api/stream HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(StatusLine(going.ReadAll(milliseconds(300))), "HTTP/1.1 200 OK");
+  }
+  EXPECT_TRUE(wait_closed(stream_));
+
+  // Stop ends the streams still open.
+  stream_ = HttpStream::Create();
+  Client staying(port_);
+  staying.Send("GET /api/stream HTTP/1.1\r\nHost: x\r\n\r\n");
+  EXPECT_EQ(StatusLine(staying.ReadAll(milliseconds(300))), "HTTP/1.1 200 OK");
+  EXPECT_TRUE(stream_->open());
+  server_->Stop();
+  EXPECT_FALSE(stream_->open());
+  EXPECT_FALSE(stream_->Write("data: after\n\n"));
+}
+
+TEST_F(HttpServerTest, RunLaterRunsOnTheServerThreadUnlessStoppedFirst) {
+  StartServer();
+  std::mutex mutex;
+  std::condition_variable ran;
+  std::thread::id ran_on;
+  const auto start = steady_clock::now();
+  server_->RunLater(milliseconds(150), [&] {
+    std::lock_guard lock(mutex);
+    ran_on = std::this_thread::get_id();
+    ran.notify_all();
+  });
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(ran.wait_for(lock, milliseconds(5000), [&] { return ran_on != std::thread::id(); }));
+  }
+  EXPECT_GE(steady_clock::now() - start, milliseconds(150));
+  EXPECT_NE(ran_on, std::this_thread::get_id());
+
+  // Pending at Stop, or given after it: destroyed, never run.
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> pending = token;
+  std::atomic<int> runs{0};
+  server_->RunLater(milliseconds(60000), [token, &runs] { ++runs; });
+  token.reset();
+  EXPECT_FALSE(pending.expired());
+  server_->Stop();
+  EXPECT_TRUE(pending.expired());
+  token = std::make_shared<int>(0);
+  std::weak_ptr<int> late = token;
+  server_->RunLater(milliseconds(0), [token = std::move(token), &runs] { ++runs; });
+  EXPECT_TRUE(late.expired());
+  EXPECT_EQ(runs.load(), 0);
 }
 
 }  // namespace
