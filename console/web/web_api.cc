@@ -29,6 +29,8 @@ constexpr char kJsonType[] = "application/json; charset=utf-8";
 constexpr char kCsrfHeader[] = "X-CSRF-Token";
 constexpr size_t kMaxNameBytes = 128;
 constexpr int64_t kSweepSeconds = 60;
+// How long the users file's roles are taken as they were read.
+constexpr int64_t kUsersRereadSeconds = 5;
 
 std::string Dump(const json& value) {
   // Text from the console is converted to UTF-8 before it gets here; replace keeps a stray
@@ -492,6 +494,11 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
   const std::optional<SessionView> session =
       session_id ? sessions_.Find(*session_id) : std::nullopt;
   if (!session) return reply(ErrorResponse(401, "log in first"));
+  // A user removed from the users file, or given another role, is logged out at once.
+  if (CurrentRole(session->user) != session->role) {
+    sessions_.Logout(*session_id);
+    return reply(ErrorResponse(401, "the user's role has changed or the user is gone: log in again"));
+  }
 
   if (post) {
     const std::optional<std::string> token = Header(request, kCsrfHeader);
@@ -668,6 +675,24 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
   reply(ErrorResponse(404, "no such request"));
 }
 
+std::optional<Role> WebApi::CurrentRole(const std::string& user) {
+  const int64_t now = options_.now_seconds();
+  if (!users_read_ || now - users_read_at_ >= kUsersRereadSeconds) {
+    std::vector<WebUser> users;
+    std::string error;
+    // A file that cannot be read now keeps the roles known before.
+    if (WebUsers(files_, folder_).List(&users, nullptr, &error) || !users_read_) {
+      roles_.clear();
+      for (const WebUser& known : users) roles_.emplace(known.name, known.role);
+    }
+    users_read_ = true;
+    users_read_at_ = now;
+  }
+  const auto found = roles_.find(user);
+  if (found == roles_.end()) return std::nullopt;
+  return found->second;
+}
+
 void WebApi::Login(const HttpRequest& request, HttpReply reply) {
   const json body = json::parse(request.body, nullptr, false);
   if (body.is_discarded() || !body.is_object() || !body.contains("user") ||
@@ -706,6 +731,7 @@ void WebApi::FinishLogin(const std::string& peer, const std::string& user,
     return reply(ErrorResponse(401, "unknown user or wrong password"));
   }
   limiter_.Succeeded(peer);
+  users_read_ = false;  // the user just checked is read with the rest
   const std::optional<NewSession> session = sessions_.Login(user, *role);
   if (!session) return reply(ErrorResponse(500, "no session could be made"));
   HttpResponse response = JsonResponse(200, json{{"user", user},

@@ -44,6 +44,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -134,6 +135,9 @@ class WebApi {
   struct Stream;
   class LoginThread;
 
+  // The user's role in the users file, read again every few seconds; nullopt when the user
+  // is not there.
+  std::optional<Role> CurrentRole(const std::string& user);
   void Login(const HttpRequest& request, HttpReply reply);
   void FinishLogin(const std::string& peer, const std::string& user, std::optional<Role> role,
                    HttpReply reply);
@@ -155,6 +159,9 @@ class WebApi {
   std::unique_ptr<LoginThread> logins_;
   std::deque<std::unique_ptr<Action>> actions_;
   int64_t last_sweep_ = 0;
+  std::map<std::string, Role> roles_;  // of the users file, by name
+  bool users_read_ = false;
+  int64_t users_read_at_ = 0;
   bool running_action_ = false;
   bool retry_scheduled_ = false;
   std::vector<std::unique_ptr<Stream>> streams_;

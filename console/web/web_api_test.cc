@@ -132,6 +132,12 @@ TEST_F(WebApiTest, LoginsSessionsAndTheirLimits) {
   EXPECT_EQ(logout.status, 200);
   EXPECT_THAT(Header(logout, "Set-Cookie"), HasSubstr("Max-Age=0"));
   EXPECT_EQ(Call("GET", "/api/status").status, 401);
+
+  // A user taken out of the users file is out within seconds, session or not.
+  ASSERT_EQ(LogIn("ann").status, 200);
+  ASSERT_EQ(WebUsers(platform::DiskFileSystem(), folder_).Remove("ann").outcome, Outcome::kDone);
+  now_ += 5;
+  EXPECT_EQ(Call("GET", "/api/status").status, 401);
 }
 
 TEST_F(WebApiTest, EveryActionNeedsItsRoleAndTheCsrfToken) {
