@@ -70,7 +70,7 @@ grep -q '^\[helmsman\] shutting down: SIGTERM$' "$work/out" || fail "SIGTERM: no
 expect_saved "$work/term"
 
 # --web: the web console serves its page on loopback while the console runs, and a request
-# for the console is answered from the console's loop; a non-loopback address is refused in a
+# for the console is answered from the console's loop (401: nobody logged in); a non-loopback address is refused in a
 # build without TLS, and the console runs on.
 http_get() {  # http_get PORT TARGET: the response, empty when nothing listens
   exec 3<>"/dev/tcp/127.0.0.1/$1" 2>/dev/null || return 0
@@ -105,7 +105,8 @@ shown=$(sed -n 's/^helmsman: the web console.s first user is "admin" with the pa
   fail "--web: the first user's files are not owner-only"
 [[ "$page" == "HTTP/1.1 200 OK"* && "$page" == *"<h1>Helmsman</h1>"* ]] ||
   fail "--web: the index page was not served: $page"
-[[ "$api" == "HTTP/1.1 404 Not Found"* ]] || fail "--web: the console's answer was not 404: $api"
+[[ "$api" == "HTTP/1.1 401 Unauthorized"* && "$api" == *'"error":"log in first"'* ]] ||
+  fail "--web: the console's answer was not 401: $api"
 "$helmsman" --headless --home "$work/web" --run-for 1 --no --web 192.0.2.1:8470 \
   >"$work/out" 2>&1 || fail "--web refused: exit status $?"
 grep -q "refuses the address \"192.0.2.1\": this build has no TLS" "$work/out" ||
