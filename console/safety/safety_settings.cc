@@ -30,13 +30,19 @@ SafetySettings ParseSafetySettings(std::string_view text) {
   settings::ForEachKeyValue(text, [&](std::string_view key, std::string_view value) {
     if (key == "QuarantineDays") {
       ReadClamped(value, 0, kMaxQuarantineDays, &settings.quarantine_days);
+    } else if (key == "CrashBudget") {
+      ReadClamped(value, 0, kMaxCrashBudget, &settings.crash_budget);
+    } else if (key == "CrashBudgetMinutes") {
+      ReadClamped(value, 1, kMaxCrashBudgetMinutes, &settings.crash_budget_minutes);
     }
   });
   return settings;
 }
 
 std::string SafetySettingsText(const SafetySettings& settings) {
-  return "QuarantineDays=" + std::to_string(settings.quarantine_days) + "\r\n";
+  return "QuarantineDays=" + std::to_string(settings.quarantine_days) +
+         "\r\nCrashBudget=" + std::to_string(settings.crash_budget) +
+         "\r\nCrashBudgetMinutes=" + std::to_string(settings.crash_budget_minutes) + "\r\n";
 }
 
 SafetyLoad LoadSafetySettings(platform::FileSystem& files, const std::string& program_folder,

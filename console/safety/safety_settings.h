@@ -6,6 +6,10 @@
 //
 //   QuarantineDays=30   days a quarantine entry is kept before the maintenance cycle purges
 //                       it; 0 = character files and folders are deleted at once, as before
+//   CrashBudget=5       crashes within CrashBudgetMinutes after which the server is not
+//                       restarted (restarts before it back off); 0 = every crash restarts
+//                       the server at once
+//   CrashBudgetMinutes=15
 #ifndef HELMSMAN_CONSOLE_SAFETY_SAFETY_SETTINGS_H_
 #define HELMSMAN_CONSOLE_SAFETY_SAFETY_SETTINGS_H_
 
@@ -20,8 +24,15 @@ inline constexpr char kSafetySettingsFileName[] = "HelmsmanSafety.ini";
 inline constexpr int kDefaultQuarantineDays = 30;
 inline constexpr int kMaxQuarantineDays = 36500;
 
+inline constexpr int kDefaultCrashBudget = 5;
+inline constexpr int kDefaultCrashBudgetMinutes = 15;
+inline constexpr int kMaxCrashBudget = 1000;
+inline constexpr int kMaxCrashBudgetMinutes = 10080;  // a week
+
 struct SafetySettings {
   int quarantine_days = kDefaultQuarantineDays;
+  int crash_budget = kDefaultCrashBudget;
+  int crash_budget_minutes = kDefaultCrashBudgetMinutes;
 };
 
 // The settings of a file's text.

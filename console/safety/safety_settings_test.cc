@@ -17,8 +17,14 @@ TEST(SafetySettingsTest, ReadsKeysClampsAndIgnoresTheRest) {
   // Not a number: the default stays rather than becoming 0, which would delete at once.
   EXPECT_EQ(ParseSafetySettings("QuarantineDays=ten").quarantine_days, kDefaultQuarantineDays);
   EXPECT_EQ(ParseSafetySettings("QuarantineDays=").quarantine_days, kDefaultQuarantineDays);
-  const SafetySettings round = ParseSafetySettings(SafetySettingsText(SafetySettings{12}));
+  const SafetySettings round = ParseSafetySettings(SafetySettingsText(SafetySettings{12, 3, 9}));
   EXPECT_EQ(round.quarantine_days, 12);
+  EXPECT_EQ(round.crash_budget, 3);
+  EXPECT_EQ(round.crash_budget_minutes, 9);
+  // A file from before the crash budget gets its defaults; minutes are at least 1.
+  EXPECT_EQ(ParseSafetySettings("QuarantineDays=4").crash_budget, kDefaultCrashBudget);
+  EXPECT_EQ(ParseSafetySettings("CrashBudgetMinutes=0").crash_budget_minutes, 1);
+  EXPECT_EQ(ParseSafetySettings("CrashBudget=0").crash_budget, 0);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "console/server/supervision.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "console/server/chat_box.h"
 #include "console/ui/main_window_controls.h"
 
@@ -62,6 +65,7 @@ void ServerSupervision::Stop() {
     channel_.ReportRefusal(result, kStopRefusedPrefix, "");
     return;
   }
+  ResetCrashBudget();
   logs_.Append(logs::LogId::kServerActivity, ": QVServer.exe stopped by helmsman");
   const StopWait wait = AwaitServerGone();
   Journal("server-stop", Actor(),
@@ -91,6 +95,7 @@ ServerSupervision::StopWait ServerSupervision::AwaitServerGone() {
 
 void ServerSupervision::Start() {
   status_.Set(kCheckingServerStatus);
+  ResetCrashBudget();
   CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
   if (!result.went_through()) return;
   if (!result.successful) {
@@ -130,6 +135,19 @@ void ServerSupervision::CheckServer() {
     status_.Set(kServerUnansweredStatus);
     return;
   }
+  if (restart_at_ >= 0) {
+    const int64_t now = clock_->NowSeconds();
+    // A clock put back does not make the wait longer.
+    if (now < restart_at_ && now >= restart_set_at_) {
+      status_.Set("Server crashed, restarting in " + std::to_string(restart_at_ - now) +
+                  " seconds");
+      return;
+    }
+    const int64_t waited = restart_at_ - restart_set_at_;
+    restart_at_ = -1;
+    RestartNow(std::to_string(waited) + " s");
+    return;
+  }
   // QVAdmin does nothing when the server window exists and starts the server when it is
   // missing, so this one command both tests and repairs.
   const CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
@@ -151,14 +169,68 @@ void ServerSupervision::RestartAfterCrash(ServerWindow failure_dialog) {
   Journal("server-crash", kCrashSupervisionActor, {{"online", online}});
   windows_.PostQuit(failure_dialog);
   sleeper_.Sleep(kCrashRestartPauseMilliseconds);
+  const int wait = CountCrash();
+  if (wait < 0) {
+    const std::string count = std::to_string(budget_.crashes);
+    const std::string minutes = std::to_string(budget_.minutes);
+    logs_.Append(logs::LogId::kHelmError, ": Crash budget spent: the server crashed " + count +
+                                              " times within " + minutes +
+                                              " minutes and is not restarted; Start Server "
+                                              "starts it again");
+    Journal("crash-budget-spent", kCrashSupervisionActor,
+            {{"crashes", count}, {"minutes", minutes}});
+    ShowStopped();
+    status_.Set(kCrashBudgetSpentStatus);
+    return;
+  }
+  if (wait > 0) {
+    restart_set_at_ = clock_->NowSeconds();
+    restart_at_ = restart_set_at_ + wait;
+    logs_.Append(logs::LogId::kServerActivity,
+                 ": Restarting the server in " + std::to_string(wait) + " seconds (crash " +
+                     std::to_string(crashes_.size()) + " within " +
+                     std::to_string(budget_.minutes) + " minutes)");
+    status_.Set("Server crashed, restarting in " + std::to_string(wait) + " seconds");
+    return;
+  }
+  RestartNow("");
+}
+
+void ServerSupervision::RestartNow(const std::string& after) {
   CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
   if (result.successful) {
     logs_.Append(logs::LogId::kServerActivity, ": Server started successfully");
   }
   std::string outcome = result.successful ? "started" : "failed";
   if (!result.carried_out) outcome = "not sent: " + RefusalReason(channel_.result_text());
-  Journal("server-restart", kCrashSupervisionActor, {{"cause", "crash"}, {"outcome", outcome}});
+  std::vector<std::pair<std::string, std::string>> details = {{"cause", "crash"},
+                                                              {"outcome", outcome}};
+  if (!after.empty()) details.emplace_back("after", after);
+  Journal("server-restart", kCrashSupervisionActor, std::move(details));
   ReportStart(result);
+}
+
+int ServerSupervision::CountCrash() {
+  if (budget_.crashes <= 0 || clock_ == nullptr) return 0;
+  const int64_t now = clock_->NowSeconds();
+  const int64_t window = int64_t{budget_.minutes} * 60;
+  // Crashes older than the budget's minutes no longer count (nor, after the clock was put
+  // back, ones that seem to lie ahead).
+  std::erase_if(crashes_, [&](int64_t at) { return at <= now - window || at > now; });
+  crashes_.push_back(now);
+  if (static_cast<int>(crashes_.size()) >= budget_.crashes) {
+    crashes_.clear();
+    budget_spent_ = true;
+    return -1;
+  }
+  const size_t steps = std::size(kCrashBackOffSeconds);
+  return kCrashBackOffSeconds[std::min(crashes_.size(), steps) - 1];
+}
+
+void ServerSupervision::ResetCrashBudget() {
+  crashes_.clear();
+  restart_at_ = -1;
+  budget_spent_ = false;
 }
 
 void ServerSupervision::Journal(const std::string& action, const std::string& actor,

@@ -20,12 +20,23 @@
 // silence and give up): the status line reads kServerUnansweredStatus and the next check
 // tries again.
 //
+// Crash budget: with a budget set (set_crash_budget), restarts after crashes back off and
+// stop. The k-th crash within the budget's minutes restarts after kCrashBackOffSeconds[k-1]
+// (the last for later ones): the first at once, as without a budget; a later one waits, and
+// the server checks meanwhile only say how long (they send no "start qvserver", which would
+// start the missing server at once). The crash that makes the budget's count within its
+// minutes spends it: the server is not restarted, the console shows the stopped state with
+// kCrashBudgetSpentStatus, and the HELM error log and the journal ("crash-budget-spent") say
+// so. Starting the server with the toggle (the operator, helmsman-ctl, the web console)
+// resets the budget, as does a stop. A budget of 0 crashes restarts every time at once.
+//
 // A stop the library refuses (busy with another command, not bound) asks nothing of the
 // server: nothing is logged, the status line gives the library's reason after
 // kStopRefusedPrefix, there is no wait and the console stays in the running state.
 #ifndef HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_
 #define HELMSMAN_CONSOLE_SERVER_SUPERVISION_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -40,6 +51,7 @@
 #include "console/settings/settings.h"
 #include "console/ui/controls.h"
 #include "console/ui/frontend.h"
+#include "platform/clock.h"
 
 namespace helmsman::server {
 
@@ -64,6 +76,15 @@ inline constexpr char kCrashSupervisionActor[] = "rule:crash supervision";
 // What QVAdmin's reply to "start qvserver" holds when it found no server window.
 inline constexpr char kStartingUpReply[] = "Starting up qvserver...";
 
+// What restarts after crashes may cost (see above); the console's default is 5 in 15 minutes.
+struct CrashBudget {
+  int crashes = 0;  // 0: restart every time, at once
+  int minutes = 15;
+};
+inline constexpr int kCrashBackOffSeconds[] = {0, 10, 30, 60};
+inline constexpr char kCrashBudgetSpentStatus[] =
+    "Server crashed too often: not restarted (Start Server starts it again)";
+
 // The crash report's list of names: every name preceded by two blanks, the text so far
 // losing its trailing blanks before each name is added ("  Ann  Bob  Cy").
 std::string CrashList(const std::vector<std::string>& names);
@@ -84,6 +105,16 @@ class ServerSupervision {
     journal_ = journal;
     actor_ = std::move(actor);
   }
+
+  // The crash budget, timed by clock (which must outlive the supervision).
+  void set_crash_budget(CrashBudget budget, platform::Clock* clock) {
+    budget_ = budget;
+    clock_ = clock;
+  }
+  // Whether the last crash spent the budget (until the next start or stop).
+  bool crash_budget_spent() const { return budget_spent_; }
+  // Whether a restart after a crash waits for its back-off.
+  bool restart_waiting() const { return restart_at_ >= 0; }
 
   // cmdToggleServer click: stops when the caption is "Stop Server", otherwise starts.
   void ToggleServer();
@@ -108,6 +139,12 @@ class ServerSupervision {
   // unanswered.
   StopWait AwaitServerGone();
   void RestartAfterCrash(ServerWindow failure_dialog);
+  // The restart after a crash, at once or after its back-off ("" or "10 s").
+  void RestartNow(const std::string& after);
+  // Counts the crash against the budget: the seconds its restart waits, or -1 when the
+  // budget is spent.
+  int CountCrash();
+  void ResetCrashBudget();
   void ReportStart(const CommandResult& result);
   std::string WindowTitle() const;
   void Journal(const std::string& action, const std::string& actor,
@@ -124,6 +161,12 @@ class ServerSupervision {
   const OnlineNames& online_;
   safety::Journal* journal_ = nullptr;
   std::function<std::string()> actor_;
+  CrashBudget budget_;
+  platform::Clock* clock_ = nullptr;
+  std::vector<int64_t> crashes_;  // times of the crashes within the budget's minutes
+  int64_t restart_at_ = -1;       // a crash restart waits until then
+  int64_t restart_set_at_ = 0;
+  bool budget_spent_ = false;
 };
 
 }  // namespace helmsman::server

@@ -292,6 +292,56 @@ TEST_F(SupervisionTest, FailedCrashRestartKeepsTheRunningState) {
   ExpectRunning();
 }
 
+TEST_F(SupervisionTest, CrashBudgetBacksOffThenStopsUntilTheServerIsStartedAgain) {
+  bench_.supervision.set_crash_budget({3, 15}, &bench_.clock);
+  StartRunning();
+  auto crash = [&] {
+    bench_.windows.Close(kServerTitle);
+    bench_.windows.Open(kFailureDialogTitle);
+    bench_.supervision.CheckServer();
+  };
+  crash();  // the first restarts at once, as without a budget
+  EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
+
+  bench_.clock.Advance(60);
+  crash();  // the second waits 10 s, and the checks meanwhile start nothing
+  EXPECT_FALSE(bench_.windows.IsOpen(kServerTitle));
+  EXPECT_EQ(bench_.ServerLog().back(),
+            ": Restarting the server in 10 seconds (crash 2 within 15 minutes)");
+  bench_.clock.Advance(4);
+  bench_.supervision.CheckServer();
+  EXPECT_FALSE(bench_.windows.IsOpen(kServerTitle));
+  EXPECT_EQ(bench_.status.text(), "Server crashed, restarting in 6 seconds");
+  bench_.clock.Advance(6);
+  bench_.supervision.CheckServer();
+  EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
+  EXPECT_EQ(Journaled().back(),
+            "server-restart rule:crash supervision / cause=crash, outcome=started, after=10 s");
+  ExpectRunning();
+
+  crash();  // the third within 15 minutes spends the budget
+  EXPECT_FALSE(bench_.windows.IsOpen(kServerTitle));
+  EXPECT_TRUE(bench_.supervision.crash_budget_spent());
+  EXPECT_EQ(bench_.status.text(), kCrashBudgetSpentStatus);
+  EXPECT_THAT(bench_.Messages(logs::LogId::kHelmError),
+              ElementsAre(": Crash budget spent: the server crashed 3 times within 15 minutes "
+                          "and is not restarted; Start Server starts it again"));
+  EXPECT_EQ(Journaled().back(),
+            "crash-budget-spent rule:crash supervision / crashes=3, minutes=15");
+  ExpectStopped();
+
+  // Start Server starts it and the count begins anew: the next crash restarts at once.
+  bench_.supervision.ToggleServer();
+  ExpectRunning();
+  EXPECT_FALSE(bench_.supervision.crash_budget_spent());
+  crash();
+  EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
+  // A crash after the budget's minutes have passed counts alone again.
+  bench_.clock.Advance(16 * 60);
+  crash();
+  EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
+}
+
 TEST_F(SupervisionTest, ServerClosedByHandIsStartedSilently) {
   StartRunning();
   bench_.windows.Close(kServerTitle);

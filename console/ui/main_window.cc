@@ -466,6 +466,8 @@ void MainWindow::LoadSafetySettings() {
                        std::to_string(safety_settings_->quarantine_days) + " days");
       break;
   }
+  supervision_.set_crash_budget(
+      {safety_settings_->crash_budget, safety_settings_->crash_budget_minutes}, &clock_);
 }
 
 bool MainWindow::StartUp() {

@@ -375,6 +375,7 @@ Reply Status(MainWindow& model, ReplyFormat format) {
         .Bool("timer", timer.enabled())
         .Number("timer_interval", timer.value())
         .Number("players_online", online);
+    if (model.supervision().crash_budget_spent()) object.Bool("crash_budget_spent", true);
     if (open != nullptr) {
       object.Raw("editor", JsonObject()
                                .Text("window", kEditorWindowName)
@@ -391,6 +392,9 @@ Reply Status(MainWindow& model, ReplyFormat format) {
                     (timer.enabled() ? "running, every " + std::to_string(timer.value()) + " ms"
                                      : std::string("stopped")) +
                     "\nplayers online: " + std::to_string(online) + "\n";
+  if (model.supervision().crash_budget_spent()) {
+    out += "crash budget: spent (the server crashed too often; Start Server starts it again)\n";
+  }
   if (open != nullptr) {
     out += "editor: " + std::string(kEditorWindowName) + (editing ? " editing " : " viewing ") +
            Utf8(session.player()) + ", idle " + std::to_string(idle) + " s, closes by itself in " +

@@ -229,6 +229,13 @@ TEST_F(ControlRequestsTest, StatusAndLogsReadTheConsole) {
   EXPECT_EQ(Run({"status"}, false, "json").out,
             "{\"status\":\"Good to go\",\"server\":\"running\",\"timer\":true,"
             "\"timer_interval\":1000,\"players_online\":0}\n");
+  // A server that crashed too often is said to be stopped, and why.
+  model_->supervision().set_crash_budget({1, 15}, &clock_);
+  windows_.Open(server::kFailureDialogTitle);
+  model_->supervision().CheckServer();
+  EXPECT_THAT(Run({"status"}).out, HasSubstr("server: stopped\n"));
+  EXPECT_THAT(Run({"status"}).out, HasSubstr("crash budget: spent"));
+  EXPECT_THAT(Run({"status"}, false, "json").out, HasSubstr("\"crash_budget_spent\":true"));
 
   model_->logs().Append(logs::LogId::kHelmError, ": Error \"quoted\"\tand tabbed");
   const Reply all = Run({"log"});
