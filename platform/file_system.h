@@ -49,6 +49,14 @@ class FileSystem {
   // a folder fails at once ("not a regular file") instead of blocking or never ending.
   // On failure returns false and sets *error.
   virtual bool ReadFile(const std::string& path, std::string* data, std::string* error) = 0;
+  // The last max_bytes of a regular file (all of it when it is shorter), as ReadFile, without
+  // reading what comes before them.
+  virtual bool ReadFileTail(const std::string& path, size_t max_bytes, std::string* data,
+                            std::string* error) {
+    if (!ReadFile(path, data, error)) return false;
+    if (data->size() > max_bytes) data->erase(0, data->size() - max_bytes);
+    return true;
+  }
   // Creates or replaces the file with data, in place.
   virtual bool WriteFile(const std::string& path, const std::string& data, std::string* error) = 0;
   // Replaces the file with data durably: the bytes go to a temporary file in the same
@@ -149,6 +157,10 @@ class ForwardingFileSystem : public FileSystem {
 
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
     return target_.ReadFile(path, data, error);
+  }
+  bool ReadFileTail(const std::string& path, size_t max_bytes, std::string* data,
+                    std::string* error) override {
+    return target_.ReadFileTail(path, max_bytes, data, error);
   }
   bool WriteFile(const std::string& path, const std::string& data, std::string* error) override {
     return target_.WriteFile(path, data, error);

@@ -168,6 +168,18 @@ TEST_F(FileSystemTest, ListingIsSortedAndKnowsFolders) {
 TEST_F(FileSystemTest, ReadingAFolderFails) {
   std::string data, error;
   EXPECT_FALSE(fs_.ReadFile(dir_, &data, &error));
+  EXPECT_FALSE(fs_.ReadFileTail(dir_, 10, &data, &error));
+}
+
+TEST_F(FileSystemTest, ReadsTheTailOfAFile) {
+  const std::string path = JoinPath(dir_, "qv-server-errors.log");
+  std::string data, error;
+  ASSERT_TRUE(fs_.WriteFile(path, std::string(200000, 'a') + "last line\r\n", &error));
+  ASSERT_TRUE(fs_.ReadFileTail(path, 11, &data, &error)) << error;
+  EXPECT_EQ(data, "last line\r\n");
+  ASSERT_TRUE(fs_.ReadFileTail(path, 1 << 20, &data, &error));
+  EXPECT_EQ(data.size(), 200011u);
+  EXPECT_FALSE(fs_.ReadFileTail(JoinPath(dir_, "missing"), 10, &data, &error));
 }
 
 // A named pipe or a device where a file is expected once hung start-up forever: opening a
@@ -180,6 +192,7 @@ TEST_F(FileSystemTest, ReadingAPipeOrADeviceFailsAtOnce) {
     std::string data = "stale", error;
     EXPECT_FALSE(fs_.ReadFile(path, &data, &error)) << path;
     EXPECT_EQ(error, "cannot read " + path + ": not a regular file");
+    EXPECT_FALSE(fs_.ReadFileTail(path, 10, &data, &error)) << path;
   }
   // Writing to a pipe nobody reads fails instead of waiting for a reader.
   std::string error;

@@ -9,6 +9,7 @@
 // QVAdmin's start waits whole seconds for the new window (30 more when the dialog is slow to
 // go). The process has a desktop folder of its own; every server process whose current
 // directory is this test's server folder is killed when the test ends, passed or failed.
+#include "console/server/crash_report.h"
 #include "tests/console_fixture.h"
 
 namespace helmsman::e2e {
@@ -95,6 +96,18 @@ TEST_F(ConsoleCrashEndToEndTest, ACrashedServerIsRestartedByTheNextServerCheck) 
                                       ": Server started successfully"}));
   EXPECT_EQ(window_->logs().selected(logs::LogId::kServerActivity),
             static_cast<int>(window_->logs().lines(logs::LogId::kServerActivity).size()) - 1);
+  // Its report has the failure dialog's text, read over the desktop, and the commands
+  // before it.
+  const std::vector<std::string> reports =
+      server::ListCrashReports(platform::DiskFileSystem(), program_);
+  ASSERT_EQ(reports.size(), 1u);
+  std::string report, error;
+  ASSERT_TRUE(platform::DiskFileSystem().ReadFile(program_ + "/" + reports[0], &report, &error));
+  EXPECT_NE(report.find("\r\nFailure dialog: Quorvane-Server has stopped working."),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("Players online: \"  " + player + "\""), std::string::npos);
+  EXPECT_NE(report.find(" list online -> 1: "), std::string::npos) << report;
   // A crash restart leaves the console in the running state.
   EXPECT_EQ(Caption(), "Stop Server");
   EXPECT_TRUE(controls().Get("tmrMainEventTimer").enabled());

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "console/safety/journal.h"
+
 namespace helmsman::server {
 
 namespace {
@@ -93,6 +95,9 @@ CommandResult CommandChannel::Run(const std::string& command, uint32_t stated_si
   result.carried_out =
       result.value != 0 || result_text_.find(command + " FAILED\r\n") != std::string::npos;
   result.library_unusable = !error.empty();
+  if (sent_.size() == kSentCommandsKept) sent_.pop_front();
+  sent_.push_back({safety::JournalTime(logs_.clock().NowLocal()), command, result.value,
+                   result_text_.substr(0, kSentReplyBytes)});
   return result;
 }
 

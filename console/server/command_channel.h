@@ -16,6 +16,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "console/logs/logs.h"
@@ -83,6 +84,16 @@ inline constexpr size_t kMaxQVAdminTextLength = 255;
 // 300 characters; QVAdmin.dll takes at most 255").
 std::string QVAdminTextProblem(const std::string& control, const std::string& text);
 
+// One command sent through QVAdmin, as the crash report lists the last ones.
+struct SentCommand {
+  std::string time;  // local "YYYY-MM-DDTHH:MM:SS"
+  std::string command;
+  int32_t value = 0;  // what QVAdmin_DoCommand returned
+  std::string reply;  // its first kSentReplyBytes
+};
+inline constexpr size_t kSentCommandsKept = 50;
+inline constexpr size_t kSentReplyBytes = 300;
+
 class CommandChannel {
  public:
   // All three must outlive the channel.
@@ -105,6 +116,8 @@ class CommandChannel {
   CommandResult Run(const std::string& command, uint32_t stated_size);
   // The reply of the last command.
   const std::string& result_text() const { return result_text_; }
+  // The last kSentCommandsKept commands Run sent, oldest first.
+  const std::deque<SentCommand>& sent() const { return sent_; }
 
   // Broadcasts text to all players: "message " + text. A "|" makes the server show the parts
   // as separate chat lines. When the call went through: on success the status line shows
@@ -130,6 +143,7 @@ class CommandChannel {
   int32_t owner_ = 0;
   std::array<char, kResultTextCapacity> buffer_{};
   std::string result_text_;
+  std::deque<SentCommand> sent_;
 };
 
 }  // namespace helmsman::server

@@ -13,4 +13,15 @@ bool DesktopServerWindows::PostQuit(ServerWindow window) {
   return window != 0 && desktop_.Post(window, platform::kWmQuit, 0, 0);
 }
 
+std::string DesktopServerWindows::DialogText(ServerWindow window) {
+  if (window == 0) return "";
+  // A dialog template's fixed texts have the id 0xFFFF, which a control's id reads as -1.
+  for (int id : {-1, 0xFFFF}) {
+    if (std::optional<std::string> text = desktop_.ControlTextById(window, id, 1024)) {
+      return *text;
+    }
+  }
+  return "";
+}
+
 }  // namespace helmsman::server

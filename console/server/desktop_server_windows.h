@@ -14,6 +14,7 @@ class DesktopServerWindows : public ServerWindows {
   ServerWindow Find(const std::string& title) override;
   bool LastFindUnanswered() const override { return last_find_unanswered_; }
   bool PostQuit(ServerWindow window) override;
+  std::string DialogText(ServerWindow window) override;
 
  private:
   platform::Desktop& desktop_;

@@ -27,6 +27,9 @@ class ServerWindows {
   virtual bool LastFindUnanswered() const = 0;
   // Posts the quit message to the window; false when it does not exist.
   virtual bool PostQuit(ServerWindow window) = 0;
+  // What a dialog says: the text of its first fixed text (a static control, id -1, as a
+  // dialog's fixed texts have); "" when there is none or it cannot be read.
+  virtual std::string DialogText(ServerWindow /*window*/) { return ""; }
 };
 
 }  // namespace helmsman::server

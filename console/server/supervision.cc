@@ -109,6 +109,7 @@ void ServerSupervision::Start() {
 }
 
 void ServerSupervision::ShowRunning() {
+  if (clock_ != nullptr) started_at_ = clock_->NowSeconds();
   controls_.SetEnabled("tmrMainEventTimer", true);
   controls_.SetText("cmdToggleServer", kStopServerCaption);
   for (const std::string& name : ui::ServerDependentControls()) controls_.SetEnabled(name, true);
@@ -153,6 +154,7 @@ void ServerSupervision::CheckServer() {
   const CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
   // Its reply says when it found no window and started the server.
   if (channel_.result_text().find(kStartingUpReply) != std::string::npos) {
+    if (result.successful && clock_ != nullptr) started_at_ = clock_->NowSeconds();
     Journal("server-restart", kCrashSupervisionActor,
             {{"cause", "window missing"}, {"outcome", result.successful ? "started" : "failed"}});
   }
@@ -166,7 +168,18 @@ void ServerSupervision::RestartAfterCrash(ServerWindow failure_dialog) {
                ": PLAYERS ONLINE DURING CRASH ARE: " + CrashList(online_.InUse()));
   std::string online;
   for (const std::string& name : online_.InUse()) online += (online.empty() ? "" : ", ") + name;
-  Journal("server-crash", kCrashSupervisionActor, {{"online", online}});
+  std::vector<std::pair<std::string, std::string>> details = {{"online", online}};
+  if (reporter_) {
+    CrashFacts facts;
+    facts.time = safety::JournalTime(logs_.clock().NowLocal());
+    if (clock_ != nullptr && started_at_ >= 0) facts.ran_seconds = clock_->NowSeconds() - started_at_;
+    facts.online = CrashList(online_.InUse());
+    facts.dialog_text = windows_.DialogText(failure_dialog);
+    facts.commands.assign(channel_.sent().begin(), channel_.sent().end());
+    const std::string report = reporter_(std::move(facts));
+    if (!report.empty()) details.emplace_back("report", report);
+  }
+  Journal("server-crash", kCrashSupervisionActor, std::move(details));
   windows_.PostQuit(failure_dialog);
   sleeper_.Sleep(kCrashRestartPauseMilliseconds);
   const int wait = CountCrash();
@@ -200,6 +213,7 @@ void ServerSupervision::RestartNow(const std::string& after) {
   CommandResult result = channel_.Run(kStartServerCommand, kOperatorReplySize);
   if (result.successful) {
     logs_.Append(logs::LogId::kServerActivity, ": Server started successfully");
+    if (clock_ != nullptr) started_at_ = clock_->NowSeconds();
   }
   std::string outcome = result.successful ? "started" : "failed";
   if (!result.carried_out) outcome = "not sent: " + RefusalReason(channel_.result_text());

@@ -45,6 +45,7 @@
 #include "console/logs/logs.h"
 #include "console/safety/journal.h"
 #include "console/server/command_channel.h"
+#include "console/server/crash_report.h"
 #include "console/server/online_names.h"
 #include "console/server/server_windows.h"
 #include "console/server/sleeper.h"
@@ -111,6 +112,13 @@ class ServerSupervision {
     budget_ = budget;
     clock_ = clock;
   }
+  // Called at each crash, before the failure dialog is closed, with what is known of it
+  // (the time, how long the server ran, who was online, the dialog's text, the last
+  // commands); the caller adds the logs' ends and writes the report, returning its name, ""
+  // when none was written. The crash's journal entry names the report.
+  void set_crash_reporter(std::function<std::string(CrashFacts)> reporter) {
+    reporter_ = std::move(reporter);
+  }
   // Whether the last crash spent the budget (until the next start or stop).
   bool crash_budget_spent() const { return budget_spent_; }
   // Whether a restart after a crash waits for its back-off.
@@ -167,6 +175,8 @@ class ServerSupervision {
   int64_t restart_at_ = -1;       // a crash restart waits until then
   int64_t restart_set_at_ = 0;
   bool budget_spent_ = false;
+  std::function<std::string(CrashFacts)> reporter_;
+  int64_t started_at_ = -1;  // when the server was last started (by clock_)
 };
 
 }  // namespace helmsman::server

@@ -265,6 +265,36 @@ TEST_F(SupervisionTest, CrashRestartLogsWhoWasOnline) {
   ExpectRunning();
 }
 
+TEST_F(SupervisionTest, EachCrashIsReportedWithTheLastCommands) {
+  std::vector<CrashFacts> reported;
+  bench_.supervision.set_crash_budget({0, 15}, &bench_.clock);
+  bench_.supervision.set_crash_reporter([&](CrashFacts facts) {
+    reported.push_back(std::move(facts));
+    return reported.size() == 1 ? std::string("HelmsmanCrash-1.txt") : std::string();
+  });
+  bench_.supervision.ToggleServer();  // started: the time the server runs counts from here
+  bench_.clock.Advance(125);
+  bench_.online.Assign({"Ann", "Bob"});
+  bench_.windows.Open(kFailureDialogTitle);
+  bench_.supervision.CheckServer();
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0].ran_seconds, 125);
+  EXPECT_EQ(reported[0].online, "  Ann  Bob");
+  ASSERT_EQ(reported[0].commands.size(), 1u);
+  EXPECT_EQ(reported[0].commands[0].command, "start qvserver");
+  EXPECT_EQ(Journaled()[1],
+            "server-crash rule:crash supervision / online=Ann, Bob, report=HelmsmanCrash-1.txt");
+  // A report that could not be written names none, and the restart goes on all the same.
+  bench_.windows.Close(kServerTitle);
+  bench_.windows.Open(kFailureDialogTitle);
+  bench_.supervision.CheckServer();
+  ASSERT_EQ(reported.size(), 2u);
+  EXPECT_EQ(reported[1].ran_seconds, 0);
+  EXPECT_EQ(reported[1].commands.back().command, "start qvserver");
+  EXPECT_EQ(Journaled()[3], "server-crash rule:crash supervision / online=Ann, Bob");
+  EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
+}
+
 TEST_F(SupervisionTest, CrashWithNobodyOnline) {
   StartRunning();
   bench_.windows.Open(kFailureDialogTitle);

@@ -188,6 +188,7 @@ MainWindow::MainWindow(const Environment& environment)
   journal_ = std::make_unique<safety::Journal>(files_, program_folder_, logs_);
   punishments_->set_journal(journal_.get(), [this] { return actor_; });
   supervision_.set_journal(journal_.get(), [this] { return actor_; });
+  supervision_.set_crash_reporter([this](server::CrashFacts facts) { return ReportCrash(facts); });
   player_database_->set_safety([this] { return quarantine(); }, journal_.get(),
                                [this] { return actor_; });
   WireHandlers();
@@ -444,6 +445,34 @@ void MainWindow::PurgeQuarantine() {
   maintenance::QuarantineParts parts = QuarantineParts();
   parts.actor = maintenance::kCycleActor;
   maintenance::PurgeQuarantine(parts, safety_settings_->quarantine_days, ": MAINTENANCE: ");
+}
+
+std::string MainWindow::ReportCrash(server::CrashFacts& facts) {
+  std::string tail;
+  facts.error_log_path = maintenance::kServerErrorLog;
+  if (files_.ReadFileTail(facts.error_log_path, server::kCrashReportTailBytes, &tail, nullptr)) {
+    facts.error_log_tail = server::LastLines(tail, server::kCrashReportLogLines);
+  }
+  // The cumulative cheaters log, then the lines the scan has not taken yet.
+  const std::string folder = moderation::ConfigurationFolder(settings_->txtQVServercfgPath);
+  if (!folder.empty()) {
+    std::string lines;
+    for (const char* name : {moderation::kCumulativeCheatersLogName, moderation::kCheatersLogName}) {
+      if (!files_.ReadFileTail(folder + name, server::kCrashReportTailBytes, &tail, nullptr)) {
+        continue;
+      }
+      lines += tail;
+      if (!lines.empty() && lines.back() != '\n') lines += "\r\n";
+    }
+    facts.cheaters_log_path = folder + moderation::kCumulativeCheatersLogName;
+    facts.cheaters_log_tail = server::LastLines(lines, server::kCrashReportLogLines);
+  }
+  std::string name, error;
+  if (!server::WriteCrashReport(files_, program_folder_, facts, &name, &error)) {
+    logs_.Append(logs::LogId::kHelmError, ": Could not write the crash report: " + error);
+    return "";
+  }
+  return name;
 }
 
 void MainWindow::LoadSafetySettings() {

@@ -159,6 +159,7 @@ class MainWindow {
   // file by StartUp).
   moderation::PendingEditUnbans& pending_edit_unbans() { return *pending_edit_unbans_; }
   const std::string& program_folder() const { return program_folder_; }
+  platform::FileSystem& files() { return files_; }
   // The window toolkit the view shows the window with ("Qt 6.4.2"), for the version window;
   // "" (the default) when there is none.
   void set_toolkit(std::string toolkit) { toolkit_ = std::move(toolkit); }
@@ -208,6 +209,8 @@ class MainWindow {
   // take is refused with a message box, and the text goes back to the last one accepted.
   void CheckQVAdminText(const std::string& control);
   void LoadSafetySettings();
+  // Adds the logs' ends to a crash's facts and writes its report; its name, "" when none.
+  std::string ReportCrash(server::CrashFacts& facts);
   maintenance::QuarantineParts QuarantineParts();
 
   std::string program_folder_;

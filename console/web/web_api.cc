@@ -586,6 +586,12 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
   };
   if (path == "/api/status") return run({"json", "status"});
   if (path == "/api/controls") return run({"json", "list"});
+  if (path == "/api/crashes") {
+    // ?last=N: the N newest reports whole; without it, their names.
+    const size_t at = query.find("last=");
+    if (at == std::string::npos) return run({"json", "crashes"});
+    return run({"json", "crashes", UrlDecode(query.substr(at + 5, query.find('&', at) - at - 5))});
+  }
   if (StartsWith(path, "/api/controls/")) {
     const std::string name = UrlDecode(path.substr(std::string_view("/api/controls/").size()));
     std::string error;

@@ -26,6 +26,8 @@
 //   GET  /api/online     the players online, with rank, system and ship where known
 //   GET  /api/banned     the characters of banned accounts with their ban end and reason
 //   GET  /api/logs/LOG?from=N            LOG server, player or error: its lines from row N on
+//   GET  /api/crashes[?last=N]           the crash reports' names, newest first; with last=N
+//                        the N newest whole
 //   GET  /api/events     Server-Sent Events: "state" (server, timer, players online, status),
 //                        "online" (the names), "log" (a new line), "log-cleared", "journal"
 //                        (an entry of the action journal), "ban" and "unban"

@@ -153,6 +153,40 @@ bool SyncFolderOf(const std::string& path) {
 
 class PosixFileSystem : public FileSystem {
  public:
+  bool ReadFileTail(const std::string& path, size_t max_bytes, std::string* data,
+                    std::string* error) override {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+      if (error) *error = ErrorText("cannot open", path);
+      return false;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      if (error) *error = "cannot read " + path + ": not a regular file";
+      ::close(fd);
+      return false;
+    }
+    const off_t size = st.st_size;
+    off_t offset = size > static_cast<off_t>(max_bytes) ? size - static_cast<off_t>(max_bytes) : 0;
+    data->assign(static_cast<size_t>(size - offset), '\0');
+    size_t got = 0;
+    while (got < data->size()) {
+      const ssize_t n = ::pread(fd, data->data() + got, data->size() - got, offset);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        if (error) *error = ErrorText("cannot read", path);
+        ::close(fd);
+        return false;
+      }
+      if (n == 0) break;  // cut short meanwhile
+      got += static_cast<size_t>(n);
+      offset += n;
+    }
+    data->resize(got);
+    ::close(fd);
+    return true;
+  }
+
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
     // Without O_NONBLOCK, opening a named pipe waits for a writer, possibly for ever; what is
     // opened is then refused unless it is a regular file (a device such as /dev/zero never

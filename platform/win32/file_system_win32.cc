@@ -135,6 +135,44 @@ bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* data) {
 
 class Win32FileSystem : public FileSystem {
  public:
+  bool ReadFileTail(const std::string& path, size_t max_bytes, std::string* data,
+                    std::string* error) override {
+    Handle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+      if (error) *error = ErrorText("cannot open", path);
+      return false;
+    }
+    LARGE_INTEGER size;
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size)) {
+      if (error) *error = "cannot read " + path + ": not a regular file";
+      return false;
+    }
+    LARGE_INTEGER offset;
+    offset.QuadPart = size.QuadPart > static_cast<LONGLONG>(max_bytes)
+                          ? size.QuadPart - static_cast<LONGLONG>(max_bytes)
+                          : 0;
+    if (!::SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN)) {
+      if (error) *error = ErrorText("cannot read", path);
+      return false;
+    }
+    data->clear();
+    char buffer[65536];
+    for (;;) {
+      DWORD n = 0;
+      if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
+        if (error) *error = ErrorText("cannot read", path);
+        return false;
+      }
+      if (n == 0) break;
+      data->append(buffer, n);
+      if (data->size() >= max_bytes) break;
+    }
+    if (data->size() > max_bytes) data->resize(max_bytes);
+    return true;
+  }
+
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
     Handle file(::CreateFileA(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -13,6 +13,7 @@
 #include "console/maintenance/pruning.h"
 #include "console/maintenance/quarantine_actions.h"
 #include "console/safety/quarantine.h"
+#include "console/server/crash_report.h"
 #include "console/ui/code_page.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_frontend.h"
@@ -42,6 +43,7 @@ constexpr VerbShape kVerbs[] = {
     {"quarantine", 0, "quarantine"},
     {"restore", -1, "restore ENTRY|--last [--only ACCOUNT]"},
     {"journal", 0, "journal [--player NAME] [--account FOLDER] [--since TIME] [--last N]"},
+    {"crashes", -1, "crashes [N]"},
 };
 
 // The options a verb takes: whether each takes a value.
@@ -619,7 +621,7 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
   if (shape == nullptr) {
     *reply = BadRequest("unknown verb \"" + request->verb +
                         "\" (list, get, set, check, select, click, log, status, preview, "
-                        "quarantine, restore, journal)");
+                        "quarantine, restore, journal, crashes)");
     return false;
   }
   std::vector<std::string> positional;
@@ -658,6 +660,24 @@ bool ParseRequest(const std::vector<std::string>& words, Request* request, Reply
         *reply = BadRequest("unknown log \"" + positional[0] + "\" (server, player or error)");
         return false;
       }
+    }
+    return true;
+  }
+  if (request->verb == "crashes") {
+    // The newest N reports whole; without N, the list.
+    if (positional.size() > 1) {
+      *reply = BadRequest("usage: " + std::string(shape->usage));
+      return false;
+    }
+    if (!positional.empty()) {
+      int count = 0;
+      const std::string& text = positional[0];
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+      if (error != std::errc() || end != text.data() + text.size() || count <= 0) {
+        *reply = BadRequest("crashes takes a number of reports above 0, not \"" + text + "\"");
+        return false;
+      }
+      request->name = text;
     }
     return true;
   }
@@ -904,6 +924,42 @@ Reply JournalEntries(MainWindow& model, const Request& request) {
   return reply;
 }
 
+Reply Crashes(MainWindow& model, const Request& request) {
+  const std::vector<std::string> names =
+      server::ListCrashReports(model.files(), model.program_folder());
+  Reply reply;
+  const size_t count = request.name.empty() ? 0 : std::stoul(request.name);
+  std::vector<std::string> items;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (count == 0) {
+      items.push_back(request.format == ReplyFormat::kJson ? JsonText(names[i]) : names[i]);
+      continue;
+    }
+    if (i == count) break;
+    std::string text, error;
+    if (!model.files().ReadFile(platform::JoinPath(model.program_folder(), names[i]), &text,
+                                &error)) {
+      text = "(cannot be read: " + error + ")\r\n";
+    }
+    if (request.format == ReplyFormat::kJson) {
+      items.push_back(JsonObject().Text("name", names[i]).Text("text", text).str());
+    } else {
+      std::string plain;
+      for (char c : text) {
+        if (c != '\r') plain += c;
+      }
+      items.push_back("== " + names[i] + " ==\n" + Utf8(plain));
+    }
+  }
+  if (request.format == ReplyFormat::kJson) {
+    reply.out = JsonObject().Raw("reports", JsonArray(items)).str() + "\n";
+  } else {
+    for (const std::string& item : items) reply.out += item + (count == 0 ? "\n" : "");
+    if (names.empty()) reply.out = "no crash reports\n";
+  }
+  return reply;
+}
+
 // The actor the journal names for what a request does, for the request's time.
 class RequestActor {
  public:
@@ -932,6 +988,7 @@ Reply Execute(MainWindow& model, const Request& request, bool questions_on_scree
   if (request.verb == "journal") return JournalEntries(model, request);
   if (request.verb == "quarantine") return QuarantineEntries(model, request.format);
   if (request.verb == "restore") return Restore(model, request);
+  if (request.verb == "crashes") return Crashes(model, request);
   // "WINDOW.NAME" names a control of that window; a name alone one of the main window.
   const size_t dot = request.name.find('.');
   const std::string window =

@@ -23,6 +23,7 @@
 //   quarantine                      the quarantine's entries
 //   restore ENTRY|--last [--only ACCOUNT]  puts an entry's files and records back
 //   journal [--player NAME] [--account FOLDER] [--since TIME] [--last N]  the action journal
+//   crashes [N]                     the crash reports, newest first; with N the N newest whole
 //
 // Every request may carry --answer ok|cancel (any number, in order): the answers to the
 // questions the request raises. Questions beyond them are answered Cancel, message boxes OK,

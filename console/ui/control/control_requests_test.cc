@@ -8,6 +8,7 @@
 #include "console/editor/editor_session.h"
 #include "console/safety/quarantine.h"
 #include "console/safety/safety_settings.h"
+#include "console/server/crash_report.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_loop.h"
 #include "console/ui/started_console_testing.h"
@@ -219,6 +220,33 @@ TEST_F(ControlRequestsTest, RefusalsChangeNothingAndSayWhy) {
   const Reply disabled = Run({"set", "txtChatText", "hi"});
   EXPECT_EQ(disabled.exit_code, kExitRefused);
   EXPECT_EQ(Get("txtChatText").text(), "");
+}
+
+TEST_F(ControlRequestsTest, CrashesListAndPrintTheReports) {
+  EXPECT_EQ(Run({"crashes"}).out, "no crash reports\n");
+  model_->supervision().set_crash_budget({0, 15}, &clock_);  // every crash restarts at once
+  windows_.Open(server::kFailureDialogTitle);
+  model_->supervision().CheckServer();
+  const std::vector<std::string> reports =
+      server::ListCrashReports(platform::DiskFileSystem(), folder_);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(Run({"crashes"}).out, reports[0] + "\n");
+  const Reply whole = Run({"crashes", "1"});
+  EXPECT_THAT(whole.out, HasSubstr("== " + reports[0] + " ==\nHelmsman crash report\n"));
+  EXPECT_THAT(whole.out, HasSubstr(" start qvserver -> 1: "));  // the start-up's command
+  EXPECT_THAT(Run({"crashes", "1"}, false, "json").out, HasSubstr("{\"reports\":[{\"name\":"));
+  EXPECT_EQ(Run({"crashes", "0"}).exit_code, kExitBadRequest);
+
+  // A report that cannot be written is said in the HELM error log; the restart goes on.
+  std::string next = reports[0];
+  next.insert(next.size() - 4, "-2");
+  std::filesystem::create_directory(std::filesystem::path(folder_) / next);
+  windows_.Close(model_->settings().txtQVServerWindowName);
+  windows_.Open(server::kFailureDialogTitle);
+  model_->supervision().CheckServer();
+  EXPECT_THAT(model_->logs().lines(logs::LogId::kHelmError).back(),
+              HasSubstr(": Could not write the crash report: "));
+  EXPECT_TRUE(windows_.IsOpen(model_->settings().txtQVServerWindowName));
 }
 
 TEST_F(ControlRequestsTest, StatusAndLogsReadTheConsole) {

@@ -45,6 +45,7 @@ const char kUsage[] =
     "                                  records and ban data; never over a file that exists\n"
     "  journal [--player NAME] [--account FOLDER] [--since TIME] [--last N]\n"
     "                                  who kicked, banned, changed or removed what, and why\n"
+    "  crashes [N]                     the crash reports, newest first; the N newest whole\n"
     "  web-user add NAME ROLE          a web console user (ROLE: admin, moderator, viewer);\n"
     "                                  the password is the first line of standard input\n"
     "  web-user remove NAME            removes a web console user\n"
