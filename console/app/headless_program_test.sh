@@ -70,8 +70,8 @@ grep -q '^\[helmsman\] shutting down: SIGTERM$' "$work/out" || fail "SIGTERM: no
 expect_saved "$work/term"
 
 # --web: the web console serves its page on loopback while the console runs, and a request
-# for the console is answered from the console's loop (401: nobody logged in); a non-loopback address is refused in a
-# build without TLS, and the console runs on.
+# for the console is answered from the console's loop (401: nobody logged in); a non-loopback address is refused
+# without TLS set up, and the console runs on.
 http_get() {  # http_get PORT TARGET: the response, empty when nothing listens
   exec 3<>"/dev/tcp/127.0.0.1/$1" 2>/dev/null || return 0
   printf 'GET %s HTTP/1.1\r\nHost: helm\r\nConnection: close\r\n\r\n' "$2" >&3
@@ -109,8 +109,32 @@ shown=$(sed -n 's/^helmsman: the web console.s first user is "admin" with the pa
   fail "--web: the console's answer was not 401: $api"
 "$helmsman" --headless --home "$work/web" --run-for 1 --no --web 192.0.2.1:8470 \
   >"$work/out" 2>&1 || fail "--web refused: exit status $?"
-grep -q "refuses the address \"192.0.2.1\": this build has no TLS" "$work/out" ||
+grep -q "refuses the address \"192.0.2.1\": any address but a loopback one needs TLS" "$work/out" ||
   fail "--web: a non-loopback address was not refused"
+
+# A certificate and key in HelmsmanWeb.ini, named relative to the program folder: the web
+# console speaks only HTTPS, and a plain HTTP client gets no answer.
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+  -subj /CN=localhost -addext subjectAltName=DNS:localhost -keyout "$work/web/key.pem" \
+  -out "$work/web/certificate.pem" 2>/dev/null || fail "TLS: openssl made no certificate"
+port=$((20000 + RANDOM % 20000))
+printf 'Enabled=1\r\nAddress=127.0.0.1\r\nPort=%s\r\nCertificate=certificate.pem\r\nKey=key.pem\r\n' \
+  "$port" >"$work/web/HelmsmanWeb.ini"
+"$helmsman" --headless --home "$work/web" --run-for 4 --no >"$work/out" 2>&1 &
+pid=$!
+page=""
+for _ in $(seq 50); do
+  page=$(printf 'GET / HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n' |
+    timeout 5 openssl s_client -connect "127.0.0.1:$port" -quiet -verify_return_error \
+      -CAfile "$work/web/certificate.pem" -verify_hostname localhost 2>/dev/null)
+  [ -n "$page" ] && break
+  sleep 0.1
+done
+plain=$(http_get "$port" /)
+wait "$pid" || fail "TLS: exit status $?"
+[[ "$page" == "HTTP/1.1 200 OK"* && "$page" == *"<h1>Helmsman</h1>"* ]] ||
+  fail "TLS: the index page was not served over TLS: $page"
+[ -z "$plain" ] || fail "TLS: plain HTTP was answered: $plain"
 
 # A bad option is refused before anything is touched.
 "$helmsman" --headless --run-for 0 >"$work/out" 2>&1 && fail "--run-for 0 was accepted"

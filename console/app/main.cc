@@ -108,8 +108,7 @@ void StartWebConsole(const app::Options& options, const std::string& folder,
   }
   if (!settings.enabled) return;
   std::string message;
-  // This build has no TLS yet.
-  if (!web::CheckScope(settings.address, settings.tls_configured(), false, &message)) {
+  if (!web::CheckScope(settings.address, settings.tls_configured(), web::TlsBuilt(), &message)) {
     std::cerr << "helmsman: " << message << "\n";
     return;
   }
@@ -126,7 +125,16 @@ void StartWebConsole(const app::Options& options, const std::string& folder,
   web->api = std::make_unique<web::WebApi>(model, platform::DiskFileSystem(), folder,
                                            web->poster->handle(), std::move(api_options));
   web->server = std::make_unique<web::HttpServer>(web::HttpLimits(), web->api->PostingHandler());
-  if (!web->server->Start(settings.address, settings.port, &error)) {
+  // The certificate and key may be named relative to the program folder.
+  const auto in_folder = [&folder](const std::string& path) {
+    return platform::IsAbsolutePath(path) ? path : platform::JoinPath(folder, path);
+  };
+  const bool started =
+      settings.tls_configured()
+          ? web->server->StartTls(settings.address, settings.port,
+                                  {in_folder(settings.certificate), in_folder(settings.key)}, &error)
+          : web->server->Start(settings.address, settings.port, &error);
+  if (!started) {
     std::cerr << "helmsman: the web console cannot start: " << error << "\n";
     web->server.reset();
     return;

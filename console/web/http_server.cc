@@ -7,12 +7,15 @@
 #include <array>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <exception>
 #include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include <boost/asio/buffer.hpp>
@@ -573,6 +576,17 @@ bool TlsBuilt() { return true; }
 
 namespace {
 
+// OpenSSL's own text for a file it cannot open says only that it failed.
+bool CanRead(const std::string& path, std::string* why) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *why = std::error_code(errno, std::generic_category()).message();
+    return false;
+  }
+  std::fclose(file);
+  return true;
+}
+
 // A server context for TLS 1.2 and later, without compression, with the certificate (and its
 // chain) and its key; null and *error naming the file that cannot be used.
 std::unique_ptr<net::ssl::context> MakeTlsContext(const TlsFiles& files, std::string* error) {
@@ -588,6 +602,15 @@ std::unique_ptr<net::ssl::context> MakeTlsContext(const TlsFiles& files, std::st
                        net::ssl::context::no_tlsv1_1 | net::ssl::context::no_compression |
                        net::ssl::context::single_dh_use);
   SSL_CTX_set_min_proto_version(context->native_handle(), TLS1_2_VERSION);
+  std::string why;
+  if (!CanRead(files.certificate, &why)) {
+    *error = "the certificate file \"" + files.certificate + "\" cannot be read: " + why;
+    return nullptr;
+  }
+  if (!CanRead(files.key, &why)) {
+    *error = "the key file \"" + files.key + "\" cannot be read: " + why;
+    return nullptr;
+  }
   beast::error_code code;
   context->use_certificate_chain_file(files.certificate, code);
   if (code) {
@@ -597,11 +620,6 @@ std::unique_ptr<net::ssl::context> MakeTlsContext(const TlsFiles& files, std::st
   context->use_private_key_file(files.key, net::ssl::context::pem, code);
   if (code) {
     *error = "the key file \"" + files.key + "\" cannot be used: " + code.message();
-    return nullptr;
-  }
-  if (SSL_CTX_check_private_key(context->native_handle()) != 1) {
-    *error = "the key file \"" + files.key + "\" is not the key of the certificate \"" +
-             files.certificate + "\"";
     return nullptr;
   }
   return context;

@@ -1,5 +1,8 @@
 #include "console/web/http_server.h"
 
+// Boost 1.74's Asio needs <utility> first under C++20.
+#include <utility>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -9,11 +12,17 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/asio/write.hpp>
 #include <gtest/gtest.h>
 
 namespace helmsman::web {
@@ -73,7 +82,7 @@ std::string Get(int port, const std::string& target) {
 
 class HttpServerTest : public testing::Test {
  protected:
-  void StartServer(HttpLimits limits = {}) {
+  void StartServer(HttpLimits limits = {}, const TlsFiles* tls = nullptr) {
     server_ = std::make_unique<HttpServer>(limits, [this](HttpRequest request, HttpReply reply) {
       if (request.target == "/api/drop") return;  // the reply is dropped unsent
       if (request.target == "/api/stream") {
@@ -87,7 +96,9 @@ class HttpServerTest : public testing::Test {
       });
     });
     std::string error;
-    ASSERT_TRUE(server_->Start("localhost", 0, &error)) << error;
+    ASSERT_TRUE(tls ? server_->StartTls("localhost", 0, *tls, &error)
+                    : server_->Start("localhost", 0, &error))
+        << error;
     port_ = server_->port();
   }
   void TearDown() override {
@@ -340,6 +351,105 @@ TEST_F(HttpServerTest, RunLaterRunsOnTheServerThreadUnlessStoppedFirst) {
   server_->RunLater(milliseconds(0), [token = std::move(token), &runs] { ++runs; });
   EXPECT_TRUE(late.expired());
   EXPECT_EQ(runs.load(), 0);
+}
+
+// A self-signed certificate for localhost and its key, made by the openssl program in a
+// folder removed with the object.
+struct TestCertificate {
+  TestCertificate() {
+    char pattern[] = "/tmp/helmsman_tls_XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return;
+    folder = pattern;
+    files = {folder + "/certificate.pem", folder + "/key.pem"};
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+        "-subj /CN=localhost -addext subjectAltName=DNS:localhost -keyout " + files.key +
+        " -out " + files.certificate + " 2>/dev/null && openssl genpkey -algorithm EC "
+        "-pkeyopt ec_paramgen_curve:prime256v1 -out " + folder + "/other_key.pem 2>/dev/null";
+    made = std::system(command.c_str()) == 0;
+  }
+  ~TestCertificate() {
+    if (!folder.empty()) std::filesystem::remove_all(folder);
+  }
+  std::string folder;
+  TlsFiles files;
+  bool made = false;
+};
+
+// What a TLS client that trusts only the certificate gets for request: all until the server
+// closes; "" when the handshake fails.
+std::string TlsExchange(int port, const std::string& certificate, const std::string& request) {
+  namespace net = boost::asio;
+  net::io_context io;
+  net::ssl::context context(net::ssl::context::tls_client);
+  context.load_verify_file(certificate);
+  net::ssl::stream<net::ip::tcp::socket> stream(io, context);
+  stream.set_verify_mode(net::ssl::verify_peer);
+  stream.set_verify_callback(net::ssl::host_name_verification("localhost"));
+  boost::system::error_code code;
+  stream.lowest_layer().connect(
+      {net::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)}, code);
+  if (!code) stream.handshake(net::ssl::stream_base::client, code);
+  if (code) return "";
+  net::write(stream, net::buffer(request), code);
+  std::string text;
+  char buffer[4096];
+  while (!code) text.append(buffer, stream.read_some(net::buffer(buffer), code));
+  return text;
+}
+
+TEST_F(HttpServerTest, TlsServesAsPlainDoesAndRefusesPlainClientsAndBadFiles) {
+  ASSERT_TRUE(TlsBuilt());
+  TestCertificate certificate;
+  ASSERT_TRUE(certificate.made);
+  const TlsFiles& files = certificate.files;
+  std::string error;
+  HttpServer refused({}, nullptr);
+  const std::string none = certificate.folder + "/none.pem";
+  EXPECT_FALSE(refused.StartTls("localhost", 0, {none, files.key}, &error));
+  EXPECT_EQ(error, "the certificate file \"" + none + "\" cannot be read: No such file or directory");
+  EXPECT_FALSE(refused.StartTls("localhost", 0, {files.certificate, files.certificate}, &error));
+  EXPECT_TRUE(error.starts_with("the key file \"" + files.certificate + "\" cannot be used: "))
+      << error;
+  const std::string other = certificate.folder + "/other_key.pem";
+  EXPECT_FALSE(refused.StartTls("localhost", 0, {files.certificate, other}, &error));
+  EXPECT_TRUE(error.starts_with("the key file \"" + other + "\" cannot be used: ")) << error;
+  EXPECT_FALSE(refused.tls());
+
+  HttpLimits limits;
+  limits.header_bytes = 1024;
+  limits.header_timeout = milliseconds(600);
+  StartServer(limits, &files);
+  EXPECT_TRUE(server_->tls());
+  const std::string index = TlsExchange(
+      port_, files.certificate, "GET / HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(StatusLine(index), "HTTP/1.1 200 OK");
+  EXPECT_NE(index.find("<h1>Helmsman</h1>"), std::string::npos);
+  EXPECT_EQ(Body(TlsExchange(port_, files.certificate,
+                             "POST /api/echo HTTP/1.1\r\nContent-Length: 3\r\n"
+                             "Connection: close\r\n\r\nabc")),
+            "{\"echo\":\"/api/echoabc\"}");
+  EXPECT_EQ(StatusLine(TlsExchange(port_, files.certificate,
+                                   "GET / HTTP/1.1\r\nX: " + std::string(2000, 'a') + "\r\n\r\n")),
+            "HTTP/1.1 431 Request Header Fields Too Large");
+  stream_ = HttpStream::Create();
+  stream_->Write("data: 1\n\n");
+  stream_->Close();
+  EXPECT_EQ(Body(TlsExchange(port_, files.certificate, "GET /api/stream HTTP/1.1\r\n\r\n")),
+            "retry: 500\n\ndata: 1\n\n");
+
+  // Plain HTTP is closed unanswered; a client that never starts its handshake, in time.
+  Client plain(port_);
+  plain.Send("GET / HTTP/1.1\r\nHost: x\r\n\r\n");
+  bool closed = false;
+  EXPECT_FALSE(plain.ReadAll(milliseconds(3000), &closed).starts_with("HTTP"));
+  EXPECT_TRUE(closed);
+  Client silent(port_);
+  const auto start = steady_clock::now();
+  closed = false;
+  EXPECT_EQ(silent.ReadAll(milliseconds(3000), &closed), "");
+  EXPECT_TRUE(closed);
+  EXPECT_GE(steady_clock::now() - start, milliseconds(500));
 }
 
 }  // namespace
