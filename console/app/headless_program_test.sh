@@ -118,8 +118,8 @@ openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 
   -subj /CN=localhost -addext subjectAltName=DNS:localhost -keyout "$work/web/key.pem" \
   -out "$work/web/certificate.pem" 2>/dev/null || fail "TLS: openssl made no certificate"
 port=$((20000 + RANDOM % 20000))
-printf 'Enabled=1\r\nAddress=127.0.0.1\r\nPort=%s\r\nCertificate=certificate.pem\r\nKey=key.pem\r\n' \
-  "$port" >"$work/web/HelmsmanWeb.ini"
+printf 'Enabled=1\r\nAddress=127.0.0.1\r\nPort=%s\r\nCertificate=%s\r\nKey=%s\r\n' \
+  "$port" certificate.pem key.pem >"$work/web/HelmsmanWeb.ini"
 "$helmsman" --headless --home "$work/web" --run-for 4 --no >"$work/out" 2>&1 &
 pid=$!
 page=""

@@ -132,7 +132,8 @@ void StartWebConsole(const app::Options& options, const std::string& folder,
   const bool started =
       settings.tls_configured()
           ? web->server->StartTls(settings.address, settings.port,
-                                  {in_folder(settings.certificate), in_folder(settings.key)}, &error)
+                                  {in_folder(settings.certificate), in_folder(settings.key)},
+                                  &error)
           : web->server->Start(settings.address, settings.port, &error);
   if (!started) {
     std::cerr << "helmsman: the web console cannot start: " << error << "\n";

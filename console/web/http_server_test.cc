@@ -92,7 +92,8 @@ class HttpServerTest : public testing::Test {
       std::lock_guard lock(mutex_);
       repliers_.emplace_back([request = std::move(request), reply = std::move(reply)] {
         std::this_thread::sleep_for(milliseconds(50));
-        reply({200, "application/json", "{\"echo\":\"" + request.target + request.body + "\"}", {}, nullptr});
+        const std::string echo = "{\"echo\":\"" + request.target + request.body + "\"}";
+        reply({200, "application/json", echo, {}, nullptr});
       });
     });
     std::string error;
@@ -279,7 +280,9 @@ TEST_F(HttpServerTest, StreamEndsWhenItsClientLagsOrGoesOrTheServerStops) {
   StartServer();
   const auto wait_closed = [](const std::shared_ptr<HttpStream>& stream) {
     const auto end = steady_clock::now() + milliseconds(3000);
-    while (stream->open() && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(10));
+    while (stream->open() && steady_clock::now() < end) {
+      std::this_thread::sleep_for(milliseconds(10));
+    }
     return !stream->open();
   };
   // A client that stops reading: once more than max_pending bytes wait, it is cut off.
@@ -332,7 +335,8 @@ TEST_F(HttpServerTest, RunLaterRunsOnTheServerThreadUnlessStoppedFirst) {
   });
   {
     std::unique_lock lock(mutex);
-    ASSERT_TRUE(ran.wait_for(lock, milliseconds(5000), [&] { return ran_on != std::thread::id(); }));
+    ASSERT_TRUE(
+        ran.wait_for(lock, milliseconds(5000), [&] { return ran_on != std::thread::id(); }));
   }
   EXPECT_GE(steady_clock::now() - start, milliseconds(150));
   EXPECT_NE(ran_on, std::this_thread::get_id());
@@ -407,7 +411,8 @@ TEST_F(HttpServerTest, TlsServesAsPlainDoesAndRefusesPlainClientsAndBadFiles) {
   HttpServer refused({}, nullptr);
   const std::string none = certificate.folder + "/none.pem";
   EXPECT_FALSE(refused.StartTls("localhost", 0, {none, files.key}, &error));
-  EXPECT_EQ(error, "the certificate file \"" + none + "\" cannot be read: No such file or directory");
+  EXPECT_EQ(error,
+            "the certificate file \"" + none + "\" cannot be read: No such file or directory");
   EXPECT_FALSE(refused.StartTls("localhost", 0, {files.certificate, files.certificate}, &error));
   EXPECT_TRUE(error.starts_with("the key file \"" + files.certificate + "\" cannot be used: "))
       << error;
