@@ -9,7 +9,15 @@
 // QVAdmin's start waits whole seconds for the new window (30 more when the dialog is slow to
 // go). The process has a desktop folder of its own; every server process whose current
 // directory is this test's server folder is killed when the test ends, passed or failed.
+#include <gmock/gmock.h>
+
+#include <mutex>
+#include <thread>
+
+#include "console/alerts/alerts.h"
 #include "console/server/crash_report.h"
+#include "console/ui/code_page.h"
+#include "console/web/http_server.h"
 #include "tests/console_fixture.h"
 
 namespace helmsman::e2e {
@@ -23,7 +31,38 @@ class ConsoleCrashEndToEndTest : public ConsoleFixture {
     accounts->characters_per_account = 1;
     stored->chkServerCheckDelay = 1;
     stored->vscServerCheckInterval = 1;  // every tick checks the server
+    // Alerts go to a receiver on loopback, in both forms.
+    std::string error;
+    ASSERT_TRUE(receiver_.Start("127.0.0.1", 0, &error)) << error;
+    const std::string hooks = "http://127.0.0.1:" + std::to_string(receiver_.port()) + "/api/";
+    ASSERT_TRUE(platform::DiskFileSystem().WriteFile(
+        program_ + "/" + alerts::kAlertSettingsFileName,
+        "Webhook=content " + hooks + "chat\r\nWebhook=generic " + hooks +
+            "generic\r\nServerTitle=Test Rim\r\n",
+        &error));
   }
+  // What the receiver got ("TARGET BODY"), once it holds a body starting with start.
+  std::vector<std::string> Received(const std::string& start) {
+    for (int i = 0; i < 100; ++i) {
+      {
+        std::lock_guard lock(mutex_);
+        for (const std::string& got : received_) {
+          if (got.find(start) != std::string::npos) return received_;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::lock_guard lock(mutex_);
+    return received_;
+  }
+
+  std::mutex mutex_;
+  std::vector<std::string> received_;
+  web::HttpServer receiver_{{}, [this](web::HttpRequest request, web::HttpReply reply) {
+                              std::lock_guard lock(mutex_);
+                              received_.push_back(request.target + " " + request.body);
+                              reply(web::HttpResponse{204, "text/plain", "", {}, nullptr});
+                            }};
 
   std::string Caption() { return controls().Get("cmdToggleServer").text(); }
   void ClickToggle() {
@@ -108,6 +147,12 @@ TEST_F(ConsoleCrashEndToEndTest, ACrashedServerIsRestartedByTheNextServerCheck) 
       << report;
   EXPECT_NE(report.find("Players online: \"  " + player + "\""), std::string::npos);
   EXPECT_NE(report.find(" list online -> 1: "), std::string::npos) << report;
+  // The receiver got the crash in both forms.
+  EXPECT_THAT(Received("\"event\":\"crash\""),
+              ::testing::IsSupersetOf(
+                  {::testing::StartsWith("/api/chat {\"content\":\"**Test Rim**: the server "
+                                         "crashed: online=" + ui::Windows1252ToUtf8(player)),
+                   ::testing::StartsWith("/api/generic {\"event\":\"crash\",")}));
   // A crash restart leaves the console in the running state.
   EXPECT_EQ(Caption(), "Stop Server");
   EXPECT_TRUE(controls().Get("tmrMainEventTimer").enabled());

@@ -1,5 +1,6 @@
 #include "console/ui/main_window.h"
 
+#include <chrono>
 #include <random>
 
 #include "console/banners/banners.h"
@@ -241,6 +242,7 @@ void MainWindow::WireHandlers() {
     if (controls_.Get("tmrMainEventTimer").enabled()) timer_.Tick();
     // What the tick and the operator did since the last one goes to the disk once.
     journal_->Flush();
+    if (alerts_) alerts_->ReportFailures();
   });
   for (const std::string& button : scheduler::MainEventTimer::NowRequestButtons()) {
     controls_.On(button, ControlEvent::kClick, [this, button] {
@@ -499,8 +501,42 @@ void MainWindow::LoadSafetySettings() {
       {safety_settings_->crash_budget, safety_settings_->crash_budget_minutes}, &clock_);
 }
 
+void MainWindow::LoadAlerts() {
+  const std::string path = platform::JoinPath(program_folder_, alerts::kAlertSettingsFileName);
+  if (!files_.FileExists(path)) return;
+  std::string text, error;
+  if (!files_.ReadFile(path, &text, &error)) {
+    logs_.Append(logs::LogId::kHelmError, ": Could not read " +
+                                              std::string(alerts::kAlertSettingsFileName) +
+                                              ": " + error + "; no alerts are sent");
+    return;
+  }
+  std::vector<std::string> problems;
+  alerts::AlertSettings settings = alerts::ParseAlertSettings(text, &problems);
+  for (const std::string& problem : problems) {
+    logs_.Append(logs::LogId::kHelmError,
+                 ": " + std::string(alerts::kAlertSettingsFileName) + ": " + problem);
+  }
+  if (settings.webhooks.empty()) return;
+  const bool titled = !settings.server_title.empty();
+  alerts_ = std::make_unique<alerts::Alerts>(
+      std::move(settings), logs_,
+      [](const std::string& url, const std::string& type, const std::string& body) {
+        return platform::HttpPost(url, type, body);
+      });
+  journal_->AddListener([this, titled](const safety::JournalEntry& entry) {
+    // Without a title of their own, the alerts name the server by its window title, which
+    // start-up reads with the settings.
+    if (!titled) {
+      alerts_->set_server_title(server::TrimTrailingSpaces(settings_->txtQVServerWindowName));
+    }
+    alerts_->Take(entry);
+  });
+}
+
 bool MainWindow::StartUp() {
   LoadSafetySettings();
+  LoadAlerts();
   start_up_outcome_ = RunStartUp(Parts(), &life_cycle_);
   if (start_up_outcome_ == StartUpOutcome::kRunning) {
     journal_->Append(
@@ -537,6 +573,11 @@ void MainWindow::ShutDown() {
   operating_ = false;
   RunShutDown(Parts(), &life_cycle_);
   journal_->Flush();
+  if (alerts_) {
+    // The last alerts (the server stopped) get a moment to go out.
+    alerts_->Drain(std::chrono::seconds(3));
+    alerts_->ReportFailures();
+  }
 }
 
 }  // namespace helmsman::ui

@@ -32,6 +32,7 @@
 #include "console/players/punishments.h"
 #include "console/scheduler/main_event_timer.h"
 #include "console/scheduler/online_tracking.h"
+#include "console/alerts/alerts.h"
 #include "console/server/codec_api.h"
 #include "console/server/command_channel.h"
 #include "console/server/online_names.h"
@@ -209,6 +210,7 @@ class MainWindow {
   // take is refused with a message box, and the text goes back to the last one accepted.
   void CheckQVAdminText(const std::string& control);
   void LoadSafetySettings();
+  void LoadAlerts();
   // Adds the logs' ends to a crash's facts and writes its report; its name, "" when none.
   std::string ReportCrash(server::CrashFacts& facts);
   maintenance::QuarantineParts QuarantineParts();
@@ -256,6 +258,7 @@ class MainWindow {
   std::unique_ptr<editor::EditorSession> editor_session_;
   std::unique_ptr<safety::SafetySettings> safety_settings_;
   std::unique_ptr<safety::Journal> journal_;
+  std::unique_ptr<alerts::Alerts> alerts_;  // when HelmsmanAlerts.ini names a webhook
   std::unique_ptr<safety::Quarantine> quarantine_;
   std::string actor_ = kOperatorActor;
 };
