@@ -3,7 +3,9 @@
 // program. The operator stops and starts the server with the toggle; a player comes online;
 // qvserver-ctl crashes the server; the next server check of the main event timer finds the
 // failure dialog "Quorvane-Server", logs the crash with the player who was online, closes the
-// dialog and starts a new server process, which the toggle then stops.
+// dialog and starts a new server process. A second crash spends the crash budget (2 here):
+// the server is left stopped until the toggle starts it, which it then stops. Each crash has
+// its report, and a receiver on loopback gets the alerts in both forms.
 //
 // The crash path waits as the console does: 5 seconds after closing the failure dialog, and
 // QVAdmin's start waits whole seconds for the new window (30 more when the dialog is slow to
@@ -40,6 +42,8 @@ class ConsoleCrashEndToEndTest : public ConsoleFixture {
         "Webhook=content " + hooks + "chat\r\nWebhook=generic " + hooks +
             "generic\r\nServerTitle=Test Rim\r\n",
         &error));
+    ASSERT_TRUE(platform::DiskFileSystem().WriteFile(
+        program_ + "/HelmsmanSafety.ini", "CrashBudget=2\r\nCrashBudgetMinutes=15\r\n", &error));
   }
   // What the receiver got ("TARGET BODY"), once it holds a body starting with start.
   std::vector<std::string> Received(const std::string& start) {
@@ -167,14 +171,37 @@ TEST_F(ConsoleCrashEndToEndTest, ACrashedServerIsRestartedByTheNextServerCheck) 
   EXPECT_NE(restarted, crashing);
   EXPECT_EQ(ServersIn(server_), std::set<pid_t>{restarted});
 
-  // The restarted server is the console's to stop.
+  // A second crash within the budget's minutes (2 here) spends it: the server is left
+  // stopped, with a report of its own, and the alert goes out in both forms.
+  ASSERT_EQ(Ctl({"crash"}).code, 0);
+  ASSERT_NE(windows_.Find("Quorvane-Server"), 0u);
+  Tick();
+  EXPECT_TRUE(EndsWithin(restarted, std::chrono::seconds(10)));
+  EXPECT_EQ(windows_.Find(kTitle), 0u);
+  EXPECT_EQ(Caption(), "Start Server");
+  EXPECT_EQ(controls().Get("lblStatus").text(), server::kCrashBudgetSpentStatus);
+  EXPECT_THAT(Messages(logs::LogId::kHelmError),
+              ::testing::ElementsAre(": Crash budget spent: the server crashed 2 times within 15 "
+                                     "minutes and is not restarted; Start Server starts it "
+                                     "again"));
+  EXPECT_EQ(server::ListCrashReports(platform::DiskFileSystem(), program_).size(), 2u);
+  EXPECT_THAT(Received("\"event\":\"crash-budget\""),
+              ::testing::IsSupersetOf(
+                  {::testing::StartsWith("/api/chat {\"content\":\"**Test Rim**: the server "
+                                         "crashed too often and is not restarted: crashes=2"),
+                   ::testing::StartsWith("/api/generic {\"event\":\"crash-budget\",")}));
+
+  // Start Server starts it again; the console stops it.
+  ClickToggle();
+  EXPECT_EQ(Caption(), "Stop Server");
+  const pid_t again = RunningServer();
+  EXPECT_NE(again, 0);
   ClickToggle();
   EXPECT_EQ(Caption(), "Start Server");
   EXPECT_EQ(controls().Get("lblStatus").text(), "Server stopped successfully");
-  if (restarted != 0) {
-    EXPECT_TRUE(EndsWithin(restarted, std::chrono::seconds(10)));
+  if (again != 0) {
+    EXPECT_TRUE(EndsWithin(again, std::chrono::seconds(10)));
   }
-  EXPECT_TRUE(window_->logs().lines(logs::LogId::kHelmError).empty());
 }
 
 }  // namespace

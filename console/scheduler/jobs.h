@@ -6,6 +6,8 @@
 #ifndef HELMSMAN_CONSOLE_SCHEDULER_JOBS_H_
 #define HELMSMAN_CONSOLE_SCHEDULER_JOBS_H_
 
+#include <string>
+
 namespace helmsman::scheduler {
 
 class Jobs {
@@ -33,6 +35,9 @@ class Jobs {
   // The maintenance cycle (stop, clean up, restart). It calls
   // MainEventTimer::ResetAfterMaintenance once the server runs again.
   virtual void RunMaintenanceCycle() {}
+  // What the status line says at the end of a tick: "Good to go", unless the server check
+  // holds a status of its own (a crash restart that waits, a spent crash budget).
+  virtual std::string TickEndStatus() { return "Good to go"; }
 };
 
 }  // namespace helmsman::scheduler

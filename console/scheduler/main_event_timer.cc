@@ -76,7 +76,7 @@ void MainEventTimer::Tick() {
   MaintenanceSection();
   const bool running = controls_.Get("cmdToggleServer").text() == server::kStopServerCaption;
   controls_.SetEnabled("tmrMainEventTimer", running);
-  status_.Set(ui::kGoodToGo);
+  status_.Set(jobs_.TickEndStatus());
   ticking_ = false;
 }
 

@@ -140,12 +140,14 @@ void ServerSupervision::CheckServer() {
     const int64_t now = clock_->NowSeconds();
     // A clock put back does not make the wait longer.
     if (now < restart_at_ && now >= restart_set_at_) {
-      status_.Set("Server crashed, restarting in " + std::to_string(restart_at_ - now) +
-                  " seconds");
+      held_status_ = "Server crashed, restarting in " + std::to_string(restart_at_ - now) +
+                     " seconds";
+      status_.Set(held_status_);
       return;
     }
     const int64_t waited = restart_at_ - restart_set_at_;
     restart_at_ = -1;
+    held_status_.clear();
     RestartNow(std::to_string(waited) + " s");
     return;
   }
@@ -193,7 +195,8 @@ void ServerSupervision::RestartAfterCrash(ServerWindow failure_dialog) {
     Journal("crash-budget-spent", kCrashSupervisionActor,
             {{"crashes", count}, {"minutes", minutes}});
     ShowStopped();
-    status_.Set(kCrashBudgetSpentStatus);
+    held_status_ = kCrashBudgetSpentStatus;
+    status_.Set(held_status_);
     return;
   }
   if (wait > 0) {
@@ -203,7 +206,8 @@ void ServerSupervision::RestartAfterCrash(ServerWindow failure_dialog) {
                  ": Restarting the server in " + std::to_string(wait) + " seconds (crash " +
                      std::to_string(crashes_.size()) + " within " +
                      std::to_string(budget_.minutes) + " minutes)");
-    status_.Set("Server crashed, restarting in " + std::to_string(wait) + " seconds");
+    held_status_ = "Server crashed, restarting in " + std::to_string(wait) + " seconds";
+    status_.Set(held_status_);
     return;
   }
   RestartNow("");
@@ -245,6 +249,7 @@ void ServerSupervision::ResetCrashBudget() {
   crashes_.clear();
   restart_at_ = -1;
   budget_spent_ = false;
+  held_status_.clear();
 }
 
 void ServerSupervision::Journal(const std::string& action, const std::string& actor,

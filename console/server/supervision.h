@@ -123,6 +123,9 @@ class ServerSupervision {
   bool crash_budget_spent() const { return budget_spent_; }
   // Whether a restart after a crash waits for its back-off.
   bool restart_waiting() const { return restart_at_ >= 0; }
+  // The status a restart that waits or a spent budget holds ("" when none), which the end
+  // of the timer's tick keeps instead of "Good to go".
+  const std::string& held_status() const { return held_status_; }
 
   // cmdToggleServer click: stops when the caption is "Stop Server", otherwise starts.
   void ToggleServer();
@@ -177,6 +180,7 @@ class ServerSupervision {
   bool budget_spent_ = false;
   std::function<std::string(CrashFacts)> reporter_;
   int64_t started_at_ = -1;  // when the server was last started (by clock_)
+  std::string held_status_;
 };
 
 }  // namespace helmsman::server

@@ -342,6 +342,7 @@ TEST_F(SupervisionTest, CrashBudgetBacksOffThenStopsUntilTheServerIsStartedAgain
   bench_.supervision.CheckServer();
   EXPECT_FALSE(bench_.windows.IsOpen(kServerTitle));
   EXPECT_EQ(bench_.status.text(), "Server crashed, restarting in 6 seconds");
+  EXPECT_EQ(bench_.supervision.held_status(), bench_.status.text());  // kept past the tick
   bench_.clock.Advance(6);
   bench_.supervision.CheckServer();
   EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
@@ -353,6 +354,7 @@ TEST_F(SupervisionTest, CrashBudgetBacksOffThenStopsUntilTheServerIsStartedAgain
   EXPECT_FALSE(bench_.windows.IsOpen(kServerTitle));
   EXPECT_TRUE(bench_.supervision.crash_budget_spent());
   EXPECT_EQ(bench_.status.text(), kCrashBudgetSpentStatus);
+  EXPECT_EQ(bench_.supervision.held_status(), kCrashBudgetSpentStatus);
   EXPECT_THAT(bench_.Messages(logs::LogId::kHelmError),
               ElementsAre(": Crash budget spent: the server crashed 3 times within 15 minutes "
                           "and is not restarted; Start Server starts it again"));
@@ -364,6 +366,7 @@ TEST_F(SupervisionTest, CrashBudgetBacksOffThenStopsUntilTheServerIsStartedAgain
   bench_.supervision.ToggleServer();
   ExpectRunning();
   EXPECT_FALSE(bench_.supervision.crash_budget_spent());
+  EXPECT_EQ(bench_.supervision.held_status(), "");
   crash();
   EXPECT_TRUE(bench_.windows.IsOpen(kServerTitle));
   // A crash after the budget's minutes have passed counts alone again.

@@ -53,6 +53,10 @@ class MainWindow::WindowJobs : public scheduler::Jobs {
   void UpdatePlayersOnline() override { window_.tracking_->Update(); }
   void InlineScan() override { window_.tracking_->InlineScan(); }
   void CheckServer() override { window_.supervision_.CheckServer(); }
+  std::string TickEndStatus() override {
+    const std::string& held = window_.supervision_.held_status();
+    return held.empty() ? kGoodToGo : held;
+  }
   void GenerateStatistics() override {
     publishing::PublishingServices services = Publishing(window_);
     publishing::RunStatistics(services, *window_.settings_);
