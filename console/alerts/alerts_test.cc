@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <future>
 
 #include "console/web/http_server.h"
@@ -199,6 +200,40 @@ TEST(HttpPostTest, AgainstALocalReceiver) {
   result = platform::HttpPost("http://no-such-host.invalid/", "application/json", "{}", quick);
   EXPECT_EQ(result.status, 0);
   EXPECT_FALSE(result.error.empty());
+}
+
+// Over HTTPS: a certificate from the test's own authority is taken when that authority is
+// trusted, and refused when it is not.
+TEST(HttpPostTest, HttpsVerifiesTheCertificate) {
+  const std::string dir = ::testing::TempDir() + "helmsman_alert_tls_" + std::to_string(getpid());
+  const std::string make =
+      "set -e; mkdir -p " + dir + "; cd " + dir +
+      "; openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2"
+      " -subj '/CN=Helmsman Test Authority' 2>/dev/null"
+      "; openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr"
+      " -subj '/CN=127.0.0.1' 2>/dev/null"
+      "; printf 'subjectAltName=IP:127.0.0.1\\n' > ext.cnf"
+      "; openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
+      " -out server.pem -days 2 -extfile ext.cnf 2>/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  std::atomic<int> received{0};
+  web::HttpServer receiver({}, [&](web::HttpRequest, web::HttpReply reply) {
+    ++received;
+    reply(web::HttpResponse{204, "text/plain", "", {}, nullptr});
+  });
+  std::string error;
+  ASSERT_TRUE(receiver.StartTls("127.0.0.1", 0, {dir + "/server.pem", dir + "/server.key"}, &error))
+      << error;
+  const std::string url = "https://127.0.0.1:" + std::to_string(receiver.port()) + "/api/hook";
+  platform::HttpPostOptions trusting;
+  trusting.ca_file = dir + "/ca.pem";
+  EXPECT_EQ(platform::HttpPost(url, "application/json", "{}", trusting).status, 204);
+  const platform::HttpPostResult refused = platform::HttpPost(url, "application/json", "{}");
+  EXPECT_EQ(refused.status, 0);
+  EXPECT_FALSE(refused.error.empty());
+  EXPECT_EQ(received.load(), 1);
+  receiver.Stop();
+  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace
