@@ -2,11 +2,12 @@
 # The web console of helmsman.exe under Wine: --headless --web 127.0.0.1:PORT on a small
 # generated universe against the Win32 substitute server, driven from the Linux side with curl
 # as a browser would: the first start's admin password read from its file, a login (session
-# cookie and CSRF token), a player who joins seen in /api/online, kicked through /api/steps
-# (gone from the server, the kick in the server log, the journal naming web:admin); another
-# banned and unbanned the same way (the server refuses, then lets them join); a POST without a
-# session refused with 401, without the CSRF token and by a viewer (made with the POSIX
-# helmsman-ctl web-user add in the console's folder) with 403, and neither changes anything.
+# cookie and CSRF token), a second console on the same port refused, a player who joins seen
+# in /api/online, kicked through /api/steps (gone from the server, the kick in the server
+# log, the journal naming web:admin); another banned and unbanned the same way (the server
+# refuses, then lets them join); a POST without a session refused with 401, without the CSRF
+# token and by a viewer (made with the POSIX helmsman-ctl web-user add in the console's
+# folder) with 403, and neither changes anything.
 # Last, Ctrl+C (SIGINT) ends the console through the normal shut-down, its web server stops
 # listening, and once the server is told to quit nothing of Wine is left running.
 set -euo pipefail
@@ -50,7 +51,9 @@ for _ in $(seq 20); do
 done
 base=http://127.0.0.1:$port
 
-ctl() { wine "$WIN64_BIN/qvserver-ctl.exe" --title "$title" "$@" 2>>"$WORK/ctl.stderr" | tr -d '\r'; }
+ctl() {
+  wine "$WIN64_BIN/qvserver-ctl.exe" --title "$title" "$@" 2>>"$WORK/ctl.stderr" | tr -d '\r'
+}
 ctl_status() {
   local status=0
   wine "$WIN64_BIN/qvserver-ctl.exe" --title "$title" "$@" >/dev/null 2>>"$WORK/ctl.stderr" ||
@@ -140,6 +143,16 @@ status=$(request "$admin" "" GET /api/session)
 expect 200 "GET /api/session"
 grep -q '"role":"admin"' "$WORK/reply" || fail "session: $(cat "$WORK/reply")"
 
+# A second console on the same port (an empty folder: its start-up gives up at once) is told
+# the port is in use, and takes nothing over from the first.
+mkdir "$WORK/second"
+wine "$WIN64_BIN/helmsman.exe" --headless --no --web 127.0.0.1:$port \
+  --home "$(winpath "$WORK/second")" >/dev/null 2>"$WORK/second.err" || true
+grep -q "the web console cannot start: cannot listen on \"127.0.0.1:$port\"" "$WORK/second.err" ||
+  fail "a second console on port $port: $(tr -d '\r' <"$WORK/second.err" | tail -n 2)"
+status=$(request "$admin" "" GET /api/session)
+expect 200 "GET /api/session after a second console's start"
+
 # A viewer, made by the POSIX helmsman-ctl in the running console's folder.
 echo "viewer-pass-31" | "$POSIX_BIN/helmsman-ctl" --home "$run/prog" web-user add watcher viewer \
   >/dev/null || fail "helmsman-ctl web-user add failed"
@@ -165,7 +178,8 @@ status=$(request "$admin" "" POST /api/steps "$kick")
 expect 403 "a kick without the CSRF token"
 status=$(request "$viewer" "$viewer_token" POST /api/steps "$kick")
 expect 403 "a viewer's kick"
-status=$(request "$viewer" "$viewer_token" POST /api/steps "$(steps lstPlayers "$banned" cmdBanToggle)")
+ban=$(steps lstPlayers "$banned" cmdBanToggle)
+status=$(request "$viewer" "$viewer_token" POST /api/steps "$ban")
 expect 403 "a viewer's ban"
 [ "$(ctl online)" = "$kicked" ] || fail "the refused requests changed who is online: $(ctl online)"
 online "$kicked" || fail "the refused requests took $kicked off the console's list"
@@ -185,11 +199,12 @@ grep '"action":"kick"' "$run/prog/HelmsmanJournal.jsonl" | grep -q '"actor":"web
   fail "the journal does not name web:admin for the kick"
 
 # A ban and an unban of a player not online: the server refuses them, then lets them in.
-status=$(request "$admin" "$token" POST /api/steps "$(steps lstPlayers "$banned" cmdBanToggle)")
+status=$(request "$admin" "$token" POST /api/steps "$ban")
 expect 200 "the ban"
 server_log_has ": Player $banned banned by helmsman\"" || fail "no ban line in the server log"
 status=$(request "$admin" "$token" GET /api/banned)
-grep -q "\"name\":\"$banned\"" "$WORK/reply" || fail "$banned not in /api/banned: $(cat "$WORK/reply")"
+grep -q "\"name\":\"$banned\"" "$WORK/reply" ||
+  fail "$banned not in /api/banned: $(cat "$WORK/reply")"
 [ "$(ctl_status join "$banned")" = 1 ] || fail "the server let $banned join after the ban"
 status=$(request "$admin" "$token" POST /api/steps \
   "$(steps lstBannedPlayers "$banned" cmdUnbanPlayer)")
@@ -212,7 +227,8 @@ server_quit=1
 timeout 20 wineserver -w || fail "Wine's processes did not all end"
 
 echo "web: helmsman.exe --web under Wine good to go in ${go_seconds} s; admin logged in with" \
-  "the first start's password, $kicked kicked through /api/steps (off the server, in the" \
-  "server log, journaled as web:admin), $banned banned and unbanned (refused, then let in);" \
-  "anonymous 401, no CSRF token and a viewer 403 and nothing changed (${work_seconds} s);" \
+  "the first start's password, a second console's port in use, $kicked kicked through" \
+  "/api/steps (off the server, in the server log, journaled as web:admin), $banned banned" \
+  "and unbanned (refused, then let in); anonymous 401, no CSRF token and a viewer 403 and" \
+  "nothing changed (${work_seconds} s);" \
   "Ctrl+C ended the console and its web server, nothing left running"
