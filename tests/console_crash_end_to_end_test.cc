@@ -151,6 +151,8 @@ TEST_F(ConsoleCrashEndToEndTest, ACrashedServerIsRestartedByTheNextServerCheck) 
       << report;
   EXPECT_NE(report.find("Players online: \"  " + player + "\""), std::string::npos);
   EXPECT_NE(report.find(" list online -> 1: "), std::string::npos) << report;
+  EXPECT_NE(report.find("a crash was requested through the control"), std::string::npos)
+      << report;  // the end of the server's error log
   // The receiver got the crash in both forms.
   EXPECT_THAT(Received("\"event\":\"crash\""),
               ::testing::IsSupersetOf(

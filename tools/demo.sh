@@ -40,7 +40,8 @@ demo=$(cd "$2" && pwd)
 shift 2
 seed=${QVDEMO_SEED:-2026}
 accounts=${QVDEMO_ACCOUNTS:-1000}
-for tool in helmsman helmsman-ctl helmsman-settings qvdemo qvserver qvserver-ctl qvstat; do
+for tool in helmsman helmsman-ctl helmsman-settings helmsman-alert-receiver qvdemo qvserver \
+            qvserver-ctl qvstat; do
   [ -x "$bin/$tool" ] || { echo "demo: $bin/$tool is missing; build first" >&2; exit 1; }
 done
 
@@ -160,6 +161,23 @@ if [ ! -f "$program/HelmsmanPlayerList.ini" ]; then
   printf '4.1\r\n' > "$program/HelmsmanPlayerList.ini"
 fi
 
+# 3e. Alerts: the console posts its events (the crashes below, the automatic bans, the
+# maintenance cycle) as webhooks, in both forms, to a receiver the demo starts on loopback,
+# which prints each one as it comes ("== alert: ...").
+rm -f "$demo/alerts.port" "$demo/alerts.pid"
+{
+  "$bin/helmsman-alert-receiver" --port-file "$demo/alerts.port" 2>/dev/null &
+  echo $! > "$demo/alerts.pid"
+  wait
+} | sed -u 's/^/== alert: /' >&2 &
+for _ in $(seq 50); do
+  [ -s "$demo/alerts.port" ] && break
+  sleep 0.1
+done
+hooks="http://127.0.0.1:$(cat "$demo/alerts.port" 2>/dev/null)/api"
+printf 'Webhook=content %s/chat\r\nWebhook=generic %s/generic\r\nServerTitle=Demo universe\r\n' \
+  "$hooks" "$hooks" > "$program/HelmsmanAlerts.ini"
+
 # 4. A server left over from an interrupted run would keep the console from starting its own.
 ctl quit >/dev/null 2>&1 || true
 
@@ -201,6 +219,14 @@ helper() {
   ctl new >/dev/null 2>&1 && say "a new character has joined the server" || true
   sleep 30
   ctl crash >/dev/null 2>&1 && say "the server has crashed; the console restarts it" || true
+  sleep 30
+  # A second crash within 15 minutes: the crash budget backs off before the restart.
+  for _ in $(seq 30); do
+    ctl status >/dev/null 2>&1 && break
+    sleep 1
+  done
+  ctl crash >/dev/null 2>&1 &&
+    say "the server has crashed again: the console waits 10 seconds before it restarts it (crash budget); each crash has its report (helmsman-ctl crashes 1)" || true
   sleep 40
   # An account folder without characters, for the cycle's empty-folder step.
   mkdir -p "$root/zz-empty-demo-account" && printf 'nobody\r\n' > "$root/zz-empty-demo-account/name"
@@ -212,6 +238,7 @@ helper_pid=$!
 cleanup() {
   kill "$helper_pid" 2>/dev/null || true
   wait "$helper_pid" 2>/dev/null || true
+  kill "$(cat "$demo/alerts.pid" 2>/dev/null)" 2>/dev/null || true
   ctl quit >/dev/null 2>&1 && say "server stopped" || true
 }
 trap cleanup EXIT

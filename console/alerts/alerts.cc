@@ -131,12 +131,27 @@ std::string GenericBody(const std::string& title, const EventKind& kind,
                         const safety::JournalEntry& entry) {
   std::string details;
   for (const auto& [key, value] : entry.details) {
-    details += (details.empty() ? "" : ",") + ui::JsonText(key) + ":" + ui::JsonText(value);
+    if (!details.empty()) details += ',';
+    details += ui::JsonText(key);
+    details += ':';
+    details += ui::JsonText(value);
   }
-  return "{\"event\":" + ui::JsonText(kind.name) + ",\"time\":" + ui::JsonText(entry.time) +
-         ",\"server\":" + ui::JsonText(title) + ",\"actor\":" + ui::JsonText(entry.actor) +
-         ",\"account\":" + ui::JsonText(entry.account) +
-         ",\"character\":" + ui::JsonText(entry.character) + ",\"details\":{" + details + "}}";
+  std::string body = "{\"event\":";
+  body += ui::JsonText(kind.name);
+  for (const auto& [key, value] : {std::pair<const char*, const std::string*>{"time", &entry.time},
+                                   {"server", &title},
+                                   {"actor", &entry.actor},
+                                   {"account", &entry.account},
+                                   {"character", &entry.character}}) {
+    body += ",\"";
+    body += key;
+    body += "\":";
+    body += ui::JsonText(*value);
+  }
+  body += ",\"details\":{";
+  body += details;
+  body += "}}";
+  return body;
 }
 
 std::string SchemeAndHost(std::string_view url) {

@@ -1,6 +1,7 @@
 #include "console/ui/main_window.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <random>
 
 #include "console/banners/banners.h"
@@ -455,7 +456,10 @@ void MainWindow::PurgeQuarantine() {
 
 std::string MainWindow::ReportCrash(server::CrashFacts& facts) {
   std::string tail;
-  facts.error_log_path = maintenance::kServerErrorLog;
+  // Where the server writes its error log; the substitute server can be told another place.
+  const char* error_log = std::getenv("QVSERVER_ERROR_LOG");
+  facts.error_log_path =
+      error_log != nullptr && *error_log != '\0' ? error_log : maintenance::kServerErrorLog;
   if (files_.ReadFileTail(facts.error_log_path, server::kCrashReportTailBytes, &tail, nullptr)) {
     facts.error_log_tail = server::LastLines(tail, server::kCrashReportLogLines);
   }
