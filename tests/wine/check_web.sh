@@ -4,10 +4,10 @@
 # as a browser would: the first start's admin password read from its file, a login (session
 # cookie and CSRF token), a second console on the same port refused, a player who joins seen
 # in /api/online, kicked through /api/steps (gone from the server, the kick in the server
-# log, the journal naming web:admin); another banned and unbanned the same way (the server
-# refuses, then lets them join); a POST without a session refused with 401, without the CSRF
-# token and by a viewer (made with the POSIX helmsman-ctl web-user add in the console's
-# folder) with 403, and neither changes anything.
+# log, the journal naming web:admin, both also in the admin's event stream); another banned
+# and unbanned the same way (the server refuses, then lets them join); a POST without a
+# session refused with 401, without the CSRF token and by a viewer (made with the POSIX
+# helmsman-ctl web-user add in the console's folder) with 403, and neither changes anything.
 # Last, Ctrl+C (SIGINT) ends the console through the normal shut-down, its web server stops
 # listening, and once the server is told to quit nothing of Wine is left running.
 set -euo pipefail
@@ -78,6 +78,7 @@ stop_console() {
   console_pid=
 }
 cleanup() {
+  [ -z "${events_pid:-}" ] || kill "$events_pid" 2>/dev/null || true
   kill -0 "${console_pid:-0}" 2>/dev/null && stop_console
   [ -n "${server_quit:-}" ] || ctl quit >/dev/null 2>&1 || true
 }
@@ -160,6 +161,10 @@ viewer=$WORK/viewer.jar
 login "$viewer" watcher viewer-pass-31
 viewer_token=$csrf
 
+# The admin's event stream, read until the kick below has come through it.
+curl -s -N -b "$admin" --max-time 60 "$base/api/events" >"$WORK/events" 2>/dev/null &
+events_pid=$!
+
 # A player joins; the console's list of players online shows them after an update.
 [ "$(ctl join "$kicked")" = "$kicked joined" ] || fail "join $kicked"
 status=$(request "$admin" "$token" POST /api/controls/cmdUpdatePlayersOnline/click)
@@ -197,6 +202,19 @@ server_log_has ": Player $kicked kicked by helmsman\"" ||
   fail "no kick line in the server log: $(tail -c 300 "$WORK/reply")"
 grep '"action":"kick"' "$run/prog/HelmsmanJournal.jsonl" | grep -q '"actor":"web:admin"' ||
   fail "the journal does not name web:admin for the kick"
+for _ in $(seq 50); do
+  grep -q "^data: .*\"action\":\"kick\"" "$WORK/events" && break
+  sleep 0.1
+done
+grep -q '^event: state$' "$WORK/events" && grep -q '^event: online$' "$WORK/events" ||
+  fail "the event stream did not begin with the state: $(head -c 300 "$WORK/events")"
+grep -A1 '^event: log$' "$WORK/events" | grep -q "^data: .*: Player $kicked kicked by helmsman\"" ||
+  fail "the kick's log line did not come through the event stream"
+grep -A1 '^event: journal$' "$WORK/events" | grep -q '^data: .*"action":"kick"' ||
+  fail "the kick's journal entry did not come through the event stream"
+kill "$events_pid" 2>/dev/null || true
+wait "$events_pid" 2>/dev/null || true
+events_pid=
 
 # A ban and an unban of a player not online: the server refuses them, then lets them in.
 status=$(request "$admin" "$token" POST /api/steps "$ban")
@@ -228,7 +246,8 @@ timeout 20 wineserver -w || fail "Wine's processes did not all end"
 
 echo "web: helmsman.exe --web under Wine good to go in ${go_seconds} s; admin logged in with" \
   "the first start's password, a second console's port in use, $kicked kicked through" \
-  "/api/steps (off the server, in the server log, journaled as web:admin), $banned banned" \
+  "/api/steps (off the server, in the server log and the event stream, journaled as" \
+  "web:admin), $banned banned" \
   "and unbanned (refused, then let in); anonymous 401, no CSRF token and a viewer 403 and" \
   "nothing changed (${work_seconds} s);" \
   "Ctrl+C ended the console and its web server, nothing left running"
