@@ -656,7 +656,7 @@ void PlayerEditor::InterpretEquipment() {
         controls_.AddRow(items_[index].control, entry->displayName);
         items_[index].lines.push_back(line);
       };
-      auto fitted = [&](const char* combo, std::string* current) {
+      auto fitted = [&, table = table](const char* combo, std::string* current) {
         controls_.Select(combo, IndexOf(catalogue, table, entry));
         *current = code;
       };
