@@ -4,7 +4,9 @@
 # go", a server crash that the one-second timer's server check notices and repairs (failure
 # dialog closed, server started again), and the shut-down at the end of --run-for. Then the
 # POSIX helmsman does the same on an identical copy of the same input, in the same folder,
-# against the POSIX substitute server, and what the two consoles wrote is compared.
+# against the POSIX substitute server, and what the two consoles wrote is compared. Each
+# console's crash alert (WinHTTP on Windows, libcurl on POSIX) must reach a receiver on this
+# side, and each leaves one crash report holding the failure dialog's text.
 #
 # Compared byte for byte: every file the console writes in its program folder (the six
 # settings files, the player list and its backup), and the printed log lines, with these
@@ -42,6 +44,17 @@ input=$WORK/input
 "$POSIX_BIN/qvdemo" accounts --seed $seed --accounts 8 --root "$input/server/Accts/MultiPlayer" \
   --gamedata "$input/prog" --now 2026-03-01 >/dev/null
 characters=$(find "$input/server/Accts/MultiPlayer" -name '*.qv' | wc -l)
+# Alerts go to a receiver on this side (WinHTTP from the Windows console, libcurl from the
+# POSIX one); each console's crash must reach it.
+"$POSIX_BIN/helmsman-alert-receiver" --port-file "$WORK/alerts.port" >"$WORK/alerts.txt" &
+receiver=$!
+for _ in $(seq 50); do
+  [ -s "$WORK/alerts.port" ] && break
+  sleep 0.1
+done
+printf 'Webhook=generic http://127.0.0.1:%s/api/alerts\r\nEvents=crash\r\n' \
+  "$(cat "$WORK/alerts.port")" >"$input/prog/HelmsmanAlerts.ini"
+crash_alerts() { grep -c '^/api/alerts {"event":"crash",' "$WORK/alerts.txt" || true; }
 
 run=$WORK/run
 # prepare PATH_FORM SERVER_PROGRAM: a fresh copy of the input in $run, set up for one side.
@@ -76,6 +89,7 @@ restore_regional() {
 # driver's wineserver -k).
 cleanup() {
   restore_regional
+  kill "$receiver" 2>/dev/null || true
   if [ -n "${HELMSMAN_DESKTOP:-}" ]; then
     "$POSIX_BIN/qvserver-ctl" --title "$title" quit >/dev/null 2>&1 || true
   fi
@@ -123,6 +137,7 @@ QVSERVER_ERROR_LOG=$(winpath "$WORK/wine-server-errors.log") \
 wineserver -w
 wine_seconds=$((SECONDS - started))
 mv "$run" "$WORK/wine"
+[ "$(crash_alerts)" = 1 ] || fail "wine: the crash alert did not arrive: $(cat "$WORK/alerts.txt")"
 
 # 2. POSIX: the same input in the same folder, on a simulated desktop of its own.
 export HELMSMAN_DESKTOP=$WORK/desktop
@@ -131,6 +146,7 @@ QVSERVER_ERROR_LOG=$WORK/posix-server-errors.log \
   run_console posix "$POSIX_BIN/qvserver-ctl" --title "$title" -- \
   "$POSIX_BIN/helmsman" --headless --home "$run/prog" --run-for $run_for
 mv "$run" "$WORK/posix"
+[ "$(crash_alerts)" = 2 ] || fail "posix: the crash alert did not arrive: $(cat "$WORK/alerts.txt")"
 
 # 3. Both ran the whole way.
 for side in wine posix; do
@@ -154,8 +170,8 @@ to_posix() {  # Windows paths under the root to the POSIX form, on the lines tha
 player_list() {  # blocks of 40 lines after the version line; 4 and 40 are the run's times
   awk 'NR > 1 && ((NR - 2) % 40 == 3 || (NR - 2) % 40 == 39) { gsub(/[0-9]+/, "N") } { print }'
 }
-journal() {  # the journal's entries with their times by form only
-  sed -E 's/"time":"[^"]*"/"time":"T"/'
+journal() {  # the journal's entries with their times (and crash reports' names) by form only
+  sed -E 's/"time":"[^"]*"/"time":"T"/; s/HelmsmanCrash-[0-9-]*\.txt/HelmsmanCrash-N.txt/g'
 }
 log_lines() {  # the time stamp of a log line (up to the message's ": ") by its form only
   awk '/^\[(Server Activity|Player Activity|HELM Error) Log\] / {
@@ -165,9 +181,18 @@ log_lines() {  # the time stamp of a log line (up to the message's ": ") by its 
        { print }'
 }
 
+# Each console wrote one crash report, named by its own time, with the failure dialog's text
+# read over its desktop; the reports are compared by that, not byte for byte.
+for side in wine posix; do
+  reports=$(cd "$WORK/$side/prog" && ls | grep -c '^HelmsmanCrash-[0-9-]*\.txt$' || true)
+  [ "$reports" = 1 ] || fail "$side: $reports crash reports instead of 1"
+  grep -q $'^Failure dialog: Quorvane-Server has stopped working. Close the program.\r$' \
+    "$WORK/$side"/prog/HelmsmanCrash-*.txt ||
+    fail "$side: the crash report lacks the failure dialog's text"
+done
 # The POSIX console's control socket lives in a folder of its own there; Windows has none.
-files=$(cd "$WORK/posix/prog" && ls | grep -vx helmsman-control)
-[ "$files" = "$(cd "$WORK/wine/prog" && ls)" ] ||
+files=$(cd "$WORK/posix/prog" && ls | grep -vx -e helmsman-control -e 'HelmsmanCrash-[0-9-]*\.txt')
+[ "$files" = "$(cd "$WORK/wine/prog" && ls | grep -vx 'HelmsmanCrash-[0-9-]*\.txt')" ] ||
   fail "the program folders differ:" \
     "$(diff <(echo "$files") <(cd "$WORK/wine/prog" && ls) | tr '\n' ' ')"
 # Nothing but the input and the console's own files: no decoded character file left behind.
