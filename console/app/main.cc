@@ -150,7 +150,12 @@ void StartWebConsole(const app::Options& options, const std::string& folder,
       std::cerr << "helmsman: the web console's first user is \"" << web::kFirstAdminName
                 << "\" with the password " << password << " (kept in "
                 << web::kFirstAdminPasswordFileName
+#if defined(_WIN32)
+                << ", with the program folder's permissions: keep that folder to your account; "
+                   "change it with helmsman-ctl web-user)\n";
+#else
                 << ", readable only by you; change it with helmsman-ctl web-user)\n";
+#endif
       break;
     case web::WebUsers::FirstAdmin::kFailed:
       std::cerr << "helmsman: the web console's first user could not be made: " << error << "\n";

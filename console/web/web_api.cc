@@ -430,6 +430,8 @@ struct WebApi::Stream {
   std::shared_ptr<HttpStream> out;
   std::string session_id;
   std::string csrf_token;
+  std::string user;
+  Role role = Role::kViewer;
 };
 
 WebApi::WebApi(ui::MainWindow& model, platform::FileSystem& files, std::string program_folder,
@@ -813,6 +815,8 @@ void WebApi::OpenStream(const std::string& session_id, const SessionView& sessio
   stream->out = HttpStream::Create();
   stream->session_id = session_id;
   stream->csrf_token = session.csrf_token;
+  stream->user = session.user;
+  stream->role = session.role;
   HttpResponse response;
   response.content_type = "text/event-stream; charset=utf-8";
   response.headers.emplace_back("X-Accel-Buffering", "no");
@@ -866,7 +870,8 @@ void WebApi::Broadcast(const std::string& event, const std::string& data) {
   for (auto it = streams_.begin(); it != streams_.end();) {
     Stream& stream = **it;
     // A stream lasts as long as its session: after a logout or the idle time-out it ends.
-    if (!sessions_.CheckCsrf(stream.session_id, stream.csrf_token) || !stream.out->Write(piece)) {
+    if (!sessions_.CheckCsrf(stream.session_id, stream.csrf_token) ||
+        CurrentRole(stream.user) != stream.role || !stream.out->Write(piece)) {
       stream.out->Close();
       it = streams_.erase(it);
     } else {
@@ -909,7 +914,8 @@ void WebApi::WatchState() {
   }
   // Streams whose clients went away or whose sessions ended are let go.
   std::erase_if(streams_, [this](const std::unique_ptr<Stream>& stream) {
-    if (stream->out->open() && sessions_.CheckCsrf(stream->session_id, stream->csrf_token)) {
+    if (stream->out->open() && sessions_.CheckCsrf(stream->session_id, stream->csrf_token) &&
+        CurrentRole(stream->user) == stream->role) {
       return false;
     }
     stream->out->Close();
