@@ -151,21 +151,30 @@ bool SyncFolderOf(const std::string& path) {
   return ok;
 }
 
+// Opens path for reading when it is a regular file: without O_NONBLOCK, opening a named pipe
+// waits for a writer, possibly for ever; what is opened is then refused unless it is a
+// regular file (a device such as /dev/zero never ends). -1 and *error otherwise.
+int OpenRegularFile(const std::string& path, struct stat* st, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    if (error) *error = ErrorText("cannot open", path);
+    return -1;
+  }
+  if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    if (error) *error = "cannot read " + path + ": not a regular file";
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   bool ReadFileTail(const std::string& path, size_t max_bytes, std::string* data,
                     std::string* error) override {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-      if (error) *error = ErrorText("cannot open", path);
-      return false;
-    }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      if (error) *error = "cannot read " + path + ": not a regular file";
-      ::close(fd);
-      return false;
-    }
+    const int fd = OpenRegularFile(path, &st, error);
+    if (fd < 0) return false;
     const off_t size = st.st_size;
     off_t offset = size > static_cast<off_t>(max_bytes) ? size - static_cast<off_t>(max_bytes) : 0;
     data->assign(static_cast<size_t>(size - offset), '\0');
@@ -188,20 +197,9 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
-    // Without O_NONBLOCK, opening a named pipe waits for a writer, possibly for ever; what is
-    // opened is then refused unless it is a regular file (a device such as /dev/zero never
-    // ends).
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-      if (error) *error = ErrorText("cannot open", path);
-      return false;
-    }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      if (error) *error = "cannot read " + path + ": not a regular file";
-      ::close(fd);
-      return false;
-    }
+    const int fd = OpenRegularFile(path, &st, error);
+    if (fd < 0) return false;
     data->clear();
     if (st.st_size > 0) data->reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/file_system.h"
@@ -144,20 +145,21 @@ class Win32FileSystem : public FileSystem {
       if (error) *error = ErrorText("cannot open", path);
       return false;
     }
+    // Only a file on disk is read: a pipe or a device may never end.
     LARGE_INTEGER size;
     if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size)) {
       if (error) *error = "cannot read " + path + ": not a regular file";
       return false;
     }
+    const ULONGLONG length = static_cast<ULONGLONG>(size.QuadPart);
     LARGE_INTEGER offset;
-    offset.QuadPart = size.QuadPart > static_cast<LONGLONG>(max_bytes)
-                          ? size.QuadPart - static_cast<LONGLONG>(max_bytes)
-                          : 0;
-    if (!::SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN)) {
+    offset.QuadPart = length > max_bytes ? static_cast<LONGLONG>(length - max_bytes) : 0;
+    if (offset.QuadPart > 0 && !::SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN)) {
       if (error) *error = ErrorText("cannot read", path);
       return false;
     }
     data->clear();
+    data->reserve(static_cast<size_t>(length > max_bytes ? max_bytes : length));
     char buffer[65536];
     for (;;) {
       DWORD n = 0;
@@ -174,33 +176,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool ReadFile(const std::string& path, std::string* data, std::string* error) override {
-    Handle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-      if (error) *error = ErrorText("cannot open", path);
-      return false;
-    }
-    // Only a file on disk is read: a pipe or a device may never end.
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
-      if (error) *error = "cannot read " + path + ": not a regular file";
-      return false;
-    }
-    LARGE_INTEGER size;
-    data->clear();
-    if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
-      data->reserve(static_cast<size_t>(size.QuadPart));
-    char buffer[65536];
-    for (;;) {
-      DWORD n = 0;
-      if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
-        if (error) *error = ErrorText("cannot read", path);
-        return false;
-      }
-      if (n == 0) break;
-      data->append(buffer, n);
-    }
-    return true;
+    return ReadFileTail(path, SIZE_MAX, data, error);
   }
 
   bool WriteFile(const std::string& path, const std::string& data, std::string* error) override {
