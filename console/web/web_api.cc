@@ -38,6 +38,12 @@ std::string Dump(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+// The text without its line ends at the end.
+std::string WithoutLineEnds(std::string text) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
 HttpResponse JsonResponse(int status, const json& value) {
   HttpResponse response;
   response.status = status;
@@ -111,8 +117,7 @@ bool StepRequest(const json& step, const std::string& verb, const std::string& n
   }
   Reply reply;
   if (!ui::control::ParseRequest(words, request, &reply)) {
-    *error = reply.err;
-    while (!error->empty() && error->back() == '\n') error->pop_back();
+    *error = WithoutLineEnds(reply.err);
     return false;
   }
   return true;
@@ -201,9 +206,7 @@ json ReplyJson(const Reply& reply) {
   json out = json::parse(reply.out, nullptr, false);
   json result = {{"exit", reply.exit_code}};
   result["reply"] = out.is_discarded() ? json(reply.out) : std::move(out);
-  std::string error = reply.err;
-  while (!error.empty() && error.back() == '\n') error.pop_back();
-  result["error"] = error;
+  result["error"] = WithoutLineEnds(reply.err);
   return result;
 }
 
@@ -215,6 +218,19 @@ std::optional<logs::LogId> LogOfKey(std::string_view key) {
   for (logs::LogId log :
        {logs::LogId::kServerActivity, logs::LogId::kPlayerActivity, logs::LogId::kHelmError}) {
     if (key == ui::control::LogKey(log)) return log;
+  }
+  return std::nullopt;
+}
+
+// The percent-decoded value of key in a query ("a=1&b=2"); nullopt when it is not there.
+std::optional<std::string> QueryValue(std::string_view query, std::string_view key) {
+  while (!query.empty()) {
+    const size_t amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+    const size_t equals = pair.find('=');
+    if (UrlDecode(pair.substr(0, equals)) != key) continue;
+    return equals == std::string_view::npos ? "" : UrlDecode(pair.substr(equals + 1));
   }
   return std::nullopt;
 }
@@ -318,17 +334,20 @@ bool ParseActionBody(std::string_view body, const std::string& verb, const std::
     *error = "the body is not a JSON object";
     return false;
   }
-  if (!verb.empty()) {
-    if (!IsControlVerb(verb)) {
-      *error = "unknown action \"" + verb + "\" (set, check, select or click)";
-      return false;
-    }
-    if (!ValidName(name, error)) return false;
+  // One step: a control verb, a name and what the request layer takes of them.
+  auto take = [&](const json& step, const std::string& step_verb, const std::string& step_name) {
     Request request;
-    if (!StepRequest(parsed, verb, name, &request, error)) return false;
-    steps->push_back(std::move(request));
-    return true;
-  }
+    if (!IsControlVerb(step_verb)) {
+      *error = "unknown action \"" + step_verb + "\" (set, check, select or click)";
+    } else if (ValidName(step_name, error) &&
+               StepRequest(step, step_verb, step_name, &request, error)) {
+      steps->push_back(std::move(request));
+      return true;
+    }
+    steps->clear();
+    return false;
+  };
+  if (!verb.empty()) return take(parsed, verb, name);
   if (!parsed.contains("steps") || !parsed["steps"].is_array() || parsed["steps"].empty() ||
       parsed["steps"].size() > kMaxSteps) {
     *error = "\"steps\" is a list of 1 to " + std::to_string(kMaxSteps) + " steps";
@@ -341,19 +360,9 @@ bool ParseActionBody(std::string_view body, const std::string& verb, const std::
       steps->clear();
       return false;
     }
-    const std::string step_verb = step["verb"].get<std::string>();
-    const std::string step_name = step["name"].get<std::string>();
-    if (!IsControlVerb(step_verb)) {
-      *error = "unknown action \"" + step_verb + "\" (set, check, select or click)";
-      steps->clear();
+    if (!take(step, step["verb"].get<std::string>(), step["name"].get<std::string>())) {
       return false;
     }
-    Request request;
-    if (!ValidName(step_name, error) || !StepRequest(step, step_verb, step_name, &request, error)) {
-      steps->clear();
-      return false;
-    }
-    steps->push_back(std::move(request));
   }
   return true;
 }
@@ -590,9 +599,9 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
   if (path == "/api/controls") return run({"json", "list"});
   if (path == "/api/crashes") {
     // ?last=N: the N newest reports whole; without it, their names.
-    const size_t at = query.find("last=");
-    if (at == std::string::npos) return run({"json", "crashes"});
-    return run({"json", "crashes", UrlDecode(query.substr(at + 5, query.find('&', at) - at - 5))});
+    const std::optional<std::string> last = QueryValue(query, "last");
+    if (!last) return run({"json", "crashes"});
+    return run({"json", "crashes", *last});
   }
   if (StartsWith(path, "/api/controls/")) {
     const std::string name = UrlDecode(path.substr(std::string_view("/api/controls/").size()));
@@ -659,13 +668,9 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
         LogOfKey(path.substr(std::string_view("/api/logs/").size()));
     if (!log) return reply(ErrorResponse(404, "no such log (server, player or error)"));
     size_t from = 0;
-    for (std::string_view rest = query; !rest.empty();) {
-      const size_t amp = rest.find('&');
-      const std::string_view pair = rest.substr(0, amp);
-      rest = amp == std::string_view::npos ? std::string_view() : rest.substr(amp + 1);
-      if (StartsWith(pair, "from=") && !ParseCount(pair.substr(5), &from)) {
-        return reply(ErrorResponse(400, "from is a whole number"));
-      }
+    const std::optional<std::string> from_text = QueryValue(query, "from");
+    if (from_text && !ParseCount(*from_text, &from)) {
+      return reply(ErrorResponse(400, "from is a whole number"));
     }
     const std::vector<std::string>& lines = model_.logs().lines(*log);
     json rows = json::array();
@@ -822,11 +827,7 @@ void WebApi::OpenStream(const std::string& session_id, const SessionView& sessio
   response.headers.emplace_back("X-Accel-Buffering", "no");
   response.stream = stream->out;
   // The state as it is now, so that a client has something to show at once.
-  Request status;
-  Reply parsed;
-  ui::control::ParseRequest({"json", "status"}, &status, &parsed);
-  std::string state = ui::control::Execute(model_, status, false).out;
-  while (!state.empty() && state.back() == '\n') state.pop_back();
+  const std::string state = StateJson();
   json online = json::array();
   for (const std::string& name : model_.controls().Get("lstPlayersOnline").rows()) {
     online.push_back(Utf8(name));
@@ -852,8 +853,7 @@ void WebApi::OpenStream(const std::string& session_id, const SessionView& sessio
   }
   if (journal_listener_ == 0) {
     journal_listener_ = model_.journal().AddListener([this](const safety::JournalEntry& entry) {
-      std::string line = safety::JournalLine(entry);
-      while (!line.empty() && line.back() == '\n') line.pop_back();
+      const std::string line = WithoutLineEnds(safety::JournalLine(entry));
       Broadcast("journal", line);
       if (entry.action == "unban") {
         Broadcast("unban", line);
@@ -895,12 +895,15 @@ void WebApi::ScheduleStateWatch() {
   // Without a way to wait (tests), the state is looked at when a client opens its stream.
 }
 
-void WebApi::WatchState() {
+std::string WebApi::StateJson() {
   Request status;
   Reply parsed;
   ui::control::ParseRequest({"json", "status"}, &status, &parsed);
-  std::string state = ui::control::Execute(model_, status, false).out;
-  while (!state.empty() && state.back() == '\n') state.pop_back();
+  return WithoutLineEnds(ui::control::Execute(model_, status, false).out);
+}
+
+void WebApi::WatchState() {
+  const std::string state = StateJson();
   if (state != last_state_) {
     last_state_ = state;
     Broadcast("state", state);

@@ -148,6 +148,8 @@ class WebApi {
   void ScheduleRetry();
   void OpenStream(const std::string& session_id, const SessionView& session, HttpReply reply);
   void Broadcast(const std::string& event, const std::string& data);
+  // The status request's JSON, on one line.
+  std::string StateJson();
   void WatchState();
   void ScheduleStateWatch();
 
