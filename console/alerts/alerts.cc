@@ -79,7 +79,6 @@ AlertSettings ParseAlertSettings(std::string_view text, std::vector<std::string>
     if (problems != nullptr) problems->push_back(std::move(what));
   };
   settings::ForEachKeyValue(text, [&](std::string_view key, std::string_view value) {
-    value = Trim(value);
     if (key == "Webhook") {
       const size_t blank = value.find(' ');
       const std::string_view form = value.substr(0, blank);
