@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "console/ui/control_tabs.h"
+
 namespace helmsman::ui {
 namespace {
 
@@ -136,6 +138,31 @@ TEST(MainWindowControlsTest, CaptionsAndToolTipsAreTheWindowsOwn) {
                                       "Configuration", "Logs"}));
   EXPECT_EQ(controls.Get("tabsConfiguration").rows(),
             (std::vector<std::string>{"HELM Settings", "Maintenance", "Player Enforcement"}));
+}
+
+// The tabs' forms place every control of the tabs, so that a client laying the controls out by
+// tab finds each of them; the controls above the tabs have no place.
+TEST(MainWindowControlsTest, TheFormsPlaceEveryControlOfTheTabs) {
+  settings::Settings s;
+  Controls controls;
+  AddMainWindowControls(controls, s);
+  std::vector<std::string> unplaced;
+  for (const std::string& name : controls.names()) {
+    if (FindControlPlace(name) == nullptr) unplaced.push_back(name);
+  }
+  EXPECT_EQ(unplaced, (std::vector<std::string>{"cmdToggleServer", "fraProgramStatus", "lblStatus",
+                                                "prgProgress", "Dir1", "File1",
+                                                "cmdVersionInformation", "tmrMainEventTimer",
+                                                "lblProgramRunTime", "SSTab1"}));
+  const ControlPlace* banner = FindControlPlace("txtTimedBanner_11");
+  ASSERT_NE(banner, nullptr);
+  EXPECT_EQ(banner->tab, "Banners");
+  EXPECT_EQ(banner->group, "Timed Banners");
+  ASSERT_NE(FindControlPlace("cmdClearPlayerActivityLog"), nullptr);
+  EXPECT_EQ(FindControlPlace("cmdClearPlayerActivityLog")->group, "Player Activity Log");
+  EXPECT_EQ(FindControlPlace("lstPlayersOnline")->tab, "Operation");
+  EXPECT_EQ(FindControlPlace("cmdToggleServer"), nullptr);
+  EXPECT_EQ(FindControlPlace("noSuchControl"), nullptr);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "console/safety/quarantine.h"
 #include "console/server/crash_report.h"
 #include "console/ui/code_page.h"
+#include "console/ui/control_tabs.h"
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/headless/headless_frontend.h"
 #include "console/ui/main_window_controls.h"
@@ -265,6 +266,11 @@ std::string ControlJson(const Control& control, bool with_rows, const std::strin
       .Text("kind", KindName(control.kind()))
       .Bool("enabled", control.enabled())
       .Text("text", control.text());
+  // Where the main window shows it, for clients that lay the controls out by tab.
+  if (const ui::ControlPlace* place = prefix.empty() ? ui::FindControlPlace(control.name())
+                                                     : nullptr) {
+    object.Text("tab", std::string(place->tab)).Text("group", std::string(place->group));
+  }
   if (HasValue(control.kind())) object.Number("value", control.value());
   if (HasRange(control.kind())) {
     object.Number("minimum", control.minimum()).Number("maximum", control.maximum());
