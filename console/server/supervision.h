@@ -121,6 +121,12 @@ class ServerSupervision {
   }
   // Whether the last crash spent the budget (until the next start or stop).
   bool crash_budget_spent() const { return budget_spent_; }
+  // How long the server has run since it was last started (or restarted); -1 when it is
+  // stopped or no clock was given.
+  int64_t running_seconds() const {
+    if (clock_ == nullptr || started_at_ < 0 || !running()) return -1;
+    return clock_->NowSeconds() - started_at_;
+  }
   // Whether a restart after a crash waits for its back-off.
   bool restart_waiting() const { return restart_at_ >= 0; }
   // The status a restart that waits or a spent budget holds ("" when none), which the end

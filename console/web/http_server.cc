@@ -465,6 +465,15 @@ class Connection final : public ConnectionBase,
     HttpResponse response;
     response.content_type = std::string(file->content_type);
     response.body = std::string(file->body);
+    // The pages run only their own scripts and styles, load nothing from elsewhere and are
+    // never framed: text that reaches them from players cannot become script.
+    response.headers.emplace_back(
+        "Content-Security-Policy",
+        "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+        "connect-src 'self'; object-src 'none'; base-uri 'none'; form-action 'self'; "
+        "frame-ancestors 'none'");
+    response.headers.emplace_back("X-Frame-Options", "DENY");
+    response.headers.emplace_back("Referrer-Policy", "no-referrer");
     Respond(std::move(response));
   }
 

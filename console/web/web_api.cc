@@ -12,8 +12,10 @@
 #include <nlohmann/json.hpp>
 
 #include "console/logs/logs.h"
+#include "console/players/player_file_reader.h"
 #include "console/players/player_screen_lists.h"
 #include "console/safety/journal.h"
+#include "console/server/crash_report.h"
 #include "console/ui/code_page.h"
 #include "console/ui/control/control_protocol.h"
 
@@ -28,6 +30,9 @@ using ui::control::Request;
 constexpr char kJsonType[] = "application/json; charset=utf-8";
 constexpr char kCsrfHeader[] = "X-CSRF-Token";
 constexpr size_t kMaxNameBytes = 128;
+constexpr std::string_view kCharacterSuffix = "/character";
+// The crash reports the dashboard names.
+constexpr size_t kDashboardCrashes = 5;
 constexpr int64_t kSweepSeconds = 60;
 // How long the users file's roles are taken as they were read.
 constexpr int64_t kUsersRereadSeconds = 5;
@@ -568,17 +573,7 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
                                             ": nothing done"));
       }
     }
-    auto action = std::make_unique<Action>();
-    action->steps = std::move(steps);
-    action->single = single;
-    action->user = session->user;
-    action->reply = std::move(reply);
-    action->since = now;
-    if (actions_.size() >= kMaxWaitingActions) {
-      return action->reply(ErrorResponse(503, "too many requests wait for the console"));
-    }
-    actions_.push_back(std::move(action));
-    return RunActions();
+    return Act(std::move(steps), single, session->user, std::move(reply));
   }
 
   // Reading.
@@ -663,6 +658,68 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
     }
     return reply(JsonResponse(200, json{{"players", std::move(rows)}}));
   }
+  if (path == "/api/dashboard") return reply(DashboardJson());
+  if (StartsWith(path, "/api/players/")) {
+    std::string name = path.substr(std::string_view("/api/players/").size());
+    const bool character = name.size() > kCharacterSuffix.size() &&
+                           name.compare(name.size() - kCharacterSuffix.size(),
+                                        kCharacterSuffix.size(), kCharacterSuffix) == 0;
+    if (character) name.resize(name.size() - kCharacterSuffix.size());
+    name = UrlDecode(name);
+    std::string error;
+    if (!ValidName(name, &error)) return reply(ErrorResponse(400, error));
+    const int index = model_.players().FindByName(ui::Utf8ToWindows1252(name));
+    if (index < 0) return reply(ErrorResponse(404, "no character of that name in the player list"));
+    return reply(character ? CharacterJson(index) : PlayerDetailJson(index));
+  }
+  if (path == "/api/journal") {
+    // The entries as helmsman-ctl journal gives them, newest last: ?player=, ?account=,
+    // ?since= and ?last= (200 when not given).
+    std::vector<std::string> words = {"json", "journal"};
+    for (const char* key : {"player", "account", "since", "last"}) {
+      std::optional<std::string> value = QueryValue(query, key);
+      if (!value && std::string_view(key) == "last") value = "200";
+      if (!value) continue;
+      words.push_back("--" + std::string(key));
+      words.push_back(*value);
+    }
+    Request parsed;
+    Reply result;
+    if (ui::control::ParseRequest(words, &parsed, &result)) {
+      result = ui::control::Execute(model_, parsed, false);
+    }
+    if (result.exit_code != ui::control::kExitDone) {
+      return reply(JsonResponse(StatusOfExit(result.exit_code), ReplyJson(result)));
+    }
+    json entries = json::array();
+    size_t start = 0;
+    while (start < result.out.size()) {
+      size_t end = result.out.find('\n', start);
+      if (end == std::string::npos) end = result.out.size();
+      json entry = json::parse(std::string_view(result.out).substr(start, end - start), nullptr,
+                               false);
+      if (!entry.is_discarded()) entries.push_back(std::move(entry));
+      start = end + 1;
+    }
+    return reply(JsonResponse(200, json{{"entries", std::move(entries)}}));
+  }
+  if (path == "/api/quarantine") return run({"json", "quarantine"});
+  if (StartsWith(path, "/api/preview/")) {
+    // A preview walks the account folders as the run would: it waits for an idle console
+    // like an acting request, and is for those who may run maintenance.
+    std::vector<Request> steps(1);
+    Reply result;
+    if (!ui::control::ParseRequest(
+            {"json", "preview", UrlDecode(path.substr(std::string_view("/api/preview/").size()))},
+            &steps[0], &result)) {
+      return reply(JsonResponse(StatusOfExit(result.exit_code), ReplyJson(result)));
+    }
+    if (!RoleMay(session->role, RequiredPermission(steps[0]))) {
+      return reply(ErrorResponse(403, "a " + std::string(RoleName(session->role)) +
+                                          " may not preview maintenance"));
+    }
+    return Act(std::move(steps), true, session->user, std::move(reply));
+  }
   if (StartsWith(path, "/api/logs/")) {
     const std::optional<logs::LogId> log =
         LogOfKey(path.substr(std::string_view("/api/logs/").size()));
@@ -686,6 +743,104 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
                                         {"lines", std::move(rows)}}));
   }
   reply(ErrorResponse(404, "no such request"));
+}
+
+HttpResponse WebApi::DashboardJson() {
+  Request parsed;
+  Reply result;
+  json state = json::object();
+  if (ui::control::ParseRequest({"json", "status"}, &parsed, &result)) {
+    state = json::parse(ui::control::Execute(model_, parsed, false).out, nullptr, false);
+    if (!state.is_object()) state = json::object();
+  }
+  const ui::Controls& controls = model_.controls();
+  const settings::Settings& settings = model_.settings();
+  auto label = [&](const char* name) { return Utf8(controls.Get(name).text()); };
+  json times = json::array();
+  auto time = [&](const char* what, bool on, const std::string& value) {
+    times.push_back(json{{"label", what}, {"value", on ? value : "off"}});
+  };
+  const int64_t ran = model_.supervision().running_seconds();
+  if (ran >= 0) {
+    time("Server running for", true,
+         std::to_string(ran / 3600) + " h " + std::to_string(ran / 60 % 60) + " min " +
+             std::to_string(ran % 60) + " s");
+  }
+  time("Next online update", settings.chkAutoUpdatePlayersOnline != 0,
+       label("lblAutoUpdateTimeLeft"));
+  time("Next unban check", true, label("lblPlayerBanNextCheck"));
+  const std::string banner = label("lblTimeToNextTimedBanner");
+  time("Next timed banner", settings.chkEnableTimedBanners != 0,
+       banner.empty() ? "" : "in " + banner + " seconds");
+  std::string maintenance = label("lblAutoMaintenanceIntervalTimeLeft");
+  if (!maintenance.empty() && maintenance.back() == ':') maintenance.pop_back();
+  time("Next maintenance", settings.chkEnableAutomatedMaintenance != 0, maintenance);
+  time("Program", true, label("lblProgramRunTime"));
+  state["times"] = std::move(times);
+
+  json crashes = json::array();
+  for (const std::string& name : server::ListCrashReports(files_, folder_)) {
+    if (crashes.size() >= kDashboardCrashes) break;
+    crashes.push_back(Utf8(name));
+  }
+  state["crashes"] = std::move(crashes);
+  return JsonResponse(200, state);
+}
+
+HttpResponse WebApi::PlayerDetailJson(int index) {
+  const players::PlayerRecord& record = *model_.players().At(index);
+  players::BanMarkers bans(files_);
+  json detail = PlayerJson(record, bans.IsBanned(record.account_folder));
+  const auto& online = model_.controls().Get("lstPlayersOnline").rows();
+  detail["online"] = std::find(online.begin(), online.end(), record.name) != online.end();
+  // The characters of the same account, in list order.
+  json account = json::array();
+  for (const players::PlayerRecord& other : model_.players().InUse()) {
+    if (!other.is_free() && other.account_folder == record.account_folder) {
+      account.push_back(Utf8(other.name));
+    }
+  }
+  detail["characters"] = std::move(account);
+  return JsonResponse(200, detail);
+}
+
+HttpResponse WebApi::CharacterJson(int index) {
+  // The file as the editor's file view shows it, read through the record's own temporary
+  // file; nothing is written back and nothing of the console's state changes.
+  const players::PlayerRecord record = *model_.players().At(index);
+  players::WorkingText text;
+  if (!players::LoadCharacterText(model_.player_reader().services(), index,
+                                  record.account_folder, record.file_name, &text)) {
+    return ErrorResponse(409, "the character's file could not be read (see the HELM error log)");
+  }
+  json summary = json::array();
+  auto row = [](const std::string& label, const std::string& value) {
+    return json{{"label", label}, {"value", Utf8(value)}};
+  };
+  summary.push_back(row("File", record.account_folder + "\\" + record.file_name));
+  summary.push_back(row("Rank", record.rank));
+  summary.push_back(row("Money", record.money));
+  summary.push_back(row("System", record.system));
+  summary.push_back(row("Location", record.location));
+  summary.push_back(row("Ship", record.ship));
+  summary.push_back(row("Shield", record.shield));
+  summary.push_back(row("Power generator", record.power_generator));
+  json lines = json::array();
+  for (int number = 1; number < text.end_line(); ++number) {
+    const std::string_view line = text.line(number);
+    if (line.empty()) continue;
+    const size_t equals = line.find(" = ");
+    std::string key(line.substr(0, equals == std::string_view::npos ? line.size() : equals));
+    std::string value(equals == std::string_view::npos ? "" : line.substr(equals + 3));
+    // The name and the description are stored as hex digits.
+    if (key == "name" || key == "description") value = players::DecodeHexText(value);
+    lines.push_back(row(key, value));
+  }
+  return JsonResponse(
+      200, json{{"name", Utf8(record.name)},
+                {"sections", json::array({json{{"title", "Summary"}, {"rows", std::move(summary)}},
+                                          json{{"title", "Character file"},
+                                               {"rows", std::move(lines)}}})}});
 }
 
 std::optional<Role> WebApi::CurrentRole(const std::string& user) {
@@ -752,6 +907,21 @@ void WebApi::FinishLogin(const std::string& peer, const std::string& user,
                                                  {"csrf_token", session->csrf_token}});
   response.headers.emplace_back("Set-Cookie", SessionCookie(session->id, options_.tls));
   reply(std::move(response));
+}
+
+void WebApi::Act(std::vector<Request> steps, bool single, const std::string& user,
+                 HttpReply reply) {
+  if (actions_.size() >= kMaxWaitingActions) {
+    return reply(ErrorResponse(503, "too many requests wait for the console"));
+  }
+  auto action = std::make_unique<Action>();
+  action->steps = std::move(steps);
+  action->single = single;
+  action->user = user;
+  action->reply = std::move(reply);
+  action->since = options_.now_seconds();
+  actions_.push_back(std::move(action));
+  RunActions();
 }
 
 void WebApi::RunActions() {

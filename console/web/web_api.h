@@ -28,6 +28,18 @@
 //   GET  /api/logs/LOG?from=N            LOG server, player or error: its lines from row N on
 //   GET  /api/crashes[?last=N]           the crash reports' names, newest first; with last=N
 //                        the N newest whole
+//   GET  /api/players/NAME               one character: the list's fields, online, ban, and the
+//                        names of the account's characters; 404 when the list has none of that name
+//   GET  /api/players/NAME/character     the character's file read now, line by line (name and
+//                        description decoded), nothing written; 409 when it cannot be read
+//   GET  /api/dashboard  the status with the next times of the timer's jobs and the newest crash
+//                        reports
+//   GET  /api/journal?player=&account=&since=&last=N    the action journal's entries (200 newest
+//                        by default), as helmsman-ctl journal --json
+//   GET  /api/quarantine the quarantine's entries
+//   GET  /api/preview/KIND               what a pruning kind or the maintenance cycle would remove;
+//                        it walks the account folders, so it waits for an idle console like an
+//                        action, and is for those who may run maintenance
 //   GET  /api/events     Server-Sent Events: "state" (server, timer, players online, status),
 //                        "online" (the names), "log" (a new line), "log-cleared", "journal"
 //                        (an entry of the action journal), "ban" and "unban"
@@ -143,7 +155,14 @@ class WebApi {
   void Login(const HttpRequest& request, HttpReply reply);
   void FinishLogin(const std::string& peer, const std::string& user, std::optional<Role> role,
                    HttpReply reply);
-  void Act(std::vector<ui::control::Request> steps, const SessionView& session, HttpReply reply);
+  // Queues acting requests for when the console is idle; single: the one step's result is
+  // the reply.
+  void Act(std::vector<ui::control::Request> steps, bool single, const std::string& user,
+           HttpReply reply);
+  // The readings of the dashboard, one player and one character's file.
+  HttpResponse DashboardJson();
+  HttpResponse PlayerDetailJson(int index);
+  HttpResponse CharacterJson(int index);
   void RunActions();
   void ScheduleRetry();
   void OpenStream(const std::string& session_id, const SessionView& session, HttpReply reply);

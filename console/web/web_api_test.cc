@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
+#include "console/players/player_file_reader.h"
 #include "console/safety/journal.h"
 #include "console/ui/started_console_testing.h"
 
@@ -243,6 +245,68 @@ TEST_F(WebApiTest, PlayersPagesAndLogsFromALine) {
   EXPECT_THAT(log["lines"][0].get<std::string>(), HasSubstr("Docking bay 4 reopened"));
   EXPECT_EQ(log["next"], lines + 1);
   EXPECT_EQ(Call("GET", "/api/logs/secret").status, 404);
+}
+
+TEST_F(WebApiTest, DashboardPlayerDetailCharacterAndJournal) {
+  AddUser("vic", "viewer");
+  ASSERT_EQ(LogIn("vic").status, 200);
+  const json dashboard = Body(Call("GET", "/api/dashboard"));
+  EXPECT_TRUE(dashboard.contains("server"));
+  EXPECT_TRUE(dashboard["crashes"].is_array());
+  std::vector<std::string> labels;
+  for (const json& time : dashboard["times"]) labels.push_back(time["label"]);
+  EXPECT_THAT(labels, ::testing::IsSupersetOf({"Next online update", "Next unban check",
+                                               "Next timed banner", "Next maintenance"}));
+
+  // Two characters of one account; the name comes URL-encoded and in UTF-8.
+  const std::string account = folder_ + "/accts/acct7";
+  std::filesystem::create_directories(account);
+  for (const char* name : {"Ren\xe9 Sol", "Ilka Varn"}) {
+    players::PlayerRecord record;
+    record.name = name;
+    record.account_folder = account;
+    record.file_name = std::string(name[0] == 'R' ? "r" : "i") + ".qv";
+    record.rank = "12";
+    ASSERT_GE(model_->players().Add(record), 0);
+  }
+  const HttpResponse detail = Call("GET", "/api/players/Ren%C3%A9%20Sol");
+  ASSERT_EQ(detail.status, 200) << detail.body;
+  EXPECT_EQ(Body(detail)["rank"], "12");
+  EXPECT_EQ(Body(detail)["online"], false);
+  EXPECT_EQ(Body(detail)["characters"], json({"Ren\u00e9 Sol", "Ilka Varn"}));
+  EXPECT_EQ(Call("GET", "/api/players/Nobody%20Here").status, 404);
+  EXPECT_EQ(Call("GET", "/api/players/" + std::string(200, 'x')).status, 400);
+
+  // The character's file, decoded (the fake codec leaves the text where the codec would),
+  // with the hex-stored name readable; the file stays as it was.
+  const int index = model_->players().FindByName("Ilka Varn");
+  std::string text = "[Player]\r\nname = 0049006C006B0061\r\nmoney = 4100\r\n";
+  for (int i = 0; i < 50; ++i) text += "visit = v" + std::to_string(i) + ", 1\r\n";
+  std::string error;
+  ASSERT_TRUE(platform::DiskFileSystem().WriteFile(players::DecodeTempPath(folder_, index), text,
+                                                   &error))
+      << error;
+  const HttpResponse character = Call("GET", "/api/players/Ilka%20Varn/character");
+  ASSERT_EQ(character.status, 200) << character.body;
+  const json view = Body(character);
+  const json& rows = view["sections"][1]["rows"];
+  EXPECT_EQ(rows[1], json({{"label", "name"}, {"value", "Ilka"}}));
+  EXPECT_EQ(rows[2], json({{"label", "money"}, {"value", "4100"}}));
+  // Without a decoded file the read fails cleanly.
+  EXPECT_EQ(Call("GET", "/api/players/Ilka%20Varn/character").status, 409);
+
+  safety::JournalEntry entry;
+  entry.action = "kick";
+  entry.actor = "operator";
+  entry.character = "Ilka Varn";
+  model_->journal().Append(entry);
+  const json journal = Body(Call("GET", "/api/journal?player=Ilka%20Varn"));
+  ASSERT_EQ(journal["entries"].size(), 1u);
+  EXPECT_EQ(journal["entries"][0]["action"], "kick");
+  EXPECT_EQ(Call("GET", "/api/journal?last=0").status, 400);
+  EXPECT_EQ(Call("GET", "/api/quarantine").status, 200);
+  // A preview walks the account folders: for those who may run maintenance only.
+  EXPECT_EQ(Call("GET", "/api/preview/maintenance").status, 403);
 }
 
 TEST(WebApiParsing, BodiesAndQueries) {
