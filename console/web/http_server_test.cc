@@ -1,4 +1,5 @@
 #include "console/web/http_server.h"
+#include "console/web/static_files.h"
 
 // Boost 1.74's Asio needs <utility> first under C++20.
 #include <utility>
@@ -14,7 +15,12 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <mutex>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -136,6 +142,46 @@ TEST_F(HttpServerTest, ServesStaticFilesAndRepliesFromAnotherThread) {
   EXPECT_EQ(StatusLine(both), "HTTP/1.1 200 OK");
   EXPECT_NE(both.find("{\"echo\":\"/api/echoabc\"}"), std::string::npos) << both;
   EXPECT_NE(both.find("<h1>Helmsman</h1>"), std::string::npos) << both;
+}
+
+// Every file of the pages folder is compiled in byte for byte with the type of its extension,
+// and every file index.html loads is among them.
+TEST(StaticFilesTest, EveryPageFileIsServedAsItIsWithItsType) {
+  const std::map<std::string, std::string> types = {
+      {".html", "text/html; charset=utf-8"},
+      {".css", "text/css; charset=utf-8"},
+      {".js", "text/javascript; charset=utf-8"},
+      {".svg", "image/svg+xml"}};
+  std::set<std::string> on_disk;
+  for (const auto& entry : std::filesystem::directory_iterator(HELMSMAN_WEB_PAGES_DIR)) {
+    const std::string name = entry.path().filename().string();
+    on_disk.insert("/" + name);
+    const StaticFile* file = FindStaticFile("/" + name + "?v=2");
+    ASSERT_NE(file, nullptr) << name;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(file->body, bytes) << name;
+    ASSERT_TRUE(types.contains(entry.path().extension().string())) << name;
+    EXPECT_EQ(file->content_type, types.at(entry.path().extension().string())) << name;
+  }
+  std::set<std::string> served;
+  for (const StaticFile& file : StaticFiles()) served.insert(std::string(file.path));
+  EXPECT_EQ(served, on_disk);
+
+  const StaticFile* index = FindStaticFile("/");
+  ASSERT_NE(index, nullptr);
+  EXPECT_EQ(index, FindStaticFile("/index.html"));
+  const std::string html(index->body);
+  const std::regex loaded(R"re((?:src|href)="([^"#:]+)")re");
+  size_t scripts = 0;
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), loaded);
+       it != std::sregex_iterator(); ++it) {
+    EXPECT_NE(FindStaticFile("/" + (*it)[1].str()), nullptr) << (*it)[1].str();
+    scripts += (*it)[1].str().ends_with(".js");
+  }
+  EXPECT_GE(scripts, 9u);
+  EXPECT_EQ(FindStaticFile("/pages/index.html"), nullptr);
+  EXPECT_EQ(FindStaticFile("index.html"), nullptr);
 }
 
 TEST_F(HttpServerTest, BadRequestsAreAnsweredAndClosed) {

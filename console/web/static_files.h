@@ -3,6 +3,7 @@
 #ifndef HELMSMAN_CONSOLE_WEB_STATIC_FILES_H_
 #define HELMSMAN_CONSOLE_WEB_STATIC_FILES_H_
 
+#include <span>
 #include <string_view>
 
 namespace helmsman::web {
@@ -15,6 +16,9 @@ struct StaticFile {
 
 // The file of a request path (its query left off; "/" is "/index.html"); null when none.
 const StaticFile* FindStaticFile(std::string_view path);
+
+// Every compiled-in file: the files of console/web/pages, in the generated static_pages.cc.
+std::span<const StaticFile> StaticFiles();
 
 }  // namespace helmsman::web
 
