@@ -90,7 +90,7 @@ class PosixConnection : public LocalConnection {
  public:
   explicit PosixConnection(int fd) : fd_(fd) {}
   ~PosixConnection() override { ::close(fd_); }
-  int descriptor() const override { return fd_; }
+  WaitTarget target() const override { return WaitTarget{fd_}; }
 
   IoStatus Read(std::string* data, size_t max_bytes) override {
     char buffer[16384];
@@ -146,7 +146,7 @@ class PosixListener : public LocalListener {
     // third one is about to replace.
     ::close(lock_fd_);
   }
-  int descriptor() const override { return fd_; }
+  WaitTarget target() const override { return WaitTarget{fd_}; }
   bool out_of_descriptors() const override { return out_of_descriptors_; }
 
   std::unique_ptr<LocalConnection> Accept(std::string* refused) override {

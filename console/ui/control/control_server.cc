@@ -1,8 +1,6 @@
 #include "console/ui/control/control_server.h"
 
-#include <glib-unix.h>
-#include <glib.h>
-
+#include <chrono>
 #include <utility>
 #include <vector>
 
@@ -11,14 +9,18 @@ namespace helmsman::ui::control {
 namespace {
 
 // How often waiting acting requests look for an idle console.
-constexpr guint kQueueIntervalMillis = 50;
+constexpr int kQueueIntervalMillis = 50;
 // Out of descriptors, the listener stays readable: accepting pauses this long instead of
 // spinning on it.
-constexpr guint kAcceptPauseMillis = 500;
+constexpr int kAcceptPauseMillis = 500;
 // A connection that sends more than one request is not served further: one request each.
 constexpr size_t kReadChunk = 16384;
 
-int64_t NowSeconds() { return g_get_monotonic_time() / G_USEC_PER_SEC; }
+int64_t NowSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 }  // namespace
 
@@ -35,38 +37,8 @@ struct ControlServer::Connection {
   std::unique_ptr<LogReply> log_reply;  // the part of a log reply not made yet
   std::string held;                     // a follower's new lines, while log_reply lasts
   int64_t since = 0;                    // connected (request time-out) or last progress of writing
-  guint watch = 0;
+  std::unique_ptr<platform::IoWatch> watch;
   bool watching_write = false;
-};
-
-struct ControlServer::Callbacks {
-  struct ConnectionWatch {
-    ControlServer* server;
-    int id;
-  };
-
-  static gboolean OnListener(gint, GIOCondition, gpointer data) {
-    return static_cast<ControlServer*>(data)->AcceptAll() ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
-  }
-  static gboolean OnResume(gpointer data) {
-    static_cast<ControlServer*>(data)->ResumeAccepting();
-    return G_SOURCE_REMOVE;
-  }
-  static gboolean OnConnection(gint, GIOCondition condition, gpointer data) {
-    auto* watch = static_cast<ConnectionWatch*>(data);
-    watch->server->Serve(watch->id, (condition & G_IO_IN) != 0, (condition & G_IO_OUT) != 0,
-                         (condition & (G_IO_HUP | G_IO_ERR | G_IO_NVAL)) != 0);
-    return G_SOURCE_CONTINUE;
-  }
-  static void FreeWatch(gpointer data) { delete static_cast<ConnectionWatch*>(data); }
-  static gboolean OnQueue(gpointer data) {
-    static_cast<ControlServer*>(data)->RunQueue();
-    return G_SOURCE_CONTINUE;
-  }
-  static gboolean OnHousekeeping(gpointer data) {
-    static_cast<ControlServer*>(data)->Housekeeping();
-    return G_SOURCE_CONTINUE;
-  }
 };
 
 std::unique_ptr<ControlServer> ControlServer::Start(MainWindow& model,
@@ -88,16 +60,20 @@ ControlServer::ControlServer(MainWindow& model, std::unique_ptr<platform::LocalL
       questions_on_screen_(questions_on_screen),
       notice_(std::move(notice)),
       limits_(limits) {
-  listener_source_ = g_unix_fd_add(listener_->descriptor(), G_IO_IN, Callbacks::OnListener, this);
-  queue_source_ = g_timeout_add(kQueueIntervalMillis, Callbacks::OnQueue, this);
-  housekeeping_source_ = g_timeout_add_seconds(1, Callbacks::OnHousekeeping, this);
+  ResumeAccepting();
+  std::string error;
+  queue_timer_ = platform::RepeatEvery(kQueueIntervalMillis, [this] { RunQueue(); }, &error);
+  housekeeping_timer_ = platform::RepeatEvery(1000, [this] { Housekeeping(); }, &error);
+  if ((!queue_timer_ || !housekeeping_timer_) && notice_) {
+    notice_("control socket: no timer for the requests (" + error + ")");
+  }
 }
 
 ControlServer::~ControlServer() {
-  if (listener_source_ != 0) g_source_remove(listener_source_);
-  if (resume_source_ != 0) g_source_remove(resume_source_);
-  g_source_remove(queue_source_);
-  g_source_remove(housekeeping_source_);
+  listener_watch_.reset();
+  resume_timer_.reset();
+  queue_timer_.reset();
+  housekeeping_timer_.reset();
   std::vector<int> ids;
   for (const auto& [id, connection] : connections_) ids.push_back(id);
   for (int id : ids) {
@@ -124,8 +100,9 @@ bool ControlServer::AcceptAll() {
         notice_("control socket: no file descriptor is free; new connections wait for one");
       }
       starved_ = true;
-      listener_source_ = 0;  // removed by the callback's answer
-      resume_source_ = g_timeout_add(kAcceptPauseMillis, Callbacks::OnResume, this);
+      std::string error;
+      resume_timer_ = platform::RepeatEvery(kAcceptPauseMillis, [this] { ResumeAccepting(); },
+                                            &error);
       return false;
     }
     if (!socket) {
@@ -144,19 +121,34 @@ bool ControlServer::AcceptAll() {
 }
 
 void ControlServer::ResumeAccepting() {
-  resume_source_ = 0;
-  listener_source_ = g_unix_fd_add(listener_->descriptor(), G_IO_IN, Callbacks::OnListener, this);
+  resume_timer_.reset();
+  std::string error;
+  listener_watch_ = platform::WatchListener(
+      *listener_,
+      [this] {
+        // Out of descriptors: the watch goes (here, in its own callback) until the pause ends.
+        if (!AcceptAll()) listener_watch_.reset();
+      },
+      &error);
+  if (!listener_watch_ && notice_) notice_("control socket: cannot watch the listener: " + error);
 }
 
 void ControlServer::Watch(Connection& connection, bool want_write) {
-  if (connection.watch != 0 && connection.watching_write == want_write) return;
-  if (connection.watch != 0) g_source_remove(connection.watch);
-  const GIOCondition condition =
-      static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR | (want_write ? G_IO_OUT : 0));
-  connection.watch = g_unix_fd_add_full(
-      G_PRIORITY_DEFAULT, connection.socket->descriptor(), condition, Callbacks::OnConnection,
-      new Callbacks::ConnectionWatch{this, connection.id}, Callbacks::FreeWatch);
+  if (connection.watch && connection.watching_write == want_write) return;
+  connection.watch.reset();
+  const int id = connection.id;
+  std::string error;
+  connection.watch = platform::WatchConnection(
+      *connection.socket, want_write,
+      [this, id](const platform::IoReady& ready) {
+        Serve(id, ready.readable, ready.writable, ready.hung_up);
+      },
+      &error);
   connection.watching_write = want_write;
+  if (!connection.watch) {
+    if (notice_) notice_("control socket: a connection cannot be watched (" + error + ")");
+    Close(id);
+  }
 }
 
 void ControlServer::Serve(int id, bool readable, bool writable, bool hung_up) {
@@ -309,7 +301,6 @@ void ControlServer::Close(int id) {
   auto it = connections_.find(id);
   if (it == connections_.end()) return;
   Connection& connection = *it->second;
-  if (connection.watch != 0) g_source_remove(connection.watch);
   if (connection.log_listener != 0) model_.RemoveLogListener(connection.log_listener);
   connections_.erase(it);
 }

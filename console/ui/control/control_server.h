@@ -1,8 +1,9 @@
 // The control socket of a running console: it takes the requests of helmsman-ctl and
 // carries them out on the main window's model (control_requests.h).
 //
-// It runs on the GLib default main context, which the headless loop and the Qt view both
-// run and which QVAdmin's waits iterate. Requests that only read (list, get, status, log)
+// It runs on the thread's events (io_watch.h: on POSIX the GLib default main context, which
+// the headless loop and the Qt view both run; on Windows the thread's messages), which
+// QVAdmin's waits dispatch too. Requests that only read (list, get, status, log)
 // are answered as soon as they arrive; requests that act (set, check, select, click) wait
 // until the console is idle: start-up done, no handler running (so never inside a tick of
 // the main event timer, a server command or a dialog), and no other request being carried
@@ -31,6 +32,7 @@
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/control/control_requests.h"
 #include "console/ui/main_window.h"
+#include "platform/io_watch.h"
 #include "platform/local_socket.h"
 
 namespace helmsman::ui::control {
@@ -72,7 +74,6 @@ class ControlServer {
 
  private:
   struct Connection;
-  struct Callbacks;  // the event loop's entry points
 
   // False when accepting pauses: no descriptor was free for a waiting connection.
   bool AcceptAll();
@@ -99,11 +100,11 @@ class ControlServer {
   std::map<int, std::unique_ptr<Connection>> connections_;
   std::deque<int> queue_;  // connections whose acting request waits, oldest first
   int next_id_ = 1;
-  unsigned listener_source_ = 0;  // 0 while accepting pauses
-  unsigned resume_source_ = 0;
+  std::unique_ptr<platform::IoWatch> listener_watch_;  // none while accepting pauses
+  std::unique_ptr<platform::IoWatch> resume_timer_;
   bool starved_ = false;  // told of the lack of descriptors, not accepted since
-  unsigned queue_source_ = 0;
-  unsigned housekeeping_source_ = 0;
+  std::unique_ptr<platform::IoWatch> queue_timer_;
+  std::unique_ptr<platform::IoWatch> housekeeping_timer_;
 };
 
 }  // namespace helmsman::ui::control

@@ -238,7 +238,7 @@ TEST_F(ControlServerTest, AFollowerGetsALongLogFirstThenTheNewLines) {
 class StarvedListener : public platform::LocalListener {
  public:
   explicit StarvedListener(std::unique_ptr<platform::LocalListener> real) : real_(std::move(real)) {}
-  int descriptor() const override { return real_->descriptor(); }
+  platform::WaitTarget target() const override { return real_->target(); }
   std::unique_ptr<platform::LocalConnection> Accept(std::string* refused) override {
     ++accepts;
     refused->clear();
