@@ -24,6 +24,9 @@
 # seconds after the server is up and crashes the server about 30 seconds later; the console
 # notices the crash and restarts the server.
 #
+# The web console listens on loopback (port 8470, or a free one when that is taken); the demo
+# prints its address and the first start's admin password once it listens.
+#
 # The console shows its window when there is a display, else it runs headless and prints
 # every log line; extra arguments go to helmsman ("--headless --run-for 150" for a scripted
 # check). When the console ends (window closed, Ctrl-C, run-for time up), the demo stops the
@@ -236,12 +239,34 @@ helper() {
 helper &
 helper_pid=$!
 cleanup() {
-  kill "$helper_pid" 2>/dev/null || true
-  wait "$helper_pid" 2>/dev/null || true
+  kill "$helper_pid" ${web_note_pid:-} 2>/dev/null || true
+  wait "$helper_pid" ${web_note_pid:-} 2>/dev/null || true
   kill "$(cat "$demo/alerts.pid" 2>/dev/null)" 2>/dev/null || true
   ctl quit >/dev/null 2>&1 && say "server stopped" || true
 }
 trap cleanup EXIT
+
+# 5b. The web console, on loopback only: port 8470 when it is free, else any free one. The
+# first start makes the user "admin" with a one-time password, kept in the program folder; once
+# the console listens, the demo prints the address and that password.
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+web_port=8470
+for _ in $(seq 20); do
+  listening $web_port || break
+  web_port=$((20000 + RANDOM % 20000))
+done
+web_note() {
+  for _ in $(seq 600); do
+    listening $web_port && [ -s "$program/HelmsmanWebAdminPassword.txt" ] && break
+    sleep 0.2
+  done
+  listening $web_port || return 0
+  say "web console: open http://127.0.0.1:$web_port/ and log in as \"admin\" with the password" \
+    "$(tr -d '\r\n' <"$program/HelmsmanWebAdminPassword.txt")" \
+    "(kept in $program/HelmsmanWebAdminPassword.txt; more users: helmsman-ctl web-user)"
+}
+web_note &
+web_note_pid=$!
 
 # 6. The console.
 say "starting the console (logs, player list and settings in $program)"
@@ -249,5 +274,5 @@ say "web pages (rewritten as players come and go; the statistics every minute):"
 say "  file://$web/online.html   file://$web/banned.html   file://$web/stats.html"
 say "from a second shell, try: $bin/helmsman-ctl --home $program status   (or list, log --follow; see the README's \"Running headless\")"
 status=0
-"$bin/helmsman" --home "$program" "$@" || status=$?
+"$bin/helmsman" --home "$program" --web "127.0.0.1:$web_port" "$@" || status=$?
 exit "$status"
