@@ -451,6 +451,7 @@
         holder);
 
     let all = [];
+    let first = true;  // the first tab starts open
     function filterShown() {
       const wanted = search.value.trim().toLowerCase();
       let shown = 0;
@@ -500,23 +501,29 @@
         }
         for (const [group, members] of groups) {
           if (group) body.append(Helm.el('h4', {class: 'p2-group', 'data-group': group}, group));
-          for (const control of members) body.append(controlRow(control, load));
+          for (const control of members) body.append(controlRow(control, refresh));
         }
         const details = Helm.el('details', {'data-tab': tab},
             Helm.el('summary', {}, tab + ' (' + controls.length + ')'), body);
-        details.open = open.has(tab);
+        details.open = open.has(tab) || (first && holder.childElementCount === 0);
         holder.append(details);
       }
+      first = false;
       filterShown();
       root.setAttribute('data-loaded', '1');
     }
 
-    search.addEventListener('input', filterShown);
-    reload.addEventListener('click', () => load().catch(() => {}));
-    load().catch((error) => {
+    function failed(error) {
       holder.replaceChildren(Helm.el('p', {class: 'notice'},
           'The controls could not be read: ' + ((error && error.message) || 'error')));
-    });
+    }
+    function refresh() {
+      return load().catch(failed);
+    }
+
+    search.addEventListener('input', filterShown);
+    reload.addEventListener('click', refresh);
+    refresh();
   }
 
   Helm.registerPage('advanced', {title: 'Advanced', order: 80, render: render, leave() {}});

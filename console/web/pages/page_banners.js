@@ -14,10 +14,16 @@
   function render(root) {
     const P = window.HelmPages2;
     const body = Helm.el('div', {id: 'banners'});
+    const shownAll = {timed: false, daily: false};
     root.append(Helm.el('h2', {}, 'Banners and maintenance'), body);
 
     async function reload() {
-      await load();
+      await load().catch(shown);
+    }
+
+    function shown(error) {
+      body.replaceChildren(Helm.el('p', {class: 'notice'},
+          'The banners could not be read: ' + ((error && error.message) || 'error')));
     }
 
     // A countdown label, kept fresh by the poll.
@@ -50,7 +56,7 @@
         const filled = text && text.text !== '';
         if (!filled && !P.mayAct('set', 'txtTimedBanner_' + i)) continue;
         const row = Helm.el('div', {class: 'p2-banner' + (next ? ' p2-next' : ''),
-                                    'data-slot': String(i)},
+                                    'data-slot': String(i), 'data-empty': !filled},
             Helm.el('span', {class: 'p2-slot'}, String(i + 1)));
         row.append(P.setField(text, 'txtTimedBanner_' + i, '', {onDone: reload}));
         if (next) row.append(Helm.el('span', {class: 'p2-badge'}, 'next'));
@@ -68,8 +74,23 @@
         list.append(row);
       }
       if (!list.childElementCount) list.append(Helm.el('p', {class: 'empty'}, 'No timed banners.'));
-      section.append(list);
+      section.append(list, spareSlots(list, 'timed'));
       return section;
+    }
+
+    // Empty slots beyond the first are folded away until asked for.
+    function spareSlots(list, kind) {
+      const empty = [...list.querySelectorAll('.p2-banner[data-empty]')].slice(1);
+      if (empty.length === 0 || shownAll[kind]) return '';
+      for (const row of empty) row.hidden = true;
+      const more = Helm.el('button', {type: 'button', class: 'small', 'data-more': kind},
+                           'Show ' + empty.length + ' more empty slots');
+      more.addEventListener('click', () => {
+        shownAll[kind] = true;
+        for (const row of empty) row.hidden = false;
+        more.remove();
+      });
+      return more;
     }
 
     // One combo box of a daily banner: a select for admins, the chosen row as text otherwise.
@@ -106,7 +127,8 @@
         const time = 'cmbDailyBannerTime_' + i;
         const text = controls['txtDailyBanner_' + i];
         if ((!text || text.text === '') && !P.mayAct('set', 'txtDailyBanner_' + i)) continue;
-        list.append(Helm.el('div', {class: 'p2-banner', 'data-slot': String(i)},
+        list.append(Helm.el('div', {class: 'p2-banner', 'data-slot': String(i),
+                                    'data-empty': !text || text.text === ''},
             Helm.el('span', {class: 'p2-slot'}, String(i + 1)),
             P.setField(controls['txtDailyBanner_' + i], 'txtDailyBanner_' + i, '',
                        {onDone: reload}),
@@ -115,7 +137,7 @@
                 dailyChoice(controls[time], time, hours, 'Hour of banner ' + (i + 1)))));
       }
       if (!list.childElementCount) list.append(Helm.el('p', {class: 'empty'}, 'No daily banners.'));
-      section.append(list);
+      section.append(list, spareSlots(list, 'daily'));
       return section;
     }
 
@@ -143,7 +165,10 @@
       button.addEventListener('click', async () => {
         button.disabled = true;
         try {
-          const preview = await P.optional('/api/preview/maintenance');
+          const reply = await P.optional('/api/preview/maintenance');
+          // Carried out like an action: the request layer's JSON is the result's reply.
+          const preview = reply && reply.reply && typeof reply.reply === 'object' ? reply.reply
+                                                                                  : reply;
           out.replaceChildren();
           if (!preview) {
             out.append(Helm.el('p', {class: 'muted'}, 'This console offers no preview.'));
@@ -205,9 +230,6 @@
       }
       if (buttons.childElementCount) section.append(buttons);
       if (P.mayAct('click', 'cmdExecuteAutomatedMaintenance')) section.append(previewBlock());
-      const save = P.clickButton('cmdSaveProgramConfiguration', 'Save Program Configuration',
-                                 {id: 'maintenance-save'}, reload);
-      if (save) section.append(save);
       return section;
     }
 
@@ -289,10 +311,7 @@
       }
     }
 
-    load().catch((error) => {
-      body.replaceChildren(Helm.el('p', {class: 'notice'},
-          'The banners could not be read: ' + ((error && error.message) || 'error')));
-    });
+    load().catch(shown);
     if (stopPolling) stopPolling();
     stopPolling = P.every(5000, poll);
   }

@@ -132,7 +132,7 @@
       } catch (error) {
         // the toast told why
       }
-      await load();
+      await load().catch(shown);
     }
 
     async function load() {
@@ -170,7 +170,7 @@
         },
       }, controls, equipment, kept.equipment));
 
-      const reload = () => load();
+      const reload = () => load().catch(shown);
       const other = Helm.el('section', {class: 'panel'}, Helm.el('h3', {}, 'Other rules'),
           P.checkField(controls.chkAutoBanPlayersWithUnknownEquipment,
                        'chkAutoBanPlayersWithUnknownEquipment', '', reload),
@@ -187,12 +187,12 @@
       for (const name of CHEAT_KINDS) cheats.append(P.checkField(controls[name], name, '', reload));
       body.append(cheats);
 
-      const save = P.clickButton('cmdSaveProgramConfiguration', 'Save Program Configuration',
-                                 {id: 'rules-save'}, reload);
-      if (save) {
-        body.append(Helm.el('div', {class: 'panel p2-save'}, save,
-            Helm.el('span', {class: 'muted'},
-                'The rules act at once; saving writes them to the settings files.')));
+      // The window's "Save Program Configuration" does nothing in this console: the settings
+      // are written when it shuts down.
+      if (P.mayAct('click', 'cmdAddNameScanFilter')) {
+        body.append(Helm.el('p', {class: 'muted'},
+            'Changes act at once; the console writes them to its settings files when it shuts ' +
+            'down.'));
       }
       for (const prefix of ['name', 'equipment']) {
         if (kept[prefix] === undefined) continue;
@@ -203,10 +203,12 @@
       root.setAttribute('data-loaded', '1');
     }
 
-    load().catch((error) => {
+    function shown(error) {
       body.replaceChildren(Helm.el('p', {class: 'notice'},
           'The rules could not be read: ' + ((error && error.message) || 'error')));
-    });
+    }
+
+    load().catch(shown);
   }
 
   Helm.registerPage('rules', {title: 'Rules', order: 60, render: render, leave() {}});
