@@ -105,6 +105,7 @@
   }
 
   async function load() {
+    if (!root) return;
     if (fetching) {
       again = true;
       return;

@@ -105,7 +105,10 @@
     }
     document.getElementById('crash-budget').hidden = !lastState.crash_budget_spent;
     const toggle = document.getElementById('server-toggle');
-    if (toggle && !busy) toggle.textContent = server === 'running' ? 'Stop Server' : 'Start Server';
+    if (toggle && !busy) {
+      toggle.textContent = server === 'running' ? 'Stop Server' : 'Start Server';
+      toggle.className = server === 'running' ? 'danger' : 'primary';
+    }
   }
 
   function showTimes(times) {

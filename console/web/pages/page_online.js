@@ -8,6 +8,7 @@
   let root = null;
   let players = [];
   let banTarget = '';
+  let shown = null;  // the players last shown, as JSON
   let fetching = false;
   let again = false;
 
@@ -23,6 +24,7 @@
     root = section;
     players = [];
     banTarget = '';
+    shown = null;
     const mayKick = Helm.may('kick');
     const mayBan = Helm.may('ban');
     const mayChat = Helm.may('chat');
@@ -30,7 +32,11 @@
     section.append(el('div', { class: 'page-head' },
       el('h2', {}, 'Players online'),
       el('span', { id: 'online-count', class: 'badge' }, '…'),
-      el('span', { id: 'online-updated', class: 'muted' })));
+      el('span', { id: 'online-updated', class: 'muted' }),
+      Helm.may('select')
+        ? el('button', { id: 'online-update', type: 'button', 'data-acts': '', onclick: updateNow,
+          title: 'Ask the server for the players online now' }, 'Update List')
+        : null));
 
     if (mayBan) section.append(banForm());
 
@@ -54,11 +60,11 @@
             el('input', { id: 'chat-text', maxlength: '500', autocomplete: 'off' })),
           el('button', { id: 'chat-send', type: 'submit', class: 'primary', 'data-acts': '' }, 'Send'))));
     }
-    if (tools.length) section.append(el('div', { class: 'grid two' }, tools));
+    if (tools.length) section.append(el('div', { class: 'grid two online-tools' }, tools));
 
     const head = el('tr', {}, el('th', {}, 'Name'), el('th', {}, 'Rank'), el('th', {}, 'System'),
       el('th', {}, 'Ship'), mayKick || mayBan ? el('th', { class: 'actions' }, '') : null);
-    section.append(el('div', { class: 'table-wrap' },
+    section.append(el('div', { class: 'table-wrap online-list' },
       el('table', { id: 'online-table' }, el('thead', {}, head), el('tbody', {}))),
     el('p', { id: 'online-empty', class: 'empty', hidden: true }, 'Nobody is online.'));
 
@@ -95,6 +101,7 @@
   }
 
   async function load() {
+    if (!root) return;
     if (fetching) {
       again = true;
       return;
@@ -104,8 +111,13 @@
     try {
       const data = await Helm.api('GET', '/api/online');
       if (section !== root) return;
+      // Rows are built again only when something in them changed, so that a row stays put
+      // under a pointer about to click it.
+      const text = JSON.stringify(data.players || []);
+      const changed = text !== shown;
+      shown = text;
       players = data.players || [];
-      show(data.updated || '');
+      show(data.updated || '', changed);
     } catch (e) {
       if (section === root && e.status !== 401) Helm.toast('The online list could not be read: ' + e.message, 'error');
     } finally {
@@ -117,7 +129,10 @@
     }
   }
 
-  function show(updated) {
+  function show(updated, changed) {
+    root.querySelector('#online-updated').textContent = updated;
+    root.setAttribute('data-loaded', '1');
+    if (!changed) return;
     const mayKick = Helm.may('kick');
     const mayBan = Helm.may('ban');
     const body = root.querySelector('#online-table tbody');
@@ -142,7 +157,6 @@
     }
     body.replaceChildren(rows);
     root.querySelector('#online-count').textContent = players.length + ' online';
-    root.querySelector('#online-updated').textContent = updated;
     root.querySelector('#online-empty').hidden = players.length > 0;
     const systems = root.querySelector('#kick-system');
     if (systems) {
@@ -152,8 +166,19 @@
       if (names.includes(wanted)) systems.value = wanted;
       root.querySelector('#kick-system-submit').disabled = names.length === 0;
     }
-    if (banTarget && !players.some((p) => p.name === banTarget)) closeBanForm();
-    root.setAttribute('data-loaded', '1');
+  }
+
+  async function updateNow() {
+    const button = root.querySelector('#online-update');
+    button.disabled = true;
+    try {
+      await Helm.act([{ verb: 'click', name: 'cmdUpdatePlayersOnline', answers: ['ok'] }]);
+    } catch (e) {
+      // Shown by act.
+    } finally {
+      if (button.isConnected) button.disabled = false;
+    }
+    load();
   }
 
   async function kick(name) {

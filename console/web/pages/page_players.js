@@ -63,6 +63,7 @@
   }
 
   async function load() {
+    if (!root) return;
     const mine = ++request;
     const section = root;
     const query = new URLSearchParams({ filter, offset: String(offset), limit: String(kPageSize) });
@@ -89,7 +90,7 @@
       el('td', { class: 'name' }, player.name),
       el('td', { class: 'num' }, player.rank),
       el('td', {}, player.system || '—'),
-      el('td', {}, player.last_saved || '—'),
+      el('td', { class: 'date' }, player.last_saved || '—'),
       el('td', {}, player.banned ? el('span', { class: 'badge stopped' }, 'banned') : '')));
     }
     body.replaceChildren(fragment);
@@ -146,6 +147,10 @@
   function showSummary(player) {
     const panel = root.querySelector('#player-panel');
     const location = [player.location, player.system].filter((v) => v).join(', ');
+    // The account's other characters ("characters", or "account" as a list).
+    const characters = Array.isArray(player.characters) ? player.characters
+      : Array.isArray(player.account) ? player.account : [];
+    const sameAccount = characters.filter((n) => n !== player.name);
     const facts = el('dl', { id: 'player-summary', class: 'facts' },
       fact('Name', player.name),
       fact('Rank', player.rank),
@@ -164,8 +169,8 @@
       fact('Banned', player.banned
         ? 'until ' + (player.ban_until || 'indefinitely') + (player.ban_reason ? ' — ' + player.ban_reason : '')
         : 'no'),
-      Array.isArray(player.account) && player.account.length > 1
-        ? fact('Same account', player.account.filter((n) => n !== player.name)) : null);
+      typeof player.account === 'string' ? fact('Account', player.account.split(/[\\/]/).pop()) : null,
+      sameAccount.length ? fact('Same account', sameAccount) : null);
 
     const buttons = [];
     if (!player.banned && Helm.may('ban')) {
