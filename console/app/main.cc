@@ -72,7 +72,7 @@ bool StartControl(ui::MainWindow& model, const std::string& folder, bool window,
   return true;
 }
 #else
-// The control socket is a Unix-domain socket: a build without it runs without control.
+// A build without the control socket runs without control.
 struct Control {};
 
 bool StartControl(ui::MainWindow&, const std::string&, bool, Control*) {

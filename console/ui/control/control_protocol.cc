@@ -4,9 +4,34 @@
 
 namespace helmsman::ui::control {
 
+std::string ControlPipeName(const std::string& program_folder) {
+  // One name for every spelling of the folder that Windows takes as the same: either slash,
+  // any letter case, no separator at the end.
+  std::string folder = program_folder;
+  for (char& c : folder) {
+    if (c == '/') c = '\\';
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  // FNV-1a, 64 bits.
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : folder) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  static const char kDigits[] = "0123456789abcdef";
+  std::string name = kControlPipePrefix;
+  for (int shift = 60; shift >= 0; shift -= 4) name += kDigits[(hash >> shift) & 0xF];
+  return name;
+}
+
 std::string ControlSocketPath(const std::string& program_folder) {
+#if defined(_WIN32)
+  return ControlPipeName(program_folder);
+#else
   return platform::JoinPath(platform::JoinPath(program_folder, kControlFolderName),
                             kControlSocketName);
+#endif
 }
 
 std::string Frame(const std::string& payload) {

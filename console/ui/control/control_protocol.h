@@ -24,10 +24,14 @@ namespace helmsman::ui::control {
 inline constexpr size_t kMaxRequestBytes = 64 * 1024;
 inline constexpr size_t kMaxReplyFrameBytes = 1024 * 1024;
 
-// The control socket of the console whose program folder is given, and its folder.
+// The control socket of the console whose program folder is given, and its folder. On
+// Windows a named pipe whose name ends in a hash of the folder's path (lower-cased, with
+// backslashes), so that one console per program folder holds there too.
 inline constexpr char kControlFolderName[] = "helmsman-control";
 inline constexpr char kControlSocketName[] = "helmsman.sock";
+inline constexpr char kControlPipePrefix[] = "\\\\.\\pipe\\helmsman-";
 std::string ControlSocketPath(const std::string& program_folder);
+std::string ControlPipeName(const std::string& program_folder);
 
 // Exit codes of helmsman-ctl.
 inline constexpr int kExitDone = 0;

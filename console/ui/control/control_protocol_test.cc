@@ -55,5 +55,15 @@ TEST(ControlProtocolTest, TheSocketLivesInAFolderOfItsOwnInTheProgramFolder) {
   EXPECT_EQ(ControlSocketPath("/srv/helm"), "/srv/helm/helmsman-control/helmsman.sock");
 }
 
+// On Windows the pipe's name: one per folder, whichever way the folder is spelt.
+TEST(ControlProtocolTest, ThePipeNameIsOnePerFolderHoweverItIsSpelt) {
+  const std::string name = ControlPipeName("C:\\Games\\Quorvane\\Helm");
+  EXPECT_EQ(name.rfind("\\\\.\\pipe\\helmsman-", 0), 0u) << name;
+  EXPECT_EQ(name.size(), std::string(kControlPipePrefix).size() + 16);
+  EXPECT_EQ(ControlPipeName("c:/games/QUORVANE/helm/"), name);
+  EXPECT_NE(ControlPipeName("C:\\Games\\Quorvane\\Helm2"), name);
+  EXPECT_NE(ControlPipeName("D:\\Games\\Quorvane\\Helm"), name);
+}
+
 }  // namespace
 }  // namespace helmsman::ui::control

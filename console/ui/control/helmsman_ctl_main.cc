@@ -1,7 +1,11 @@
 // helmsman-ctl: acts on a running console from a shell, through its control socket; the web
 // console's users are changed in the program folder's users file directly.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 #include <iostream>
 #include <memory>
@@ -152,6 +156,25 @@ int Receive(platform::LocalConnection& connection) {
 }
 
 // The first line of standard input, not echoed when it is a terminal. False at its end.
+#if defined(_WIN32)
+bool ReadPassword(std::string* password) {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD saved = 0;
+  const bool terminal = GetConsoleMode(input, &saved) != 0;
+  if (terminal) {
+    std::cerr << "Password: " << std::flush;
+    SetConsoleMode(input, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  }
+  const bool read = static_cast<bool>(std::getline(std::cin, *password));
+  if (terminal) {
+    SetConsoleMode(input, saved);
+    std::cerr << "\n";
+  }
+  if (!read) return false;
+  if (!password->empty() && password->back() == '\r') password->pop_back();
+  return true;
+}
+#else
 bool ReadPassword(std::string* password) {
   const bool terminal = ::isatty(STDIN_FILENO) == 1;
   struct termios saved;
@@ -170,6 +193,7 @@ bool ReadPassword(std::string* password) {
   if (!password->empty() && password->back() == '\r') password->pop_back();
   return true;
 }
+#endif
 
 int ExitCode(web::Outcome outcome) {
   switch (outcome) {
