@@ -5,12 +5,16 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
+#include <regex>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "console/players/player_file_reader.h"
 #include "console/safety/journal.h"
+#include "console/settings/settings.h"
+#include "console/ui/main_window_controls.h"
 #include "console/ui/started_console_testing.h"
 
 namespace helmsman::web {
@@ -361,6 +365,50 @@ TEST(WebApiParsing, BodiesAndQueries) {
   EXPECT_EQ(permission("set", "frmEditPlayer.txtPlayerMoney"), Permission::kAdministration);
   EXPECT_EQ(permission("click", "cmdToggleServer"), Permission::kAdministration);
   EXPECT_EQ(permission("restore", ""), Permission::kAdministration);
+}
+
+// The pages offer a control's action only to a role that may take it: their table of the
+// controls a moderator may act on (page_advanced.js) says of every control of the window, and
+// every verb, what the API says.
+TEST(WebPages, OfferWhatTheApiAllows) {
+  const std::filesystem::path source =
+      std::filesystem::path(__FILE__).parent_path() / "pages" / "page_advanced.js";
+  std::string script, error;
+  ASSERT_TRUE(platform::DiskFileSystem().ReadFile(source.string(), &script, &error)) << error;
+  const size_t begin = script.find("const CONTROL_PERMISSIONS = {");
+  ASSERT_NE(begin, std::string::npos);
+  const std::string table = script.substr(begin, script.find("};", begin) - begin);
+  std::map<std::string, std::string> pages;
+  const std::regex entry("([A-Za-z0-9_]+): '([a-z]+)'");
+  for (std::sregex_iterator it(table.begin(), table.end(), entry), end; it != end; ++it) {
+    pages[(*it)[1]] = (*it)[2];
+  }
+  ASSERT_FALSE(pages.empty());
+
+  static constexpr const char* kNames[] = {"view",  "select", "kick",    "ban",
+                                           "unban", "chat",   "banners", "administration"};
+  ui::Controls controls;
+  settings::Settings settings;
+  ui::AddMainWindowControls(controls, settings);
+  for (const std::string& name : controls.names()) {
+    for (const char* verb : {"set", "check", "select", "click"}) {
+      ui::control::Request request;
+      request.verb = verb;
+      request.name = name;
+      const std::string api = kNames[static_cast<int>(RequiredPermission(request))];
+      // The pages' own rule for choosing rows, then their table.
+      const bool rows =
+          request.verb == "select" &&
+          (name.rfind("lst", 0) == 0 || name == "SSTab1" || name.rfind("tabs", 0) == 0);
+      const auto found = pages.find(name);
+      const std::string offered =
+          rows ? "select" : found != pages.end() ? found->second : "administration";
+      EXPECT_EQ(offered, api) << verb << " " << name;
+    }
+    pages.erase(name);
+  }
+  EXPECT_TRUE(pages.empty()) << "the pages name a control the window lacks: "
+                             << pages.begin()->first;
 }
 
 }  // namespace

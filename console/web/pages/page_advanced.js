@@ -188,7 +188,8 @@
         box.disabled = false;
       }
     });
-    return Helm.el('label', {class: 'p2-field'}, box, Helm.el('span', {class: 'p2-caption'}, label));
+    return Helm.el('label', {class: 'p2-field'}, box,
+                   Helm.el('span', {class: 'p2-caption'}, label));
   }
 
   // A text box or a scroll bar's number with a Set button, or its value as text.
@@ -429,7 +430,8 @@
                                 'data-control': control.name, 'data-kind': control.kind},
         Helm.el('div', {class: 'p2-control-name'},
             Helm.el('code', {}, control.name),
-            Helm.el('span', {class: 'p2-kind'}, control.kind + (control.enabled ? '' : ', disabled'))),
+            Helm.el('span', {class: 'p2-kind'},
+                    control.kind + (control.enabled ? '' : ', disabled'))),
         caption ? Helm.el('div', {class: 'p2-value'}, caption) : widget(control, refresh));
     return row;
   }
@@ -465,7 +467,9 @@
         for (const heading of details.querySelectorAll('h4.p2-group')) {
           let next = heading.nextElementSibling;
           let any = false;
-          for (; next && !next.matches('h4'); next = next.nextElementSibling) any = any || !next.hidden;
+          for (; next && !next.matches('h4'); next = next.nextElementSibling) {
+            any = any || !next.hidden;
+          }
           heading.hidden = !any;
         }
         details.hidden = inTab === 0;

@@ -162,7 +162,8 @@
         placeholder: 'Ship or item (type to search)', action: equipmentAction, choices: catalogue,
         addSteps: (text) => {
           if (catalogue.indexOf(text) < 0) {
-            Helm.toast('"' + text + '" is not an equippable ship or item of the game data', 'error');
+            Helm.toast('"' + text + '" is not an equippable ship or item of the game data',
+                       'error');
             return null;
           }
           return [{verb: 'select', name: 'cmdAllEquippableEquipment', value: '=' + text},
