@@ -62,7 +62,7 @@
           el('input', { id: 'bans-filter', type: 'search', autocomplete: 'off',
             oninput: Helm.debounce(show, 150) }))),
       el('div', { class: 'table-wrap' },
-        el('table', { id: 'bans-table' },
+        el('table', { id: 'bans-table', class: 'cards' },
           el('thead', {}, el('tr', {},
             el('th', {}, 'Name'), el('th', {}, 'Banned until'), el('th', {}, 'Reason'),
             Helm.may('ban') || Helm.may('unban') ? el('th', { class: 'actions' }, '') : null)),

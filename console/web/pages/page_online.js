@@ -65,7 +65,7 @@
     const head = el('tr', {}, el('th', {}, 'Name'), el('th', {}, 'Rank'), el('th', {}, 'System'),
       el('th', {}, 'Ship'), mayKick || mayBan ? el('th', { class: 'actions' }, '') : null);
     section.append(el('div', { class: 'table-wrap online-list' },
-      el('table', { id: 'online-table' }, el('thead', {}, head), el('tbody', {}))),
+      el('table', { id: 'online-table', class: 'cards' }, el('thead', {}, head), el('tbody', {}))),
     el('p', { id: 'online-empty', class: 'empty', hidden: true }, 'Nobody is online.'));
 
     Helm.on('online', onOnline);
@@ -150,9 +150,9 @@
       const system = player.system === kNotFound ? '' : player.system;
       rows.append(el('tr', { 'data-name': player.name },
         el('td', { class: 'name' }, player.name),
-        el('td', { class: 'num' }, player.rank),
-        el('td', {}, system || '—'),
-        el('td', {}, player.ship || '—'),
+        el('td', { class: 'num rank' }, player.rank),
+        el('td', { class: 'system' }, system || '—'),
+        el('td', { class: 'ship' }, player.ship || '—'),
         actions.length ? el('td', { class: 'actions' }, actions) : null));
     }
     body.replaceChildren(rows);

@@ -32,7 +32,7 @@
             el('table', { id: 'players-table' },
               el('thead', {}, el('tr', {},
                 el('th', {}, 'Name'), el('th', {}, 'Rank'), el('th', {}, 'System'),
-                el('th', {}, 'Last saved'), el('th', {}, ''))),
+                el('th', { class: 'date' }, 'Last saved'), el('th', {}, ''))),
               el('tbody', { onclick: onRowClick, onkeydown: onRowKey }))),
           el('p', { id: 'players-empty', class: 'empty', hidden: true }, 'No character matches.'),
           el('div', { class: 'pager' },
@@ -192,7 +192,8 @@
       facts,
       el('div', { class: 'button-row' }, buttons),
       el('div', { id: 'player-extra' })));
-    panel.scrollIntoView({ block: 'nearest' });
+    // On a narrow screen the summary is below the list: it is brought into view.
+    panel.scrollIntoView({ block: window.matchMedia('(max-width: 900px)').matches ? 'start' : 'nearest' });
   }
 
   async function ban(name) {
