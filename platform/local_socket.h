@@ -11,9 +11,10 @@
 //
 // On Windows the path is a pipe's name. Its security descriptor lets only the caller's user
 // (and the system) open it, it rejects remote clients, and every accepted client's process
-// token is checked for the user as well. The first instance is made with
-// FILE_FLAG_FIRST_PIPE_INSTANCE, so a second listener on the same name fails with kInUse;
-// a killed listener's pipe goes with its process. Reads and writes are overlapped: a
+// token is checked for the user as well; a client checks the server's the same way. The
+// listener makes the first instance with FILE_FLAG_FIRST_PIPE_INSTANCE and holds a mutex of
+// the session named after the pipe, so a second listener on the same name fails with
+// kInUse; both go with a killed listener's process. Reads and writes are overlapped: a
 // connection keeps one read under way into a buffer of its own and takes up to a pipe
 // buffer's worth of bytes to write at a time, like a socket's buffers.
 //

@@ -473,6 +473,27 @@ std::unique_ptr<LocalListener> ListenFor(const std::string& name, Sid allowed, L
                                         first, event);
 }
 
+// Whether the pipe's server runs as the caller's user: a pipe of that name made by another
+// user (before the console started) gets no request.
+bool ServerIsCaller(HANDLE pipe, const std::string& path, std::string* error) {
+  Sid caller;
+  Sid server;
+  ULONG process_id = 0;
+  bool known = CallerSid(&caller, error) && GetNamedPipeServerProcessId(pipe, &process_id) != 0;
+  if (known) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+    known = process != nullptr && ProcessUserSid(process, &server);
+    if (process != nullptr) CloseHandle(process);
+  }
+  if (!known) {
+    *error = LastErrorText("cannot tell the user of the process listening on " + path);
+    return false;
+  }
+  if (server.size() == caller.size() && EqualSid(server.data(), caller.data())) return true;
+  *error = "permission denied: " + path + " belongs to another user (" + SidText(server) + ")";
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<LocalListener> LocalListener::Listen(const std::string& path, ListenError* why,
@@ -504,7 +525,13 @@ std::unique_ptr<LocalConnection> ConnectLocal(const std::string& path, int timeo
                               OPEN_EXISTING,
                               FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                               nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) return Connection(pipe, error);
+    if (pipe != INVALID_HANDLE_VALUE) {
+      if (!ServerIsCaller(pipe, path, error)) {
+        CloseHandle(pipe);
+        return nullptr;
+      }
+      return Connection(pipe, error);
+    }
     const DWORD code = GetLastError();
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
