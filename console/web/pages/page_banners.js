@@ -15,6 +15,7 @@
     const P = window.HelmPages2;
     const body = Helm.el('div', {id: 'banners'});
     const shownAll = {timed: false, daily: false};
+    let generation = 0;  // only the newest reload is shown
     root.append(Helm.el('h2', {}, 'Banners and maintenance'), body);
 
     async function reload() {
@@ -280,10 +281,12 @@
     }
 
     async function load() {
+      const mine = ++generation;
       const [{controls}, days, hours, journalReply, quarantineReply] = await Promise.all([
         P.readControls(), P.readRows('cmbDailyBannerDay_0'), P.readRows('cmbDailyBannerTime_0'),
         P.optional('/api/journal?last=' + JOURNAL_SHOWN).catch(() => null),
         P.optional('/api/quarantine').catch(() => null)]);
+      if (mine !== generation) return;  // a newer reload shows the newer state
       const y = window.scrollY;
       body.replaceChildren(
           timedBanners(controls), dailyBanners(controls, days.rows, hours.rows),

@@ -15,13 +15,16 @@
   function render(root) {
     const P = window.HelmPages2;
     const body = Helm.el('div', {id: 'rules'});
+    // What is typed into the add boxes lives across the page's reloads until it is added.
+    const typed = {name: '', equipment: ''};
+    let generation = 0;  // only the newest reload is shown
     root.append(Helm.el('h2', {}, 'Rules'),
         Helm.el('p', {class: 'muted'},
             'The console applies these rules to every player online each time it scans them.'),
         body);
 
     // One filter list with its remove buttons and the way to add to it.
-    function filterSection(spec, controls, list, kept) {
+    function filterSection(spec, controls, list) {
       const admin = P.mayAct('click', spec.add);
       const rows = Helm.el('div', {id: spec.prefix + '-filters', class: 'p2-rule-list',
                                    'data-control': spec.list});
@@ -51,7 +54,10 @@
                                         class: 'p2-input', placeholder: spec.placeholder,
                                         autocomplete: 'off'});
         input.setAttribute('aria-label', spec.placeholder);
-        if (kept) input.value = kept;
+        input.value = typed[spec.prefix];
+        input.addEventListener('input', () => {
+          typed[spec.prefix] = input.value;
+        });
         const add = Helm.el('button', {type: 'button', id: spec.prefix + '-filter-add',
                                        'data-acts': ''}, 'Add');
         const send = () => {
@@ -59,7 +65,9 @@
           if (!text) return;
           const steps = spec.addSteps(text);
           if (!steps) return;
-          change(add, steps);
+          change(add, steps, () => {
+            if (typed[spec.prefix] === input.value) typed[spec.prefix] = '';
+          });
         };
         add.addEventListener('click', send);
         input.addEventListener('keydown', (event) => {
@@ -124,11 +132,12 @@
                      select);
     }
 
-    // Acts, then shows the rules as they are now (or as they stayed).
-    async function change(element, steps) {
+    // Acts, then shows the rules as they are now (or as they stayed); done runs when the
+    // console carried the steps out.
+    async function change(element, steps, done) {
       element.disabled = true;
       try {
-        await P.act(steps);
+        if (await P.act(steps) && done) done();
       } catch (error) {
         // the toast told why
       }
@@ -136,15 +145,13 @@
     }
 
     async function load() {
-      const kept = {};
-      for (const prefix of ['name', 'equipment']) {
-        const input = document.getElementById(prefix + '-filter-text');
-        if (input && document.activeElement === input) kept[prefix] = input.value;
-      }
+      const mine = ++generation;
+      const focused = document.activeElement && document.activeElement.id;
       const [{controls}, names, equipment] = await Promise.all([
         P.readControls(), P.readRows('lstNameScanFilters'), P.readRows('lstEquipmentScanFilters')]);
       const admin = P.mayAct('click', 'cmdAddEquipmentScanFilter');
       const catalogue = admin ? (await P.readRows('cmdAllEquippableEquipment')).rows : [];
+      if (mine !== generation) return;  // a newer reload shows the newer state
       const y = window.scrollY;
       body.replaceChildren();
 
@@ -154,7 +161,7 @@
         placeholder: 'Text to look for in names', action: nameAction,
         addSteps: (text) => [{verb: 'set', name: 'txtNameScanFilter', value: text},
                              {verb: 'click', name: 'cmdAddNameScanFilter'}],
-      }, controls, names, kept.name));
+      }, controls, names));
 
       body.append(filterSection({
         title: 'Unallowed Player Equipment', prefix: 'equipment', list: 'lstEquipmentScanFilters',
@@ -169,7 +176,7 @@
           return [{verb: 'select', name: 'cmdAllEquippableEquipment', value: '=' + text},
                   {verb: 'click', name: 'cmdAddEquipmentScanFilter'}];
         },
-      }, controls, equipment, kept.equipment));
+      }, controls, equipment));
 
       const reload = () => load().catch(shown);
       const other = Helm.el('section', {class: 'panel'}, Helm.el('h3', {}, 'Other rules'),
@@ -195,11 +202,7 @@
             'Changes act at once; the console writes them to its settings files when it shuts ' +
             'down.'));
       }
-      for (const prefix of ['name', 'equipment']) {
-        if (kept[prefix] === undefined) continue;
-        const input = document.getElementById(prefix + '-filter-text');
-        if (input) input.focus();
-      }
+      if (focused && /-filter-text$/.test(focused)) document.getElementById(focused).focus();
       window.scrollTo(0, y);
       root.setAttribute('data-loaded', '1');
     }
