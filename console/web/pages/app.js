@@ -102,7 +102,8 @@
     },
 
     toast(text, kind) {
-      const box = Helm.el('div', { class: 'toast ' + (kind || 'ok'), role: 'status' }, String(text));
+      const box = Helm.el('div', { class: 'toast ' + (kind || 'ok'), role: 'status' },
+        String(text));
       $('toasts').appendChild(box);
       const close = () => box.remove();
       box.addEventListener('click', close);
@@ -378,7 +379,8 @@
     const badge = $('server-badge');
     const server = state.server || 'unknown';
     badge.textContent = 'Server ' + server;
-    badge.className = 'badge ' + (server === 'running' ? 'running' : server === 'stopped' ? 'stopped' : 'other');
+    badge.className = 'badge ' +
+      (server === 'running' ? 'running' : server === 'stopped' ? 'stopped' : 'other');
     $('status-line').textContent = state.status || '';
     $('status-line').title = state.status || '';
   }

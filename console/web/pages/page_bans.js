@@ -50,7 +50,8 @@
       el('span', { id: 'bans-count', class: 'badge' }, '…'),
       el('span', { id: 'ban-next-check', class: 'muted' }));
     if (Helm.may('unban')) {
-      head.append(el('button', { id: 'check-now', type: 'button', 'data-acts': '', onclick: checkNow,
+      head.append(el('button', {
+        id: 'check-now', type: 'button', 'data-acts': '', onclick: checkNow,
         title: 'Unban every player whose ban has run out' }, 'Check Now'));
     }
     section.append(head);
@@ -100,7 +101,8 @@
           el('label', { for: 'ban-edit-reason' }, 'Reason'),
           el('input', { id: 'ban-edit-reason', maxlength: '200', autocomplete: 'off' }))),
       el('div', { class: 'form-row form-buttons' },
-        el('button', { id: 'ban-edit-save', type: 'submit', class: 'primary', 'data-acts': '' }, 'Save'),
+        el('button', { id: 'ban-edit-save', type: 'submit', class: 'primary', 'data-acts': '' },
+          'Save'),
         el('button', { id: 'ban-edit-cancel', type: 'button', onclick: closeEdit }, 'Cancel')));
   }
 
@@ -123,7 +125,9 @@
       show();
       section.setAttribute('data-loaded', '1');
     } catch (e) {
-      if (section === root && e.status !== 401) Helm.toast('The banned list could not be read: ' + e.message, 'error');
+      if (section === root && e.status !== 401) {
+        Helm.toast('The banned list could not be read: ' + e.message, 'error');
+      }
     } finally {
       fetching = false;
       if (again && section === root) {
@@ -146,14 +150,17 @@
       ++shown;
       const actions = [];
       if (mayBan) {
-        actions.push(el('button', { type: 'button', class: 'small', 'data-action': 'edit', 'data-acts': '',
+        actions.push(el('button', {
+          type: 'button', class: 'small', 'data-action': 'edit', 'data-acts': '',
           onclick: () => openEdit(player) }, 'Edit'));
       }
       if (mayUnban) {
-        actions.push(el('button', { type: 'button', class: 'small', 'data-action': 'unban', 'data-acts': '',
+        actions.push(el('button', {
+          type: 'button', class: 'small', 'data-action': 'unban', 'data-acts': '',
           onclick: () => unban(player.name) }, 'Unban'));
       }
-      rows.append(el('tr', { 'data-name': player.name, class: player.name === editing ? 'selected' : '' },
+      const chosen = player.name === editing ? 'selected' : '';
+      rows.append(el('tr', { 'data-name': player.name, class: chosen },
         el('td', { class: 'name' }, player.name),
         el('td', {}, player.ban_until || 'indefinitely'),
         el('td', {}, player.ban_reason || ''),
@@ -196,7 +203,8 @@
     button.disabled = true;
     try {
       await Helm.act(banDetailSteps(name, root.querySelector('#ban-edit-date').value,
-        root.querySelector('#ban-edit-hour').value, root.querySelector('#ban-edit-reason').value.trim()));
+        root.querySelector('#ban-edit-hour').value,
+        root.querySelector('#ban-edit-reason').value.trim()));
       Helm.toast('The ban of ' + name + ' was saved.', 'ok');
       closeEdit();
     } catch (e) {

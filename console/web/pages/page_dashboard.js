@@ -96,7 +96,8 @@
     const server = lastState.server || 'unknown';
     const badge = document.getElementById('server-state');
     badge.textContent = server;
-    badge.className = 'badge ' + (server === 'running' ? 'running' : server === 'stopped' ? 'stopped' : 'other');
+    badge.className = 'badge ' +
+      (server === 'running' ? 'running' : server === 'stopped' ? 'stopped' : 'other');
     if ('players_online' in state) {
       document.getElementById('players-online-count').textContent = String(state.players_online);
     }

@@ -58,7 +58,8 @@
           el('div', { class: 'field grow' },
             el('label', { for: 'chat-text' }, 'Message to every player'),
             el('input', { id: 'chat-text', maxlength: '500', autocomplete: 'off' })),
-          el('button', { id: 'chat-send', type: 'submit', class: 'primary', 'data-acts': '' }, 'Send'))));
+          el('button', { id: 'chat-send', type: 'submit', class: 'primary', 'data-acts': '' },
+            'Send'))));
     }
     if (tools.length) section.append(el('div', { class: 'grid two online-tools' }, tools));
 
@@ -91,7 +92,8 @@
           el('label', { for: 'ban-until-hour' }, 'Hour'),
           el('select', { id: 'ban-until-hour' }, hourOptions()))),
       el('div', { class: 'form-row form-buttons' },
-        el('button', { id: 'ban-submit', type: 'submit', class: 'danger', 'data-acts': '' }, 'Kick and Ban'),
+        el('button', { id: 'ban-submit', type: 'submit', class: 'danger', 'data-acts': '' },
+          'Kick and Ban'),
         el('button', { id: 'ban-cancel', type: 'button', onclick: closeBanForm }, 'Cancel')));
   }
 
@@ -119,7 +121,9 @@
       players = data.players || [];
       show(data.updated || '', changed);
     } catch (e) {
-      if (section === root && e.status !== 401) Helm.toast('The online list could not be read: ' + e.message, 'error');
+      if (section === root && e.status !== 401) {
+        Helm.toast('The online list could not be read: ' + e.message, 'error');
+      }
     } finally {
       fetching = false;
       if (again && section === root) {
@@ -140,11 +144,13 @@
     for (const player of players) {
       const actions = [];
       if (mayKick) {
-        actions.push(el('button', { type: 'button', class: 'small', 'data-action': 'kick', 'data-acts': '',
+        actions.push(el('button', {
+          type: 'button', class: 'small', 'data-action': 'kick', 'data-acts': '',
           onclick: () => kick(player.name) }, 'Kick'));
       }
       if (mayBan) {
-        actions.push(el('button', { type: 'button', class: 'small danger', 'data-action': 'kickban', 'data-acts': '',
+        actions.push(el('button', {
+          type: 'button', class: 'small danger', 'data-action': 'kickban', 'data-acts': '',
           onclick: () => openBanForm(player.name) }, 'Kick and Ban'));
       }
       const system = player.system === kNotFound ? '' : player.system;
@@ -161,7 +167,8 @@
     const systems = root.querySelector('#kick-system');
     if (systems) {
       const wanted = systems.value;
-      const names = [...new Set(players.map((p) => p.system).filter((s) => s && s !== kNotFound))].sort();
+      const names = [...new Set(players.map((p) => p.system)
+        .filter((s) => s && s !== kNotFound))].sort();
       systems.replaceChildren(...names.map((name) => el('option', { value: name }, name)));
       if (names.includes(wanted)) systems.value = wanted;
       root.querySelector('#kick-system-submit').disabled = names.length === 0;
@@ -227,8 +234,8 @@
         { verb: 'select', name: 'lstPlayersOnline', value: '=' + name },
         { verb: 'click', name: 'cmdKickAndBan', answers: ['ok'] }]);
       await Helm.act(window.HelmBans.banDetailSteps(name, date, hour, reason));
-      Helm.toast(name + ' was kicked and banned ' +
-        (date ? 'until ' + date + ' ' + hour.padStart(2, '0') + ':00' : 'indefinitely') + '.', 'ok');
+      const end = date ? 'until ' + date + ' ' + hour.padStart(2, '0') + ':00' : 'indefinitely';
+      Helm.toast(name + ' was kicked and banned ' + end + '.', 'ok');
       closeBanForm();
     } catch (e) {
       // Shown by act.
@@ -242,7 +249,8 @@
     const system = root.querySelector('#kick-system').value;
     if (!system) return;
     const count = players.filter((p) => p.system === system).length;
-    if (!await Helm.confirm('Kick the ' + count + ' players in system ' + system + '?', 'Kick all')) return;
+    const question = 'Kick the ' + count + ' players in system ' + system + '?';
+    if (!await Helm.confirm(question, 'Kick all')) return;
     try {
       await Helm.act([
         { verb: 'select', name: 'lstPlayersOnlineSystems', value: '=' + system },

@@ -24,8 +24,10 @@
       el('div', { class: 'form-row list-filter' },
         el('div', { class: 'field grow' },
           el('label', { for: 'player-filter' }, 'Search by name'),
-          el('input', { id: 'player-filter', type: 'search', autocomplete: 'off', spellcheck: 'false',
-            placeholder: 'Part of a name', value: filter, oninput: Helm.debounce(onFilter, 250) }))),
+          el('input', {
+            id: 'player-filter', type: 'search', autocomplete: 'off', spellcheck: 'false',
+            placeholder: 'Part of a name', value: filter, oninput: Helm.debounce(onFilter, 250),
+          }))),
       el('div', { class: 'split' },
         el('div', { class: 'split-main' },
           el('div', { class: 'table-wrap' },
@@ -36,11 +38,14 @@
               el('tbody', { onclick: onRowClick, onkeydown: onRowKey }))),
           el('p', { id: 'players-empty', class: 'empty', hidden: true }, 'No character matches.'),
           el('div', { class: 'pager' },
-            el('button', { id: 'players-prev', type: 'button', onclick: () => turn(-1) }, '‹ Previous'),
+            el('button', { id: 'players-prev', type: 'button', onclick: () => turn(-1) },
+              '‹ Previous'),
             el('span', { id: 'players-page', class: 'muted' }),
-            el('button', { id: 'players-next', type: 'button', onclick: () => turn(1) }, 'Next ›'))),
+            el('button', { id: 'players-next', type: 'button', onclick: () => turn(1) },
+              'Next ›'))),
         el('aside', { id: 'player-panel', class: 'split-side' },
-          el('div', { class: 'panel' }, el('p', { class: 'empty' }, 'Choose a character to see its summary.')))));
+          el('div', { class: 'panel' },
+            el('p', { class: 'empty' }, 'Choose a character to see its summary.')))));
     load();
   }
 
@@ -98,7 +103,8 @@
     root.querySelector('#players-count').textContent = filter
       ? matched + ' of ' + total + ' characters match'
       : total + ' characters';
-    root.querySelector('#players-page').textContent = matched ? (offset + 1) + '–' + last + ' of ' + matched : '';
+    root.querySelector('#players-page').textContent =
+      matched ? (offset + 1) + '–' + last + ' of ' + matched : '';
     root.querySelector('#players-prev').disabled = offset === 0;
     root.querySelector('#players-next').disabled = last >= matched;
     root.querySelector('#players-empty').hidden = rows.length > 0;
@@ -141,7 +147,8 @@
 
   function fact(label, value) {
     const text = Array.isArray(value) ? value.filter((v) => v).join(', ') : value;
-    return [el('dt', {}, label), el('dd', {}, text === undefined || text === null || text === '' ? '—' : String(text))];
+    const empty = text === undefined || text === null || text === '';
+    return [el('dt', {}, label), el('dd', {}, empty ? '—' : String(text))];
   }
 
   function showSummary(player) {
@@ -167,21 +174,25 @@
       fact('Last read', player.last_read),
       player.online !== undefined ? fact('Online', player.online ? 'yes' : 'no') : null,
       fact('Banned', player.banned
-        ? 'until ' + (player.ban_until || 'indefinitely') + (player.ban_reason ? ' — ' + player.ban_reason : '')
+        ? 'until ' + (player.ban_until || 'indefinitely') +
+          (player.ban_reason ? ' — ' + player.ban_reason : '')
         : 'no'),
-      typeof player.account === 'string' ? fact('Account', player.account.split(/[\\/]/).pop()) : null,
+      typeof player.account === 'string'
+        ? fact('Account', player.account.split(/[\\/]/).pop()) : null,
       sameAccount.length ? fact('Same account', sameAccount) : null);
 
     const buttons = [];
     if (!player.banned && Helm.may('ban')) {
-      buttons.push(el('button', { id: 'player-ban', type: 'button', class: 'danger', 'data-acts': '',
+      buttons.push(el('button', {
+        id: 'player-ban', type: 'button', class: 'danger', 'data-acts': '',
         onclick: () => ban(player.name) }, 'Ban Player'));
     }
     if (player.banned && Helm.may('unban')) {
       buttons.push(el('button', { id: 'player-unban', type: 'button', 'data-acts': '',
         onclick: () => unban(player.name) }, 'Unban Player'));
     }
-    buttons.push(el('button', { id: 'player-view', type: 'button', onclick: () => view(player.name) },
+    buttons.push(el('button', {
+      id: 'player-view', type: 'button', onclick: () => view(player.name) },
       'View character'));
     if (Helm.may('administration')) {
       buttons.push(el('button', { id: 'player-edit', type: 'button', 'data-acts': '',
@@ -193,11 +204,13 @@
       el('div', { class: 'button-row' }, buttons),
       el('div', { id: 'player-extra' })));
     // On a narrow screen the summary is below the list: it is brought into view.
-    panel.scrollIntoView({ block: window.matchMedia('(max-width: 900px)').matches ? 'start' : 'nearest' });
+    const narrow = window.matchMedia('(max-width: 900px)').matches;
+    panel.scrollIntoView({ block: narrow ? 'start' : 'nearest' });
   }
 
   async function ban(name) {
-    if (!await Helm.confirm('Ban player ' + name + '? Its end and reason can be set on Bans.', 'Ban')) return;
+    const question = 'Ban player ' + name + '? Its end and reason can be set on Bans.';
+    if (!await Helm.confirm(question, 'Ban')) return;
     try {
       await Helm.act([
         { verb: 'set', name: 'txtPlayerListFilter', value: '' },
@@ -239,30 +252,45 @@
       const view = el('div', { id: 'character-view', class: 'character-view' });
       for (const part of data.sections || []) {
         view.append(el('h4', {}, part.title || ''),
-          el('dl', { class: 'facts' }, (part.rows || []).map((row) => fact(row.label || '', row.value))));
+          el('dl', { class: 'facts' },
+            (part.rows || []).map((row) => fact(row.label || '', row.value))));
       }
-      if (!(data.sections || []).length) view.append(el('p', { class: 'empty' }, 'The file holds nothing to show.'));
+      if (!(data.sections || []).length) {
+        view.append(el('p', { class: 'empty' }, 'The file holds nothing to show.'));
+      }
       extra.replaceChildren(view);
     } catch (e) {
       if (e.status === 401 || !root) return;
       extra.replaceChildren(el('div', { id: 'character-view', class: 'notice' },
-        e.status === 404 ? 'The character\'s file cannot be shown here.' : 'The character could not be read: ' + e.message));
+        e.status === 404 ? 'The character\'s file cannot be shown here.'
+          : 'The character could not be read: ' + e.message));
     }
   }
 
+  // The window asks twice before its editor opens: whether to edit at all, and (while the
+  // server runs) whether to ban the character for the edit. Both are asked here at once.
   async function edit(name) {
+    const question = 'Edit ' + name + '? Editing may harm the character\'s file; nothing is ' +
+      'written until the editor\'s Save Changes. While the server runs, ' + name + ' is banned ' +
+      'for the edit (and kicked if online), and the console waits until the editor is closed.';
+    if (!await Helm.confirm(question, 'Edit')) return;
     try {
       await Helm.act([
         { verb: 'set', name: 'txtPlayerListFilter', value: '' },
         { verb: 'select', name: 'lstPlayers', value: '=' + name },
-        { verb: 'click', name: 'cmdEditPlayer', answers: ['ok'] }]);
+        { verb: 'click', name: 'cmdEditPlayer', answers: ['ok', 'ok'] }]);
     } catch (e) {
+      return;
+    }
+    const status = await Helm.api('GET', '/api/status').catch(() => ({}));
+    if (!status.editor) {
+      Helm.toast('The editor did not open for ' + name + '.', 'error');
       return;
     }
     if (!root || selected !== name) return;
     root.querySelector('#player-extra').replaceChildren(el('div', { class: 'panel inner' },
-      el('p', {}, 'The editor is open for ' + name + '. Its fields are on the Advanced page; the console ' +
-        'waits while it is open, so close it when you are done.'),
+      el('p', {}, 'The editor is open for ' + name + '. Its fields are on the Advanced ' +
+        'page; the console waits while it is open, so close it when you are done.'),
       el('a', { href: '#/advanced', class: 'button-link' }, 'Open the editor on Advanced')));
   }
 
