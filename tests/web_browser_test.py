@@ -37,6 +37,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 import urllib.error
 import urllib.request
 
@@ -56,15 +57,23 @@ class Failure(Exception):
     pass
 
 
+STARTED = time.monotonic()
+
+
 def log(text):
-    print(text, flush=True)
+    print("[%5.1f s] %s" % (time.monotonic() - STARTED, text), flush=True)
 
 
 def wait_until(test, timeout, what, interval=0.1):
     """Polls test() until it returns something true; Failure(what) after timeout seconds."""
     deadline = time.monotonic() + timeout
     while True:
-        value = test()
+        try:
+            value = test()
+        except Exception as error:  # an element replaced while it was read: look again
+            if type(error).__name__ != "StaleElementReferenceException":
+                raise
+            value = None
         if value:
             return value
         if time.monotonic() > deadline:
@@ -131,6 +140,13 @@ class ApiClient:
         if status != 200:
             raise Failure("API login of %s: %d %s" % (user, status, body))
         self.csrf = body.get("csrf_token", "")
+
+    def start_online_updates(self):
+        """The first automatic players-online update comes a minute after start-up; a click on
+        "Update List" brings it forward, and the 5-second interval runs from there."""
+        status, body = self.call("POST", "/api/controls/cmdUpdatePlayersOnline/click", {})
+        if status != 200:
+            raise Failure("click cmdUpdatePlayersOnline: %d %s" % (status, body))
 
     def names(self, path):
         status, body = self.call("GET", path)
@@ -316,6 +332,30 @@ class Console:
 
 # --- The browser ------------------------------------------------------------------------------
 
+# Run in every page before its own scripts: when each page section first shows its data (on
+# the navigation's clock), every error toast, and every script error nobody caught.
+RECORDER = """
+window.__loadedAt = {};
+window.__problems = [];
+window.addEventListener('error', e => window.__problems.push('script error: ' + e.message));
+window.addEventListener('unhandledrejection',
+                        e => window.__problems.push('unhandled rejection: ' + e.reason));
+new MutationObserver(changes => {
+  for (const change of changes) {
+    const target = change.target;
+    if (change.type === 'attributes' && target.id && target.id.startsWith('page-') &&
+        target.getAttribute('data-loaded') === '1' && !(target.id in window.__loadedAt))
+      window.__loadedAt[target.id] = performance.now();
+    for (const node of change.addedNodes || []) {
+      if (node.classList && node.classList.contains('toast') && node.classList.contains('error'))
+        window.__problems.push('error toast: ' + node.textContent);
+    }
+  }
+}).observe(document, {attributes: true, attributeFilter: ['data-loaded'], childList: true,
+                      subtree: true});
+"""
+
+
 class Browser:
     def __init__(self, work, screens):
         from selenium import webdriver
@@ -325,6 +365,7 @@ class Browser:
         self.profile = os.path.join(work, "chromium-profile")
         options = webdriver.ChromeOptions()
         options.binary_location = find_chromium()
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         for argument in ["--headless=new", "--no-sandbox", "--disable-gpu",
                          "--disable-dev-shm-usage", "--no-first-run", "--disable-extensions",
                          "--user-data-dir=" + self.profile, "--window-size=1280,900"]:
@@ -339,8 +380,23 @@ class Browser:
             self.close()
             raise
         self.driver.set_script_timeout(30)
+        self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                    {"source": RECORDER})
         self.emulate("desktop")
         self.size = "desktop"
+
+    def problems(self):
+        """What went wrong in the page since it was loaded: error toasts, script errors."""
+        return self.script("return window.__problems || [];")
+
+    def keep_failure(self):
+        """The page as the failure left it, and what its scripts said, for a look."""
+        try:
+            self.screenshot("failure")
+            for entry in self.driver.get_log("browser")[-10:]:
+                log("browser console: %s %s" % (entry.get("level"), entry.get("message")))
+        except Exception:
+            pass
 
     def close(self):
         if self.driver:
@@ -377,11 +433,25 @@ class Browser:
     def wait(self, css, timeout=15, what=None):
         return wait_until(lambda: self.visible(css), timeout, what or "the element " + css)
 
+    def again_if_replaced(self, act):
+        """act() once more when the page replaced the element between its find and its use
+        (a page that shows fresh data builds its elements again)."""
+        for attempt in range(5):
+            try:
+                return act()
+            except Exception as error:
+                if type(error).__name__ != "StaleElementReferenceException" or attempt == 4:
+                    raise
+                time.sleep(0.2)
+
     def click(self, css, timeout=15):
-        element = self.wait(css, timeout)
-        self.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", element)
-        element.click()
-        return element
+        def act():
+            element = self.wait(css, timeout)
+            self.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})",
+                                       element)
+            element.click()
+            return element
+        return self.again_if_replaced(act)
 
     def set_value(self, css, value):
         """Sets an input's or a select's value as typing or choosing would (events included)."""
@@ -393,17 +463,21 @@ class Browser:
         return element
 
     def type(self, css, text):
-        element = self.wait(css)
-        element.clear()
-        element.send_keys(text)
-        return element
+        def act():
+            element = self.wait(css)
+            element.clear()
+            element.send_keys(text)
+            return element
+        return self.again_if_replaced(act)
 
-    def confirm(self):
-        """OK in the page's modal, when the action asks."""
+    def confirm(self, expected):
+        """OK in the page's modal: it must ask when expected, else it may (a question the
+        console's reply raised)."""
         try:
-            self.click("#modal-ok", timeout=3)
+            self.click("#modal-ok", timeout=10 if expected else 1)
         except Failure:
-            pass
+            if expected:
+                raise
 
     def script(self, source, *arguments):
         return self.driver.execute_script(source, *arguments)
@@ -490,7 +564,11 @@ def check_full(args, work):
         log("console good to go in %.1f s (universe made in %.1f s) at %s"
             % (console.start_seconds, console.universe_seconds, console.url))
         kicked, banned, bystander = console.plain_names(3)
+        api = ApiClient(console.url)
+        api.login("admin", console.password)
+        api.start_online_updates()
         browser = Browser(work, args.screens)
+        log("chromium started")
         started = time.monotonic()
         driver = browser.driver
         driver.get(console.url + "/")
@@ -503,27 +581,29 @@ def check_full(args, work):
         wait_until(lambda: browser.find("#server-state") and
                    browser.find("#server-state").text.strip() == "running", 15,
                    "the dashboard says the server is running")
+        log("logged in as admin; the dashboard says the server is running")
         # A mark in the page's window: gone if anything below reloads the page.
         browser.script("window.__notReloaded = true;")
 
         # Online: a player who joins shows up by the stream; the kick takes them off the server.
+        # Three join at once (the next online update shows them together): one to kick, one
+        # to kick and ban, and one whom the refused requests below must leave alone.
         browser.open_page("online")
-        if console.ctl("join", kicked)[0] != 0:
-            raise Failure("qvserver-ctl join " + kicked)
+        for name in (kicked, banned, bystander):
+            if console.ctl("join", name)[0] != 0:
+                raise Failure("qvserver-ctl join " + name)
         joined = time.monotonic()
         row = 'table#online-table tbody tr[data-name="%s"]' % kicked
         browser.wait(row, 30, kicked + " on the Online page")
         timings["join seen"] = time.monotonic() - joined
         browser.click(row + ' button[data-action="kick"]')
-        browser.confirm()
+        browser.confirm(expected=True)
         wait_until(lambda: kicked not in console.online(), 20, kicked + " off the server")
         wait_until(lambda: not browser.find(row), 10, kicked + "'s row gone from Online")
         log("Online: %s seen %.1f s after joining, kicked off the server" %
             (kicked, timings["join seen"]))
 
         # Kick and ban with a reason and an end (this hour: due at the next unban check).
-        console.ctl("join", banned)
-        console.ctl("join", bystander)
         row = 'table#online-table tbody tr[data-name="%s"]' % banned
         browser.wait(row, 30, banned + " on the Online page")
         browser.click(row + ' button[data-action="kickban"]')
@@ -533,7 +613,6 @@ def check_full(args, work):
         browser.set_value("#ban-until-hour", str(now.hour))
         browser.screenshot("online-kickban")
         browser.click("#ban-submit")
-        browser.confirm()
         wait_until(lambda: banned not in console.online(), 20, banned + " off the server")
         if console.ctl("join", banned)[0] != 1:
             raise Failure("the server let %s join after the ban" % banned)
@@ -545,7 +624,6 @@ def check_full(args, work):
                    "the ban's reason and end on the Bans page: %s" % row_texts(browser, row))
         browser.screenshot("bans-before-check")
         browser.click("button#check-now")
-        browser.confirm()
         wait_until(lambda: console.ctl("join", banned)[0] == 0, 20,
                    "the unban check lets %s join again" % banned)
         wait_until(lambda: not browser.find(row), 15, banned + "'s row gone from Bans")
@@ -558,8 +636,10 @@ def check_full(args, work):
         # A name filter that bans: a new character whose name holds the word is banned.
         browser.open_page("rules")
         browser.type("#name-filter-text", FILTER_WORD)
-        action = browser.wait("select#name-filter-action")
-        values = [o.get_attribute("value") for o in action.find_elements("css selector", "option")]
+        browser.wait("select#name-filter-action")
+        values = wait_until(lambda: browser.script(
+            "return [...document.querySelectorAll('select#name-filter-action option')]"
+            ".map(o => o.value);"), 10, "the choices of #name-filter-action")
         ban_value = next((v for v in values if "ban" in v.lower()), None)
         if ban_value is None:
             raise Failure("no ban in #name-filter-action: %s" % values)
@@ -578,7 +658,7 @@ def check_full(args, work):
         # Display Now: the first timed banner goes to the server's chat.
         browser.open_page("banners")
         browser.click('#timed-banners button[data-action="display-now"]')
-        browser.confirm()
+        browser.confirm(expected=False)
         wait_until(lambda: "Universe: " + BANNER in console.server_file("chat.log"), 15,
                    "the banner in chat.log: " + console.server_file("chat.log")[-200:])
         log("Banners: Display Now put the timed banner into the server's chat log")
@@ -594,6 +674,7 @@ def check_full(args, work):
             raise Failure("a forged kick took %s off the server" % bystander)
         if not browser.script("return window.__notReloaded === true;"):
             raise Failure("the page was reloaded on the way")
+
 
         # Every page as the admin sees it, at both sizes.
         for size in SIZES:
@@ -619,6 +700,9 @@ def check_full(args, work):
             if acting:
                 raise Failure("the viewer sees %d acting elements on %s: %s" % (
                     len(acting), page, [e.get_attribute("outerHTML")[:80] for e in acting[:3]]))
+            if page == "online":  # the viewer sees who is online, without the buttons
+                browser.wait('table#online-table tbody tr[data-name="%s"]' % bystander, 15,
+                             bystander + " on the viewer's Online page")
             browser.screenshot("viewer-" + page)
         session = json.loads(browser.fetch("GET", "/api/session")[1])
         status = browser.fetch("POST", "/api/steps", steps, session.get("csrf_token"))[0]
@@ -626,11 +710,18 @@ def check_full(args, work):
             raise Failure("the viewer's kick: %d instead of 403" % status)
         if bystander not in console.online():
             raise Failure("the viewer's kick took %s off the server" % bystander)
+        # The page has not been reloaded since the admin's login: all of it is on record.
+        if browser.problems():
+            raise Failure("the pages went wrong on the way: %s" % browser.problems())
         browser.logout()
         log("viewer: no [data-acts] on %d pages, its kick 403 and %s still online; "
             "forged kicks without or with a wrong CSRF token 403" % (len(PAGES), bystander))
         log("browser part took %.1f s; screenshots in %s" % (
             time.monotonic() - started, " and ".join(args.screens)))
+    except Exception:
+        if browser:
+            browser.keep_failure()
+        raise
     finally:
         if browser:
             browser.close()
@@ -647,20 +738,9 @@ def check_perf(args, work):
             % (console.start_seconds, console.universe_seconds))
         api = ApiClient(console.url)
         api.login("admin", console.password)
+        api.start_online_updates()
         wait_until(lambda: len(api.names("/api/online")) >= 1001, 60, "1,001 players online")
         browser = Browser(work, args.screens)
-        # The moment each page section gets data-loaded="1", on the navigation's clock.
-        browser.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": """
-            window.__loadedAt = {};
-            new MutationObserver(changes => {
-              for (const change of changes) {
-                const target = change.target;
-                if (target.id && target.id.startsWith('page-') &&
-                    target.getAttribute('data-loaded') === '1' && !(target.id in window.__loadedAt))
-                  window.__loadedAt[target.id] = performance.now();
-              }
-            }).observe(document, {attributes: true, subtree: true,
-                                  attributeFilter: ['data-loaded']});"""})
         browser.driver.get(console.url + "/")
         browser.login("admin", console.password)
         figures = {}
@@ -684,6 +764,10 @@ def check_perf(args, work):
         slow = {what: at for what, (at, _) in figures.items() if at > 10000}
         if slow:
             raise Failure("pages far from usable within a second: %s" % slow)
+    except Exception:
+        if browser:
+            browser.keep_failure()
+        raise
     finally:
         if browser:
             browser.close()
@@ -696,6 +780,9 @@ def check_kick(args, work):
         password = file.read().strip()
     online = lambda: subprocess.run(args.online_command, shell=True, capture_output=True,
                                     text=True).stdout.replace("\r", "").split("\n")
+    api = ApiClient(args.url)
+    api.login("admin", password)
+    api.start_online_updates()
     browser = Browser(work, args.screens)
     try:
         browser.driver.get(args.url + "/")
@@ -707,12 +794,15 @@ def check_kick(args, work):
         browser.wait(row, 40, args.player + " on the Online page")
         browser.screenshot("wine-online")
         browser.click(row + ' button[data-action="kick"]')
-        browser.confirm()
+        browser.confirm(expected=True)
         wait_until(lambda: args.player not in online(), 40, args.player + " off the server")
         wait_until(lambda: not browser.find(row), 20, args.player + "'s row gone from Online")
         browser.logout()
         log("kick: logged in at %s, %s seen on Online and kicked off the server, logged out"
             % (args.url, args.player))
+    except Exception:
+        browser.keep_failure()
+        raise
     finally:
         browser.close()
 
@@ -729,8 +819,12 @@ def main():
     parser.add_argument("--player")
     parser.add_argument("--online-command")
     args = parser.parse_args()
-    args.screens = [os.path.join(tempfile.gettempdir(), "helmsman-web-screens")] + \
-        ([args.screens] if args.screens else [])
+    default_screens = os.path.join(tempfile.gettempdir(), "helmsman-web-screens")
+    args.screens = [default_screens] + ([args.screens] if args.screens else [])
+    if os.path.isdir(default_screens):  # this run's only
+        for file in os.listdir(default_screens):
+            if file.endswith(".png"):
+                os.remove(os.path.join(default_screens, file))
     try:
         import selenium  # noqa: F401
     except ImportError:
@@ -751,7 +845,10 @@ def main():
     try:
         {"full": check_full, "perf": check_perf, "kick": check_kick}[args.mode](args, work)
     except Exception as error:  # any failure: say it, leave the run's files for a look
-        log("FAILED (%s): %s" % (type(error).__name__, error))
+        log("FAILED (%s): %s" % (type(error).__name__, str(error).split("\nStacktrace:")[0]))
+        if not isinstance(error, Failure):  # where in this test
+            log("".join(traceback.format_list([frame for frame in traceback.extract_tb(
+                error.__traceback__) if frame.filename == os.path.abspath(__file__)])))
         log("the run's files are in " + work)
         return 1
     log("passed in %.1f s" % (time.monotonic() - started))
