@@ -31,7 +31,7 @@
       el('div', { class: 'split' },
         el('div', { class: 'split-main' },
           el('div', { class: 'table-wrap' },
-            el('table', { id: 'players-table' },
+            el('table', { id: 'players-table', class: 'cards' },
               el('thead', {}, el('tr', {},
                 el('th', {}, 'Name'), el('th', {}, 'Rank'), el('th', {}, 'System'),
                 el('th', { class: 'date' }, 'Last saved'), el('th', {}, ''))),
@@ -93,10 +93,11 @@
       fragment.append(el('tr', { 'data-name': player.name, tabindex: '0',
         class: 'clickable' + (player.name === selected ? ' selected' : '') },
       el('td', { class: 'name' }, player.name),
-      el('td', { class: 'num' }, player.rank),
-      el('td', {}, player.system || '—'),
+      el('td', { class: 'num rank' }, player.rank),
+      el('td', { class: 'system' }, player.system || '—'),
       el('td', { class: 'date' }, player.last_saved || '—'),
-      el('td', {}, player.banned ? el('span', { class: 'badge stopped' }, 'banned') : '')));
+      el('td', { class: 'actions' },
+        player.banned ? el('span', { class: 'badge stopped' }, 'banned') : '')));
     }
     body.replaceChildren(fragment);
     const last = Math.min(offset + rows.length, matched);
