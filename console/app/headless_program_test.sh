@@ -4,6 +4,7 @@
 # settings and the player list.
 set -u
 helmsman="$1"
+version="$2"  # the project's version
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HELMSMAN_DESKTOP="$work/desktop"
@@ -135,6 +136,10 @@ wait "$pid" || fail "TLS: exit status $?"
 [[ "$page" == "HTTP/1.1 200 OK"* && "$page" == *"<h1>Helmsman</h1>"* ]] ||
   fail "TLS: the index page was not served over TLS: $page"
 [ -z "$plain" ] || fail "TLS: plain HTTP was answered: $plain"
+
+# --version: the project's version, as the version window shows it, and the build.
+[ "$("$helmsman" --version | head -n 1)" = "Helmsman mk.V, version $version" ] ||
+  fail "--version: $("$helmsman" --version 2>&1)"
 
 # A bad option is refused before anything is touched.
 "$helmsman" --headless --run-for 0 >"$work/out" 2>&1 && fail "--run-for 0 was accepted"

@@ -15,6 +15,7 @@
 #include "console/server/sleeper.h"
 #include "console/ui/headless/headless_loop.h"
 #include "console/ui/main_window.h"
+#include "console/ui/version_window.h"
 #include "console/web/http_server.h"
 #include "console/web/web_api.h"
 #include "console/web/web_settings.h"
@@ -24,6 +25,7 @@
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
 #include "platform/locale_texts.h"
+#include "platform/service_notify.h"
 #if defined(HELMSMAN_WITH_CONTROL)
 #include "console/ui/control/control_protocol.h"
 #include "console/ui/control/control_server.h"
@@ -165,6 +167,13 @@ void StartWebConsole(const app::Options& options, const std::string& folder,
   }
 }
 
+void NotifyServiceManager(const std::string& state) {
+  std::string error;
+  if (!platform::NotifyServiceManager(state, &error) && !error.empty()) {
+    std::cerr << "helmsman: " << error << "\n";
+  }
+}
+
 int Run(int argc, char** argv, const app::Options& options) {
   const std::string executable_folder = app::ExecutableFolder(argc > 0 ? argv[0] : "");
   const std::string folder = options.home.empty() ? executable_folder : options.home;
@@ -212,6 +221,12 @@ int Run(int argc, char** argv, const app::Options& options) {
   ui::HeadlessOptions headless_options;
   headless_options.answers = options.answers;
   headless_options.run_for_seconds = options.run_for_seconds;
+  // Run as a service of Type=notify, the console is ready once start-up is done, and says
+  // so again when it begins to shut down.
+  headless_options.started = [](const std::string& status) {
+    NotifyServiceManager(std::string(platform::kServiceReady) + "\nSTATUS=" + status);
+  };
+  headless_options.stopping = [] { NotifyServiceManager(platform::kServiceStopping); };
   return ui::RunHeadless(model, headless_options, std::cout);
 }
 
@@ -227,6 +242,12 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << app::Usage();
+    return 0;
+  }
+  if (options.version) {
+    for (const std::string& line : ui::VersionLines(ui::ThisBuild(), "", {})) {
+      if (line.rfind("Window toolkit: ", 0) != 0) std::cout << line << "\n";
+    }
     return 0;
   }
   return Run(argc, argv, options);

@@ -60,6 +60,8 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
       options->headless = true;
     } else if (argument == "--help" || argument == "-h") {
       options->help = true;
+    } else if (argument == "--version") {
+      options->version = true;
     } else if (argument == "--yes") {
       yes = true;
     } else if (argument == "--no") {
@@ -92,6 +94,7 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
 std::string Usage() {
   return "usage: helmsman [--headless] [--home DIR] [--run-for SECONDS] [--yes | --no]\n"
          "                [--web ADDRESS:PORT]\n"
+         "       helmsman --version\n"
          "  --headless         run without a window; log lines go to standard output\n"
          "  --home DIR         the program folder (default: the executable's folder)\n"
          "  --run-for SECONDS  shut down by itself after that many seconds\n"

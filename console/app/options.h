@@ -1,6 +1,7 @@
 // The command line of the `helmsman` program.
 //
 //   helmsman [--headless] [--home DIR] [--run-for SECONDS] [--yes | --no] [--web ADDRESS:PORT]
+//   helmsman --version | --help
 //
 //   --headless         no window: the same console for a machine without a display; every
 //                      log line is printed to standard output, SIGINT, SIGTERM and
@@ -28,6 +29,7 @@ inline constexpr int kMaxRunForSeconds = 86400;
 struct Options {
   bool headless = false;
   bool help = false;
+  bool version = false;  // print the version and the build, and end
   std::string home;  // empty = the executable's folder
   int run_for_seconds = 0;
   ui::HeadlessAnswers answers = ui::HeadlessAnswers::kUnattended;

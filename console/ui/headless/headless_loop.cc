@@ -82,6 +82,7 @@ int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream&
     state.stop_reason = "start-up failed";
   }
   if (state.stop_reason.empty()) {
+    if (options.started) options.started(model.controls().Get("lblStatus").text());
     int interval = model.controls().Get("tmrMainEventTimer").value();
     platform::EventLoop::TimerId tick =
         events->AddTimer(interval > 0 ? interval : 1000, [&state] { OnTick(&state); });
@@ -96,6 +97,7 @@ int RunHeadless(MainWindow& model, const HeadlessOptions& options, std::ostream&
   }
   events->RemoveTimer(run_for);
   out << "[helmsman] shutting down: " << state.stop_reason << std::endl;
+  if (options.stopping) options.stopping();
   model.ShutDown();
 
   model.set_log_listener(nullptr);

@@ -5,7 +5,9 @@
 #ifndef HELMSMAN_CONSOLE_UI_HEADLESS_HEADLESS_LOOP_H_
 #define HELMSMAN_CONSOLE_UI_HEADLESS_HEADLESS_LOOP_H_
 
+#include <functional>
 #include <ostream>
+#include <string>
 
 #include "console/ui/headless/headless_frontend.h"
 #include "console/ui/main_window.h"
@@ -17,6 +19,10 @@ struct HeadlessOptions {
   // Shut down by itself after this many seconds; 0 = run until a shut-down request (SIGINT,
   // SIGTERM or SIGHUP; on Windows Ctrl+C, Ctrl+Break or the console window closed).
   int run_for_seconds = 0;
+  // For a service manager: told once start-up has left the console running, with the status
+  // it shows then ("Good to go" once the server started), and when the shut-down begins.
+  std::function<void(const std::string& status)> started;
+  std::function<void()> stopping;
 };
 
 // Attaches a HeadlessFrontend, prints every appended log line to out, runs StartUp, then

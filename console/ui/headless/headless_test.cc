@@ -129,10 +129,16 @@ TEST_F(RunHeadlessTest, TerminationSignalRunsTheNormalShutDown) {
   admin_.set_on_command([](const std::string& command) {
     if (command == "start qvserver") std::raise(SIGTERM);
   });
-  EXPECT_EQ(RunHeadless(window, {}, out_), 0);
+  // A service manager is told of the start once start-up is done and of the stop before the
+  // shut-down runs: in the printed order.
+  HeadlessOptions options;
+  options.started = [this](const std::string& status) { out_ << "<started: " << status << ">\n"; };
+  options.stopping = [this] { out_ << "<stopping>\n"; };
+  EXPECT_EQ(RunHeadless(window, options, out_), 0);
   EXPECT_THAT(out_.str(), HasSubstr("[Server Activity Log] "));
-  EXPECT_THAT(out_.str(), HasSubstr(": Helmsman loaded successfully and good to go!\n"));
-  EXPECT_THAT(out_.str(), HasSubstr("[helmsman] shutting down: SIGTERM\n"));
+  EXPECT_THAT(out_.str(), HasSubstr(": Helmsman loaded successfully and good to go!\n<started: "
+                                    "Good to go>\n"));
+  EXPECT_THAT(out_.str(), HasSubstr("[helmsman] shutting down: SIGTERM\n<stopping>\n"));
   EXPECT_THAT(admin_.released_owners(), ::testing::ElementsAre(99));
   EXPECT_TRUE(Saved("HelmsmanBanners.ini"));
   EXPECT_TRUE(Saved("HelmsmanPlayerList.ini"));
@@ -141,9 +147,13 @@ TEST_F(RunHeadlessTest, TerminationSignalRunsTheNormalShutDown) {
 TEST_F(RunHeadlessTest, FailedStartUpReturnsOneAfterShuttingDown) {
   admin_.set_initialize_result(0);
   MainWindow& window = Open();
-  EXPECT_EQ(RunHeadless(window, {}, out_), 1);
+  HeadlessOptions options;
+  options.started = [this](const std::string&) { out_ << "<started>\n"; };
+  options.stopping = [this] { out_ << "<stopping>\n"; };
+  EXPECT_EQ(RunHeadless(window, options, out_), 1);
   EXPECT_THAT(out_.str(), HasSubstr("[message] Helmsman: QVAdmin.dll did not properly load!\n"));
-  EXPECT_THAT(out_.str(), HasSubstr("[helmsman] shutting down: start-up failed\n"));
+  EXPECT_THAT(out_.str(), HasSubstr("[helmsman] shutting down: start-up failed\n<stopping>\n"));
+  EXPECT_THAT(out_.str(), Not(HasSubstr("<started>")));  // never ready
   EXPECT_TRUE(Saved("HelmsmanBanners.ini"));
 }
 
