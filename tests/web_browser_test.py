@@ -12,8 +12,8 @@ reason and an end, shows on "Bans" and is let in again by "Check Now"; a name fi
 "Rules" bans a character who joins; "Display Now" puts the first timed banner into the
 server's chat log. A viewer sees no acting element on any page, and a forged request (no
 CSRF token, or the viewer's own) is refused and changes nothing. Every page is saved as a
-screenshot at 1280x900 and at 390x844 into $TMPDIR/helmsman-web-screens (and into
-$HELMSMAN_SCREENS or --screens when given).
+screenshot at 1280x900 and at 390x844 into $TMPDIR/helmsman-web-screens (-perf, -kick for
+the other modes; the last run's only), and into $HELMSMAN_SCREENS or --screens when given.
 
 perf: 20,000 characters, 1,001 of them online from the start; prints how long the "Online"
 and "Players" pages take from the navigation to their data shown (data-loaded="1").
@@ -819,7 +819,8 @@ def main():
     parser.add_argument("--player")
     parser.add_argument("--online-command")
     args = parser.parse_args()
-    default_screens = os.path.join(tempfile.gettempdir(), "helmsman-web-screens")
+    default_screens = os.path.join(tempfile.gettempdir(), "helmsman-web-screens" +
+                                   ("" if args.mode == "full" else "-" + args.mode))
     args.screens = [default_screens] + ([args.screens] if args.screens else [])
     if os.path.isdir(default_screens):  # this run's only
         for file in os.listdir(default_screens):
