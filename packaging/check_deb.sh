@@ -4,8 +4,8 @@
 # and declares its libraries' packages; its version is the one helmsman --version prints;
 # systemd-analyze finds its service unit sound; and, unpacked with dpkg-deb -x into a scratch
 # folder, its helmsman --headless comes up against the substitute server (through the first
-# run's player list to "good to go") with nothing from the build on any search path, and
-# shuts down at the end of --run-for.
+# run's player list to "good to go") with nothing from the build on any search path, tells a
+# service manager's socket it is ready, and shuts down normally on SIGTERM.
 #
 #   packaging/check_deb.sh DEB POSIX_BIN
 #
@@ -17,8 +17,10 @@ tools=$2
 title="QVServer - Version 1.0 Build 11 - QVServer"
 work=$(mktemp -d /tmp/helmsman-deb.XXXXXX)
 console=""
+manager=""
 cleanup() {
   [ -z "$console" ] || kill "$console" 2>/dev/null || true
+  [ -z "$manager" ] || kill "$manager" 2>/dev/null || true
   HELMSMAN_DESKTOP=$work/desktop "$tools/qvserver-ctl" --title "$title" quit >/dev/null 2>&1 ||
     true
   rm -rf "$work"
@@ -81,18 +83,49 @@ printf 'gamedata = %s\r\n' "$prog" >"$server/qvserver.ini"
   chkRunHELMUnattended=1 >/dev/null
 export HELMSMAN_DESKTOP=$work/desktop
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM LD_LIBRARY_PATH
-(cd "$work" && exec "$root/usr/bin/helmsman" --headless --home "$prog" --run-for 8) \
+# As systemd runs it: a notification socket that prints what the console tells it, ready
+# once start-up says good to go; then SIGTERM, the unit's stop, for the normal shut-down.
+python3 -c '
+import socket, sys
+manager = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+manager.bind(sys.argv[1])
+manager.settimeout(120)
+while True:
+    state = manager.recv(4096).decode()
+    print(state.replace("\n", " "), flush=True)
+    if "STOPPING=1" in state.split("\n"):
+        break
+' "$work/notify" >"$work/notified" 2>&1 &
+manager=$!
+for _ in $(seq 50); do
+  [ -S "$work/notify" ] && break
+  sleep 0.1
+done
+(cd "$work" && NOTIFY_SOCKET=$work/notify exec "$root/usr/bin/helmsman" --headless --home "$prog") \
   >"$work/out" 2>&1 &
 console=$!
+for _ in $(seq 600); do
+  grep -q READY=1 "$work/notified" && break
+  kill -0 "$console" 2>/dev/null || break
+  sleep 0.1
+done
+grep -qx 'READY=1 STATUS=Good to go' "$work/notified" ||
+  fail "no READY=1 after start-up: $(cat "$work/notified") $(tail -n 5 "$work/out")"
+grep -q ': Helmsman loaded successfully and good to go!$' "$work/out" ||
+  fail "ready before start-up said good to go: $(tail -n 5 "$work/out")"
+grep -q ': Playerlist generation complete$' "$work/out" || fail "no player list: $(cat "$work/out")"
+kill -TERM "$console"
 status=0
 wait "$console" || status=$?
 console=""
+wait "$manager" || true
+manager=""
 [ $status -eq 0 ] || fail "helmsman ended with status $status: $(tail -n 5 "$work/out")"
-grep -q ': Playerlist generation complete$' "$work/out" || fail "no player list: $(cat "$work/out")"
-grep -q ': Helmsman loaded successfully and good to go!$' "$work/out" ||
-  fail "start-up did not reach good to go: $(tail -n 5 "$work/out")"
-grep -q '^\[helmsman\] shutting down: --run-for time is up$' "$work/out" ||
-  fail "no shut-down at the end of --run-for: $(tail -n 5 "$work/out")"
+grep -q '^\[helmsman\] shutting down: SIGTERM$' "$work/out" ||
+  fail "SIGTERM did not shut down: $(tail -n 5 "$work/out")"
+grep -qx 'STOPPING=1' "$work/notified" || fail "the console did not say it was stopping"
+[ -f "$prog/HelmsmanPlayerList.ini" ] || fail "the shut-down wrote no player list"
 "$tools/qvserver-ctl" --title "$title" quit >/dev/null 2>&1 ||
   fail "the server the console started was not running"
-echo "deb: $(basename "$deb"): lintian without errors, unit verified, good to go from the unpacked package"
+echo "deb: $(basename "$deb"): lintian without errors, unit verified; from the unpacked" \
+  "package: good to go, ready told, SIGTERM's shut-down"
