@@ -347,9 +347,11 @@ class Console:
 RECORDER = """
 window.__loadedAt = {};
 window.__problems = [];
-window.addEventListener('error', e => window.__problems.push('script error: ' + e.message));
-window.addEventListener('unhandledrejection',
-                        e => window.__problems.push('unhandled rejection: ' + e.reason));
+const __problem = text => window.__problems.push(
+    location.hash + ' at ' + Math.round(performance.now()) + ' ms: ' + text);
+window.addEventListener('error', e => __problem('script error: ' + e.message + ' (' +
+                                                e.filename + ':' + e.lineno + ')'));
+window.addEventListener('unhandledrejection', e => __problem('unhandled rejection: ' + e.reason));
 new MutationObserver(changes => {
   for (const change of changes) {
     const target = change.target;
@@ -358,7 +360,7 @@ new MutationObserver(changes => {
       window.__loadedAt[target.id] = performance.now();
     for (const node of change.addedNodes || []) {
       if (node.classList && node.classList.contains('toast') && node.classList.contains('error'))
-        window.__problems.push('error toast: ' + node.textContent);
+        __problem('error toast: ' + node.textContent);
     }
   }
 }).observe(document, {attributes: true, attributeFilter: ['data-loaded'], childList: true,
