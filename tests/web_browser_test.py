@@ -695,6 +695,9 @@ def check_full(args, work):
                 browser.open_page(page)
                 time.sleep(0.3)
                 browser.screenshot("admin-" + page)
+                wider = browser.script("return document.documentElement.scrollWidth - innerWidth;")
+                if wider > 0:  # said, not failed: a look at the screenshot decides
+                    log("%s: the %s page is %d px wider than the screen" % (size, page, wider))
         browser.resize("desktop")
         browser.logout()
         if browser.fetch("GET", "/api/session")[0] != 401:
