@@ -126,6 +126,9 @@ TEST_F(HttpServerTest, ServesStaticFilesAndRepliesFromAnotherThread) {
   const std::string index = Get(port_, "/");
   EXPECT_EQ(StatusLine(index), "HTTP/1.1 200 OK");
   EXPECT_NE(index.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
+  EXPECT_NE(index.find("Content-Security-Policy: default-src 'self'; script-src 'self';"),
+            std::string::npos);
+  EXPECT_NE(index.find("X-Frame-Options: DENY"), std::string::npos);
   EXPECT_NE(index.find("<h1>Helmsman</h1>"), std::string::npos);
   EXPECT_EQ(StatusLine(Get(port_, "/../../etc/passwd")), "HTTP/1.1 404 Not Found");
   EXPECT_EQ(StatusLine(Get(port_, "/nothing.html")), "HTTP/1.1 404 Not Found");
