@@ -71,12 +71,15 @@ class ControlServerTest : public ui::testing::StartedConsole {
     }
     return done();
   }
-  // Runs the loop until the client has its whole reply.
+  // Runs the loop until the client has its whole reply (a reply of megabytes, taken a piece
+  // a turn, may need more than a few seconds on a loaded machine).
   void Finish(Client& client) {
-    EXPECT_TRUE(RunUntil([&] {
-      client.Take();
-      return client.exit_code() >= 0;
-    }));
+    EXPECT_TRUE(RunUntil(
+        [&] {
+          client.Take();
+          return client.exit_code() >= 0;
+        },
+        20000));
   }
   size_t ServerLogSize() { return model_->logs().lines(logs::LogId::kServerActivity).size(); }
 
