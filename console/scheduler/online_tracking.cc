@@ -149,6 +149,7 @@ void OnlineTracking::Update() {
 }
 
 void OnlineTracking::BeginUpdate() {
+  updating_ = true;
   controls_.SetEnabled("cmdUpdatePlayersOnline", false);
   status_.Set(kUpdatingStatus);
   for (const char* list : kOnlineLists) controls_.ClearRows(list);
@@ -252,6 +253,7 @@ void OnlineTracking::GreetNewPlayer(const std::string& name) {
 }
 
 void OnlineTracking::EndUpdate() {
+  updating_ = false;
   previous_.Assign(online_.InUse());
   controls_.SetEnabled("cmdUpdatePlayersOnline", true);
   const platform::CivilTime now = logs_.clock().NowLocal();

@@ -151,6 +151,9 @@ class OnlineTracking {
   void WireListHandlers();
 
   const server::OnlineNames& previous_names() const { return previous_; }
+  // Whether a players-online update is under way: its lists are emptied at its start and
+  // filled again at its end, and in between (while it waits for the server) they show no one.
+  bool updating() const { return updating_; }
 
  private:
   void BeginUpdate();
@@ -182,6 +185,7 @@ class OnlineTracking {
   std::unordered_set<std::string> announced_;
   // When the player list was last refreshed for new characters.
   int64_t last_refresh_ = INT64_MIN / 2;
+  bool updating_ = false;
 };
 
 }  // namespace helmsman::scheduler

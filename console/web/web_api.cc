@@ -629,10 +629,10 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
                                         {"players", std::move(rows)}}));
   }
   if (path == "/api/online") {
-    ui::Controls& controls = model_.controls();
-    const auto& names = controls.Get("lstPlayersOnline").rows();
-    const auto& ranks = controls.Get("lstPlayersOnlineRank").rows();
-    const auto& systems = controls.Get("lstPlayersOnlineSystems").rows();
+    const OnlineLists& lists = Online();
+    const auto& names = lists.names;
+    const auto& ranks = lists.ranks;
+    const auto& systems = lists.systems;
     json rows = json::array();
     for (size_t i = 0; i < names.size(); ++i) {
       const int index = model_.players().FindByName(names[i]);
@@ -643,7 +643,7 @@ void WebApi::Handle(HttpRequest request, HttpReply reply) {
                           {"ship", record != nullptr ? Utf8(record->ship) : ""},
                           {"account", record != nullptr ? Utf8(record->account_folder) : ""}});
     }
-    return reply(JsonResponse(200, json{{"updated", Utf8(controls.Get("fraPlayersOnline").text())},
+    return reply(JsonResponse(200, json{{"updated", Utf8(lists.caption)},
                                         {"players", std::move(rows)}}));
   }
   if (path == "/api/banned") {
@@ -791,7 +791,7 @@ HttpResponse WebApi::PlayerDetailJson(int index) {
   const players::PlayerRecord& record = *model_.players().At(index);
   players::BanMarkers bans(files_);
   json detail = PlayerJson(record, bans.IsBanned(record.account_folder));
-  const auto& online = model_.controls().Get("lstPlayersOnline").rows();
+  const auto& online = Online().names;
   detail["online"] = std::find(online.begin(), online.end(), record.name) != online.end();
   // The characters of the same account, in list order.
   json account = json::array();
@@ -999,12 +999,10 @@ void WebApi::OpenStream(const std::string& session_id, const SessionView& sessio
   // The state as it is now, so that a client has something to show at once.
   const std::string state = StateJson();
   json online = json::array();
-  for (const std::string& name : model_.controls().Get("lstPlayersOnline").rows()) {
-    online.push_back(Utf8(name));
-  }
+  for (const std::string& name : Online().names) online.push_back(Utf8(name));
   if (streams_.empty()) {
     last_state_ = state;
-    last_online_ = model_.controls().Get("lstPlayersOnline").rows();
+    last_online_ = Online().names;
   }
   response.body = "retry: 2000\n\n" + Event("state", state) +
                   Event("online", Dump(json{{"players", online}}));
@@ -1072,13 +1070,26 @@ std::string WebApi::StateJson() {
   return WithoutLineEnds(ui::control::Execute(model_, status, false).out);
 }
 
+const WebApi::OnlineLists& WebApi::Online() {
+  // A request or a watch may run while the update waits for the server (its waits run the
+  // loop), when the lists stand empty: the lists as the last update left them are given then.
+  if (!model_.tracking().updating()) {
+    const ui::Controls& controls = model_.controls();
+    online_.names = controls.Get("lstPlayersOnline").rows();
+    online_.ranks = controls.Get("lstPlayersOnlineRank").rows();
+    online_.systems = controls.Get("lstPlayersOnlineSystems").rows();
+    online_.caption = controls.Get("fraPlayersOnline").text();
+  }
+  return online_;
+}
+
 void WebApi::WatchState() {
   const std::string state = StateJson();
   if (state != last_state_) {
     last_state_ = state;
     Broadcast("state", state);
   }
-  const std::vector<std::string>& online = model_.controls().Get("lstPlayersOnline").rows();
+  const std::vector<std::string>& online = Online().names;
   if (online != last_online_) {
     last_online_ = online;
     json names = json::array();

@@ -167,6 +167,13 @@ class WebApi {
   void ScheduleRetry();
   void OpenStream(const std::string& session_id, const SessionView& session, HttpReply reply);
   void Broadcast(const std::string& event, const std::string& data);
+  // The online lists (names, ranks, systems) and their frame's caption as the last finished
+  // players-online update left them.
+  struct OnlineLists {
+    std::vector<std::string> names, ranks, systems;
+    std::string caption;
+  };
+  const OnlineLists& Online();
   // The status request's JSON, on one line.
   std::string StateJson();
   void WatchState();
@@ -191,6 +198,7 @@ class WebApi {
   bool state_watch_scheduled_ = false;
   std::string last_state_;
   std::vector<std::string> last_online_;
+  OnlineLists online_;
   int log_listener_ = 0;
   int journal_listener_ = 0;
   // Tasks posted back to the loop after this object is gone find it expired.

@@ -313,6 +313,32 @@ TEST_F(WebApiTest, DashboardPlayerDetailCharacterAndJournal) {
   EXPECT_EQ(Call("GET", "/api/preview/maintenance").status, 403);
 }
 
+// The players-online update empties the lists while it waits for the server; a request served
+// meanwhile (the wait runs the loop) gets the lists as the last update left them.
+TEST_F(WebApiTest, TheOnlineListIsTheLastFinishedUpdates) {
+  AddUser("vic", "viewer");
+  ASSERT_EQ(LogIn("vic").status, 200);
+  auto names = [](const json& online) {
+    std::vector<std::string> out;
+    for (const json& row : online["players"]) out.push_back(row["name"]);
+    return out;
+  };
+  admin_.set_online({"Ann", "Neo"});
+  model_->tracking().Update();
+  EXPECT_THAT(names(Body(Call("GET", "/api/online"))), ::testing::ElementsAre("Ann", "Neo"));
+
+  json during;
+  admin_.set_on_command([&](const std::string& command) {
+    if (command.rfind("list online", 0) == 0) during = Body(Call("GET", "/api/online"));
+  });
+  admin_.set_online({"Neo"});
+  model_->tracking().Update();
+  admin_.set_on_command(nullptr);
+  EXPECT_TRUE(model_->controls().Get("lstPlayersOnline").rows().size() == 1u);
+  EXPECT_THAT(names(during), ::testing::ElementsAre("Ann", "Neo"));
+  EXPECT_THAT(names(Body(Call("GET", "/api/online"))), ::testing::ElementsAre("Neo"));
+}
+
 TEST(WebApiParsing, BodiesAndQueries) {
   std::vector<ui::control::Request> steps;
   std::string error;
