@@ -75,8 +75,9 @@
   // put to the user in the page's modal and the steps are sent again with the answers given so
   // far; Cancel ends there (the window took Cancel for the question already). Messages the
   // window showed become toasts. Resolves with the reply, or null when the user cancelled;
-  // rejects (after a toast) when the console refused.
-  async function act(steps) {
+  // rejects (after a toast) when the console refused. doneText, when given, is the toast of
+  // success in the operator's words instead of the request layer's reply.
+  async function act(steps, doneText) {
     const answers = [];
     for (let round = 0; round < 10; ++round) {
       const last = Object.assign({}, steps[steps.length - 1]);
@@ -115,7 +116,7 @@
         const results = resultsOf(body);
         const done = results.length && results[results.length - 1].reply &&
                      results[results.length - 1].reply.done;
-        Helm.toast(done || 'done', 'ok');
+        Helm.toast(doneText || done || 'done', 'ok');
       }
       return body;
     }
@@ -214,7 +215,8 @@
     const send = async () => {
       button.disabled = true;
       try {
-        await act([{verb: 'set', name: name, value: input.value}]);
+        await act([{verb: 'set', name: name, value: input.value}],
+                  (caption || name) + ': set.');
         if (options.onDone) options.onDone();
       } catch (error) {
         // the toast told why
@@ -243,7 +245,7 @@
       button.disabled = true;
       try {
         const steps = (before ? before() : []).concat([{verb: 'click', name: name}]);
-        await act(steps);
+        await act(steps, caption + ': done.');
         if (onDone) onDone();
       } catch (error) {
         // the toast told why
