@@ -31,8 +31,16 @@
       { verb: 'click', name: 'cmdSetBanReason', answers: ['ok'] });
     return steps;
   }
-  window.HelmBans = { banDetailSteps };
 
+  // The steps that lift the ban of name's account, from wherever the page stands.
+  function unbanSteps(name) {
+    return [
+      { verb: 'set', name: 'txtBannedPlayerListFilter', value: '' },
+      { verb: 'select', name: 'lstBannedPlayers', value: '=' + name },
+      { verb: 'click', name: 'cmdUnbanPlayer', answers: ['ok'] }];
+  }
+
+  // The options of a ban's end hour, 00:00 to 23:00.
   function hourOptions() {
     const options = [];
     for (let h = 0; h < 24; ++h) {
@@ -40,6 +48,7 @@
     }
     return options;
   }
+  window.HelmBans = { banDetailSteps, unbanSteps, hourOptions };
 
   function render(section) {
     root = section;
@@ -218,10 +227,7 @@
   async function unban(name) {
     if (!await Helm.confirm('Unban ' + name + '?', 'Unban')) return;
     try {
-      await Helm.act([
-        { verb: 'set', name: 'txtBannedPlayerListFilter', value: '' },
-        { verb: 'select', name: 'lstBannedPlayers', value: '=' + name },
-        { verb: 'click', name: 'cmdUnbanPlayer', answers: ['ok'] }]);
+      await Helm.act(unbanSteps(name));
       Helm.toast(name + ' was unbanned.', 'ok');
       if (editing === name) closeEdit();
     } catch (e) {

@@ -12,14 +12,6 @@
   let fetching = false;
   let again = false;
 
-  function hourOptions() {
-    const options = [];
-    for (let h = 0; h < 24; ++h) {
-      options.push(el('option', { value: String(h) }, String(h).padStart(2, '0') + ':00'));
-    }
-    return options;
-  }
-
   function render(section) {
     root = section;
     players = [];
@@ -90,7 +82,7 @@
           el('input', { id: 'ban-until-date', type: 'date' })),
         el('div', { class: 'field' },
           el('label', { for: 'ban-until-hour' }, 'Hour'),
-          el('select', { id: 'ban-until-hour' }, hourOptions()))),
+          el('select', { id: 'ban-until-hour' }, window.HelmBans.hourOptions()))),
       el('div', { class: 'form-row form-buttons' },
         el('button', { id: 'ban-submit', type: 'submit', class: 'danger', 'data-acts': '' },
           'Kick and Ban'),

@@ -227,10 +227,7 @@
   async function unban(name) {
     if (!await Helm.confirm('Unban player ' + name + '?', 'Unban')) return;
     try {
-      await Helm.act([
-        { verb: 'set', name: 'txtBannedPlayerListFilter', value: '' },
-        { verb: 'select', name: 'lstBannedPlayers', value: '=' + name },
-        { verb: 'click', name: 'cmdUnbanPlayer', answers: ['ok'] }]);
+      await Helm.act(window.HelmBans.unbanSteps(name));
       Helm.toast(name + ' was unbanned.', 'ok');
     } catch (e) {
       // Shown by act.

@@ -24,10 +24,10 @@
         body);
 
     // One filter list with its remove buttons and the way to add to it.
-    function filterSection(spec, controls, list) {
-      const admin = P.mayAct('click', spec.add);
-      const rows = Helm.el('div', {id: spec.prefix + '-filters', class: 'p2-rule-list',
-                                   'data-control': spec.list});
+    function filterSection(filter, controls, list) {
+      const admin = P.mayAct('click', filter.add);
+      const rows = Helm.el('div', {id: filter.prefix + '-filters', class: 'p2-rule-list',
+                                   'data-control': filter.list});
       if (list.rows.length === 0) {
         rows.append(Helm.el('div', {class: 'empty'}, 'No filters.'));
       }
@@ -39,34 +39,34 @@
                                             'data-acts': '', class: 'small'}, 'Remove');
           remove.setAttribute('aria-label', 'Remove ' + text);
           remove.addEventListener('click', () => change(remove, [
-            {verb: 'select', name: spec.list, value: '=' + text},
-            {verb: 'click', name: spec.remove},
+            {verb: 'select', name: filter.list, value: '=' + text},
+            {verb: 'click', name: filter.remove},
           ]));
           row.append(remove);
         }
         rows.append(row);
       }
 
-      const section = Helm.el('section', {class: 'panel'}, Helm.el('h3', {}, spec.title));
-      section.append(spec.action(controls, admin), rows);
+      const section = Helm.el('section', {class: 'panel'}, Helm.el('h3', {}, filter.title));
+      section.append(filter.action(controls, admin), rows);
       if (admin) {
-        const input = Helm.el('input', {type: 'text', id: spec.prefix + '-filter-text',
-                                        class: 'p2-input', placeholder: spec.placeholder,
+        const input = Helm.el('input', {type: 'text', id: filter.prefix + '-filter-text',
+                                        class: 'p2-input', placeholder: filter.placeholder,
                                         autocomplete: 'off'});
-        input.setAttribute('aria-label', spec.placeholder);
-        input.value = typed[spec.prefix];
+        input.setAttribute('aria-label', filter.placeholder);
+        input.value = typed[filter.prefix];
         input.addEventListener('input', () => {
-          typed[spec.prefix] = input.value;
+          typed[filter.prefix] = input.value;
         });
-        const add = Helm.el('button', {type: 'button', id: spec.prefix + '-filter-add',
+        const add = Helm.el('button', {type: 'button', id: filter.prefix + '-filter-add',
                                        'data-acts': ''}, 'Add');
         const send = () => {
           const text = input.value.trim();
           if (!text) return;
-          const steps = spec.addSteps(text);
+          const steps = filter.addSteps(text);
           if (!steps) return;
           change(add, steps, () => {
-            if (typed[spec.prefix] === input.value) typed[spec.prefix] = '';
+            if (typed[filter.prefix] === input.value) typed[filter.prefix] = '';
           });
         };
         add.addEventListener('click', send);
@@ -74,9 +74,9 @@
           if (event.key === 'Enter') send();
         });
         const form = Helm.el('div', {class: 'p2-toolbar'}, input, add);
-        if (spec.choices) {
-          const options = Helm.el('datalist', {id: spec.prefix + '-filter-choices'});
-          for (const row of spec.choices) options.append(Helm.el('option', {value: row}));
+        if (filter.choices) {
+          const options = Helm.el('datalist', {id: filter.prefix + '-filter-choices'});
+          for (const row of filter.choices) options.append(Helm.el('option', {value: row}));
           input.setAttribute('list', options.id);
           form.append(options);
         }
