@@ -26,15 +26,7 @@ printf 'gamedata = %s\r\n' "$(winpath "$run/prog")" >"$run/server/qvserver.ini"
   "txtQVServerexePath=$(winpath "$run/server/QVServer.exe")" \
   "txtQVServercfgPath=$(winpath "$run/server/Accts/MultiPlayer/QVServer.cfg")" \
   "txtQVServerWindowName=$title" chkRunHELMUnattended=1 >/dev/null
-kicked=
-for folder in "$run"/server/Accts/MultiPlayer/*/; do
-  ls "$folder" | grep -qi '^banned$' && continue
-  candidate=$(tr -d '\r\n' <"$folder/name")
-  if [[ $candidate =~ ^[A-Za-z0-9_]+$ ]]; then
-    kicked=$candidate
-    break
-  fi
-done
+kicked=$(plain_unbanned_name "$run/server/Accts/MultiPlayer")
 [ -n "$kicked" ] || fail "no plain name without a ban in the universe"
 
 home=$(winpath "$run/prog")
@@ -50,18 +42,7 @@ qvctl() {
   wine "$WIN64_BIN/qvserver-ctl.exe" --title "$title" "$@" 2>>"$WORK/qvctl.stderr" | tr -d '\r'
 }
 
-# The console ends with SIGINT (Wine's Ctrl+C, see check_web.sh); --run-for is a backstop.
-stop_console() {
-  [ -n "${console_pid:-}" ] || return 0
-  kill -INT "$console_pid" 2>/dev/null || true
-  for _ in $(seq 300); do
-    kill -0 "$console_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  console_status=0
-  wait "$console_pid" || console_status=$?
-  console_pid=
-}
+# The console ends with SIGINT (stop_console); --run-for is a backstop.
 cleanup() {
   [ -z "${follower_pid:-}" ] || kill "$follower_pid" 2>/dev/null || true
   kill -0 "${console_pid:-0}" 2>/dev/null && stop_console
@@ -72,13 +53,7 @@ started=$SECONDS
 wine "$WIN64_BIN/helmsman.exe" --headless --run-for 85 --home "$home" \
   >"$WORK/console.out" 2>"$WORK/console.err" &
 console_pid=$!
-for _ in $(seq 600); do
-  tr -d '\r' <"$WORK/console.out" 2>/dev/null | grep -q 'good to go!$' && break
-  kill -0 $console_pid 2>/dev/null || break
-  sleep 0.1
-done
-tr -d '\r' <"$WORK/console.out" | grep -q ': Helmsman loaded successfully and good to go!$' ||
-  fail "start-up did not reach good to go: $(tail -n 3 "$WORK/console.err")"
+await_good_to_go
 grep -q "helmsman-ctl cannot reach" "$WORK/console.err" &&
   fail "the console has no control pipe: $(tr -d '\r' <"$WORK/console.err" | tail -n 2)"
 go_seconds=$((SECONDS - started))

@@ -61,22 +61,9 @@ ctl_status() {
   echo "$status"
 }
 
-# The console runs until the end of the check, which sends its process SIGINT: Wine turns it
-# into the console's Ctrl+C event. (Ctrl+C typed in a terminal would reach the server too,
-# which Wine runs in the terminal's process group; on Windows the server has no console.)
+# The console runs until the end of the check, which ends it as Ctrl+C does (stop_console);
 # --run-for is only a backstop. A failed check ends the console the same way, and the server
 # it started is told to quit.
-stop_console() {
-  [ -n "${console_pid:-}" ] || return 0
-  kill -INT "$console_pid" 2>/dev/null || true
-  for _ in $(seq 300); do
-    kill -0 "$console_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  console_status=0
-  wait "$console_pid" || console_status=$?
-  console_pid=
-}
 cleanup() {
   [ -z "${events_pid:-}" ] || kill "$events_pid" 2>/dev/null || true
   kill -0 "${console_pid:-0}" 2>/dev/null && stop_console
@@ -87,13 +74,7 @@ started=$SECONDS
 wine "$WIN64_BIN/helmsman.exe" --headless --run-for 85 --web 127.0.0.1:$port \
   --home "$(winpath "$run/prog")" >"$WORK/console.out" 2>"$WORK/console.err" &
 console_pid=$!
-for _ in $(seq 600); do
-  tr -d '\r' <"$WORK/console.out" 2>/dev/null | grep -q 'good to go!$' && break
-  kill -0 $console_pid 2>/dev/null || break
-  sleep 0.1
-done
-tr -d '\r' <"$WORK/console.out" | grep -q ': Helmsman loaded successfully and good to go!$' ||
-  fail "start-up did not reach good to go: $(tail -n 3 "$WORK/console.err")"
+await_good_to_go
 grep -q "the web console listens on 127.0.0.1 port $port" "$WORK/console.err" ||
   fail "the web console does not listen: $(tail -n 3 "$WORK/console.err")"
 go_seconds=$((SECONDS - started))

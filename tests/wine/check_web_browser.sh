@@ -32,15 +32,7 @@ printf 'gamedata = %s\r\n' "$(winpath "$run/prog")" >"$run/server/qvserver.ini"
   "txtQVServerWindowName=$title" chkRunHELMUnattended=1 \
   chkAutoUpdatePlayersOnline=1 vscAutoUpdateInterval=5 >/dev/null
 # A player of an account without a ban, with a plain name (it goes into a CSS selector).
-player=
-for folder in "$run"/server/Accts/MultiPlayer/*/; do
-  ls "$folder" | grep -qi '^banned$' && continue
-  candidate=$(tr -d '\r\n' <"$folder/name")
-  if [[ $candidate =~ ^[A-Za-z0-9_]+$ ]]; then
-    player=$candidate
-    break
-  fi
-done
+player=$(plain_unbanned_name "$run/server/Accts/MultiPlayer")
 [ -n "$player" ] || fail "no plain name in the universe"
 
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
@@ -57,18 +49,6 @@ printf '#!/usr/bin/env bash\nwine "%s" --title "%s" online 2>/dev/null | tr -d "
   "$WIN64_BIN/qvserver-ctl.exe" "$title" >"$WORK/online.sh"
 chmod +x "$WORK/online.sh"
 
-stop_console() {
-  [ -n "${console_pid:-}" ] || return 0
-  kill -INT "$console_pid" 2>/dev/null || true
-  for _ in $(seq 300); do
-    kill -0 "$console_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$console_pid" 2>/dev/null && kill -KILL "$console_pid" 2>/dev/null
-  console_status=0
-  wait "$console_pid" || console_status=$?
-  console_pid=
-}
 cleanup() {
   kill -0 "${console_pid:-0}" 2>/dev/null && stop_console
   [ -n "${server_quit:-}" ] || ctl quit >/dev/null 2>&1 || true
@@ -78,13 +58,7 @@ started=$SECONDS
 wine "$WIN64_BIN/helmsman.exe" --headless --run-for 110 --web 127.0.0.1:$port \
   --home "$(winpath "$run/prog")" >"$WORK/console.out" 2>"$WORK/console.err" &
 console_pid=$!
-for _ in $(seq 600); do
-  tr -d '\r' <"$WORK/console.out" 2>/dev/null | grep -q 'good to go!$' && break
-  kill -0 $console_pid 2>/dev/null || break
-  sleep 0.1
-done
-tr -d '\r' <"$WORK/console.out" | grep -q ': Helmsman loaded successfully and good to go!$' ||
-  fail "start-up did not reach good to go: $(tail -n 3 "$WORK/console.err")"
+await_good_to_go
 grep -q "the web console listens on 127.0.0.1 port $port" "$WORK/console.err" ||
   fail "the web console does not listen: $(tail -n 3 "$WORK/console.err")"
 go_seconds=$((SECONDS - started))
